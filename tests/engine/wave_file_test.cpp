@@ -1,0 +1,299 @@
+#include "engine/g711.h"
+#include "engine/wave_file.h"
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <numeric>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> Data(const std::vector<uint8_t>& file, size_t n) {
+    return std::vector<uint8_t>(file.begin() + 46, file.begin() + 46 + n);
+}
+
+std::vector<int16_t> Ramp(size_t n, int step) {
+    std::vector<int16_t> samples(n);
+    for (size_t i = 0; i < n; ++i)
+        samples[i] = static_cast<int16_t>(int(i) * step - 32768);
+    return samples;
+}
+
+// Golden headers, written out byte by byte.
+TEST(WaveFileHeader, GoldenBytes) {
+    const std::vector<uint8_t> stereo48k16 = {
+        'R', 'I', 'F', 'F', 38, 0,    0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+        18,  0,   0,   0,   1,  0,    2,   0,   0x80, 0xBB, 0,  0,   0,   0xEE, 2,  0,
+        4,   0,   16,  0,   0,  0,    'd', 'a', 't', 'a', 0,  0,   0,   0};
+    const std::vector<uint8_t> mono8kMuLaw = {
+        'R', 'I', 'F', 'F', 38, 0,    0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+        18,  0,   0,   0,   7,  0,    1,   0,   0x40, 0x1F, 0,  0,   0x40, 0x1F, 0,  0,
+        1,   0,   8,   0,   0,  0,    'd', 'a', 't', 'a', 0,  0,   0,   0};
+    TempDir dir;
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(dir / "a.wav", 2, 48000, SAMPLE_TYPE_PCM16), 1);
+    ASSERT_EQ(wav.Close(), 1);
+    EXPECT_EQ(ReadFileBytes(dir / "a.wav"), stereo48k16);
+    ASSERT_EQ(wav.Open(dir / "b.wav", 1, 8000, SAMPLE_TYPE_MULAW), 1);
+    ASSERT_EQ(wav.Close(), 1);
+    EXPECT_EQ(ReadFileBytes(dir / "b.wav"), mono8kMuLaw);
+}
+
+struct HeaderCase {
+    int type, channels;
+    uint16_t tag, align, bits;
+    uint32_t avg;
+};
+
+// Every sample type and channel count at 22050 Hz: the fmt fields a reader relies on.
+TEST(WaveFileHeader, EveryTypeAndChannelCount) {
+    const HeaderCase cases[] = {
+        {SAMPLE_TYPE_PCM8, 1, 1, 1, 8, 22050},  {SAMPLE_TYPE_PCM8, 2, 1, 2, 8, 44100},
+        {SAMPLE_TYPE_PCM16, 1, 1, 2, 16, 44100}, {SAMPLE_TYPE_PCM16, 2, 1, 4, 16, 88200},
+        {SAMPLE_TYPE_MULAW, 1, 7, 1, 8, 22050}, {SAMPLE_TYPE_MULAW, 2, 7, 2, 8, 44100},
+        {SAMPLE_TYPE_ALAW, 1, 6, 1, 8, 22050},  {SAMPLE_TYPE_ALAW, 2, 6, 2, 8, 44100},
+    };
+    TempDir dir;
+    for (const HeaderCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << ", " << c.channels << " ch");
+        CWaveFile wav;
+        const fs::path path = dir / "h.wav";
+        ASSERT_EQ(wav.Open(path, c.channels, 22050, c.type), 1);
+        ASSERT_EQ(wav.Close(), 1);
+        const auto file = ReadFileBytes(path);
+        ASSERT_EQ(file.size(), 46u);
+        EXPECT_EQ(std::memcmp(file.data(), "RIFF", 4), 0);
+        EXPECT_EQ(GetU32(file, 4), 38u);
+        EXPECT_EQ(std::memcmp(file.data() + 8, "WAVEfmt ", 8), 0);
+        EXPECT_EQ(GetU32(file, 16), 18u);
+        EXPECT_EQ(GetU16(file, 20), c.tag);
+        EXPECT_EQ(GetU16(file, 22), c.channels);
+        EXPECT_EQ(GetU32(file, 24), 22050u);
+        EXPECT_EQ(GetU32(file, 28), c.avg);
+        EXPECT_EQ(GetU16(file, 32), c.align);
+        EXPECT_EQ(GetU16(file, 34), c.bits);
+        EXPECT_EQ(GetU16(file, 36), 0);
+        EXPECT_EQ(std::memcmp(file.data() + 38, "data", 4), 0);
+        EXPECT_EQ(GetU32(file, 42), 0u);
+    }
+}
+
+TEST(WaveFileData, PcmBlocksAreWrittenUnchangedInOrder) {
+    TempDir dir;
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(dir / "p.wav", 2, 48000, SAMPLE_TYPE_PCM16), 1);
+    const auto first = SampleBytes(Ramp(3840, 17));
+    const auto second = SampleBytes(Ramp(3840, -29));
+    ASSERT_EQ(wav.Write(first.data(), uint32_t(first.size())), 1);
+    ASSERT_EQ(wav.Write(second.data(), uint32_t(second.size())), 1);
+    ASSERT_EQ(wav.Close(), 1);
+    const auto file = ReadFileBytes(dir / "p.wav");
+    ASSERT_EQ(file.size(), 46 + first.size() + second.size());
+    EXPECT_EQ(GetU32(file, 42), first.size() + second.size());
+    EXPECT_EQ(GetU32(file, 4), file.size() - 8);
+    auto expected = first;
+    expected.insert(expected.end(), second.begin(), second.end());
+    EXPECT_EQ(Data(file, expected.size()), expected);
+}
+
+// µ-law and A-law: one code per 16-bit sample, as the reference encoder gives it; a block larger
+// than one 40 ms capture buffer and an odd byte count (the last byte dropped) included.
+TEST(WaveFileData, G711BlocksHoldTheEncodersCodes) {
+    for (int type : {SAMPLE_TYPE_MULAW, SAMPLE_TYPE_ALAW}) {
+        SCOPED_TRACE(type == SAMPLE_TYPE_MULAW ? "mu-law" : "A-law");
+        TempDir dir;
+        CWaveFile wav;
+        ASSERT_EQ(wav.Open(dir / "g.wav", 1, 8000, type), 1);
+        const auto samples = Ramp(20000, 3); // 40000 bytes: many times the 640-byte buffer
+        auto bytes = SampleBytes(samples);
+        bytes.push_back(0x7F); // an odd trailing byte is no sample
+        ASSERT_EQ(wav.Write(bytes.data(), uint32_t(bytes.size())), 1);
+        const auto oneMore = SampleBytes({1000, -1000});
+        ASSERT_EQ(wav.Write(oneMore.data(), 3), 1); // 1 sample, 1 byte dropped
+        ASSERT_EQ(wav.Close(), 1);
+
+        std::vector<uint8_t> expected;
+        for (int16_t s : samples)
+            expected.push_back(uint8_t(type == SAMPLE_TYPE_MULAW ? MuLawFromLinear(s)
+                                                                 : ALawFromLinear(s)));
+        expected.push_back(uint8_t(type == SAMPLE_TYPE_MULAW ? 0xCE : 0xFA));
+        const auto file = ReadFileBytes(dir / "g.wav");
+        ASSERT_EQ(GetU32(file, 42), expected.size());
+        EXPECT_EQ(Data(file, expected.size()), expected);
+        EXPECT_EQ(file.size(), 46 + expected.size() + (expected.size() & 1));
+    }
+}
+
+// 8-bit mono at 11025 Hz: 441-byte blocks; after an odd number of them, a zero pad byte that
+// the data size leaves out and the RIFF size counts.
+TEST(WaveFileData, OddDataGetsAPadByte) {
+    TempDir dir;
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(dir / "o.wav", 1, 11025, SAMPLE_TYPE_PCM8), 1);
+    std::vector<uint8_t> block(441);
+    std::iota(block.begin(), block.end(), uint8_t(1));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(wav.Write(block.data(), 441), 1);
+    ASSERT_EQ(wav.Close(), 1);
+    const auto file = ReadFileBytes(dir / "o.wav");
+    ASSERT_EQ(file.size(), 46u + 1323 + 1);
+    EXPECT_EQ(GetU32(file, 42), 1323u);
+    EXPECT_EQ(GetU32(file, 4), 38u + 1323 + 1);
+    EXPECT_EQ(file.back(), 0);
+    EXPECT_EQ(file[46 + 1322], block[440]);
+}
+
+TEST(WaveFileData, EmptyBlocksWriteNothing) {
+    TempDir dir;
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(dir / "e.wav", 2, 16000, SAMPLE_TYPE_ALAW), 1);
+    const uint8_t byte = 0x55;
+    EXPECT_EQ(wav.Write(&byte, 0), 1);
+    EXPECT_EQ(wav.Write(&byte, 1), 1) << "half a sample is nothing to write";
+    EXPECT_EQ(wav.WriteRaw(&byte, 0), 0);
+    EXPECT_EQ(wav.WriteRaw(nullptr, 4), 0);
+    EXPECT_TRUE(wav.IsOpen());
+    EXPECT_EQ(wav.GetError(), WAVE_FILE_OK);
+    ASSERT_EQ(wav.Close(), 1);
+    EXPECT_EQ(ReadFileBytes(dir / "e.wav").size(), 46u);
+}
+
+// While recording, both size fields say "to the end of the file" and every block is already in
+// the file, as another program reading it sees.
+TEST(WaveFileData, OpenFileHoldsPlaceholdersAndEveryBlock) {
+    TempDir dir;
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(dir / "live.wav", 1, 16000, SAMPLE_TYPE_PCM16), 1);
+    const auto block = SampleBytes(Ramp(640, 101));
+    ASSERT_EQ(wav.Write(block.data(), uint32_t(block.size())), 1);
+    ASSERT_EQ(wav.Write(block.data(), 7), 1);
+
+    const auto live = ReadFileBytes(dir / "live.wav");
+    ASSERT_EQ(live.size(), 46u + block.size() + 7);
+    EXPECT_EQ(GetU32(live, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(GetU32(live, 42), 0xFFFFFFFFu);
+    EXPECT_EQ(live[46 + block.size() + 6], block[6]);
+
+    ASSERT_EQ(wav.Close(), 1);
+    const auto done = ReadFileBytes(dir / "live.wav");
+    EXPECT_EQ(GetU32(done, 42), block.size() + 7);
+    EXPECT_EQ(GetU32(done, 4), done.size() - 8);
+}
+
+TEST(WaveFileData, ExistingFileIsReplaced) {
+    TempDir dir;
+    WriteFileBytes(dir / "old.wav", std::vector<uint8_t>(5000, 0xAB));
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(dir / "old.wav", 1, 8000, SAMPLE_TYPE_PCM8), 1);
+    const uint8_t two[2] = {1, 2};
+    ASSERT_EQ(wav.Write(two, 2), 1);
+    ASSERT_EQ(wav.Close(), 1);
+    const auto file = ReadFileBytes(dir / "old.wav");
+    ASSERT_EQ(file.size(), 48u);
+    EXPECT_EQ(file[46], 1);
+    EXPECT_EQ(file[47], 2);
+}
+
+TEST(WaveFileFailure, RefusedFormatsCreateNoFile) {
+    TempDir dir;
+    CWaveFile wav;
+    EXPECT_EQ(wav.Open(dir / "t4.wav", 1, 8000, 4), 0);
+    EXPECT_EQ(wav.Open(dir / "tm1.wav", 1, 8000, -1), 0);
+    EXPECT_EQ(wav.Open(dir / "c0.wav", 0, 8000, SAMPLE_TYPE_PCM16), 0);
+    EXPECT_EQ(wav.Open(dir / "r0.wav", 1, 0, SAMPLE_TYPE_PCM16), 0);
+    EXPECT_FALSE(wav.IsOpen());
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+    const uint8_t byte = 1;
+    EXPECT_EQ(wav.Write(&byte, 1), 0) << "no file open";
+    EXPECT_EQ(wav.Close(), 1) << "closing with no file open is no failure";
+}
+
+TEST(WaveFileFailure, FolderThatCannotBeWritten) {
+    TempDir dir;
+    WriteFileBytes(dir / "plain-file", {1});
+    CWaveFile wav;
+    EXPECT_EQ(wav.Open(dir / "missing" / "x.wav", 1, 8000, SAMPLE_TYPE_PCM16), 0);
+    EXPECT_EQ(wav.GetError(), WAVE_FILE_CREATE_FAILED);
+    EXPECT_EQ(wav.Open(dir / "plain-file" / "x.wav", 1, 8000, SAMPLE_TYPE_PCM16), 0);
+    EXPECT_FALSE(wav.IsOpen());
+}
+
+// The size limit: a block that would take the RIFF size past it is not written; the file is
+// completed with everything before it and stays valid.
+TEST(WaveFileFailure, FullFileIsCompletedWithWhatFits) {
+    TempDir dir;
+    CWaveFile wav;
+    wav.SetRiffSizeLimit(38 + 1000);
+    ASSERT_EQ(wav.Open(dir / "full.wav", 1, 8000, SAMPLE_TYPE_PCM8), 1);
+    std::vector<uint8_t> block(333, 0x80);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(wav.Write(block.data(), 333), 1) << "block " << i;
+    // 999 bytes + pad = RIFF 1038: a fourth block does not fit.
+    EXPECT_EQ(wav.Write(block.data(), 333), 0);
+    EXPECT_EQ(wav.GetError(), WAVE_FILE_FULL);
+    EXPECT_FALSE(wav.IsOpen());
+    EXPECT_EQ(wav.Write(block.data(), 1), 0) << "nothing after the end";
+    EXPECT_EQ(wav.Close(), 1);
+    EXPECT_EQ(wav.GetError(), WAVE_FILE_FULL);
+    const auto file = ReadFileBytes(dir / "full.wav");
+    ASSERT_EQ(file.size(), 46u + 999 + 1);
+    EXPECT_EQ(GetU32(file, 42), 999u);
+    EXPECT_EQ(GetU32(file, 4), 38u + 1000);
+
+    // Exactly at the limit is allowed: 1000 bytes give RIFF size 1038.
+    ASSERT_EQ(wav.Open(dir / "exact.wav", 1, 8000, SAMPLE_TYPE_PCM8), 1);
+    std::vector<uint8_t> thousand(1000, 0x80);
+    EXPECT_EQ(wav.Write(thousand.data(), 1000), 1);
+    EXPECT_EQ(wav.Write(thousand.data(), 1), 0);
+    EXPECT_EQ(GetU32(ReadFileBytes(dir / "exact.wav"), 4), 1038u);
+}
+
+#ifndef _WIN32
+// A device that takes no byte: the header cannot be written, so the open fails.
+TEST(WaveFileFailure, FullDeviceFailsTheOpen) {
+    CWaveFile wav;
+    EXPECT_EQ(wav.Open("/dev/full", 1, 8000, SAMPLE_TYPE_PCM16), 0);
+    EXPECT_EQ(wav.GetError(), WAVE_FILE_CREATE_FAILED);
+    EXPECT_FALSE(wav.IsOpen());
+}
+
+// A disk that fills up in the middle of a block (a file size limit stands in for it): the bytes
+// that landed are kept, the sizes say exactly that much, and the failure is reported.
+TEST(WaveFileFailure, ShortWriteKeepsWhatLanded) {
+    TempDir dir;
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(dir / "short.wav", 1, 8000, SAMPLE_TYPE_PCM8), 1);
+    std::vector<uint8_t> block(640, 0x90);
+    ASSERT_EQ(wav.Write(block.data(), 640), 1);
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 46 + 640 + 101; // the next block lands only in part
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const int result = wav.Write(block.data(), 640);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(wav.GetError(), WAVE_FILE_WRITE_FAILED);
+    EXPECT_FALSE(wav.IsOpen());
+    const auto file = ReadFileBytes(dir / "short.wav");
+    ASSERT_EQ(file.size(), 46u + 741);
+    EXPECT_EQ(GetU32(file, 42), 741u);
+    // The pad byte did not fit either: the RIFF size states only what the file holds.
+    EXPECT_EQ(GetU32(file, 4), file.size() - 8);
+}
+#endif
+
+} // namespace
