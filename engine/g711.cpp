@@ -1,6 +1,13 @@
 #include "engine/g711.h"
 
+#include "engine/g711_vector.h"
+
 #include <array>
+
+#if defined(SONARIX_G711_VECTOR) && defined(_MSC_VER)
+#include <immintrin.h>
+#include <intrin.h>
+#endif
 
 namespace {
 
@@ -34,18 +41,58 @@ struct CodeTables {
 const CodeTables g_codeTables;
 
 template <typename Table>
-void EncodeWords(const Table& table, const int16_t* samples, uint8_t* codes, int count) {
-    for (int i = 0; i < count; ++i)
-        codes[i] = table[static_cast<uint16_t>(samples[i])];
-}
-
-template <typename Table>
-void EncodeBytes(const Table& table, const uint8_t* samples, uint8_t* codes, size_t count) {
-    for (size_t i = 0; i < count; ++i)
+void EncodeTail(const Table& table, const uint8_t* samples, uint8_t* codes, size_t from,
+                size_t count) {
+    for (size_t i = from; i < count; ++i)
         codes[i] = table[samples[2 * i] | (samples[2 * i + 1] << 8)];
 }
 
+using VectorEncoder = size_t (*)(const uint8_t*, uint8_t*, size_t);
+
+#ifdef SONARIX_G711_VECTOR
+// The widest vector form this processor runs, chosen once at start-up.
+const bool g_avx2 = CpuHasAvx2();
+const VectorEncoder g_vectorMuLaw = g_avx2 ? EncodeMuLawAvx2 : EncodeMuLawSse2;
+const VectorEncoder g_vectorALaw = g_avx2 ? EncodeALawAvx2 : EncodeALawSse2;
+#else
+const VectorEncoder g_vectorMuLaw = nullptr;
+const VectorEncoder g_vectorALaw = nullptr;
+#endif
+
+template <typename Table>
+void EncodeBlock(VectorEncoder vector, const Table& table, const uint8_t* samples, uint8_t* codes,
+                 size_t count) {
+    const size_t done = vector ? vector(samples, codes, count) : 0;
+    EncodeTail(table, samples, codes, done, count);
+}
+
+void EncodeMuLawBlock(const uint8_t* samples, uint8_t* codes, size_t count) {
+    EncodeBlock(g_vectorMuLaw, g_codeTables.mulaw, samples, codes, count);
+}
+
+void EncodeALawBlock(const uint8_t* samples, uint8_t* codes, size_t count) {
+    EncodeBlock(g_vectorALaw, g_codeTables.alaw, samples, codes, count);
+}
+
 } // namespace
+
+#ifdef SONARIX_G711_VECTOR
+bool CpuHasAvx2() {
+#ifdef _MSC_VER
+    int info[4];
+    __cpuid(info, 0);
+    if (info[0] < 7)
+        return false;
+    __cpuid(info, 1);
+    const bool osSavesYmm = (info[2] & (1 << 27)) && (_xgetbv(0) & 6) == 6;
+    __cpuidex(info, 7, 0);
+    return osSavesYmm && (info[1] & (1 << 5));
+#else
+    __builtin_cpu_init(); // may run before other static constructors
+    return __builtin_cpu_supports("avx2");
+#endif
+}
+#endif
 
 int FindSegment(int value, const int16_t* table, int size) {
     for (int i = 0; i < size; ++i) {
@@ -90,18 +137,21 @@ int ALawFromLinear(int sample) {
     return (value ^ mask) & 0xFF;
 }
 
+// The 16-bit samples are read as little-endian bytes, the host's order.
 void EncodeMuLaw(const int16_t* samples, uint8_t* codes, int count) {
-    EncodeWords(g_codeTables.mulaw, samples, codes, count);
+    if (count > 0)
+        EncodeMuLawBlock(reinterpret_cast<const uint8_t*>(samples), codes, size_t(count));
 }
 
 void EncodeALaw(const int16_t* samples, uint8_t* codes, int count) {
-    EncodeWords(g_codeTables.alaw, samples, codes, count);
+    if (count > 0)
+        EncodeALawBlock(reinterpret_cast<const uint8_t*>(samples), codes, size_t(count));
 }
 
 void EncodeMuLawFromBytes(const uint8_t* samples, uint8_t* codes, size_t count) {
-    EncodeBytes(g_codeTables.mulaw, samples, codes, count);
+    EncodeMuLawBlock(samples, codes, count);
 }
 
 void EncodeALawFromBytes(const uint8_t* samples, uint8_t* codes, size_t count) {
-    EncodeBytes(g_codeTables.alaw, samples, codes, count);
+    EncodeALawBlock(samples, codes, count);
 }

@@ -72,7 +72,8 @@ size_t RawFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = pwrite(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+        const ssize_t n =
+            pwrite(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -91,12 +91,12 @@ TEST(WavReaders, EveryFormatIsReadBySoxAndFfprobe) {
     for (const Expectation& e : kTypes) {
         for (int channels : {1, 2}) {
             for (int rate : kRates) {
-                SCOPED_TRACE(testing::Message() << "type " << e.type << ", " << channels
-                                                << " ch, " << rate << " Hz");
+                SCOPED_TRACE(testing::Message()
+                             << "type " << e.type << ", " << channels << " ch, " << rate << " Hz");
                 const int frames = rate / 5 + 1; // 0.2 s and one frame: an odd count
-                const fs::path path = dir / ("f" + std::to_string(e.type) + "_" +
-                                             std::to_string(channels) + "_" +
-                                             std::to_string(rate) + ".wav");
+                const fs::path path =
+                    dir / ("f" + std::to_string(e.type) + "_" + std::to_string(channels) + "_" +
+                           std::to_string(rate) + ".wav");
                 CWaveFile wav;
                 ASSERT_EQ(wav.Open(path, channels, rate, e.type), 1);
                 const size_t bytesPerSample = e.type == SAMPLE_TYPE_PCM8 ? 1 : 2;
@@ -111,10 +111,10 @@ TEST(WavReaders, EveryFormatIsReadBySoxAndFfprobe) {
                 EXPECT_EQ(Find(soxi.output, R"(= (\d+) samples)"), std::to_string(frames));
                 EXPECT_EQ(Find(soxi.output, R"(Sample Encoding\s*:\s*(.+))"), e.soxEncoding);
 
-                const CommandResult probe =
-                    RunCommand("ffprobe -v error -show_entries "
-                        "stream=codec_name,channels,sample_rate,duration_ts -of default=nw=1 " +
-                        Quote(path));
+                const CommandResult probe = RunCommand(
+                    "ffprobe -v error -show_entries "
+                    "stream=codec_name,channels,sample_rate,duration_ts -of default=nw=1 " +
+                    Quote(path));
                 ASSERT_EQ(probe.exitCode, 0) << probe.output;
                 EXPECT_EQ(Find(probe.output, R"(codec_name=(\w+))"), e.ffmpegCodec);
                 EXPECT_EQ(Find(probe.output, R"(channels=(\d+))"), std::to_string(channels));
@@ -180,17 +180,18 @@ TEST(WavReaders, UnclosedFileIsReadToTheEnd) {
     EXPECT_EQ(Find(sox.output, R"(Samples read:\s*(\d+))"), std::to_string(2 * frames))
         << sox.output;
     const CommandResult probe = RunCommand("ffprobe -v error -count_packets -show_entries "
-                                    "stream=nb_read_packets -of default=nw=1 " + Quote(killed));
+                                           "stream=nb_read_packets -of default=nw=1 " +
+                                           Quote(killed));
     EXPECT_EQ(probe.exitCode, 0) << probe.output;
-    const CommandResult ffmpeg = RunCommand("ffmpeg -v error -i " + Quote(killed) +
-                                     " -f s16le -acodec pcm_s16le - | wc -c");
+    const CommandResult ffmpeg =
+        RunCommand("ffmpeg -v error -i " + Quote(killed) + " -f s16le -acodec pcm_s16le - | wc -c");
     EXPECT_EQ(Find(ffmpeg.output, R"((\d+))"), std::to_string(frames * 4)) << ffmpeg.output;
     const CommandResult sndfile = RunCommand("sndfile-info " + Quote(killed));
     EXPECT_EQ(Find(sndfile.output, R"(Frames\s*:\s*(\d+))"), count) << sndfile.output;
-    const CommandResult python =
-        RunCommand("python3 -c \"import wave,sys; w=wave.open(sys.argv[1]); "
-            "print('frames', len(w.readframes(1 << 30)) // w.getsampwidth() // w.getnchannels())\" " +
-            Quote(killed));
+    const CommandResult python = RunCommand(
+        "python3 -c \"import wave,sys; w=wave.open(sys.argv[1]); "
+        "print('frames', len(w.readframes(1 << 30)) // w.getsampwidth() // w.getnchannels())\" " +
+        Quote(killed));
     EXPECT_EQ(Find(python.output, R"(frames (\d+))"), count) << python.output;
 }
 

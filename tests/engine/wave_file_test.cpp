@@ -31,13 +31,13 @@ std::vector<int16_t> Ramp(size_t n, int step) {
 // Golden headers, written out byte by byte.
 TEST(WaveFileHeader, GoldenBytes) {
     const std::vector<uint8_t> stereo48k16 = {
-        'R', 'I', 'F', 'F', 38, 0,    0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-        18,  0,   0,   0,   1,  0,    2,   0,   0x80, 0xBB, 0,  0,   0,   0xEE, 2,  0,
-        4,   0,   16,  0,   0,  0,    'd', 'a', 't', 'a', 0,  0,   0,   0};
+        'R', 'I', 'F', 'F', 38, 0, 0,   0,   'W',  'A',  'V', 'E', 'f', 'm',  't', ' ',
+        18,  0,   0,   0,   1,  0, 2,   0,   0x80, 0xBB, 0,   0,   0,   0xEE, 2,   0,
+        4,   0,   16,  0,   0,  0, 'd', 'a', 't',  'a',  0,   0,   0,   0};
     const std::vector<uint8_t> mono8kMuLaw = {
-        'R', 'I', 'F', 'F', 38, 0,    0,   0,   'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-        18,  0,   0,   0,   7,  0,    1,   0,   0x40, 0x1F, 0,  0,   0x40, 0x1F, 0,  0,
-        1,   0,   8,   0,   0,  0,    'd', 'a', 't', 'a', 0,  0,   0,   0};
+        'R', 'I', 'F', 'F', 38, 0, 0,   0,   'W',  'A',  'V', 'E', 'f',  'm',  't', ' ',
+        18,  0,   0,   0,   7,  0, 1,   0,   0x40, 0x1F, 0,   0,   0x40, 0x1F, 0,   0,
+        1,   0,   8,   0,   0,  0, 'd', 'a', 't',  'a',  0,   0,   0,    0};
     TempDir dir;
     CWaveFile wav;
     ASSERT_EQ(wav.Open(dir / "a.wav", 2, 48000, SAMPLE_TYPE_PCM16), 1);
@@ -57,10 +57,10 @@ struct HeaderCase {
 // Every sample type and channel count at 22050 Hz: the fmt fields a reader relies on.
 TEST(WaveFileHeader, EveryTypeAndChannelCount) {
     const HeaderCase cases[] = {
-        {SAMPLE_TYPE_PCM8, 1, 1, 1, 8, 22050},  {SAMPLE_TYPE_PCM8, 2, 1, 2, 8, 44100},
+        {SAMPLE_TYPE_PCM8, 1, 1, 1, 8, 22050},   {SAMPLE_TYPE_PCM8, 2, 1, 2, 8, 44100},
         {SAMPLE_TYPE_PCM16, 1, 1, 2, 16, 44100}, {SAMPLE_TYPE_PCM16, 2, 1, 4, 16, 88200},
-        {SAMPLE_TYPE_MULAW, 1, 7, 1, 8, 22050}, {SAMPLE_TYPE_MULAW, 2, 7, 2, 8, 44100},
-        {SAMPLE_TYPE_ALAW, 1, 6, 1, 8, 22050},  {SAMPLE_TYPE_ALAW, 2, 6, 2, 8, 44100},
+        {SAMPLE_TYPE_MULAW, 1, 7, 1, 8, 22050},  {SAMPLE_TYPE_MULAW, 2, 7, 2, 8, 44100},
+        {SAMPLE_TYPE_ALAW, 1, 6, 1, 8, 22050},   {SAMPLE_TYPE_ALAW, 2, 6, 2, 8, 44100},
     };
     TempDir dir;
     for (const HeaderCase& c : cases) {
@@ -123,8 +123,8 @@ TEST(WaveFileData, G711BlocksHoldTheEncodersCodes) {
 
         std::vector<uint8_t> expected;
         for (int16_t s : samples)
-            expected.push_back(uint8_t(type == SAMPLE_TYPE_MULAW ? MuLawFromLinear(s)
-                                                                 : ALawFromLinear(s)));
+            expected.push_back(
+                uint8_t(type == SAMPLE_TYPE_MULAW ? MuLawFromLinear(s) : ALawFromLinear(s)));
         expected.push_back(uint8_t(type == SAMPLE_TYPE_MULAW ? 0xCE : 0xFA));
         const auto file = ReadFileBytes(dir / "g.wav");
         ASSERT_EQ(GetU32(file, 42), expected.size());
@@ -293,6 +293,34 @@ TEST(WaveFileFailure, ShortWriteKeepsWhatLanded) {
     EXPECT_EQ(GetU32(file, 42), 741u);
     // The pad byte did not fit either: the RIFF size states only what the file holds.
     EXPECT_EQ(GetU32(file, 4), file.size() - 8);
+}
+#endif
+
+} // namespace
+
+namespace {
+
+// Japanese folder and file names work on every locale (wide paths on Windows).
+TEST(WaveFileData, JapaneseFileName) {
+    TempDir dir;
+    const fs::path folder = dir / fs::u8path(u8"会議録音");
+    fs::create_directories(folder);
+    const fs::path path = folder / fs::u8path(u8"打ち合わせ＿第1回.wav");
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(path, 1, 8000, SAMPLE_TYPE_PCM16), 1);
+    const auto block = SampleBytes({1, 2, 3});
+    ASSERT_EQ(wav.Write(block.data(), 6), 1);
+    ASSERT_EQ(wav.Close(), 1);
+    ASSERT_TRUE(fs::exists(path));
+    EXPECT_EQ(fs::file_size(path), 52u);
+}
+
+#ifdef _WIN32
+// Under Wine, Z: reaches the host's /dev/full: the header cannot be written.
+TEST(WaveFileFailure, FullDeviceFailsTheOpen) {
+    CWaveFile wav;
+    EXPECT_EQ(wav.Open(L"Z:\\dev\\full", 1, 8000, SAMPLE_TYPE_PCM16), 0);
+    EXPECT_EQ(wav.GetError(), WAVE_FILE_CREATE_FAILED);
 }
 #endif
 

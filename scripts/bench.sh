@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds the optimised benchmarks and prints their figures.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j"$(nproc)"
+
+echo "== G.711 encoders =="
+build/bench/bench/g711_bench
+echo "== G.711 next to SoX and FFmpeg =="
+python3 bench/g711_compare.py build/bench
+echo "== WAV writer, one 40 ms block at 48000 Hz stereo =="
+build/bench/bench/wave_file_bench

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds and runs every test: natively under AddressSanitizer + UndefinedBehaviorSanitizer and
+# under ThreadSanitizer, then the Windows build under Wine with a private display and audio
+# server. Exits non-zero when any test fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+scripts/setup.sh
+
+for preset in native native-tsan; do
+  echo "== $preset =="
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$jobs"
+  ctest --preset "$preset" -j"$jobs"
+done
+
+echo "== windows (Wine) =="
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j"$jobs"
+scripts/wine-prefix.sh "$PWD/build/windows/wineprefix"
+scripts/session.sh ctest --preset windows
