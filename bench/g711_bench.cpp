@@ -44,31 +44,18 @@ void BM_ALaw(benchmark::State& state) {
     BM_Encode<EncodeALaw>(state);
 }
 
-// The reference algorithms, one sample at a time, for comparison with the tables.
-void BM_MuLawReference(benchmark::State& state) {
-    const auto& samples = Samples();
-    std::vector<uint8_t> codes(kSamples);
-    for (auto _ : state) {
-        for (size_t i = 0; i < kSamples; ++i)
-            codes[i] = uint8_t(MuLawFromLinear(samples[i]));
-        benchmark::DoNotOptimize(codes.data());
-    }
-    state.counters["ns_per_sample"] =
-        benchmark::Counter(double(kSamples) * double(state.iterations()),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+// The reference algorithms, one sample at a time, for comparison with the block encoders.
+template <int (*Reference)(int)>
+void ReferenceLoop(const int16_t* samples, uint8_t* codes, int count) {
+    for (int i = 0; i < count; ++i)
+        codes[i] = uint8_t(Reference(samples[i]));
 }
 
+void BM_MuLawReference(benchmark::State& state) {
+    BM_Encode<ReferenceLoop<MuLawFromLinear>>(state);
+}
 void BM_ALawReference(benchmark::State& state) {
-    const auto& samples = Samples();
-    std::vector<uint8_t> codes(kSamples);
-    for (auto _ : state) {
-        for (size_t i = 0; i < kSamples; ++i)
-            codes[i] = uint8_t(ALawFromLinear(samples[i]));
-        benchmark::DoNotOptimize(codes.data());
-    }
-    state.counters["ns_per_sample"] =
-        benchmark::Counter(double(kSamples) * double(state.iterations()),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    BM_Encode<ReferenceLoop<ALawFromLinear>>(state);
 }
 
 BENCHMARK(BM_MuLaw);
