@@ -1,0 +1,13 @@
+// The millisecond tick count (GetTickCount on Windows), behind a function that tests replace to
+// step time.
+#pragma once
+
+#include <cstdint>
+
+using TickFunction = uint32_t (*)();
+
+// Milliseconds since some fixed moment, wrapping at 2^32.
+uint32_t GetTicks();
+
+// Replaces the clock; nullptr puts the system's clock back.
+void SetTickFunction(TickFunction function);

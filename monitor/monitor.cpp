@@ -1,0 +1,186 @@
+#include "monitor/monitor.h"
+
+#include "monitor/block_peaks.h"
+
+#include <cstring>
+
+BlockPeaks g_blockPeaks;
+
+namespace {
+
+// Walks the samples of a block, one frame at a time (an incomplete last frame is left out),
+// keeping each channel's largest non-negative and smallest negative value.
+template <typename ReadSample>
+void MeasurePeaks(uint32_t sampleCount, int channels, ReadSample read) {
+    int max0 = 0, min0 = 0, max1 = 0, min1 = 0;
+    const bool stereo = channels == 2;
+    const uint32_t step = stereo ? 2 : 1;
+    for (uint32_t i = 0; i + step <= sampleCount; i += step) {
+        const int v0 = read(i);
+        if (v0 >= 0 ? v0 > max0 : v0 < min0)
+            (v0 >= 0 ? max0 : min0) = v0;
+        if (stereo) {
+            const int v1 = read(i + 1);
+            if (v1 >= 0 ? v1 > max1 : v1 < min1)
+                (v1 >= 0 ? max1 : min1) = v1;
+        }
+    }
+    g_blockPeaks.maxCh0 = int16_t(max0);
+    g_blockPeaks.minCh0 = int16_t(min0);
+    if (stereo) {
+        g_blockPeaks.maxCh1 = int16_t(max1);
+        g_blockPeaks.minCh1 = int16_t(min1);
+    }
+}
+
+} // namespace
+
+CMonitor::CMonitor(IMonitorHost& host)
+    : m_host(host), m_pView(std::make_unique<CWaveView>(host)),
+      m_pMeter0(std::make_unique<CLevelMeter>(host, 0, m_texts)),
+      m_pMeter1(std::make_unique<CLevelMeter>(host, 1, m_texts)) {}
+
+CMonitor::~CMonitor() = default;
+
+int CMonitor::AttachWindows(WindowHandle view, WindowHandle meter0, WindowHandle meter1) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_pView->Attach(view);
+    m_pMeter0->Attach(meter0);
+    m_pMeter1->Attach(meter1);
+    return 1;
+}
+
+int CMonitor::Repaint(uint16_t channels) {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        RepaintLocked(channels);
+    }
+    InvalidateAll();
+    return 1;
+}
+
+void CMonitor::RepaintLocked(uint16_t channels) {
+    m_channels = channels;
+    m_pView->Redraw(m_channels, m_bitsPerSample);
+    m_pMeter0->DrawScale();
+    m_pMeter1->DrawScale();
+}
+
+int CMonitor::SetFormat(uint16_t channels, uint16_t bitsPerSample) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_channels = channels;
+    m_bitsPerSample = bitsPerSample;
+    g_blockPeaks = BlockPeaks();
+    m_pView->ClearHistory();
+    return 1;
+}
+
+int CMonitor::OnStart() {
+    return 1;
+}
+
+// Called on the capture thread for every block.
+int CMonitor::ProcessBlock(const void* data, uint32_t byteCount) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    WindowHandle changed[3] = {};
+    bool textsPending;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_bitsPerSample == 8)
+            MeasurePeaks8(bytes, byteCount);
+        else
+            MeasurePeaks16(bytes, byteCount);
+        m_pView->AddColumn(m_channels, m_bitsPerSample);
+        m_pMeter0->Update(m_bitsPerSample);
+        changed[0] = m_pView->Window();
+        changed[1] = m_pMeter0->Window();
+        if (m_channels == 2) {
+            m_pMeter1->Update(m_bitsPerSample);
+            changed[2] = m_pMeter1->Window();
+        }
+        textsPending = m_texts.changed[0] || m_texts.changed[1];
+    }
+    for (WindowHandle window : changed) {
+        if (window)
+            m_host.Invalidate(window);
+    }
+    if (textsPending)
+        m_host.StatusTextsPending();
+    return 1;
+}
+
+int CMonitor::OnPause() {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pMeter0->DrawScale();
+        if (m_channels == 2)
+            m_pMeter1->DrawScale();
+    }
+    InvalidateAll();
+    return 1;
+}
+
+int CMonitor::OnClose() {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pView->ClearHistory();
+        m_pMeter0->ClearText();
+        if (m_channels == 2)
+            m_pMeter1->ClearText();
+        RepaintLocked(m_channels);
+    }
+    InvalidateAll();
+    m_host.StatusTextsPending();
+    return 1;
+}
+
+// 8-bit samples are unsigned bytes; the value is the byte minus 127.
+int CMonitor::MeasurePeaks8(const uint8_t* data, uint32_t byteCount) {
+    MeasurePeaks(byteCount, m_channels, [data](uint32_t i) { return int(data[i]) - 127; });
+    return 1;
+}
+
+int CMonitor::MeasurePeaks16(const uint8_t* data, uint32_t byteCount) {
+    MeasurePeaks(byteCount / 2, m_channels, [data](uint32_t i) {
+        return int(int16_t(uint16_t(data[2 * i] | (data[2 * i + 1] << 8))));
+    });
+    return 1;
+}
+
+void CMonitor::DeliverStatusTexts() {
+    MeterTexts texts;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        texts = m_texts;
+        m_texts.changed[0] = m_texts.changed[1] = false;
+    }
+    for (int channel = 0; channel < 2; ++channel) {
+        if (texts.changed[channel])
+            m_host.SetStatusText(2 + channel, texts.text[channel]);
+    }
+}
+
+bool CMonitor::PaintWindow(WindowHandle window,
+                           const std::function<void(const PixelSurface&)>& paint) {
+    if (!window)
+        return false;
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (const PixelSurface* surface :
+         {m_pView->Window() == window ? &m_pView->Surface() : nullptr,
+          m_pMeter0->Window() == window ? &m_pMeter0->Surface() : nullptr,
+          m_pMeter1->Window() == window ? &m_pMeter1->Surface() : nullptr}) {
+        if (surface) {
+            paint(*surface);
+            return true;
+        }
+    }
+    return false;
+}
+
+// On the window thread, which alone attaches windows.
+void CMonitor::InvalidateAll() {
+    for (WindowHandle window : {m_pView->Window(), m_pMeter0->Window(), m_pMeter1->Window()}) {
+        if (window)
+            m_host.Invalidate(window);
+    }
+}

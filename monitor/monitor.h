@@ -1,0 +1,66 @@
+// CMonitor: turns every recorded block into per-channel peaks, one waveform column and lit
+// level meters, and leaves the held dB texts for the status bar.
+//
+// Threads: ProcessBlock runs on the capture thread, everything else on the window thread. One
+// lock guards the peaks, the history, the hold, the pictures and the texts; the capture thread
+// holds it only while it draws, and tells the windows afterwards without waiting for them
+// (IMonitorHost::Invalidate, IMonitorHost::StatusTextsPending).
+#pragma once
+
+#include "monitor/level_meter.h"
+#include "monitor/monitor_host.h"
+#include "monitor/wave_view.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class CMonitor {
+public:
+    explicit CMonitor(IMonitorHost& host);
+    ~CMonitor();
+    CMonitor(const CMonitor&) = delete;
+    CMonitor& operator=(const CMonitor&) = delete;
+
+    // Controls 1010 (waveform), 1007 (channel 0's meter) and 1009 (channel 1's meter).
+    int AttachWindows(WindowHandle view, WindowHandle meter0, WindowHandle meter1);
+    // Redraws the waveform in the layout of the channel count given, and both meters unlit.
+    int Repaint(uint16_t channels);
+    // A recording opens: its device channel count and bit depth; peaks and history zeroed.
+    int SetFormat(uint16_t channels, uint16_t bitsPerSample);
+    int OnStart();
+    // One recorded block, as the device filled it (interleaved PCM of the capture format).
+    int ProcessBlock(const void* data, uint32_t byteCount);
+    // The device stopped for a pause: the meters go unlit; waveform and texts stay.
+    int OnPause();
+    // The recording ended: empty history, empty texts, an empty picture.
+    int OnClose();
+
+    int MeasurePeaks8(const uint8_t* data, uint32_t byteCount);
+    int MeasurePeaks16(const uint8_t* data, uint32_t byteCount);
+
+    // On the window thread, after IMonitorHost::StatusTextsPending: sets the changed texts into
+    // status-bar parts 2 and 3 through the host.
+    void DeliverStatusTexts();
+
+    // Calls paint with the picture the monitor keeps for a control, under the monitor's lock;
+    // false when the window is none of the monitor's. For the control's WM_PAINT.
+    bool PaintWindow(WindowHandle window, const std::function<void(const PixelSurface&)>& paint);
+
+    uint16_t Channels() const { return m_channels; }
+    uint16_t BitsPerSample() const { return m_bitsPerSample; }
+
+private:
+    void RepaintLocked(uint16_t channels);
+    void InvalidateAll();
+
+    IMonitorHost& m_host;
+    std::unique_ptr<CWaveView> m_pView;
+    std::unique_ptr<CLevelMeter> m_pMeter0;
+    std::unique_ptr<CLevelMeter> m_pMeter1;
+    uint16_t m_channels = 1;       // until the first SetFormat
+    uint16_t m_bitsPerSample = 16; // likewise
+    MeterTexts m_texts;
+    mutable std::mutex m_lock;
+};

@@ -1,0 +1,48 @@
+// CWaveView: the scrolling waveform of control 1010. Every block becomes one pixel column that
+// enters at the right edge while the picture moves one pixel to the left; the view remembers as
+// many blocks as the control has pixel columns, to redraw the whole picture on repaint.
+//
+// Owned and driven by CMonitor, which holds its lock around every call: AddColumn runs on the
+// capture thread, the others on the window thread.
+#pragma once
+
+#include "monitor/monitor_host.h"
+#include "monitor/pixel_surface.h"
+
+#include <cstdint>
+#include <vector>
+
+constexpr Colour kWaveGround = MakeColour(10, 36, 106);
+constexpr Colour kWaveSignal = MakeColour(255, 255, 255);
+
+class CWaveView {
+public:
+    explicit CWaveView(IMonitorHost& host) : m_host(host) {}
+
+    // Takes the window to draw for; sizes the history and the picture to its client area, all
+    // zero. A null window only releases them.
+    int Attach(WindowHandle window);
+    // Zeroes the history; draws nothing.
+    int ClearHistory();
+    // Draws the whole picture from the history in the layout of the channel count given.
+    int Redraw(int channels, int bitsPerSample);
+    // Takes g_blockPeaks into the newest history entry and scrolls it in.
+    int AddColumn(int channels, int bitsPerSample);
+
+    WindowHandle Window() const { return m_hwnd; }
+    const PixelSurface& Surface() const { return m_surface; }
+
+private:
+    // The band of a channel: its top row and half-height.
+    struct Band {
+        int base;
+        int halfHeight;
+    };
+    Band BandOf(int channel, int channels) const;
+    void DrawColumn(int x, int entry, int channels, int bitsPerSample);
+
+    IMonitorHost& m_host;
+    WindowHandle m_hwnd = nullptr;
+    std::vector<int16_t> m_pMax0, m_pMin0, m_pMax1, m_pMin1; // one entry per pixel column
+    PixelSurface m_surface;
+};

@@ -1,0 +1,122 @@
+// The monitor as a whole: no allocation per block, and the capture thread against the window
+// thread.
+#include "monitor/block_peaks.h"
+#include "tests/monitor/monitor_fixture.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <thread>
+
+namespace {
+thread_local bool t_countAllocations = false;
+std::atomic<int> g_allocations{0};
+} // namespace
+
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC takes the replaced operators below for a mismatched pair.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
+// Every allocation of this test program passes here; only those of a thread that asked are
+// counted.
+void* operator new(std::size_t size) {
+    if (t_countAllocations)
+        ++g_allocations;
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using MonitorTest = MonitorFixture;
+
+TEST_F(MonitorTest, NothingIsAllocatedPerBlock) {
+    for (int channels : {1, 2}) {
+        for (int bits : {8, 16}) {
+            monitor->SetFormat(uint16_t(channels), uint16_t(bits));
+            std::vector<uint8_t> block(7680);
+            for (size_t i = 0; i < block.size(); ++i)
+                block[i] = uint8_t(i * 37);
+            g_allocations = 0;
+            t_countAllocations = true;
+            for (int i = 0; i < 50; ++i) {
+                s_now += 300;
+                monitor->ProcessBlock(block.data(), uint32_t(block.size()));
+            }
+            t_countAllocations = false;
+            EXPECT_EQ(g_allocations, 0) << channels << " channels, " << bits << " bits";
+        }
+    }
+}
+
+TEST_F(MonitorTest, BlocksTellTheWindowsWithoutWaiting) {
+    monitor->SetFormat(2, 16);
+    const int before = host.invalidated;
+    Feed16({1000, -1000});
+    EXPECT_EQ(host.invalidated - before, 3) << "the view and both meters";
+    EXPECT_EQ(host.textsPending, 1);
+    EXPECT_TRUE(host.textsSet.empty()) << "texts are set only by the window thread";
+    monitor->DeliverStatusTexts();
+    EXPECT_EQ(host.textsSet[2], 1);
+    EXPECT_EQ(host.textsSet[3], 1);
+    monitor->DeliverStatusTexts();
+    EXPECT_EQ(host.textsSet[2], 1) << "an unchanged text is not set again";
+}
+
+TEST_F(MonitorTest, NoWindowsNoDrawing) {
+    MonitorFixture::host.SetSize(nullptr, 0, 0);
+    CMonitor bare(host);
+    bare.SetFormat(1, 16);
+    const auto block = SampleBytes({100, -100});
+    EXPECT_EQ(bare.ProcessBlock(block.data(), 4), 1);
+    EXPECT_EQ(bare.Repaint(1), 1);
+    EXPECT_FALSE(bare.PaintWindow(host.view, [](const PixelSurface&) {}));
+}
+
+// The capture thread processes blocks while the window thread repaints, closes, reformats,
+// paints and takes the texts. Run under ThreadSanitizer, this finds any unguarded access.
+TEST_F(MonitorTest, CaptureThreadAgainstWindowThread) {
+    monitor->SetFormat(2, 16);
+    std::atomic<bool> done{false};
+    std::thread capture([&] {
+        std::mt19937 random(2);
+        std::vector<int16_t> samples(3840);
+        for (int block = 0; block < 3000; ++block) {
+            for (auto& s : samples)
+                s = int16_t(random());
+            const auto bytes = SampleBytes(samples);
+            monitor->ProcessBlock(bytes.data(), uint32_t(bytes.size()));
+        }
+        done = true;
+    });
+    int rounds = 0;
+    uint64_t checksum = 0;
+    while (!done) {
+        monitor->Repaint(uint16_t(1 + rounds % 2));
+        if (rounds % 7 == 0)
+            monitor->OnClose();
+        if (rounds % 11 == 0)
+            monitor->SetFormat(2, 16);
+        monitor->PaintWindow(host.view, [&](const PixelSurface& s) { checksum += s.Bits()[0]; });
+        monitor->DeliverStatusTexts();
+        ++rounds;
+        // A window thread serves messages between such calls; without a pause this loop would
+        // hold the lock almost all the time and starve the capture thread.
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    capture.join();
+    EXPECT_GT(rounds, 10) << "the window thread ran alongside";
+    EXPECT_GT(host.textsSet[2], 0);
+}
+
+} // namespace
