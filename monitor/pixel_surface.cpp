@@ -76,7 +76,7 @@ Rect ScrollLeftOnePixel(PixelSurface& surface, const Rect& scroll, const Rect& c
     return {scroll.right - 1, scroll.top, scroll.right, scroll.bottom};
 }
 
-int MulDiv(int number, int numerator, int denominator) {
+int RoundedMulDiv(int number, int numerator, int denominator) {
     if (denominator == 0)
         return -1;
     if (denominator < 0) {

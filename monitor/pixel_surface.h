@@ -61,5 +61,5 @@ void DrawLine(PixelSurface& surface, int x1, int y1, int x2, int y2, Colour colo
 Rect ScrollLeftOnePixel(PixelSurface& surface, const Rect& scroll, const Rect& clip);
 
 // number * numerator / denominator with a 64-bit product, rounded half away from zero; -1 when
-// the denominator is 0 or the result does not fit (Windows' MulDiv).
-int MulDiv(int number, int numerator, int denominator);
+// the denominator is 0 or the result does not fit: Windows' MulDiv, on every platform.
+int RoundedMulDiv(int number, int numerator, int denominator);

@@ -13,7 +13,7 @@ int Scale(int value, int bitsPerSample) {
 
 // +32767 maps to the band's top row, 0 to its centre, -32768 to about its bottom.
 int MapY(int value, int bitsPerSample, int base, int halfHeight) {
-    return base + MulDiv(32767 - Scale(value, bitsPerSample), halfHeight, 32767);
+    return base + RoundedMulDiv(32767 - Scale(value, bitsPerSample), halfHeight, 32767);
 }
 
 void Shift(std::vector<int16_t>& history, int16_t newest) {

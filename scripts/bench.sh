@@ -13,6 +13,8 @@ echo "== G.711 next to SoX and FFmpeg =="
 python3 bench/g711_compare.py build/bench
 echo "== WAV writer, one 40 ms block at 48000 Hz stereo =="
 build/bench/bench/wave_file_bench
+echo "== Monitor, one 40 ms block at 48000 Hz stereo 16-bit =="
+build/bench/bench/monitor_bench
 
 # Opt-in: one real file up to the 4 GiB limit of the format (needs about 4.3 GB free).
 if [ "${SONARIX_BENCH_4GIB:-0}" = 1 ]; then

@@ -69,7 +69,7 @@ TEST_F(WaveViewTest, EightBitPeakOf128) {
 TEST_F(WaveViewTest, EmptyColumnLiveAndRedrawn) {
     monitor->SetFormat(1, 16);
     monitor->Repaint(1);
-    Feed16({655, 0}); // MulDiv(32767 - 655, 50, 32767) = 49
+    Feed16({655, 0}); // RoundedMulDiv(32767 - 655, 50, 32767) = 49
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight), Rows(100, 'g', {{50, 50, 'W'}}));
     monitor->Repaint(1);
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight), Rows(100, 'g', {}));

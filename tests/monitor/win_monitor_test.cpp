@@ -1,0 +1,163 @@
+// The monitor with real Windows controls: each control shows the monitor's picture pixel for
+// pixel, and the dB texts reach the status bar through a posted notice while another thread
+// processes the blocks.
+#include "monitor/monitor.h"
+#include "monitor/win_monitor_host.h"
+#include "tests/test_support.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr UINT kTextsNotice = WM_APP + 1;
+
+struct TestWindow {
+    CWinMonitorHost* host = nullptr;
+    CMonitor* monitor = nullptr;
+};
+TestWindow g_window;
+
+LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTextsNotice) {
+        g_window.host->TextsNoticeTaken();
+        g_window.monitor->DeliverStatusTexts();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void PumpMessages() {
+    MSG msg;
+    for (int round = 0; round < 20; ++round) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(10);
+    }
+}
+
+// The control's pixels as the screen shows them, as COLORREFs.
+std::vector<COLORREF> ScreenPixels(HWND control, int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(control);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    std::vector<COLORREF> pixels(size_t(width) * height);
+    const auto* rows = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = ColourToPixel(rows[i] & 0xFFFFFF);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(control, screen);
+    return pixels;
+}
+
+std::wstring StatusText(HWND statusBar, int part) {
+    wchar_t text[64] = {};
+    SendMessageW(statusBar, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+TEST(WinMonitor, ControlsShowThePicturesAndTheStatusBarTheTexts) {
+    InitCommonControls();
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = MainProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"SonarixMonitorTest";
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    RegisterClassW(&wc);
+    HWND main = CreateWindowW(L"SonarixMonitorTest", L"monitor", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                              0, 0, 400, 300, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!main)
+        GTEST_SKIP() << "no display: CreateWindowW failed with error " << GetLastError();
+
+    auto child = [&](int x, int width) {
+        HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_SUNKEN, x, 10,
+                                       width, 140, main, nullptr, wc.hInstance, nullptr);
+        EXPECT_NE(control, nullptr) << "error " << GetLastError();
+        return control;
+    };
+    HWND view = child(10, 212);
+    HWND meter0 = child(230, 17);
+    HWND meter1 = child(250, 17);
+    HWND statusBar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, L"", main, 1);
+    int edges[4] = {120, 200, 270, -1};
+    SendMessageW(statusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+
+    CWinMonitorHost host;
+    CMonitor monitor(host);
+    g_window = {&host, &monitor};
+    host.SetMonitor(&monitor);
+    host.SetNotifyWindow(main, kTextsNotice);
+    host.SetStatusBar(statusBar);
+    monitor.AttachWindows(view, meter0, meter1);
+    monitor.SetFormat(2, 16);
+    monitor.Repaint(2);
+
+    // The capture thread: a tone at half scale on channel 0, a quarter on channel 1.
+    std::thread capture([&] {
+        std::vector<int16_t> samples;
+        for (int i = 0; i < 640; ++i) {
+            const double s = std::sin(2 * 3.14159265358979 * i / 16);
+            samples.push_back(int16_t(std::lround(16384 * s)));
+            samples.push_back(int16_t(std::lround(8192 * s)));
+        }
+        const auto block = SampleBytes(samples);
+        for (int i = 0; i < 60; ++i)
+            monitor.ProcessBlock(block.data(), uint32_t(block.size()));
+    });
+    capture.join();
+    PumpMessages();
+
+    for (HWND control : {view, meter0, meter1}) {
+        PixelSurface picture;
+        ASSERT_TRUE(monitor.PaintWindow(control, [&](const PixelSurface& p) { picture = p; }));
+        RECT rc;
+        GetClientRect(control, &rc);
+        ASSERT_EQ(picture.Width(), rc.right);
+        ASSERT_EQ(picture.Height(), rc.bottom);
+        const auto screen = ScreenPixels(control, rc.right, rc.bottom);
+        int differences = 0;
+        for (int y = 0; y < rc.bottom; ++y)
+            for (int x = 0; x < rc.right; ++x)
+                if (screen[size_t(y) * rc.right + x] != picture.GetPixel(x, y) && differences++ < 5)
+                    ADD_FAILURE() << "pixel " << x << "," << y << " shows " << std::hex
+                                  << screen[size_t(y) * rc.right + x] << " instead of "
+                                  << picture.GetPixel(x, y);
+        EXPECT_EQ(differences, 0);
+    }
+    // The picture is not all ground: the tone's columns and the divider are there.
+    PixelSurface picture;
+    monitor.PaintWindow(view, [&](const PixelSurface& p) { picture = p; });
+    EXPECT_EQ(picture.GetPixel(picture.Width() - 1, picture.Height() / 2),
+              GetSysColor(COLOR_BTNFACE));
+    EXPECT_EQ(picture.GetPixel(picture.Width() - 1, 20), MakeColour(255, 255, 255));
+
+    EXPECT_EQ(StatusText(statusBar, 2), L"-6.0dB");
+    EXPECT_EQ(StatusText(statusBar, 3), L"-6.0dB") << "one hold for both meters";
+
+    monitor.OnClose();
+    PumpMessages();
+    EXPECT_EQ(StatusText(statusBar, 2), L"");
+    EXPECT_EQ(StatusText(statusBar, 3), L"");
+    DestroyWindow(main);
+}
+
+} // namespace
