@@ -1,40 +1,13 @@
 // The monitor as a whole: no allocation per block, and the capture thread against the window
 // thread.
 #include "monitor/block_peaks.h"
+#include "tests/alloc_counter.h"
 #include "tests/monitor/monitor_fixture.h"
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <new>
 #include <random>
 #include <thread>
-
-namespace {
-thread_local bool t_countAllocations = false;
-std::atomic<int> g_allocations{0};
-} // namespace
-
-#if defined(__GNUC__) && !defined(__clang__)
-// GCC takes the replaced operators below for a mismatched pair.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-// Every allocation of this test program passes here; only those of a thread that asked are
-// counted.
-void* operator new(std::size_t size) {
-    if (t_countAllocations)
-        ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -47,14 +20,12 @@ TEST_F(MonitorTest, NothingIsAllocatedPerBlock) {
             std::vector<uint8_t> block(7680);
             for (size_t i = 0; i < block.size(); ++i)
                 block[i] = uint8_t(i * 37);
-            g_allocations = 0;
-            t_countAllocations = true;
+            StartCountingAllocations();
             for (int i = 0; i < 50; ++i) {
                 s_now += 300;
                 monitor->ProcessBlock(block.data(), uint32_t(block.size()));
             }
-            t_countAllocations = false;
-            EXPECT_EQ(g_allocations, 0) << channels << " channels, " << bits << " bits";
+            EXPECT_EQ(StopCountingAllocations(), 0) << channels << " channels, " << bits << " bits";
         }
     }
 }

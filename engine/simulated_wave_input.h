@@ -1,0 +1,103 @@
+// A wave-input device without hardware, with winmm's contract: a generator thread fills the
+// queued buffers with numbered frames, at a pace the test chooses or as fast as it can. It can
+// fail any operation on request, fall silent, and hold back buffers (stall).
+//
+// Frame n holds n in its samples: 16-bit stereo carries the low 16 bits of n in channel 0 and
+// the high 16 bits in channel 1; mono carries the low 16 (8-bit: low 8) bits. A recording that
+// lost or doubled nothing holds consecutive numbers.
+#pragma once
+
+#include "engine/wave_input.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class SimulatedWaveInput : public IWaveInput {
+public:
+    enum Operation {
+        OPEN,
+        PREPARE,
+        ADD_BUFFER,
+        START,
+        STOP,
+        RESET,
+        UNPREPARE,
+        CLOSE,
+        OPERATION_COUNT
+    };
+    static constexpr uint32_t kError = 1; // MMSYSERR_ERROR
+
+    SimulatedWaveInput() = default;
+    ~SimulatedWaveInput() override;
+
+    // Microseconds between two full buffers; 0: as fast as the capture takes them.
+    void SetBlockInterval(uint32_t microseconds) { m_intervalUs = microseconds; }
+    // The nth call (from 1) of the operation, and every later one, fails.
+    void FailFrom(Operation operation, int nth) { m_failFrom[operation] = nth; }
+    // While silent, the device runs but fills nothing.
+    void SetSilent(bool silent);
+
+    // Called with every operation, before the device acts on it (tests check the program's
+    // state at that moment). Set before the device is used.
+    void SetCallHook(std::function<void(Operation)> hook) { m_hook = std::move(hook); }
+
+    // What the device did since it was opened, for the test to compare with the file.
+    uint64_t FramesDelivered() const { return m_framesDelivered; }
+    uint32_t BufferLength(int index) const;
+    int QueuedCount() const;
+    int Calls(Operation operation) const { return m_calls[operation]; }
+    WaveFormat Format() const;
+    bool IsStarted() const;
+
+    uint32_t Open(const WaveFormat& format) override;
+    uint32_t Prepare(WaveHeader& header) override;
+    uint32_t AddBuffer(WaveHeader& header) override;
+    uint32_t Start() override;
+    uint32_t Stop() override;
+    uint32_t Reset() override;
+    uint32_t Unprepare(WaveHeader& header) override;
+    uint32_t Close() override;
+    bool TakeDone(WaveHeader& header) override;
+    void WaitForDone(uint32_t timeoutMs) override;
+    void Wake() override;
+
+private:
+    struct Buffer {
+        bool prepared = false;
+        bool queued = false;
+        bool done = false;
+        uint32_t bytesRecorded = 0;
+        WaveHeader* header = nullptr;
+    };
+    bool Fails(Operation operation); // counts the call; under m_lock
+    void Generate();
+    // Fills frames into the queue's head buffer; under m_lock.
+    uint32_t Fill(Buffer& buffer, uint32_t bytes);
+    // Takes the queue's head off the queue and marks it done; under m_lock.
+    void HandBack(Buffer& buffer);
+
+    mutable std::mutex m_lock;
+    std::condition_variable m_generatorWake;
+    std::condition_variable m_doneSignal;
+    std::thread m_generator;
+    WaveFormat m_format;
+    std::vector<Buffer> m_buffers;
+    std::deque<int> m_queue; // indexes of queued buffers, head first
+    bool m_open = false;
+    bool m_started = false;
+    bool m_silent = false;
+    bool m_quit = false;
+    uint64_t m_signals = 0; // completions and wakes, for WaitForDone
+    uint64_t m_nextFrame = 0;
+    std::atomic<uint64_t> m_framesDelivered{0};
+    std::atomic<uint32_t> m_intervalUs{0};
+    int m_failFrom[OPERATION_COUNT] = {};
+    std::function<void(Operation)> m_hook;
+    std::atomic<int> m_calls[OPERATION_COUNT] = {};
+};

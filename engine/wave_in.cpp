@@ -1,0 +1,256 @@
+#include "engine/wave_in.h"
+
+#include <chrono>
+#include <new>
+#include <system_error>
+
+CWaveFile* g_pWaveFile = nullptr;
+CMonitor* g_pMonitor = nullptr;
+std::atomic<int> g_bCaptureActive{0};
+
+namespace {
+
+uint64_t NowMs() {
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// How often the capture thread looks at the clock while no buffer comes back.
+constexpr uint32_t kWaitSliceMs = 100;
+
+} // namespace
+
+uint32_t WaveInBufferSize(const WaveFormat& deviceFormat) {
+    return deviceFormat.nAvgBytesPerSec * kWaveInBufferMs / 1000;
+}
+
+CWaveIn::CWaveIn(std::unique_ptr<IWaveInput> device, IMonitorHost& monitorHost)
+    : m_device(std::move(device)) {
+    g_bCaptureActive = 0;
+    g_pWaveFile = new CWaveFile;
+    g_pMonitor = new CMonitor(monitorHost);
+}
+
+CWaveIn::~CWaveIn() {
+    if (m_open)
+        Close(); // never leave the capture thread running or a file incomplete
+    delete g_pMonitor;
+    g_pMonitor = nullptr;
+    delete g_pWaveFile;
+    g_pWaveFile = nullptr;
+}
+
+void CWaveIn::SetEndHandler(std::function<void(CaptureEndReason)> handler) {
+    m_endHandler = std::move(handler);
+}
+
+// 1. Check the format. 2. Create the file. 3. Allocate the thirty blocks. 4. Open the device.
+// 5. Prepare and queue every buffer. 6. Start the capture thread. 7. Tell the monitor the
+// format. 8. Start the device. Any failure releases everything taken and removes the file.
+int CWaveIn::Open(const std::filesystem::path& fileName, int channels, int samplesPerSec,
+                  int sampleType) {
+    if (m_open || (channels != 1 && channels != 2) || !IsValidSampleType(sampleType) ||
+        samplesPerSec <= 0)
+        return 0;
+    const WaveFormat format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
+    const uint32_t size = WaveInBufferSize(format);
+    if (size == 0)
+        return 0;
+
+    if (!g_pWaveFile->Open(fileName, channels, samplesPerSec, sampleType))
+        return 0;
+    m_fileName = fileName;
+    auto abandon = [this] {
+        g_bCaptureActive = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_closing = true;
+        }
+        if (m_deviceOpen)
+            m_device->Reset();
+        Release();
+        g_pWaveFile->Close();
+        std::error_code ignored;
+        std::filesystem::remove(m_fileName, ignored);
+        m_open = false;
+        return 0;
+    };
+
+    m_blocks.reset(new (std::nothrow) uint8_t[size_t(size) * kWaveInBufferCount]);
+    if (!m_blocks)
+        return abandon();
+    for (int i = 0; i < kWaveInBufferCount; ++i) {
+        m_waveHdr[i] = WaveHeader();
+        m_waveHdr[i].lpData = m_blocks.get() + size_t(size) * i;
+        m_waveHdr[i].dwBufferLength = size;
+        m_waveHdr[i].dwLoops = 1;
+        m_waveHdr[i].index = i;
+    }
+    if (m_device->Open(format) != 0)
+        return abandon();
+    m_deviceOpen = true;
+    for (int i = 0; i < kWaveInBufferCount; ++i) {
+        if (m_device->Prepare(m_waveHdr[i]) != 0)
+            return abandon();
+        m_prepared = i + 1;
+        if (m_device->AddBuffer(m_waveHdr[i]) != 0)
+            return abandon();
+    }
+
+    m_next = 0;
+    m_quit = false;
+    m_closing = false;
+    m_ended = false;
+    m_syncRequested = m_syncDone = 0;
+    m_blockSeen = false;
+    m_thread = std::thread(&CWaveIn::CaptureThread, this);
+    g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample);
+    m_open = true;
+    if (!Start())
+        return abandon();
+    return 1;
+}
+
+int CWaveIn::Start() {
+    if (!m_open)
+        return 0;
+    g_bCaptureActive = 1;
+    g_pMonitor->OnStart();
+    m_runStartMs = NowMs();
+    if (m_device->Start() != 0) {
+        g_bCaptureActive = 0;
+        return 0;
+    }
+    return 1;
+}
+
+int CWaveIn::Stop() {
+    if (!m_open)
+        return 0;
+    g_bCaptureActive = 0;
+    if (m_device->Stop() != 0)
+        return 0;
+    // The block the device was filling is written and its buffer back in the queue before
+    // the device can start again.
+    WaitUntilProcessed();
+    g_pMonitor->OnPause();
+    return 1;
+}
+
+// 1. Pause. 2. Reset: the device hands back every buffer. 3. End the capture thread, which
+// writes what came back. 4. Unprepare, close the device, free the blocks. 5. Complete the file.
+// 6. Clear the monitor's picture.
+int CWaveIn::Close() {
+    if (!m_open)
+        return 1;
+    Stop();
+    {
+        // From here on no buffer goes back to the device: the reset hands them all back.
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_closing = true;
+    }
+    bool ok = m_device->Reset() == 0;
+    ok = Release() && ok;
+    ok = g_pWaveFile->Close() && ok;
+    g_pMonitor->OnClose();
+    m_open = false;
+    return ok ? 1 : 0;
+}
+
+bool CWaveIn::Release() {
+    if (m_thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_quit = true;
+        }
+        m_device->Wake();
+        m_thread.join();
+    }
+    bool ok = true;
+    for (int i = 0; i < m_prepared; ++i)
+        ok = m_device->Unprepare(m_waveHdr[i]) == 0 && ok;
+    m_prepared = 0;
+    if (m_deviceOpen)
+        m_device->Close(); // its result tells nothing more to act on
+    m_deviceOpen = false;
+    // Freed only once the device is closed: a buffer it did not give back is never in use.
+    m_blocks.reset();
+    return ok;
+}
+
+void CWaveIn::WaitUntilProcessed() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    const uint64_t ticket = ++m_syncRequested;
+    m_device->Wake();
+    // Bounded: a capture thread stuck in a file write must not freeze the window.
+    m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_syncDone >= ticket; });
+}
+
+// The capture thread: waits for buffers, writes them, feeds the monitor and gives them back,
+// until Close asks it to end; then takes what the reset handed back, without giving it back.
+void CWaveIn::CaptureThread() {
+    for (;;) {
+        m_device->WaitForDone(kWaitSliceMs);
+        bool quit, closing;
+        uint64_t sync;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            quit = m_quit;
+            closing = m_closing;
+            sync = m_syncRequested;
+        }
+        ProcessDoneBuffers();
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_syncDone = sync;
+        }
+        m_changed.notify_all();
+        if (quit)
+            return;
+        if (g_bCaptureActive && m_blockSeen && !m_ended && !closing &&
+            NowMs() - m_runStartMs.load() > m_silenceTimeoutMs)
+            EndBySelf(CAPTURE_END_DEVICE_SILENT);
+    }
+}
+
+void CWaveIn::ProcessDoneBuffers() {
+    for (int n = 0; n < kWaveInBufferCount; ++n) {
+        WaveHeader& header = m_waveHdr[m_next];
+        if (!m_device->TakeDone(header))
+            return;
+        m_next = (m_next + 1) % kWaveInBufferCount;
+        if (header.dwBytesRecorded > 0 && !m_ended) {
+            m_blockSeen = true;
+            m_runStartMs = NowMs(); // the silence is counted from the last block
+            if (g_pWaveFile->Write(header.lpData, header.dwBytesRecorded))
+                g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
+            else
+                EndBySelf(g_pWaveFile->GetError() == WAVE_FILE_FULL ? CAPTURE_END_FILE_FULL
+                                                                    : CAPTURE_END_WRITE_FAILED);
+        }
+        if (!m_ended) {
+            // Decided under the lock that Close takes to stop the giving back, so no buffer
+            // can go back to the device after its reset.
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (!m_closing)
+                m_device->AddBuffer(header);
+        }
+    }
+}
+
+// On the capture thread: no more blocks are taken, the file is completed with what it holds,
+// and the owner is told.
+void CWaveIn::EndBySelf(CaptureEndReason reason) {
+    m_ended = true;
+    g_pWaveFile->Close();
+    if (m_endHandler)
+        m_endHandler(reason);
+}
+
+int AttachMonitorViews(WindowHandle waveform, WindowHandle meter1, WindowHandle meter2) {
+    return g_pMonitor->AttachWindows(waveform, meter1, meter2);
+}
+
+int RepaintMonitor(uint16_t channels) {
+    return g_pMonitor->Repaint(channels);
+}

@@ -1,0 +1,88 @@
+#include "engine/winmm_wave_input.h"
+
+#include <windows.h>
+
+#include <mmsystem.h>
+
+namespace {
+
+class WinmmWaveInput : public IWaveInput {
+public:
+    WinmmWaveInput() : m_event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    ~WinmmWaveInput() override {
+        if (m_wave)
+            waveInClose(m_wave);
+        if (m_event)
+            CloseHandle(m_event);
+    }
+
+    uint32_t Open(const WaveFormat& format) override {
+        if (!m_event)
+            return MMSYSERR_NOMEM;
+        WAVEFORMATEX wfx = {};
+        wfx.wFormatTag = format.wFormatTag;
+        wfx.nChannels = format.nChannels;
+        wfx.nSamplesPerSec = format.nSamplesPerSec;
+        wfx.nAvgBytesPerSec = format.nAvgBytesPerSec;
+        wfx.nBlockAlign = format.nBlockAlign;
+        wfx.wBitsPerSample = format.wBitsPerSample;
+        wfx.cbSize = 0;
+        ResetEvent(m_event);
+        return waveInOpen(&m_wave, WAVE_MAPPER, &wfx, reinterpret_cast<DWORD_PTR>(m_event), 0,
+                          CALLBACK_EVENT);
+    }
+
+    uint32_t Prepare(WaveHeader& header) override {
+        WAVEHDR& h = Header(header);
+        h = WAVEHDR();
+        h.lpData = reinterpret_cast<LPSTR>(header.lpData);
+        h.dwBufferLength = header.dwBufferLength;
+        h.dwLoops = header.dwLoops;
+        return waveInPrepareHeader(m_wave, &h, sizeof h);
+    }
+    uint32_t AddBuffer(WaveHeader& header) override {
+        WAVEHDR& h = Header(header);
+        return waveInAddBuffer(m_wave, &h, sizeof h);
+    }
+    uint32_t Start() override { return waveInStart(m_wave); }
+    uint32_t Stop() override { return waveInStop(m_wave); }
+    uint32_t Reset() override { return waveInReset(m_wave); }
+    uint32_t Unprepare(WaveHeader& header) override {
+        WAVEHDR& h = Header(header);
+        return waveInUnprepareHeader(m_wave, &h, sizeof h);
+    }
+    uint32_t Close() override {
+        const MMRESULT result = waveInClose(m_wave);
+        if (result == MMSYSERR_NOERROR)
+            m_wave = nullptr;
+        return result;
+    }
+
+    // winmm sets WHDR_DONE from its own thread; the flag is read and cleared with interlocked
+    // operations (the header is ours again once it is set).
+    bool TakeDone(WaveHeader& header) override {
+        WAVEHDR& h = Header(header);
+        auto* flags = reinterpret_cast<volatile LONG*>(&h.dwFlags);
+        const LONG seen = InterlockedCompareExchange(flags, 0, 0);
+        if (!(seen & WHDR_DONE))
+            return false;
+        header.dwBytesRecorded = h.dwBytesRecorded;
+        InterlockedAnd(flags, ~LONG(WHDR_DONE));
+        return true;
+    }
+    void WaitForDone(uint32_t timeoutMs) override { WaitForSingleObject(m_event, timeoutMs); }
+    void Wake() override { SetEvent(m_event); }
+
+private:
+    WAVEHDR& Header(const WaveHeader& header) { return m_headers[header.index & 63]; }
+
+    HANDLE m_event;
+    HWAVEIN m_wave = nullptr;
+    WAVEHDR m_headers[64] = {};
+};
+
+} // namespace
+
+std::unique_ptr<IWaveInput> MakeWinmmWaveInput() {
+    return std::make_unique<WinmmWaveInput>();
+}
