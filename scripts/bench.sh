@@ -15,6 +15,8 @@ echo "== WAV writer, one 40 ms block at 48000 Hz stereo =="
 build/bench/bench/wave_file_bench
 echo "== Monitor, one 40 ms block at 48000 Hz stereo 16-bit =="
 build/bench/bench/monitor_bench
+echo "== Capture soak: one hour of 48000 Hz stereo 16-bit from the simulated device =="
+build/bench/bench/capture_soak "${TMPDIR:-/tmp}" "${SONARIX_SOAK_MINUTES:-60}"
 
 # Opt-in: one real file up to the 4 GiB limit of the format (needs about 4.3 GB free).
 if [ "${SONARIX_BENCH_4GIB:-0}" = 1 ]; then

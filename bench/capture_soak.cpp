@@ -1,0 +1,117 @@
+// One hour of 48000 Hz stereo 16-bit through CWaveIn into a file, from the simulated device as
+// fast as it goes: wall and CPU time, memory after the first minute and at the end, and the
+// frames lost or doubled (read back from the file).
+//   capture_soak [FOLDER] [MINUTES]
+#include "engine/simulated_wave_input.h"
+#include "engine/wave_in.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/resource.h>
+
+namespace {
+
+class NullHost : public IMonitorHost {
+public:
+    Rect GetClientRect(WindowHandle window) override {
+        return window == reinterpret_cast<WindowHandle>(1) ? Rect{0, 0, 210, 138}
+                                                           : Rect{0, 0, 15, 138};
+    }
+    void OnAttach(WindowHandle) override {}
+    Colour GetButtonFaceColour() override { return 0; }
+    void Invalidate(WindowHandle) override {}
+    void StatusTextsPending() override {}
+    void SetStatusText(int, const char*) override {}
+};
+
+// Resident and peak resident memory of this process, in KiB.
+std::pair<long, long> Memory() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    long rss = 0, peak = 0;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            rss = std::stol(line.substr(6));
+        if (line.rfind("VmHWM:", 0) == 0)
+            peak = std::stol(line.substr(6));
+    }
+    return {rss, peak};
+}
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::filesystem::path folder = argc > 1 ? argv[1] : "/tmp";
+    const double minutes = argc > 2 ? std::stod(argv[2]) : 60;
+    const auto path = folder / "sonarix-soak.wav";
+    const uint64_t frameRate = 48000;
+    const uint64_t target = uint64_t(minutes * 60 * frameRate);
+
+    NullHost host;
+    auto device = std::make_unique<SimulatedWaveInput>();
+    SimulatedWaveInput* sim = device.get();
+    CWaveIn capture(std::move(device), host);
+    AttachMonitorViews(reinterpret_cast<WindowHandle>(1), reinterpret_cast<WindowHandle>(2),
+                       reinterpret_cast<WindowHandle>(3));
+
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = CpuSeconds();
+    if (!capture.Open(path, 2, int(frameRate), SAMPLE_TYPE_PCM16)) {
+        std::printf("cannot open the capture into %s\n", path.string().c_str());
+        return 1;
+    }
+    std::pair<long, long> afterMinute{0, 0};
+    while (sim->FramesDelivered() < target) {
+        if (!afterMinute.first && sim->FramesDelivered() >= 60 * frameRate)
+            afterMinute = Memory();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    capture.Close();
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = CpuSeconds() - cpuStart;
+    const auto atEnd = Memory();
+    const uint64_t delivered = sim->FramesDelivered();
+
+    // Read the frames back: each holds its own number (low half in channel 0, high in 1).
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(46);
+    std::vector<char> chunk(1 << 20);
+    uint64_t frames = 0, wrong = 0;
+    while (in) {
+        in.read(chunk.data(), std::streamsize(chunk.size()));
+        const size_t got = size_t(in.gcount());
+        for (size_t at = 0; at + 4 <= got; at += 4, ++frames) {
+            uint32_t n;
+            std::memcpy(&n, chunk.data() + at, 4);
+            wrong += n != uint32_t(frames);
+        }
+    }
+    std::filesystem::remove(path);
+
+    const double recorded = double(delivered) / frameRate;
+    std::printf("recorded: %.1f min of 48000 Hz stereo 16-bit\n", recorded / 60);
+    std::printf("wall time: %.1f s (%.0f times real time)\n", wall, recorded / wall);
+    std::printf("CPU time: %.1f s (%.2f CPU-s per recorded minute)\n", cpu, cpu / (recorded / 60));
+    std::printf("memory after 1 min: %ld KiB resident, %ld KiB peak\n", afterMinute.first,
+                afterMinute.second);
+    std::printf("memory at the end:  %ld KiB resident, %ld KiB peak\n", atEnd.first, atEnd.second);
+    std::printf("frames delivered %llu, in the file %llu, out of place %llu, lost %lld\n",
+                (unsigned long long)delivered, (unsigned long long)frames,
+                (unsigned long long)wrong, (long long)delivered - (long long)frames);
+    return frames == delivered && wrong == 0 ? 0 : 1;
+}

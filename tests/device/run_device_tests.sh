@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Plays a 1 kHz tone at half scale into the PulseAudio null sink, has the Windows program
+# record from the sink's monitor (the default input) under Wine, and checks the files.
+# When the program asks for it (a file suspend-input), the input is suspended.
+#   run_device_tests.sh DEVICE_RECORDINGS_EXE
+# Needs the session of scripts/session.sh (PULSE_SERVER, DISPLAY) and the Wine prefix.
+set -euo pipefail
+exe=$1
+here=$(cd "$(dirname "$0")" && pwd)
+if [ -z "${PULSE_SERVER:-}" ]; then
+  echo "no PulseAudio server: run under scripts/session.sh"
+  exit 1
+fi
+
+dir=$(mktemp -d /tmp/sonarix-device.XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  pactl suspend-sink vsink 0 2>/dev/null || true
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+
+sox -q -n -r 48000 -c 2 -b 16 -e signed -t raw - synth 900 sine 1000 vol 0.5 |
+  pacat --playback --device=vsink --format=s16le --rate=48000 --channels=2 --latency-msec=20 &
+pids+=($!)
+
+(
+  while [ ! -e "$dir/suspend-input" ]; do sleep 0.05; done
+  pactl suspend-sink vsink 1
+  echo "input suspended"
+) &
+pids+=($!)
+
+wine "$exe" "$(winepath -w "$dir")"
+python3 "$here/check_recordings.py" "$dir"
