@@ -1,0 +1,65 @@
+// The settings record and the settings file Sonarix.ini beside the executable: read once when
+// the main window opens, written once when it closes.
+//
+// The keys live in one table (settings.cpp) that both directions walk. The rules for turning
+// the file's texts into values are portable and tested natively; the file itself goes through
+// the Windows profile functions.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct AppSettings {
+    // [TabPage2]
+    int CheckSeqRecFile = 0;       // sequential file names on (1) or off (0)
+    std::wstring SeqRecFileDir;    // folder for sequentially named files
+    int CheckReqFileSubDir = 0;    // one sub-folder per thousand numbers
+    std::wstring SeqRecFilePrefix; // text in front of the number
+    int32_t SeqRecFileCount = 0;   // the next number
+    // [SoundProperty]
+    int SamplingChannel = 2;  // 1 mono, 2 stereo
+    int SampleType = 1;       // 0..3, see sample_type.h
+    int SamplingRate = 16000; // Hz
+};
+
+extern AppSettings g_settings;
+
+// Where the values are read from and written to: the profile functions on Windows, a map in
+// tests. Read returns the value's text, or defaultText when the key is missing or empty, cut to
+// 511 characters, with enclosing blanks and quotes removed, as GetPrivateProfileString does.
+class ISettingsStore {
+public:
+    virtual ~ISettingsStore() = default;
+    virtual std::wstring Read(const wchar_t* section, const wchar_t* key,
+                              const wchar_t* defaultText) = 0;
+    virtual void Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) = 0;
+};
+
+// Fills every field from the store, with the defaults where it has nothing. Format values the
+// program cannot record with (channels other than 1 or 2, a type outside 0..3, a rate not in
+// the format dialog's list) become their defaults.
+void LoadSettings(AppSettings& settings, ISettingsStore& store);
+// Writes every field, in the table's order.
+void SaveSettings(const AppSettings& settings, ISettingsStore& store);
+
+// The reading rules, by the length of the text read: a flag is off for "" and "0" and on for
+// anything else; an integer reads like the C library's decimal conversion (blanks, one sign,
+// digits; "abc" gives 0; overflow wraps), and "" gives the default.
+int ParseFlag(const std::wstring& text);
+int32_t ParseInteger(const std::wstring& text, int32_t defaultValue);
+
+// The nine rates of the sound format dialog.
+bool IsOfferedRate(int rate);
+
+#ifdef _WIN32
+// The settings file beside the executable; empty when its path does not fit in MAX_PATH.
+std::wstring SettingsFilePath();
+// Settings from and to a file. Without a path, loading gives the defaults and saving does
+// nothing. A new file is created as UTF-16LE with a byte-order mark, so that every folder and
+// prefix survives on any Windows locale; an existing file is kept in its own encoding.
+void LoadSettingsFile(const std::wstring& path, AppSettings& settings);
+void SaveSettingsFile(const std::wstring& path, const AppSettings& settings);
+// g_settings from and to the file beside the executable.
+void LoadSettings();
+void SaveSettings();
+#endif

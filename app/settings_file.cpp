@@ -1,0 +1,78 @@
+// The settings file through the Windows profile functions.
+#include "app/settings.h"
+
+#include <windows.h>
+
+namespace {
+
+class ProfileStore : public ISettingsStore {
+public:
+    explicit ProfileStore(std::wstring path) : m_path(std::move(path)) {}
+
+    std::wstring Read(const wchar_t* section, const wchar_t* key,
+                      const wchar_t* defaultText) override {
+        wchar_t buffer[512] = {};
+        const DWORD length =
+            GetPrivateProfileStringW(section, key, defaultText, buffer, 512, m_path.c_str());
+        return std::wstring(buffer, length);
+    }
+
+    // A failed write (a read-only file or folder) leaves the file as it was; nothing is said.
+    void Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) override {
+        WritePrivateProfileStringW(section, key, value.c_str(), m_path.c_str());
+    }
+
+private:
+    std::wstring m_path;
+};
+
+// A new settings file starts as a UTF-16LE byte-order mark alone: the profile functions then
+// read and write it as Unicode, whatever the system's code page.
+void CreateUnicodeFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return; // it exists already, or cannot be made: the writes will tell
+    const unsigned char mark[2] = {0xFF, 0xFE};
+    DWORD written = 0;
+    WriteFile(file, mark, sizeof mark, &written, nullptr);
+    CloseHandle(file);
+}
+
+} // namespace
+
+std::wstring SettingsFilePath() {
+    wchar_t module[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return L"";
+    std::wstring path(module, length);
+    const size_t slash = path.rfind(L'\\');
+    path.erase(slash == std::wstring::npos ? 0 : slash);
+    path += L"\\Sonarix.ini";
+    return path.size() < MAX_PATH ? path : L"";
+}
+
+void LoadSettingsFile(const std::wstring& path, AppSettings& settings) {
+    settings = AppSettings();
+    if (path.empty())
+        return;
+    ProfileStore store(path);
+    LoadSettings(settings, store);
+}
+
+void SaveSettingsFile(const std::wstring& path, const AppSettings& settings) {
+    if (path.empty())
+        return;
+    CreateUnicodeFile(path);
+    ProfileStore store(path);
+    SaveSettings(settings, store);
+}
+
+void LoadSettings() {
+    LoadSettingsFile(SettingsFilePath(), g_settings);
+}
+
+void SaveSettings() {
+    SaveSettingsFile(SettingsFilePath(), g_settings);
+}

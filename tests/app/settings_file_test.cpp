@@ -1,0 +1,118 @@
+// The settings file through Windows' own profile functions (run under Wine).
+#include "app/settings.h"
+#include "tests/test_support.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring Utf16Text(const std::vector<uint8_t>& bytes, size_t from) {
+    std::wstring text;
+    for (size_t i = from; i + 1 < bytes.size(); i += 2)
+        text += wchar_t(bytes[i] | (bytes[i + 1] << 8));
+    return text;
+}
+
+TEST(SettingsFile, NewFileIsUnicodeWithEveryKeyInOrder) {
+    TempDir dir;
+    const std::wstring path = (dir / "Sonarix.ini").wstring();
+    AppSettings settings;
+    settings.SamplingRate = 0;
+    LoadSettingsFile(path, settings);
+    EXPECT_EQ(settings.SamplingRate, 16000) << "no file: the defaults";
+    EXPECT_FALSE(fs::exists(path)) << "reading creates nothing";
+
+    SaveSettingsFile(path, settings);
+    const auto bytes = ReadFileBytes(path);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[1], 0xFE);
+    const std::wstring text = Utf16Text(bytes, 2);
+    size_t at = 0;
+    for (const wchar_t* key :
+         {L"[TabPage2]", L"CheckSeqRecFile=0", L"SeqRecFileDir=", L"CheckReqFileSubDir=0",
+          L"SeqRecFilePrefix=", L"SeqRecFileCount=0", L"[SoundProperty]", L"SamplingChannel=2",
+          L"SampleType=1", L"SamplingRate=16000"}) {
+        const size_t found = text.find(key, at);
+        ASSERT_NE(found, std::wstring::npos) << "key " << fs::path(key).string() << " in order";
+        at = found;
+    }
+}
+
+// A Japanese folder and prefix come back as they were, whatever the system's code page.
+TEST(SettingsFile, JapaneseTextSurvives) {
+    TempDir dir;
+    const std::wstring path = (dir / "Sonarix.ini").wstring();
+    AppSettings settings;
+    settings.CheckSeqRecFile = 1;
+    settings.SeqRecFileDir = L"C:\\録音\\会議室Ａ";
+    settings.SeqRecFilePrefix = L"打ち合わせ";
+    settings.SeqRecFileCount = 41;
+    settings.SampleType = 3;
+    SaveSettingsFile(path, settings);
+    AppSettings loaded;
+    LoadSettingsFile(path, loaded);
+    EXPECT_EQ(loaded.SeqRecFileDir, settings.SeqRecFileDir);
+    EXPECT_EQ(loaded.SeqRecFilePrefix, settings.SeqRecFilePrefix);
+    EXPECT_EQ(loaded.SeqRecFileCount, 41);
+    EXPECT_EQ(loaded.SampleType, 3);
+    EXPECT_EQ(loaded.CheckSeqRecFile, 1);
+}
+
+// A file of an earlier version, without the mark, is read and written in its own encoding.
+TEST(SettingsFile, ExistingAnsiFileStaysAnsi) {
+    TempDir dir;
+    const fs::path path = dir / "Sonarix.ini";
+    const std::string old = "[SoundProperty]\r\nSamplingRate=  \"44100\"  \r\nSampleType=2\r\n"
+                            "[TabPage2]\r\nCheckSeqRecFile=yes\r\nSeqRecFilePrefix=" +
+                            std::string(600, 'p') + "\r\n";
+    WriteFileBytes(path, std::vector<uint8_t>(old.begin(), old.end()));
+    AppSettings settings;
+    LoadSettingsFile(path.wstring(), settings);
+    EXPECT_EQ(settings.SamplingRate, 44100) << "blanks and quotes trimmed";
+    EXPECT_EQ(settings.SampleType, 2);
+    EXPECT_EQ(settings.CheckSeqRecFile, 1);
+    EXPECT_EQ(settings.SeqRecFilePrefix.size(), 511u);
+    EXPECT_EQ(settings.CheckReqFileSubDir, 0);
+    SaveSettingsFile(path.wstring(), settings);
+    const auto bytes = ReadFileBytes(path);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_NE(bytes[0], 0xFF) << "no mark added to an existing file";
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_NE(text.find("CheckSeqRecFile=1"), std::string::npos);
+    EXPECT_NE(text.find("SamplingRate=44100"), std::string::npos);
+}
+
+// A read-only settings file: the save fails without a word and the file stays as it was.
+TEST(SettingsFile, ReadOnlyFileIsLeftAlone) {
+    TempDir dir;
+    const std::wstring path = (dir / "Sonarix.ini").wstring();
+    AppSettings settings;
+    SaveSettingsFile(path, settings);
+    const auto before = ReadFileBytes(path);
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        GTEST_SKIP() << "this system lets the read-only file be written (running as root)";
+    }
+    settings.SamplingRate = 8000;
+    SaveSettingsFile(path, settings);
+    EXPECT_EQ(ReadFileBytes(path), before);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(SettingsFile, PathBesideTheExecutable) {
+    const std::wstring path = SettingsFilePath();
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    const std::wstring folder(module, std::wstring(module).rfind(L'\\'));
+    EXPECT_EQ(path, folder + L"\\Sonarix.ini");
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+// The settings' reading rules and key table, against a store that behaves like the profile
+// functions.
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+class FakeStore : public ISettingsStore {
+public:
+    std::map<std::pair<std::wstring, std::wstring>, std::wstring> values;
+    std::vector<std::wstring> written; // "section.key=value", in order
+
+    std::wstring Read(const wchar_t* section, const wchar_t* key,
+                      const wchar_t* defaultText) override {
+        const auto found = values.find({section, key});
+        if (found == values.end())
+            return defaultText;
+        // As GetPrivateProfileString: enclosing blanks and one pair of quotes go, 511 at most.
+        std::wstring text = found->second;
+        const size_t first = text.find_first_not_of(L" \t");
+        const size_t last = text.find_last_not_of(L" \t");
+        text = first == std::wstring::npos ? L"" : text.substr(first, last - first + 1);
+        if (text.size() >= 2 && text.front() == L'"' && text.back() == L'"')
+            text = text.substr(1, text.size() - 2);
+        return text.substr(0, 511);
+    }
+    void Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) override {
+        written.push_back(std::wstring(section) + L"." + key + L"=" + value);
+        values[{section, key}] = value;
+    }
+};
+
+TEST(Settings, DefaultsAndTheFileWrittenInOrder) {
+    FakeStore store;
+    AppSettings settings;
+    settings.SamplingRate = 1; // overwritten by the load
+    LoadSettings(settings, store);
+    EXPECT_EQ(settings.CheckSeqRecFile, 0);
+    EXPECT_EQ(settings.SeqRecFileDir, L"");
+    EXPECT_EQ(settings.CheckReqFileSubDir, 0);
+    EXPECT_EQ(settings.SeqRecFilePrefix, L"");
+    EXPECT_EQ(settings.SeqRecFileCount, 0);
+    EXPECT_EQ(settings.SamplingChannel, 2);
+    EXPECT_EQ(settings.SampleType, 1);
+    EXPECT_EQ(settings.SamplingRate, 16000);
+
+    SaveSettings(settings, store);
+    const std::vector<std::wstring> expected = {
+        L"TabPage2.CheckSeqRecFile=0",    L"TabPage2.SeqRecFileDir=",
+        L"TabPage2.CheckReqFileSubDir=0", L"TabPage2.SeqRecFilePrefix=",
+        L"TabPage2.SeqRecFileCount=0",    L"SoundProperty.SamplingChannel=2",
+        L"SoundProperty.SampleType=1",    L"SoundProperty.SamplingRate=16000"};
+    EXPECT_EQ(store.written, expected);
+}
+
+TEST(Settings, ReadingRules) {
+    struct Case {
+        const wchar_t* flag;
+        int expected;
+    } flags[] = {{L"0", 0}, {L"", 0}, {L"00", 1}, {L"yes", 1}, {L"1", 1}, {L" 0 ", 0}};
+    for (const Case& c : flags) {
+        FakeStore store;
+        store.values[{L"TabPage2", L"CheckSeqRecFile"}] = c.flag;
+        AppSettings settings;
+        LoadSettings(settings, store);
+        EXPECT_EQ(settings.CheckSeqRecFile, c.expected)
+            << "flag text '" << std::string(c.flag, c.flag + wcslen(c.flag)) << "'";
+        SaveSettings(settings, store);
+        EXPECT_EQ(store.written[0],
+                  std::wstring(L"TabPage2.CheckSeqRecFile=") + (c.expected ? L"1" : L"0"));
+    }
+
+    FakeStore store;
+    store.values[{L"SoundProperty", L"SamplingRate"}] = L"8000Hz";
+    store.values[{L"TabPage2", L"SeqRecFileCount"}] = L" -5";
+    store.values[{L"TabPage2", L"SeqRecFileDir"}] = L"  \"D:\\録音\\会議\"  ";
+    store.values[{L"TabPage2", L"SeqRecFilePrefix"}] = std::wstring(600, L'p');
+    AppSettings settings;
+    LoadSettings(settings, store);
+    EXPECT_EQ(settings.SamplingRate, 8000);
+    EXPECT_EQ(settings.SeqRecFileCount, -5);
+    EXPECT_EQ(uint32_t(settings.SeqRecFileCount), 4294967291u) << "the page reads it unsigned";
+    EXPECT_EQ(settings.SeqRecFileDir, L"D:\\録音\\会議");
+    EXPECT_EQ(settings.SeqRecFilePrefix.size(), 511u);
+
+    store.values[{L"SoundProperty", L"SamplingRate"}] = L"";
+    store.values[{L"TabPage2", L"SeqRecFileCount"}] = L"abc";
+    LoadSettings(settings, store);
+    EXPECT_EQ(settings.SamplingRate, 16000) << "an empty value is the default";
+    EXPECT_EQ(settings.SeqRecFileCount, 0);
+}
+
+TEST(Settings, IntegersReadLikeTheCLibrary) {
+    EXPECT_EQ(ParseInteger(L"42", 7), 42);
+    EXPECT_EQ(ParseInteger(L"", 7), 7);
+    EXPECT_EQ(ParseInteger(L"\t+12x", 7), 12);
+    EXPECT_EQ(ParseInteger(L"-", 7), 0);
+    EXPECT_EQ(ParseInteger(L"x12", 7), 0);
+    EXPECT_EQ(ParseInteger(L"- 3", 7), 0);
+    EXPECT_EQ(ParseInteger(L"2147483647", 7), 2147483647);
+    EXPECT_EQ(ParseInteger(L"-2147483648", 7), INT32_MIN);
+    EXPECT_EQ(ParseInteger(L"4294967296", 7), 0) << "overflow wraps, without undefined behaviour";
+}
+
+TEST(Settings, OnlySoundPropertyInTheFile) {
+    FakeStore store;
+    store.values[{L"SoundProperty", L"SamplingChannel"}] = L"1";
+    store.values[{L"SoundProperty", L"SampleType"}] = L"3";
+    store.values[{L"SoundProperty", L"SamplingRate"}] = L"44100";
+    AppSettings settings;
+    LoadSettings(settings, store);
+    EXPECT_EQ(settings.SamplingChannel, 1);
+    EXPECT_EQ(settings.SampleType, 3);
+    EXPECT_EQ(settings.SamplingRate, 44100);
+    EXPECT_EQ(settings.CheckSeqRecFile, 0);
+    EXPECT_EQ(settings.SeqRecFileCount, 0);
+}
+
+// Format values no recording can use become their defaults; the counter stays as it is.
+TEST(Settings, UnrecordableFormatValuesBecomeDefaults) {
+    FakeStore store;
+    store.values[{L"SoundProperty", L"SamplingChannel"}] = L"3";
+    store.values[{L"SoundProperty", L"SampleType"}] = L"4";
+    store.values[{L"SoundProperty", L"SamplingRate"}] = L"7000";
+    store.values[{L"TabPage2", L"SeqRecFileCount"}] = L"1234567";
+    AppSettings settings;
+    LoadSettings(settings, store);
+    EXPECT_EQ(settings.SamplingChannel, 2);
+    EXPECT_EQ(settings.SampleType, 1);
+    EXPECT_EQ(settings.SamplingRate, 16000);
+    EXPECT_EQ(settings.SeqRecFileCount, 1234567);
+    store.values[{L"SoundProperty", L"SampleType"}] = L"-1";
+    store.values[{L"SoundProperty", L"SamplingChannel"}] = L"0";
+    LoadSettings(settings, store);
+    EXPECT_EQ(settings.SampleType, 1);
+    EXPECT_EQ(settings.SamplingChannel, 2);
+}
+
+} // namespace
