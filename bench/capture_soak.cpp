@@ -2,6 +2,7 @@
 // fast as it goes: wall and CPU time, memory after the first minute and at the end, and the
 // frames lost or doubled (read back from the file).
 //   capture_soak [FOLDER] [MINUTES]
+#include "bench/null_monitor_host.h"
 #include "engine/simulated_wave_input.h"
 #include "engine/wave_in.h"
 
@@ -16,20 +17,16 @@
 
 #include <sys/resource.h>
 
-namespace {
-
-class NullHost : public IMonitorHost {
-public:
-    Rect GetClientRect(WindowHandle window) override {
-        return window == reinterpret_cast<WindowHandle>(1) ? Rect{0, 0, 210, 138}
-                                                           : Rect{0, 0, 15, 138};
-    }
-    void OnAttach(WindowHandle) override {}
-    Colour GetButtonFaceColour() override { return 0; }
-    void Invalidate(WindowHandle) override {}
-    void StatusTextsPending() override {}
-    void SetStatusText(int, const char*) override {}
-};
+namespace {}
+void OnAttach(WindowHandle) override {}
+Colour GetButtonFaceColour() override {
+    return 0;
+}
+void Invalidate(WindowHandle) override {}
+void StatusTextsPending() override {}
+void SetStatusText(int, const char*) override {}
+}
+;
 
 // Resident and peak resident memory of this process, in KiB.
 std::pair<long, long> Memory() {
@@ -61,12 +58,12 @@ int main(int argc, char** argv) {
     const uint64_t frameRate = 48000;
     const uint64_t target = uint64_t(minutes * 60 * frameRate);
 
-    NullHost host;
+    NullMonitorHost host;
     auto device = std::make_unique<SimulatedWaveInput>();
     SimulatedWaveInput* sim = device.get();
     CWaveIn capture(std::move(device), host);
-    AttachMonitorViews(reinterpret_cast<WindowHandle>(1), reinterpret_cast<WindowHandle>(2),
-                       reinterpret_cast<WindowHandle>(3));
+    AttachMonitorViews(NullMonitorHost::View(), NullMonitorHost::Meter0(),
+                       NullMonitorHost::Meter1());
 
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = CpuSeconds();

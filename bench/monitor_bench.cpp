@@ -1,6 +1,7 @@
 // CMonitor::ProcessBlock for one 40 ms block at 48000 Hz stereo 16-bit (1920 frames), with the
 // waveform as wide as the real control (140 × 85 dialog units: 210 × 138 pixels in the dialog
 // font) and meters of 15 × 138 pixels.
+#include "bench/null_monitor_host.h"
 #include "monitor/monitor.h"
 
 #include <benchmark/benchmark.h>
@@ -8,26 +9,22 @@
 #include <cmath>
 #include <vector>
 
-namespace {
-
-class NullHost : public IMonitorHost {
-public:
-    Rect GetClientRect(WindowHandle window) override {
-        return window == reinterpret_cast<WindowHandle>(1) ? Rect{0, 0, 210, 138}
-                                                           : Rect{0, 0, 15, 138};
-    }
-    void OnAttach(WindowHandle) override {}
-    Colour GetButtonFaceColour() override { return MakeColour(212, 208, 200); }
-    void Invalidate(WindowHandle) override {}
-    void StatusTextsPending() override {}
-    void SetStatusText(int, const char*) override {}
-};
+namespace {}
+void OnAttach(WindowHandle) override {}
+Colour GetButtonFaceColour() override {
+    return MakeColour(212, 208, 200);
+}
+void Invalidate(WindowHandle) override {}
+void StatusTextsPending() override {}
+void SetStatusText(int, const char*) override {}
+}
+;
 
 void BM_ProcessBlock(benchmark::State& state) {
-    NullHost host;
+    NullMonitorHost host;
     CMonitor monitor(host);
-    monitor.AttachWindows(reinterpret_cast<WindowHandle>(1), reinterpret_cast<WindowHandle>(2),
-                          reinterpret_cast<WindowHandle>(3));
+    monitor.AttachWindows(NullMonitorHost::View(), NullMonitorHost::Meter0(),
+                          NullMonitorHost::Meter1());
     monitor.SetFormat(2, 16);
     std::vector<uint8_t> block(7680);
     for (size_t i = 0; i + 1 < block.size(); i += 2) {
