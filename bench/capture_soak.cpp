@@ -17,16 +17,7 @@
 
 #include <sys/resource.h>
 
-namespace {}
-void OnAttach(WindowHandle) override {}
-Colour GetButtonFaceColour() override {
-    return 0;
-}
-void Invalidate(WindowHandle) override {}
-void StatusTextsPending() override {}
-void SetStatusText(int, const char*) override {}
-}
-;
+namespace {
 
 // Resident and peak resident memory of this process, in KiB.
 std::pair<long, long> Memory() {

@@ -9,16 +9,7 @@
 #include <cmath>
 #include <vector>
 
-namespace {}
-void OnAttach(WindowHandle) override {}
-Colour GetButtonFaceColour() override {
-    return MakeColour(212, 208, 200);
-}
-void Invalidate(WindowHandle) override {}
-void StatusTextsPending() override {}
-void SetStatusText(int, const char*) override {}
-}
-;
+namespace {
 
 void BM_ProcessBlock(benchmark::State& state) {
     NullMonitorHost host;
