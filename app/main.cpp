@@ -1,6 +1,12 @@
 // Sonarix: process entry point.
+#include "ui/sonarix_app.h"
+
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    return 0;
+namespace {
+CSonarixApp theApp;
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    return theApp.Run(instance);
 }

@@ -4,7 +4,7 @@ set -euo pipefail
 
 prefix=$1
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-marker=$prefix/.sonarix-fonts
+marker=$prefix/.sonarix-prefix-2
 
 if [ ! -f "$marker" ]; then
   mkdir -p "$prefix"
@@ -17,6 +17,9 @@ if [ ! -f "$marker" ]; then
     for face in 'ＭＳ Ｐゴシック' 'MS PGothic' 'MS Shell Dlg' 'MS Shell Dlg 2' 'ＭＳ ゴシック' 'MS Gothic' 'MS UI Gothic'; do
       printf '"%s"="IPAPGothic"\r\n' "$face"
     done
+    # No window manager runs on the virtual display: Wine draws the frames itself, and does not
+    # wait for a manager to take a closed window away.
+    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"Managed"="N"\r\n'
   } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$reg"
   wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
   rm -f "$reg"

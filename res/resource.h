@@ -1,0 +1,70 @@
+// Resource identifiers. The numbers of the dialogs, commands and controls are fixed: other
+// parts of the program and the settings refer to them.
+#pragma once
+
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif
+
+// Dialog templates
+#define IDD_ABOUTBOX 100
+#define IDD_SONARIX_DIALOG 102
+#define IDD_PREVIEW 141
+#define IDD_SETTINGS 142
+#define IDD_RECORDBAR 143
+#define IDD_SOUNDFORMAT 146
+
+// Icon, bitmap
+#define IDR_MAINFRAME 128
+#define IDB_TOOLBAR 144
+
+// Strings
+#define IDS_ABOUTBOX 101          // the system menu's About entry
+#define IDS_TIP_RECORD_START 102  // toolbar tooltips: start...
+#define IDS_TIP_RECORD_STOP 32773 // ...stop (one above its command)
+#define IDS_TIP_RECORD_PAUSE 32774 // ...pause (one above its command)
+#define IDS_TIP_FILE_NAME 32775   // ...file name
+#define IDS_NO_FILE_NAME 200
+#define IDS_NO_FOLDER 201
+#define IDS_COUNTER_WRAPPED 202
+#define IDS_FOLDER_TOO_LONG 203
+#define IDS_BAD_FILE_NAME 204
+#define IDS_STOPPED_WRITE_FAILED 205
+#define IDS_STOPPED_FILE_FULL 206
+#define IDS_STOPPED_DEVICE_SILENT 207
+#define IDS_DDX_UNSIGNED 208
+#define IDS_DDX_RANGE 209
+#define IDS_STATE_RECORDING 210
+#define IDS_STATE_PAUSED 211
+#define IDS_SAVE_FILTER 212
+
+// Commands of the record bar's toolbar
+#define ID_RECORD_START 32771
+#define ID_RECORD_STOP 32772
+#define ID_RECORD_PAUSE 32773
+#define ID_FILE_NAME 32775
+
+// System menu
+#define IDM_ABOUTBOX 0x0010
+
+// Controls
+#define IDC_RECORDING_SOURCE 1000
+#define IDC_METER0 1007
+#define IDC_METER1 1009
+#define IDC_WAVEFORM 1010
+#define IDC_TAB 1011
+#define IDC_FILE_NAME 1012
+#define IDC_SEQ_FOLDER 1013
+#define IDC_SEQ_BROWSE 1014
+#define IDC_SEQ_PREFIX 1015
+#define IDC_SEQ_COUNT 1016
+#define IDC_SEQ_COUNT_SPIN 1017
+#define IDC_SEQ_ENABLE 1018
+#define IDC_SOUND_FORMAT 1019
+#define IDC_MONO 1020
+#define IDC_STEREO 1021
+#define IDC_RATE 1022
+#define IDC_SAMPLE_TYPE 1023
+#define IDC_SEQ_SUBFOLDERS 1024
+#define IDC_TOOLBAR 100
+#define IDC_STATUSBAR 1

@@ -1,0 +1,237 @@
+// The main window: start-up, layout, system menu, tabs and the ways it closes.
+#include "app/settings.h"
+#include "res/resource.h"
+#include "tests/ui/ui_fixture.h"
+#include "ui/preview_page.h"
+#include "ui/record_bar.h"
+#include "ui/settings_page.h"
+
+#include <commctrl.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using MainWindow = UiFixture;
+
+std::wstring MenuText(HMENU menu, int position) {
+    wchar_t text[128] = {};
+    GetMenuStringW(menu, UINT(position), text, 128, MF_BYPOSITION);
+    return text;
+}
+
+// The rectangle of a window in the main window's client coordinates.
+RECT RectIn(HWND window, HWND main) {
+    RECT rc;
+    GetWindowRect(window, &rc);
+    MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// The dialog manager maps a control's position and its size each on its own.
+RECT DialogUnits(HWND dialog, int x, int y, int w, int h) {
+    RECT rc = {x, y, w, h};
+    MapDialogRect(dialog, &rc);
+    return {rc.left, rc.top, rc.left + rc.right, rc.top + rc.bottom};
+}
+
+void ExpectRect(const RECT& actual, const RECT& expected, const char* what) {
+    EXPECT_EQ(actual.left, expected.left) << what;
+    EXPECT_EQ(actual.top, expected.top) << what;
+    EXPECT_EQ(actual.right, expected.right) << what;
+    EXPECT_EQ(actual.bottom, expected.bottom) << what;
+}
+
+TEST_F(MainWindow, StartUp) {
+    OpenMainWindow();
+    EXPECT_EQ(SendMessageW(main->m_tabCtrl, TCM_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(main->m_tabCtrl, TCM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_TRUE(Visible(main->m_pPreviewPage));
+    EXPECT_TRUE(Visible(main->m_pRecordBar));
+    EXPECT_FALSE(Visible(main->m_pSettingsPage));
+    EXPECT_EQ(SendMessageW(main->m_hStatusBar, SB_GETPARTS, 0, 0), 4);
+    for (int part = 0; part < 4; ++part)
+        EXPECT_EQ(StatusText(part), L"") << "part " << part;
+    int edges[4] = {};
+    SendMessageW(main->m_hStatusBar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    EXPECT_EQ(edges[0], 120);
+    EXPECT_EQ(edges[1], 200);
+    EXPECT_EQ(edges[2], 270);
+
+    wchar_t caption[64] = {};
+    GetWindowTextW(main->GetSafeHwnd(), caption, 64);
+    EXPECT_STREQ(caption, L"Sonarix");
+
+    // The system menu: the About entry after a separator; no Restore, Size or Maximise.
+    HMENU menu = GetSystemMenu(main->GetSafeHwnd(), FALSE);
+    const int count = GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(MenuText(menu, count - 1), L"Sonarix のﾊﾞｰｼﾞｮﾝ情報(&A)...");
+    EXPECT_EQ(GetMenuItemID(menu, count - 1), UINT(IDM_ABOUTBOX));
+    EXPECT_EQ(GetMenuState(menu, UINT(count - 2), MF_BYPOSITION) & MF_SEPARATOR,
+              UINT(MF_SEPARATOR));
+    for (UINT gone : {SC_RESTORE, SC_SIZE, SC_MAXIMIZE})
+        EXPECT_EQ(GetMenuState(menu, gone, MF_BYCOMMAND), UINT(-1)) << "command " << gone;
+    for (UINT kept : {SC_MOVE, SC_MINIMIZE, SC_CLOSE})
+        EXPECT_NE(GetMenuState(menu, kept, MF_BYCOMMAND), UINT(-1)) << "command " << kept;
+}
+
+// Every window where its template puts it, in the dialog font's units.
+TEST_F(MainWindow, LayoutFollowsTheTemplates) {
+    OpenMainWindow();
+    HWND m = main->GetSafeHwnd();
+    RECT client;
+    GetClientRect(m, &client);
+    const RECT size = DialogUnits(m, 0, 0, 194, 154);
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+    ExpectRect(RectIn(main->m_tabCtrl, m), DialogUnits(m, 5, 5, 185, 135), "tab control");
+    ExpectRect(RectIn(main->m_pPreviewPage->GetSafeHwnd(), m), DialogUnits(m, 10, 20, 177, 102),
+               "preview");
+    ExpectRect(RectIn(Bar()->GetSafeHwnd(), m), DialogUnits(m, 10, 120, 177, 16), "record bar");
+    ExpectRect(RectIn(Page()->GetSafeHwnd(), m), DialogUnits(m, 10, 20, 177, 117), "settings page");
+
+    HWND preview = main->m_pPreviewPage->GetSafeHwnd();
+    const struct {
+        int id, x, y, w, h;
+    } controls[] = {{IDC_WAVEFORM, 5, 10, 140, 85},
+                    {IDC_METER0, 150, 10, 10, 85},
+                    {IDC_METER1, 160, 10, 10, 85}};
+    for (const auto& c : controls)
+        ExpectRect(RectIn(GetDlgItem(preview, c.id), preview),
+                   DialogUnits(preview, c.x, c.y, c.w, c.h),
+                   ("preview control " + std::to_string(c.id)).c_str());
+    HWND bar = Bar()->GetSafeHwnd();
+    ExpectRect(RectIn(GetDlgItem(bar, IDC_FILE_NAME), bar), DialogUnits(bar, 75, 0, 100, 15),
+               "field 1012");
+    HWND page = Page()->GetSafeHwnd();
+    const struct {
+        int id, x, y, w, h;
+    } fields[] = {{IDC_SEQ_ENABLE, 5, 0, 70, 10},         {IDC_SEQ_FOLDER, 5, 20, 130, 15},
+                  {IDC_SEQ_BROWSE, 135, 20, 15, 15},      {IDC_SEQ_PREFIX, 75, 65, 40, 15},
+                  {IDC_RECORDING_SOURCE, 40, 90, 30, 15}, {IDC_SOUND_FORMAT, 125, 90, 30, 15},
+                  {IDC_SEQ_SUBFOLDERS, 5, 40, 122, 10}};
+    for (const auto& c : fields)
+        ExpectRect(RectIn(GetDlgItem(page, c.id), page), DialogUnits(page, c.x, c.y, c.w, c.h),
+                   ("settings control " + std::to_string(c.id)).c_str());
+}
+
+TEST_F(MainWindow, TabsShowTheirPagesAndClearTheTime) {
+    OpenMainWindow();
+    main->SetStatusText(1, L"00:00:01:00");
+    SelectTab(1);
+    EXPECT_FALSE(Visible(main->m_pPreviewPage));
+    EXPECT_FALSE(Visible(main->m_pRecordBar));
+    EXPECT_TRUE(Visible(main->m_pSettingsPage));
+    EXPECT_EQ(StatusText(1), L"");
+    SelectTab(0);
+    EXPECT_TRUE(Visible(main->m_pPreviewPage));
+    EXPECT_TRUE(Visible(main->m_pRecordBar));
+    EXPECT_FALSE(Visible(main->m_pSettingsPage));
+}
+
+// Leaving the settings tab with a counter that is no number from 0 to 999999: the message, and
+// the settings tab stays.
+TEST_F(MainWindow, InvalidCounterKeepsTheSettingsTab) {
+    OpenMainWindow();
+    SelectTab(1);
+    for (const wchar_t* text : {L"abc", L"1000000"}) {
+        s_messages.clear();
+        SetDlgItemTextW(Page()->GetSafeHwnd(), IDC_SEQ_COUNT, text);
+        SelectTab(0);
+        EXPECT_EQ(SendMessageW(main->m_tabCtrl, TCM_GETCURSEL, 0, 0), 1)
+            << "counter " << fs::path(text).string();
+        EXPECT_TRUE(Visible(main->m_pSettingsPage));
+        EXPECT_FALSE(Visible(main->m_pPreviewPage));
+        ASSERT_EQ(s_messages.size(), 1u);
+        EXPECT_EQ(s_messages[0], std::wstring(text) == L"abc"
+                                     ? L"正の整数を入力してください。"
+                                     : L"0 から 999999 までの整数を入力してください。");
+    }
+}
+
+TEST_F(MainWindow, TabControlDisabledWhileRecordingOrPaused) {
+    OpenMainWindow();
+    TypeFileName((dir / "t.wav").wstring());
+    Click(ID_RECORD_START);
+    EXPECT_FALSE(IsWindowEnabled(main->m_tabCtrl));
+    Click(ID_RECORD_PAUSE);
+    EXPECT_FALSE(IsWindowEnabled(main->m_tabCtrl));
+    Click(ID_RECORD_STOP);
+    EXPECT_TRUE(IsWindowEnabled(main->m_tabCtrl));
+}
+
+// Closing while recording or paused leaves a complete file and the settings written; by the
+// close box, by OK, and by the end of the Windows session alike.
+TEST_F(MainWindow, ClosingCompletesTheRecordingAndSavesTheSettings) {
+    const struct {
+        const char* how;
+        bool pause;
+        UINT command; // 0: the session ends
+    } ways[] = {{"close box while recording", false, IDCANCEL},
+                {"OK while paused", true, IDOK},
+                {"session end while recording", false, 0}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.how);
+        DeleteFileW(SettingsPath().c_str());
+        OpenMainWindow();
+        const fs::path wav = dir / "closing.wav";
+        TypeFileName(wav.wstring());
+        Click(ID_RECORD_START);
+        Pump(100);
+        if (way.pause)
+            Click(ID_RECORD_PAUSE);
+        if (way.command) {
+            CloseMainWindow(way.command);
+        } else {
+            EXPECT_EQ(SendMessageW(main->GetSafeHwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
+            SendMessageW(main->GetSafeHwnd(), WM_ENDSESSION, TRUE, 0);
+            EXPECT_FALSE(IsWindow(main->GetSafeHwnd()));
+            delete main;
+            main = nullptr;
+        }
+        const auto bytes = ReadFileBytes(wav);
+        ASSERT_GT(bytes.size(), 46u);
+        EXPECT_EQ(GetU32(bytes, 42), bytes.size() - 46 - (bytes.size() & 1)) << "data size";
+        EXPECT_EQ(GetU32(bytes, 4), bytes.size() - 8) << "RIFF size";
+        EXPECT_TRUE(fs::exists(SettingsPath())) << "settings written";
+    }
+}
+
+TEST_F(MainWindow, ClosingWhileStoppedTouchesNoRecording) {
+    const fs::path wav = dir / "old.wav";
+    WriteFileBytes(wav, {1, 2, 3});
+    OpenMainWindow();
+    TypeFileName(wav.wstring());
+    CloseMainWindow();
+    EXPECT_EQ(ReadFileBytes(wav), (std::vector<uint8_t>{1, 2, 3}));
+    AppSettings saved;
+    LoadSettingsFile(SettingsPath(), saved);
+    EXPECT_EQ(saved.SamplingRate, 16000);
+    EXPECT_TRUE(fs::exists(SettingsPath()));
+}
+
+TEST_F(MainWindow, SettingsComeAndGoThroughThePages) {
+    WriteSettings(
+        "[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFileDir=C:\\rec\r\nSeqRecFileCount=41\r\n"
+        "[SoundProperty]\r\nSamplingChannel=1\r\nSampleType=3\r\nSamplingRate=8000\r\n");
+    OpenMainWindow();
+    EXPECT_EQ(Bar()->m_nSamplingChannel, 1);
+    EXPECT_EQ(Bar()->m_nSampleType, 3);
+    EXPECT_EQ(Bar()->m_nSamplingRate, 8000);
+    EXPECT_EQ(Page()->m_bCheckSeqRecFile, 1);
+    EXPECT_EQ(Page()->m_nSeqRecFileCount, 41u);
+    EXPECT_FALSE(IsWindowEnabled(Bar()->m_editFileName)) << "sequential naming: no typed name";
+    EXPECT_FALSE(ToolbarEnabled(ID_FILE_NAME));
+    Page()->m_nSeqRecFileCount = 42;
+    Page()->UpdateData(false);
+    Bar()->m_nSamplingRate = 44100;
+    CloseMainWindow();
+    AppSettings saved;
+    LoadSettingsFile(SettingsPath(), saved);
+    EXPECT_EQ(saved.SeqRecFileCount, 42);
+    EXPECT_EQ(saved.SamplingRate, 44100);
+    EXPECT_EQ(saved.SeqRecFileDir, L"C:\\rec");
+}
+
+} // namespace

@@ -1,0 +1,309 @@
+// The record bar: its state machine, views, elapsed time, tooltips, names and the capture's
+// notices.
+#include "engine/wave_in.h"
+#include "res/resource.h"
+#include "tests/ui/ui_fixture.h"
+#include "ui/record_bar.h"
+#include "ui/settings_page.h"
+#include "ui/ui_text.h"
+
+#include <commctrl.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using RecordBar = UiFixture;
+
+struct View {
+    bool tabs, start, stop, pause, fileName, field;
+    const wchar_t* state;
+};
+
+void ExpectView(UiFixture& t, CMainDlg* main, const View& v, const char* where) {
+    SCOPED_TRACE(where);
+    CRecordBar* bar = main->m_pRecordBar;
+    EXPECT_EQ(IsWindowEnabled(main->m_tabCtrl) != 0, v.tabs);
+    EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_RECORD_START, 0) != 0, v.start);
+    EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_RECORD_STOP, 0) != 0, v.stop);
+    EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_RECORD_PAUSE, 0) != 0, v.pause);
+    EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_FILE_NAME, 0) != 0, v.fileName);
+    EXPECT_EQ(IsWindowEnabled(bar->m_editFileName) != 0, v.field);
+    wchar_t text[64] = {};
+    SendMessageW(main->m_hStatusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, v.state);
+    (void)t;
+}
+
+const View kStopped = {true, true, false, false, true, true, L""};
+const View kRecording = {false, false, true, true, false, false, L"録音中"};
+const View kPaused = {false, true, true, false, false, false, L"録音一時停止中"};
+
+// Every command in every state, and the view each state shows.
+TEST_F(RecordBar, StateTable) {
+    OpenMainWindow();
+    TypeFileName((dir / "s.wav").wstring());
+    ExpectView(*this, main, kStopped, "after start-up");
+
+    Click(ID_RECORD_STOP);
+    Click(ID_RECORD_PAUSE);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED)
+        << "stop and pause do nothing when stopped";
+    Click(ID_RECORD_START);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    ExpectView(*this, main, kRecording, "recording");
+    Click(ID_RECORD_START);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING) << "start while recording does nothing";
+    EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 1);
+
+    Click(ID_RECORD_PAUSE);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_PAUSED);
+    ExpectView(*this, main, kPaused, "paused");
+    Click(ID_RECORD_PAUSE);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_PAUSED) << "pause while paused does nothing";
+    Click(ID_RECORD_START);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING) << "resume";
+    EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 1) << "the same capture";
+    Click(ID_RECORD_STOP);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    ExpectView(*this, main, kStopped, "stopped");
+
+    Click(ID_RECORD_START);
+    Click(ID_RECORD_PAUSE);
+    Click(ID_RECORD_STOP);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED) << "stop from paused";
+    EXPECT_FALSE(g_pMainDlg->m_pWaveIn->IsOpen());
+}
+
+TEST_F(RecordBar, FailedStartOrResumeKeepsTheState) {
+    OpenMainWindow();
+    TypeFileName((dir / "f.wav").wstring());
+    s_device->FailFrom(SimulatedWaveInput::OPEN, 1);
+    Click(ID_RECORD_START);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    ExpectView(*this, main, kStopped, "the device did not open");
+    EXPECT_TRUE(s_messages.empty()) << "no message of the bar's own";
+
+    s_device->FailFrom(SimulatedWaveInput::OPEN, 0);
+    Click(ID_RECORD_START);
+    Click(ID_RECORD_PAUSE);
+    s_device->FailFrom(SimulatedWaveInput::START, s_device->Calls(SimulatedWaveInput::START) + 1);
+    Click(ID_RECORD_START);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_PAUSED) << "the device did not restart";
+    Click(ID_RECORD_STOP);
+}
+
+// Start, pause after 5 s, 10 s paused, resume, 2 s more: 7 s shown.
+TEST_F(RecordBar, ElapsedTimeLeavesOutThePauses) {
+    OpenMainWindow();
+    TypeFileName((dir / "e.wav").wstring());
+    auto tick = [&] {
+        CRecordBar::ElapsedTimeProc(Bar()->GetSafeHwnd(), WM_TIMER, Bar()->m_nTimerId, 0);
+    };
+    Click(ID_RECORD_START);
+    s_now += 1234;
+    tick();
+    EXPECT_EQ(StatusText(1), L"00:00:01:23");
+    s_now += 5000 - 1234;
+    Click(ID_RECORD_PAUSE);
+    s_now += 10000;
+    Click(ID_RECORD_START);
+    s_now += 2000;
+    tick();
+    EXPECT_EQ(StatusText(1), L"00:00:07:00");
+    Click(ID_RECORD_STOP);
+    EXPECT_EQ(StatusText(1), L"00:00:07:00") << "the last time stays after the stop";
+    CRecordBar::ElapsedTimeProc(Bar()->GetSafeHwnd(), WM_TIMER, Bar()->m_nTimerId + 1, 0);
+    EXPECT_EQ(StatusText(1), L"00:00:07:00") << "another timer is not ours";
+
+    EXPECT_EQ(CRecordBar::FormatElapsed(3723456), L"01:02:03:45");
+    EXPECT_EQ(CRecordBar::FormatElapsed(100u * 3600000), L"100:00:00:00");
+    // The clock wraps at 2^32 ms: the difference still counts right.
+    Bar()->m_dwRunStart = 0xFFFFFF00u;
+    Bar()->m_dwElapsedBefore = 0;
+    s_now = 0x100;
+    Bar()->m_nTimerId = 77;
+    CRecordBar::ElapsedTimeProc(Bar()->GetSafeHwnd(), WM_TIMER, 77, 0);
+    EXPECT_EQ(StatusText(1), L"00:00:00:51");
+}
+
+TEST_F(RecordBar, Tooltips) {
+    OpenMainWindow();
+    const struct {
+        int command;
+        const wchar_t* text;
+    } tips[] = {{ID_RECORD_START, L"録音開始"},
+                {ID_RECORD_STOP, L"録音停止"},
+                {ID_RECORD_PAUSE, L"録音一時停止"},
+                {ID_FILE_NAME, L"ファイル名指定"}};
+    for (const auto& tip : tips) {
+        NMTTDISPINFOW info = {};
+        info.hdr = {Bar()->m_hToolbar, UINT_PTR(tip.command), UINT(TTN_NEEDTEXTW)};
+        SendMessageW(Bar()->GetSafeHwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        ASSERT_TRUE(IS_INTRESOURCE(info.lpszText)) << tip.command;
+        EXPECT_EQ(LoadText(UINT(reinterpret_cast<UINT_PTR>(info.lpszText))), tip.text);
+        EXPECT_EQ(info.hinst, GetModuleHandleW(nullptr));
+    }
+    NMTTDISPINFOW other = {};
+    other.hdr = {Bar()->m_hToolbar, 12345, UINT(TTN_NEEDTEXTW)};
+    SendMessageW(Bar()->GetSafeHwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&other));
+    EXPECT_EQ(other.lpszText, nullptr) << "another id is left alone";
+}
+
+TEST_F(RecordBar, NamesThatCannotBeRecordedInto) {
+    OpenMainWindow();
+    TypeFileName(L"");
+    Click(ID_RECORD_START);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"キャプチャファイル名が指定されていません。");
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+
+    const std::vector<std::wstring> names = {L"NUL",
+                                             L"nul.wav",
+                                             (dir / "CON.wav").wstring(),
+                                             (dir / "a?.wav").wstring(),
+                                             (dir / "take.").wstring(),
+                                             dir.Path().wstring() + L"\\x:y.wav"};
+    for (const std::wstring& name : names) {
+        s_messages.clear();
+        TypeFileName(name);
+        Click(ID_RECORD_START);
+        EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED) << fs::path(name).string();
+        ASSERT_EQ(s_messages.size(), 1u) << fs::path(name).string();
+        EXPECT_EQ(s_messages[0], L"ファイル名が正しくありません。");
+    }
+    EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 0);
+}
+
+TEST_F(RecordBar, BareNameLandsInTheCurrentFolder) {
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(dir.Path().c_str());
+    OpenMainWindow();
+    TypeFileName(L"bare.wav");
+    Click(ID_RECORD_START);
+    Click(ID_RECORD_STOP);
+    SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(fs::exists(dir / "bare.wav"));
+}
+
+TEST_F(RecordBar, MissingFoldersAreCreated) {
+    OpenMainWindow();
+    const fs::path target = dir / "会議" / "2026" / "t.wav";
+    TypeFileName(target.wstring());
+    Click(ID_RECORD_START);
+    Click(ID_RECORD_STOP);
+    EXPECT_TRUE(fs::exists(target));
+}
+
+TEST_F(RecordBar, SequentialNamesAndTheWrap) {
+    WriteSettings(
+        "[TabPage2]\r\nCheckSeqRecFile=1\r\nCheckReqFileSubDir=1\r\nSeqRecFilePrefix=take\r\n"
+        "SeqRecFileCount=999999\r\nSeqRecFileDir=" +
+        dir.Path().string() + "\r\n");
+    OpenMainWindow();
+    s_messages.clear(); // (none expected at start-up)
+    Click(ID_RECORD_START);
+    ASSERT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    const fs::path first = dir / "999K" / "take999999.wav";
+    EXPECT_EQ(Bar()->m_strFileName, first.wstring());
+    wchar_t field[MAX_PATH] = {};
+    GetDlgItemTextW(Bar()->GetSafeHwnd(), IDC_FILE_NAME, field, MAX_PATH);
+    EXPECT_EQ(field, first.wstring()) << "field 1012 shows the path in use";
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"ファイル番号が最大値に達しました。0にリセットします。");
+    EXPECT_EQ(Page()->m_nSeqRecFileCount, 0u);
+    Click(ID_RECORD_STOP);
+    Click(ID_RECORD_START);
+    Click(ID_RECORD_STOP);
+    EXPECT_TRUE(fs::exists(first));
+    EXPECT_TRUE(fs::exists(dir / "000K" / "take000000.wav"));
+    EXPECT_EQ(Page()->m_nSeqRecFileCount, 1u);
+}
+
+TEST_F(RecordBar, SequentialNamingWithoutAFolder) {
+    WriteSettings("[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFileCount=5\r\n");
+    OpenMainWindow();
+    Click(ID_RECORD_START);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"キャプチャフォルダ名が指定されていません。");
+    EXPECT_EQ(Page()->m_nSeqRecFileCount, 5u);
+}
+
+// Enter and Escape in field 1012 reach the bar's own OK and Cancel, which do nothing.
+TEST_F(RecordBar, EnterAndEscapeInTheFieldDoNothing) {
+    OpenMainWindow();
+    SetFocus(Bar()->m_editFileName);
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        MSG msg = {};
+        msg.hwnd = Bar()->m_editFileName;
+        msg.message = WM_KEYDOWN;
+        msg.wParam = key;
+        // What the modal loop does with a key: the innermost dialog handles it.
+        IsDialogMessageW(Bar()->GetSafeHwnd(), &msg);
+        Pump();
+        EXPECT_TRUE(IsWindow(main->GetSafeHwnd())) << "key " << key;
+    }
+}
+
+// The capture ends the recording by itself: the bar stops, the file is complete, and the user
+// is told why.
+TEST_F(RecordBar, CaptureEndsTheRecording) {
+    OpenMainWindow();
+    const fs::path full = dir / "full.wav";
+    TypeFileName(full.wstring());
+    g_pWaveFile->SetRiffSizeLimit(38 + 20000);
+    Click(ID_RECORD_START);
+    for (int i = 0; i < 100 && Bar()->m_nState != CRecordBar::STATE_STOPPED; ++i)
+        Pump(20);
+    g_pWaveFile->SetRiffSizeLimit(CWaveFile::kMaxRiffSize);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    ExpectView(*this, main, kStopped, "after the file filled up");
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"ファイルサイズが上限に達したため、録音を停止しました。");
+    auto bytes = ReadFileBytes(full);
+    EXPECT_EQ(GetU32(bytes, 4), bytes.size() - 8);
+
+    s_messages.clear();
+    const fs::path silent = dir / "silent.wav";
+    TypeFileName(silent.wstring());
+    g_pMainDlg->m_pWaveIn->SetSilenceTimeout(200);
+    Click(ID_RECORD_START);
+    Pump(100);
+    s_device->SetSilent(true);
+    for (int i = 0; i < 100 && Bar()->m_nState != CRecordBar::STATE_STOPPED; ++i)
+        Pump(20);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"入力デバイスから音声が届かないため、録音を停止しました。");
+    bytes = ReadFileBytes(silent);
+    EXPECT_EQ(GetU32(bytes, 42), bytes.size() - 46 - (bytes.size() & 1));
+
+    // A write failure reaches the window the same way.
+    s_device->SetSilent(false);
+    s_messages.clear();
+    Click(ID_RECORD_START);
+    PostMessageW(main->GetSafeHwnd(), WM_APP_CAPTURE_ENDED, CAPTURE_END_WRITE_FAILED, 0);
+    Pump();
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"ファイルに書き込めないため、録音を停止しました。");
+}
+
+// While recording, the monitor's texts reach status-bar parts 2 and 3.
+TEST_F(RecordBar, LevelsReachTheStatusBar) {
+    OpenMainWindow();
+    TypeFileName((dir / "levels.wav").wstring());
+    Click(ID_RECORD_START);
+    Pump(200);
+    EXPECT_NE(StatusText(2), L"");
+    EXPECT_NE(StatusText(3), L"") << "stereo by default";
+    EXPECT_NE(StatusText(2).find(L"dB"), std::wstring::npos);
+    Click(ID_RECORD_STOP);
+    Pump();
+    EXPECT_EQ(StatusText(2), L"");
+    EXPECT_EQ(StatusText(3), L"");
+}
+
+} // namespace

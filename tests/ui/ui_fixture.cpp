@@ -1,0 +1,111 @@
+#include "tests/ui/ui_fixture.h"
+
+#include "app/settings.h"
+#include "monitor/clock.h"
+#include "res/resource.h"
+#include "ui/record_bar.h"
+#include "ui/settings_page.h"
+#include "ui/ui_text.h"
+
+#include <commctrl.h>
+
+std::vector<std::wstring> UiFixture::s_messages;
+uint32_t UiFixture::s_now = 0;
+SimulatedWaveInput* UiFixture::s_device = nullptr;
+
+void UiFixture::SetUp() {
+    s_messages.clear();
+    s_now = 1000000;
+    SetTickFunction(&UiFixture::Now);
+    SetMessageHook([](const std::wstring& text) { s_messages.push_back(text); });
+    SetWaveInputFactory([]() -> std::unique_ptr<IWaveInput> {
+        auto device = std::make_unique<SimulatedWaveInput>();
+        device->SetBlockInterval(2000);
+        s_device = device.get();
+        return device;
+    });
+    DeleteFileW(SettingsPath().c_str());
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
+void UiFixture::TearDown() {
+    if (main)
+        CloseMainWindow();
+    SetTickFunction(nullptr);
+    SetMessageHook(nullptr);
+    SetWaveInputFactory(nullptr);
+    DeleteFileW(SettingsPath().c_str());
+}
+
+void UiFixture::OpenMainWindow() {
+    main = new CMainDlg;
+    g_pMainDlg = main;
+    ASSERT_TRUE(main->Create(nullptr)) << "the main window: error " << GetLastError();
+    Pump();
+}
+
+void UiFixture::CloseMainWindow(UINT command) {
+    Command(main->GetSafeHwnd(), int(command));
+    Pump();
+    delete main;
+    main = nullptr;
+}
+
+void UiFixture::Pump(int milliseconds) {
+    const DWORD end = GetTickCount() + DWORD(milliseconds);
+    MSG msg;
+    do {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    } while (int(end - GetTickCount()) > 0);
+}
+
+void UiFixture::Command(HWND window, int id) {
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+void UiFixture::SelectTab(int index) {
+    NMHDR header = {main->m_tabCtrl, UINT_PTR(IDC_TAB), UINT(TCN_SELCHANGING)};
+    SendMessageW(main->GetSafeHwnd(), WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&header));
+    SendMessageW(main->m_tabCtrl, TCM_SETCURSEL, WPARAM(index), 0);
+    header.code = UINT(TCN_SELCHANGE);
+    SendMessageW(main->GetSafeHwnd(), WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&header));
+}
+
+CRecordBar* UiFixture::Bar() const {
+    return main->m_pRecordBar;
+}
+
+CSettingsPage* UiFixture::Page() const {
+    return main->m_pSettingsPage;
+}
+
+std::wstring UiFixture::StatusText(int part) const {
+    wchar_t text[128] = {};
+    SendMessageW(main->m_hStatusBar, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+bool UiFixture::ToolbarEnabled(int command) const {
+    return SendMessageW(Bar()->m_hToolbar, TB_ISBUTTONENABLED, WPARAM(command), 0) != 0;
+}
+
+void UiFixture::TypeFileName(const std::wstring& name) {
+    SetDlgItemTextW(Bar()->GetSafeHwnd(), IDC_FILE_NAME, name.c_str());
+}
+
+bool UiFixture::Visible(CDialog* dialog) {
+    return IsWindowVisible(dialog->GetSafeHwnd()) != 0;
+}
+
+std::wstring UiFixture::SettingsPath() {
+    return SettingsFilePath();
+}
+
+void UiFixture::WriteSettings(const std::string& text) {
+    WriteFileBytes(SettingsPath(), std::vector<uint8_t>(text.begin(), text.end()));
+}

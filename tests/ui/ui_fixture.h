@@ -1,0 +1,54 @@
+// The real main window, created modeless in the test's process (under Wine), with a simulated
+// or real input device, a clock the test steps, and the message boxes caught.
+#pragma once
+
+#include "engine/simulated_wave_input.h"
+#include "tests/test_support.h"
+#include "ui/main_dlg.h"
+#include "ui/record_bar.h"
+#include "ui/settings_page.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+class UiFixture : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Opens the main window, as the application does, with the settings file as it stands.
+    void OpenMainWindow();
+    // Closes it with the close box (Cancel) and deletes it.
+    void CloseMainWindow(UINT command = IDCANCEL);
+
+    // Serves the window's messages for a while.
+    static void Pump(int milliseconds = 50);
+    // A toolbar or button command, as a click sends it.
+    void Command(HWND window, int id);
+    void Click(int barCommand) { Command(Bar()->GetSafeHwnd(), barCommand); }
+    // The tab control's notifications around a change to tab index, as a click sends them.
+    void SelectTab(int index);
+
+    CRecordBar* Bar() const;
+    CSettingsPage* Page() const;
+    std::wstring StatusText(int part) const;
+    bool ToolbarEnabled(int command) const;
+    void TypeFileName(const std::wstring& name);
+    static bool Visible(CDialog* dialog);
+
+    // The settings file beside the test program, as the main window reads and writes it.
+    static std::wstring SettingsPath();
+    void WriteSettings(const std::string& text);
+
+    static std::vector<std::wstring> s_messages; // texts of the message boxes shown
+    static uint32_t s_now;                       // the stepped clock, in milliseconds
+    static SimulatedWaveInput* s_device;         // the simulated device of the capture
+    static uint32_t Now() { return s_now; }
+
+    TempDir dir;
+    CMainDlg* main = nullptr;
+};

@@ -1,0 +1,268 @@
+#include "ui/main_dlg.h"
+
+#include "app/settings.h"
+#include "engine/wave_in.h"
+#include "engine/winmm_wave_input.h"
+#include "monitor/win_monitor_host.h"
+#include "res/resource.h"
+#include "ui/about_dlg.h"
+#include "ui/preview_page.h"
+#include "ui/record_bar.h"
+#include "ui/settings_page.h"
+#include "ui/ui_text.h"
+
+#include <commctrl.h>
+
+CMainDlg* g_pMainDlg = nullptr;
+
+namespace {
+
+WaveInputFactory g_waveInputFactory = MakeWinmmWaveInput;
+
+void InsertTab(HWND tabs, int index, const wchar_t* text) {
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<wchar_t*>(text);
+    SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(index), reinterpret_cast<LPARAM>(&item));
+}
+
+} // namespace
+
+void SetWaveInputFactory(WaveInputFactory factory) {
+    g_waveInputFactory = factory ? factory : MakeWinmmWaveInput;
+}
+
+CMainDlg::CMainDlg() : CDialog(IDD_SONARIX_DIALOG) {
+    m_hIcon =
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                      IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+}
+
+CMainDlg::~CMainDlg() {
+    Shutdown();
+}
+
+void CMainDlg::SetStatusText(int part, const std::wstring& text) {
+    if (m_hStatusBar)
+        SendMessageW(m_hStatusBar, SB_SETTEXTW, WPARAM(part),
+                     reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CMainDlg::DoDataExchange(CDataExchange& dx) {
+    DDX_Control(dx, IDC_TAB, m_tabCtrl);
+}
+
+BOOL CMainDlg::OnInitDialog() {
+    // 1. The default initialisation binds the tab control.
+    CDialog::OnInitDialog();
+
+    // 2. The system menu: the About entry; no Restore, Size or Maximise.
+    if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
+        const std::wstring about = LoadText(IDS_ABOUTBOX);
+        if (!about.empty()) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+            DeleteMenu(menu, SC_RESTORE, MF_BYCOMMAND);
+            DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
+            DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+        }
+    }
+
+    // 3. The icons.
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    // 4.-8. The tabs and the pages.
+    InsertTab(m_tabCtrl, 0, L"メイン");
+    m_pPreviewPage = new CPreviewPage;
+    m_pPreviewPage->Create(m_hWnd);
+    m_pPreviewPage->ShowWindow(SW_SHOW);
+    m_pRecordBar = new CRecordBar;
+    m_pRecordBar->Create(m_hWnd);
+    m_pRecordBar->ShowWindow(SW_SHOW);
+    InsertTab(m_tabCtrl, 1, L"設定");
+    m_pSettingsPage = new CSettingsPage;
+    m_pSettingsPage->Create(m_hWnd);
+
+    // 9.-10.
+    m_nCurTab = 0;
+    LoadSettings();
+
+    // 11.-12. The capture, and the monitor drawing into the preview page.
+    m_monitorHost = std::make_unique<CWinMonitorHost>();
+    m_pWaveIn = new CWaveIn(g_waveInputFactory(), *m_monitorHost);
+    m_monitorHost->SetMonitor(g_pMonitor);
+    m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS);
+    const HWND self = m_hWnd;
+    m_pWaveIn->SetEndHandler([self](CaptureEndReason reason) {
+        PostMessageW(self, WM_APP_CAPTURE_ENDED, WPARAM(reason), 0);
+    });
+    m_pPreviewPage->ConnectMonitor();
+
+    // 13.-14. The pages take their values.
+    m_pSettingsPage->LoadFromSettings();
+    m_pRecordBar->LoadFormat();
+
+    // 15.-16. The status bar.
+    INITCOMMONCONTROLSEX controls = {sizeof controls,
+                                     ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    m_hStatusBar =
+        CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, L"", m_hWnd, IDC_STATUSBAR);
+    int edges[4] = {120, 200, 270, -1};
+    SendMessageW(m_hStatusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    m_monitorHost->SetStatusBar(m_hStatusBar);
+    return TRUE;
+}
+
+void CMainDlg::OnOK() {
+    Shutdown();
+    EndDialog(IDOK);
+}
+
+void CMainDlg::OnCancel() {
+    Shutdown();
+    EndDialog(IDCANCEL);
+}
+
+// 1. The pages store their values. 2. The settings file is written. 3. A running or paused
+// recording is stopped, which completes its file. 4. The pages, then the capture, go.
+void CMainDlg::Shutdown() {
+    if (m_shutDown || !m_pRecordBar)
+        return;
+    m_shutDown = true;
+    m_pRecordBar->StoreFormat();
+    m_pSettingsPage->StoreToSettings();
+    SaveSettings();
+    m_pRecordBar->OnRecordStop();
+    delete m_pPreviewPage;
+    m_pPreviewPage = nullptr;
+    delete m_pRecordBar;
+    m_pRecordBar = nullptr;
+    delete m_pSettingsPage;
+    m_pSettingsPage = nullptr;
+    delete m_pWaveIn;
+    m_pWaveIn = nullptr;
+    if (m_monitorHost) {
+        m_monitorHost->SetMonitor(nullptr);
+        m_monitorHost->SetStatusBar(nullptr);
+    }
+}
+
+bool CMainDlg::OnNotify(NMHDR* header, LRESULT* result) {
+    if (header->idFrom != IDC_TAB)
+        return false;
+    if (header->code == TCN_SELCHANGING)
+        OnTabSelChanging();
+    else if (header->code == TCN_SELCHANGE)
+        OnTabSelChange();
+    else
+        return false;
+    *result = 0; // the change is never refused here; a failed validation undoes it after
+    return true;
+}
+
+void CMainDlg::OnTabSelChanging() {
+    SetStatusText(1, L"");
+    m_nCurTab = int(SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0));
+    if (m_nCurTab == 0) {
+        if (m_pPreviewPage->UpdateData(true) && m_pRecordBar->UpdateData(true)) {
+            m_pPreviewPage->ShowWindow(SW_HIDE);
+            m_pPreviewPage->UpdateData(false);
+            m_pRecordBar->ShowWindow(SW_HIDE);
+            m_pRecordBar->UpdateData(false);
+            m_bTabChangeFailed = 0;
+        } else {
+            m_bTabChangeFailed = 1;
+        }
+    } else if (m_nCurTab == 1) {
+        if (m_pSettingsPage->UpdateData(true)) {
+            m_pSettingsPage->ShowWindow(SW_HIDE);
+            m_pSettingsPage->UpdateData(false);
+            m_bTabChangeFailed = 0;
+        } else {
+            m_bTabChangeFailed = 1;
+        }
+    }
+}
+
+void CMainDlg::OnTabSelChange() {
+    if (m_bTabChangeFailed) {
+        SendMessageW(m_tabCtrl, TCM_SETCURSEL, WPARAM(m_nCurTab), 0);
+        return;
+    }
+    if (SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0) == 0) {
+        m_pPreviewPage->ShowWindow(SW_SHOW);
+        m_pRecordBar->ShowWindow(SW_SHOW);
+    } else {
+        m_pSettingsPage->ShowWindow(SW_SHOW);
+    }
+}
+
+bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    switch (message) {
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_ABOUTBOX)
+            return false;
+        OnSysCommand(wParam);
+        return true;
+    case WM_PAINT:
+        return OnPaint();
+    case WM_QUERYDRAGICON:
+        *result = reinterpret_cast<LRESULT>(m_hIcon);
+        return true;
+    case WM_APP_MONITOR_TEXTS:
+        if (m_monitorHost)
+            m_monitorHost->TextsNoticeTaken();
+        if (g_pMonitor && m_pWaveIn)
+            g_pMonitor->DeliverStatusTexts();
+        return true;
+    case WM_APP_CAPTURE_ENDED:
+        OnCaptureEnded(int(wParam));
+        return true;
+    case WM_QUERYENDSESSION:
+        *result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        // The session ends: the same as closing the window, while there is still time.
+        if (wParam) {
+            Shutdown();
+            EndDialog(IDCANCEL);
+        }
+        return true;
+    default:
+        (void)lParam;
+        return false;
+    }
+}
+
+void CMainDlg::OnSysCommand(WPARAM) {
+    CAboutDlg about;
+    about.DoModal(m_hWnd);
+}
+
+bool CMainDlg::OnPaint() {
+    if (!IsIconic(m_hWnd))
+        return false;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hWnd, &ps);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT rc;
+    GetClientRect(m_hWnd, &rc);
+    const int x = (rc.right - rc.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rc.bottom - rc.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &ps);
+    return true;
+}
+
+// The capture ended a recording by itself: stop it as the stop button would, then say why.
+void CMainDlg::OnCaptureEnded(int reason) {
+    if (!m_pRecordBar || m_pRecordBar->m_nState == CRecordBar::STATE_STOPPED)
+        return;
+    m_pRecordBar->OnRecordStop();
+    const UINT text = reason == CAPTURE_END_FILE_FULL       ? IDS_STOPPED_FILE_FULL
+                      : reason == CAPTURE_END_DEVICE_SILENT ? IDS_STOPPED_DEVICE_SILENT
+                                                            : IDS_STOPPED_WRITE_FAILED;
+    ShowMessage(m_hWnd, text);
+}

@@ -1,0 +1,264 @@
+#include "ui/record_bar.h"
+
+#include "app/settings.h"
+#include "engine/sequential_naming.h"
+#include "engine/wave_in.h"
+#include "monitor/clock.h"
+#include "res/resource.h"
+#include "ui/file_name_check.h"
+#include "ui/main_dlg.h"
+#include "ui/settings_page.h"
+#include "ui/ui_text.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cwchar>
+
+CRecordBar::CRecordBar() : CDialog(IDD_RECORDBAR) {}
+
+void CRecordBar::DoDataExchange(CDataExchange& dx) {
+    DDX_Control(dx, IDC_FILE_NAME, m_editFileName);
+    DDX_Text(dx, IDC_FILE_NAME, m_strFileName);
+}
+
+// The toolbar: start, stop and pause, then the file-name button after a double gap.
+BOOL CRecordBar::OnInitDialog() {
+    CDialog::OnInitDialog();
+    TBBUTTON buttons[8] = {
+        {0, ID_RECORD_START, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+        {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+        {1, ID_RECORD_STOP, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+        {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+        {2, ID_RECORD_PAUSE, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+        {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+        {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
+        {3, ID_FILE_NAME, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
+    };
+    m_hToolbar = CreateToolbarEx(
+        m_hWnd, WS_CHILD | WS_CLIPSIBLINGS | CCS_TOP | CCS_NODIVIDER | TBSTYLE_TOOLTIPS,
+        IDC_TOOLBAR, 4, reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(m_hWnd, GWLP_HINSTANCE)),
+        IDB_TOOLBAR, buttons, 8, 0, 0, 16, 15, sizeof(TBBUTTON));
+    SetWindowLongW(m_hToolbar, GWL_STYLE, GetWindowLongW(m_hToolbar, GWL_STYLE) | TBSTYLE_FLAT);
+    InvalidateRect(m_hToolbar, nullptr, TRUE);
+    ::ShowWindow(m_hToolbar, SW_SHOW);
+    return TRUE;
+}
+
+bool CRecordBar::OnCommand(int id, int code, HWND) {
+    if (code != BN_CLICKED)
+        return false;
+    switch (id) {
+    case ID_RECORD_START:
+        OnRecordStart();
+        return true;
+    case ID_RECORD_STOP:
+        OnRecordStop();
+        return true;
+    case ID_RECORD_PAUSE:
+        OnRecordPause();
+        return true;
+    case ID_FILE_NAME:
+        OnFileName();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Tooltips: the string numbers of stop and pause are one above their commands.
+bool CRecordBar::OnNotify(NMHDR* header, LRESULT*) {
+    if (header->code != TTN_NEEDTEXTW && header->code != TTN_NEEDTEXTA)
+        return false;
+    UINT text = 0;
+    switch (header->idFrom) {
+    case ID_RECORD_START:
+        text = IDS_TIP_RECORD_START;
+        break;
+    case ID_RECORD_STOP:
+        text = IDS_TIP_RECORD_STOP;
+        break;
+    case ID_RECORD_PAUSE:
+        text = IDS_TIP_RECORD_PAUSE;
+        break;
+    case ID_FILE_NAME:
+        text = IDS_TIP_FILE_NAME;
+        break;
+    default:
+        return false;
+    }
+    if (header->code == TTN_NEEDTEXTW) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        info->hinst = GetModuleHandleW(nullptr);
+        info->lpszText = MAKEINTRESOURCEW(text);
+    } else {
+        auto* info = reinterpret_cast<NMTTDISPINFOA*>(header);
+        info->hinst = GetModuleHandleW(nullptr);
+        info->lpszText = MAKEINTRESOURCEA(text);
+    }
+    return true;
+}
+
+void CRecordBar::LoadFormat() {
+    m_nSamplingChannel = g_settings.SamplingChannel;
+    m_nSampleType = g_settings.SampleType;
+    m_nSamplingRate = g_settings.SamplingRate;
+    m_nState = STATE_STOPPED;
+    ShowStoppedState();
+}
+
+void CRecordBar::StoreFormat() {
+    UpdateData(true);
+    g_settings.SamplingChannel = m_nSamplingChannel;
+    g_settings.SampleType = m_nSampleType;
+    g_settings.SamplingRate = m_nSamplingRate;
+}
+
+void CRecordBar::OnRecordStart() {
+    UpdateData(true);
+    if (m_nState == STATE_STOPPED)
+        StartNewRecording();
+    else if (m_nState == STATE_PAUSED)
+        ResumeRecording();
+}
+
+// 1. The name: sequential, or typed (not empty, and storable as typed). 2. Its folders.
+// 3. The clock and the timer. 4. The capture. 5. The view of the new state.
+void CRecordBar::StartNewRecording() {
+    CSettingsPage* page = g_pMainDlg->m_pSettingsPage;
+    if (page->m_bCheckSeqRecFile) {
+        if (!page->GetNextFileName(m_strFileName))
+            return;
+    } else if (m_strFileName.empty()) {
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_NO_FILE_NAME);
+        return;
+    }
+    if (!IsStorableFileName(m_strFileName)) {
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_BAD_FILE_NAME);
+        return;
+    }
+    const size_t slash = m_strFileName.rfind(L'\\');
+    if (slash != std::wstring::npos && !CreateDirectoryPath(m_strFileName.substr(0, slash)))
+        return;
+
+    m_dwRunStart = GetTicks();
+    m_dwElapsedBefore = 0;
+    StartTimer();
+    const int opened = g_pMainDlg->m_pWaveIn->Open(m_strFileName, m_nSamplingChannel,
+                                                   m_nSamplingRate, m_nSampleType);
+    UpdateData(false);
+    if (opened) {
+        m_nState = STATE_RECORDING;
+        ShowRecordingState();
+    } else {
+        KillTimer();
+    }
+    UpdateData(false);
+}
+
+void CRecordBar::ResumeRecording() {
+    m_dwRunStart = GetTicks();
+    StartTimer();
+    if (g_pMainDlg->m_pWaveIn->Start()) {
+        m_nState = STATE_RECORDING;
+        ShowRecordingState();
+    } else {
+        KillTimer();
+    }
+    UpdateData(false);
+}
+
+void CRecordBar::OnRecordPause() {
+    if (m_nState != STATE_RECORDING)
+        return;
+    m_dwElapsedBefore += GetTicks() - m_dwRunStart; // unsigned: the clock's wrap does no harm
+    KillTimer();
+    m_nState = STATE_PAUSED;
+    g_pMainDlg->m_pWaveIn->Stop();
+    ShowPausedState();
+    UpdateData(false);
+}
+
+void CRecordBar::OnRecordStop() {
+    if (m_nState == STATE_STOPPED)
+        return;
+    KillTimer();
+    m_nState = STATE_STOPPED;
+    g_pMainDlg->m_pWaveIn->Close();
+    ShowStoppedState();
+    UpdateData(false);
+}
+
+// The system's Save As dialog, always proposing "sonarix.wav"; an existing file is replaced
+// without a question, as the recording will.
+void CRecordBar::OnFileName() {
+    UpdateData(true);
+    wchar_t path[MAX_PATH] = L"sonarix.wav";
+    std::wstring filter = LoadText(IDS_SAVE_FILTER);
+    for (auto& c : filter)
+        if (c == L'|')
+            c = L'\0';
+    OPENFILENAMEW ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = g_pMainDlg->GetSafeHwnd();
+    ofn.lpstrFilter = filter.c_str();
+    ofn.lpstrFile = path;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrDefExt = L"wav";
+    ofn.Flags = OFN_EXPLORER;
+    if (GetSaveFileNameW(&ofn)) {
+        m_strFileName = path;
+        UpdateData(false);
+    }
+}
+
+void CRecordBar::StartTimer() {
+    m_nTimerId = SetTimer(m_hWnd, kTimerEvent, kTimerPeriodMs, ElapsedTimeProc);
+}
+
+void CRecordBar::KillTimer() {
+    ::KillTimer(m_hWnd, m_nTimerId);
+}
+
+std::wstring CRecordBar::FormatElapsed(uint32_t e) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%02u:%02u:%02u:%02u", e / 3600000, (e / 60000) % 60, (e / 1000) % 60,
+                  (e / 10) % 100);
+    return text;
+}
+
+// Every 100 ms while recording: the time recorded, recomputed from the clock each time.
+void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD) {
+    CRecordBar* bar = g_pMainDlg ? g_pMainDlg->m_pRecordBar : nullptr;
+    if (!bar || message != WM_TIMER || id != bar->m_nTimerId)
+        return;
+    const uint32_t elapsed = GetTicks() - bar->m_dwRunStart + bar->m_dwElapsedBefore;
+    g_pMainDlg->SetStatusText(1, FormatElapsed(elapsed));
+}
+
+void CRecordBar::ShowStoppedState() {
+    const bool typed =
+        !g_pMainDlg->m_pSettingsPage || !g_pMainDlg->m_pSettingsPage->m_bCheckSeqRecFile;
+    ShowState(true, true, false, false, typed, 0);
+}
+
+void CRecordBar::ShowRecordingState() {
+    ShowState(false, false, true, true, false, IDS_STATE_RECORDING);
+}
+
+void CRecordBar::ShowPausedState() {
+    ShowState(false, true, true, false, false, IDS_STATE_PAUSED);
+}
+
+void CRecordBar::ShowState(bool tabs, bool start, bool stop, bool pause, bool fileName,
+                           UINT stateText) {
+    UpdateData(true);
+    EnableWindow(g_pMainDlg->m_tabCtrl, tabs);
+    SendMessageW(m_hToolbar, TB_ENABLEBUTTON, ID_RECORD_START, start);
+    SendMessageW(m_hToolbar, TB_ENABLEBUTTON, ID_RECORD_STOP, stop);
+    SendMessageW(m_hToolbar, TB_ENABLEBUTTON, ID_RECORD_PAUSE, pause);
+    SendMessageW(m_hToolbar, TB_ENABLEBUTTON, ID_FILE_NAME, fileName);
+    EnableWindow(m_editFileName, fileName);
+    g_pMainDlg->SetStatusText(0, stateText ? LoadText(stateText) : std::wstring());
+    UpdateData(false);
+}

@@ -1,0 +1,154 @@
+#include "ui/settings_page.h"
+
+#include "app/settings.h"
+#include "engine/sequential_naming.h"
+#include "res/resource.h"
+#include "ui/main_dlg.h"
+#include "ui/record_bar.h"
+#include "ui/sound_format_dlg.h"
+#include "ui/ui_text.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+CSettingsPage::CSettingsPage() : CDialog(IDD_SETTINGS) {}
+
+// The counter first, so that an unreadable or out-of-range counter stops the exchange before
+// the other values.
+void CSettingsPage::DoDataExchange(CDataExchange& dx) {
+    DDX_Control(dx, IDC_SEQ_SUBFOLDERS, m_checkSubDir);
+    DDX_Control(dx, IDC_SEQ_COUNT, m_editCount);
+    DDX_Control(dx, IDC_SEQ_PREFIX, m_editPrefix);
+    DDX_Control(dx, IDC_SEQ_BROWSE, m_buttonBrowse);
+    DDX_Control(dx, IDC_SEQ_FOLDER, m_editFolder);
+    DDX_Control(dx, IDC_SEQ_COUNT_SPIN, m_spinCount);
+    DDX_Text(dx, IDC_SEQ_COUNT, m_nSeqRecFileCount);
+    DDV_MinMaxUInt(dx, m_nSeqRecFileCount, 0, kMaxCount);
+    DDX_Check(dx, IDC_SEQ_ENABLE, m_bCheckSeqRecFile);
+    DDX_Text(dx, IDC_SEQ_FOLDER, m_strSeqRecFileDir);
+    DDX_Text(dx, IDC_SEQ_PREFIX, m_strSeqRecFilePrefix);
+    DDX_Check(dx, IDC_SEQ_SUBFOLDERS, m_bCheckReqFileSubDir);
+}
+
+bool CSettingsPage::OnCommand(int id, int code, HWND) {
+    if (code != BN_CLICKED)
+        return false;
+    switch (id) {
+    case IDC_RECORDING_SOURCE:
+        OnRecordingSource();
+        return true;
+    case IDC_SEQ_ENABLE:
+        OnCheckSeqRecFile();
+        return true;
+    case IDC_SEQ_BROWSE:
+        OnBrowseFolder();
+        return true;
+    case IDC_SOUND_FORMAT:
+        OnSoundFormat();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CSettingsPage::SetSpinPosition(uint32_t position) {
+    SendMessageW(GetDlgItem(IDC_SEQ_COUNT_SPIN), UDM_SETPOS32, 0, LPARAM(position));
+}
+
+void CSettingsPage::LoadFromSettings() {
+    m_bCheckSeqRecFile = g_settings.CheckSeqRecFile;
+    m_strSeqRecFileDir = g_settings.SeqRecFileDir;
+    m_bCheckReqFileSubDir = g_settings.CheckReqFileSubDir;
+    m_strSeqRecFilePrefix = g_settings.SeqRecFilePrefix;
+    m_nSeqRecFileCount = uint32_t(g_settings.SeqRecFileCount);
+    SendMessageW(GetDlgItem(IDC_SEQ_COUNT_SPIN), UDM_SETRANGE32, 0, kMaxCount);
+    SetSpinPosition(m_nSeqRecFileCount);
+    UpdateData(false);
+    UpdateControlStates();
+}
+
+void CSettingsPage::StoreToSettings() {
+    UpdateData(true);
+    g_settings.CheckSeqRecFile = m_bCheckSeqRecFile;
+    g_settings.SeqRecFileDir = m_strSeqRecFileDir;
+    g_settings.CheckReqFileSubDir = m_bCheckReqFileSubDir;
+    g_settings.SeqRecFilePrefix = m_strSeqRecFilePrefix;
+    g_settings.SeqRecFileCount = int32_t(m_nSeqRecFileCount);
+}
+
+int CSettingsPage::GetNextFileName(std::wstring& out) {
+    SequentialNaming naming;
+    naming.count = m_nSeqRecFileCount;
+    naming.enabled = m_bCheckSeqRecFile;
+    naming.folder = m_strSeqRecFileDir;
+    naming.prefix = m_strSeqRecFilePrefix;
+    naming.subFolders = m_bCheckReqFileSubDir;
+    const NamingResult result = NextSequentialName(naming, out);
+    switch (result) {
+    case NAMING_NO_FOLDER:
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_NO_FOLDER);
+        return 0;
+    case NAMING_TOO_LONG:
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_FOLDER_TOO_LONG);
+        return 0;
+    case NAMING_WRAPPED:
+        SetSpinPosition(m_nSeqRecFileCount + 1);
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_COUNTER_WRAPPED);
+        break;
+    case NAMING_DONE:
+    case NAMING_OFF:
+        break;
+    }
+    m_nSeqRecFileCount = naming.count;
+    SetSpinPosition(m_nSeqRecFileCount);
+    UpdateData(false);
+    return 1;
+}
+
+void CSettingsPage::UpdateControlStates() {
+    UpdateData(true);
+    const BOOL on = m_bCheckSeqRecFile ? TRUE : FALSE;
+    for (HWND control :
+         {m_editFolder, m_buttonBrowse, m_editPrefix, m_checkSubDir, m_editCount, m_spinCount})
+        EnableWindow(control, on);
+    UpdateData(false);
+}
+
+void CSettingsPage::OnCheckSeqRecFile() {
+    UpdateControlStates();
+    g_pMainDlg->m_pRecordBar->ShowStoppedState();
+}
+
+// The shell's folder browser; a chosen drive root keeps its trailing backslash.
+void CSettingsPage::OnBrowseFolder() {
+    UpdateData(true);
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)))
+        return;
+    wchar_t path[MAX_PATH] = {};
+    BROWSEINFOW info = {};
+    info.hwndOwner = m_hWnd;
+    info.pszDisplayName = path;
+    info.lpszTitle = L"ディレクトリの選択";
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
+    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info)) {
+        if (SHGetPathFromIDListW(item, path)) {
+            m_strSeqRecFileDir = path;
+            UpdateData(false);
+        }
+        allocator->Free(item);
+    }
+    allocator->Release();
+}
+
+// The system's recording controls: the old volume control where it exists, the Sound control
+// panel's Recording tab everywhere else.
+void CSettingsPage::OnRecordingSource() {
+    if (WinExec("SNDVOL32.EXE /r", SW_SHOW) <= 31)
+        WinExec("control.exe mmsys.cpl,,1", SW_SHOW);
+}
+
+void CSettingsPage::OnSoundFormat() {
+    CSoundFormatDlg dialog;
+    dialog.DoModal(g_pMainDlg->GetSafeHwnd());
+}

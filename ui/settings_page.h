@@ -1,0 +1,53 @@
+// CSettingsPage: the page of tab 1. It edits the sequential-naming values (switch, folder,
+// sub-folders, prefix, counter), opens the folder browser, the system's recording controls and
+// the sound format dialog, and builds the sequential file names.
+#pragma once
+
+#include "ui/dialog.h"
+
+#include <cstdint>
+#include <string>
+
+class CSettingsPage : public CDialog {
+public:
+    static constexpr uint32_t kMaxCount = 999999;
+
+    CSettingsPage();
+
+    // The five naming values from g_settings into the page and its controls. Once, at start-up.
+    void LoadFromSettings();
+    // The controls into the values (a failed reading shows its message and goes on), the values
+    // into g_settings. At shutdown.
+    void StoreToSettings();
+    // The next sequential path into out, the counter moved on. 0 when no path could be made
+    // (a message has been shown); 1 otherwise, also when sequential naming is off.
+    int GetNextFileName(std::wstring& out);
+    // Enables the six naming controls while sequential naming is on.
+    void UpdateControlStates();
+
+    void OnCheckSeqRecFile();
+    void OnBrowseFolder();
+    void OnRecordingSource();
+    void OnSoundFormat();
+
+    HWND m_checkSubDir = nullptr;
+    HWND m_editCount = nullptr;
+    HWND m_editPrefix = nullptr;
+    HWND m_buttonBrowse = nullptr;
+    HWND m_editFolder = nullptr;
+    HWND m_spinCount = nullptr;
+    uint32_t m_nSeqRecFileCount = 0;
+    int m_bCheckSeqRecFile = 0;
+    std::wstring m_strSeqRecFileDir;
+    std::wstring m_strSeqRecFilePrefix;
+    int m_bCheckReqFileSubDir = 0;
+
+protected:
+    void DoDataExchange(CDataExchange& dx) override;
+    void OnOK() override {}     // Enter in a field does nothing
+    void OnCancel() override {} // nor Escape
+    bool OnCommand(int id, int code, HWND control) override;
+
+private:
+    void SetSpinPosition(uint32_t position);
+};
