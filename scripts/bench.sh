@@ -17,6 +17,12 @@ echo "== Monitor, one 40 ms block at 48000 Hz stereo 16-bit =="
 build/bench/bench/monitor_bench
 echo "== Capture soak: one hour of 48000 Hz stereo 16-bit from the simulated device =="
 build/bench/bench/capture_soak "${TMPDIR:-/tmp}" "${SONARIX_SOAK_MINUTES:-60}"
+echo "== Start-up under Wine: process start to the main window =="
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j"$(nproc)" --target Sonarix >/dev/null
+scripts/wine-prefix.sh "$PWD/build/windows/wineprefix"
+WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+  scripts/session.sh bench/startup_time.sh "$PWD/build/windows/app/Sonarix.exe" 7
 
 # Opt-in: one real file up to the 4 GiB limit of the format (needs about 4.3 GB free).
 if [ "${SONARIX_BENCH_4GIB:-0}" = 1 ]; then

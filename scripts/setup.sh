@@ -7,7 +7,7 @@ packages=(
   cmake g++ make g++-mingw-w64-x86-64-posix wine wine64
   xvfb xdotool imagemagick x11-utils
   pulseaudio pulseaudio-utils fonts-ipafont-gothic
-  sox libsox-fmt-all ffmpeg sndfile-programs python3
+  sox libsox-fmt-all ffmpeg sndfile-programs python3 bc
   googletest libbenchmark-dev clang-format
 )
 
