@@ -1,11 +1,11 @@
 #include "ui/record_bar.h"
 
 #include "app/settings.h"
+#include "engine/file_name_check.h"
 #include "engine/sequential_naming.h"
 #include "engine/wave_in.h"
 #include "monitor/clock.h"
 #include "res/resource.h"
-#include "ui/file_name_check.h"
 #include "ui/main_dlg.h"
 #include "ui/settings_page.h"
 #include "ui/ui_text.h"

@@ -1,4 +1,4 @@
-#include "ui/file_name_check.h"
+#include "engine/file_name_check.h"
 
 #include <cwctype>
 

@@ -1,0 +1,211 @@
+// The settings page and the sound format dialog.
+#include "res/resource.h"
+#include "tests/ui/ui_fixture.h"
+#include "ui/sound_format_dlg.h"
+
+#include <commctrl.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using SettingsPage = UiFixture;
+
+std::wstring Text(HWND dialog, int id) {
+    wchar_t text[MAX_PATH] = {};
+    GetDlgItemTextW(dialog, id, text, MAX_PATH);
+    return text;
+}
+
+bool Checked(HWND dialog, int id) {
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+// A click on a check box: the box changes, then its parent hears of it.
+void ClickCheck(HWND dialog, int id) {
+    CheckDlgButton(dialog, id, Checked(dialog, id) ? BST_UNCHECKED : BST_CHECKED);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+const int kNamingControls[] = {IDC_SEQ_FOLDER,     IDC_SEQ_BROWSE, IDC_SEQ_PREFIX,
+                               IDC_SEQ_SUBFOLDERS, IDC_SEQ_COUNT,  IDC_SEQ_COUNT_SPIN};
+
+TEST_F(SettingsPage, SequentialNamingSwitchesTheControls) {
+    OpenMainWindow();
+    SelectTab(1);
+    HWND page = Page()->GetSafeHwnd();
+    for (int id : kNamingControls)
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, id))) << "control " << id << " while off";
+    for (int id : {IDC_SEQ_ENABLE, IDC_RECORDING_SOURCE, IDC_SOUND_FORMAT})
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, id))) << "control " << id << " always";
+    EXPECT_TRUE(IsWindowEnabled(Bar()->m_editFileName));
+    EXPECT_TRUE(ToolbarEnabled(ID_FILE_NAME));
+
+    ClickCheck(page, IDC_SEQ_ENABLE);
+    EXPECT_EQ(Page()->m_bCheckSeqRecFile, 1);
+    for (int id : kNamingControls)
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, id))) << "control " << id << " while on";
+    EXPECT_FALSE(IsWindowEnabled(Bar()->m_editFileName));
+    EXPECT_FALSE(ToolbarEnabled(ID_FILE_NAME));
+
+    ClickCheck(page, IDC_SEQ_ENABLE);
+    EXPECT_TRUE(IsWindowEnabled(Bar()->m_editFileName));
+    EXPECT_TRUE(ToolbarEnabled(ID_FILE_NAME));
+}
+
+// A counter that is not a number: the message, the check box back as it was, the field back
+// to the last good counter. Out of range: the range message, and the field keeps the number.
+TEST_F(SettingsPage, InvalidCounterWhenTheCheckBoxIsClicked) {
+    WriteSettings("[TabPage2]\r\nSeqRecFileCount=12\r\n");
+    OpenMainWindow();
+    SelectTab(1);
+    HWND page = Page()->GetSafeHwnd();
+    SetDlgItemTextW(page, IDC_SEQ_COUNT, L"abc");
+    ClickCheck(page, IDC_SEQ_ENABLE);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"正の整数を入力してください。");
+    EXPECT_FALSE(Checked(page, IDC_SEQ_ENABLE)) << "the new state is not read";
+    EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"12");
+
+    s_messages.clear();
+    SetDlgItemTextW(page, IDC_SEQ_COUNT, L"1000000");
+    ClickCheck(page, IDC_SEQ_ENABLE);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"0 から 999999 までの整数を入力してください。");
+    EXPECT_FALSE(Checked(page, IDC_SEQ_ENABLE));
+    EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"1000000");
+}
+
+// A counter above the range in the settings file: the range message once at start-up; the
+// number is used once, then wraps.
+TEST_F(SettingsPage, CounterAboveTheRangeFromTheFile) {
+    WriteSettings(
+        "[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFilePrefix=t\r\nSeqRecFileCount=1234567\r\n"
+        "SeqRecFileDir=" +
+        dir.Path().string() + "\r\n");
+    OpenMainWindow();
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"0 から 999999 までの整数を入力してください。");
+    s_messages.clear();
+    Click(ID_RECORD_START);
+    Click(ID_RECORD_STOP);
+    EXPECT_TRUE(fs::exists(dir / "t1234567.wav"));
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"ファイル番号が最大値に達しました。0にリセットします。");
+    EXPECT_EQ(Page()->m_nSeqRecFileCount, 0u);
+}
+
+TEST_F(SettingsPage, UpDownStepsByOneWithinTheRange) {
+    OpenMainWindow();
+    SelectTab(1);
+    HWND page = Page()->GetSafeHwnd();
+    ClickCheck(page, IDC_SEQ_ENABLE);
+    HWND spin = GetDlgItem(page, IDC_SEQ_COUNT_SPIN);
+    int low = -1, high = -1;
+    SendMessageW(spin, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low),
+                 reinterpret_cast<LPARAM>(&high));
+    EXPECT_EQ(low, 0);
+    EXPECT_EQ(high, 999999);
+    HWND field = GetDlgItem(page, IDC_SEQ_COUNT);
+    auto key = [&](WPARAM vk) {
+        SendMessageW(field, WM_KEYDOWN, vk, 0);
+        SendMessageW(field, WM_KEYUP, vk, 0);
+    };
+    SendMessageW(spin, UDM_SETPOS32, 0, 999998);
+    key(VK_UP);
+    EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"999999");
+    key(VK_UP);
+    EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"999999") << "no wrap at the top";
+    SendMessageW(spin, UDM_SETPOS32, 0, 1);
+    key(VK_DOWN);
+    EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"0");
+    key(VK_DOWN);
+    EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"0") << "no wrap at the bottom";
+    SendMessageW(spin, UDM_SETPOS32, 0, 12344);
+    key(VK_UP);
+    EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"12345") << "no thousands separator";
+}
+
+// The sound format dialog, run modeless here so the test can look at it.
+class SoundFormat : public UiFixture {
+protected:
+    HWND Open() {
+        dialog = std::make_unique<CSoundFormatDlg>();
+        EXPECT_TRUE(dialog->Create(main->GetSafeHwnd()));
+        return dialog->GetSafeHwnd();
+    }
+    static std::wstring Selected(HWND list) {
+        const LRESULT index = SendMessageW(list, CB_GETCURSEL, 0, 0);
+        if (index < 0)
+            return L"(none)";
+        wchar_t text[64] = {};
+        SendMessageW(list, CB_GETLBTEXT, WPARAM(index), reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    void Choose(HWND list, const wchar_t* text) {
+        SendMessageW(list, CB_SETCURSEL,
+                     SendMessageW(list, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(text)), 0);
+    }
+    std::unique_ptr<CSoundFormatDlg> dialog;
+};
+
+TEST_F(SoundFormat, ShowsTheFormatAndStoresTheChoice) {
+    OpenMainWindow();
+    HWND d = Open();
+    EXPECT_TRUE(Checked(d, IDC_STEREO));
+    EXPECT_FALSE(Checked(d, IDC_MONO));
+    EXPECT_EQ(Selected(GetDlgItem(d, IDC_SAMPLE_TYPE)), L"16bit PCM");
+    EXPECT_EQ(Selected(GetDlgItem(d, IDC_RATE)), L"16000Hz");
+    EXPECT_EQ(SendMessageW(GetDlgItem(d, IDC_RATE), CB_GETCOUNT, 0, 0), 9);
+    EXPECT_EQ(SendMessageW(GetDlgItem(d, IDC_SAMPLE_TYPE), CB_GETCOUNT, 0, 0), 4);
+    Choose(GetDlgItem(d, IDC_RATE), L"48000Hz");
+    Command(d, IDOK);
+    EXPECT_EQ(Bar()->m_nSamplingRate, 48000);
+    EXPECT_FALSE(IsWindow(d));
+
+    d = Open();
+    EXPECT_EQ(Selected(GetDlgItem(d, IDC_RATE)), L"48000Hz");
+    Choose(GetDlgItem(d, IDC_RATE), L" 8000Hz");
+    Choose(GetDlgItem(d, IDC_SAMPLE_TYPE), L"G.711 A-Law");
+    CheckRadioButton(d, IDC_MONO, IDC_STEREO, IDC_MONO);
+    Command(d, IDOK);
+    EXPECT_EQ(Bar()->m_nSamplingChannel, 1);
+    EXPECT_EQ(Bar()->m_nSampleType, 3);
+    EXPECT_EQ(Bar()->m_nSamplingRate, 8000);
+}
+
+TEST_F(SoundFormat, CancelChangesNothing) {
+    OpenMainWindow();
+    HWND d = Open();
+    Choose(GetDlgItem(d, IDC_RATE), L"44100Hz");
+    Choose(GetDlgItem(d, IDC_SAMPLE_TYPE), L"8bit PCM");
+    CheckRadioButton(d, IDC_MONO, IDC_STEREO, IDC_MONO);
+    Command(d, IDCANCEL);
+    EXPECT_EQ(Bar()->m_nSamplingChannel, 2);
+    EXPECT_EQ(Bar()->m_nSampleType, 1);
+    EXPECT_EQ(Bar()->m_nSamplingRate, 16000);
+}
+
+// A format value outside the lists (a hand-edited file) leaves its control without a selection;
+// OK then keeps the previous value instead of storing one no recording can use.
+TEST_F(SoundFormat, ValuesOutsideTheListsAreKept) {
+    OpenMainWindow();
+    Bar()->m_nSamplingRate = 7000;
+    Bar()->m_nSampleType = 9;
+    Bar()->m_nSamplingChannel = 5;
+    HWND d = Open();
+    EXPECT_EQ(Selected(GetDlgItem(d, IDC_RATE)), L"(none)");
+    EXPECT_EQ(Selected(GetDlgItem(d, IDC_SAMPLE_TYPE)), L"(none)");
+    EXPECT_FALSE(Checked(d, IDC_MONO));
+    EXPECT_FALSE(Checked(d, IDC_STEREO));
+    Command(d, IDOK);
+    EXPECT_EQ(Bar()->m_nSamplingRate, 7000);
+    EXPECT_EQ(Bar()->m_nSampleType, 9);
+    EXPECT_EQ(Bar()->m_nSamplingChannel, 5);
+    Bar()->m_nSamplingRate = 16000;
+    Bar()->m_nSampleType = 1;
+    Bar()->m_nSamplingChannel = 2;
+}
+
+} // namespace
