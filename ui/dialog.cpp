@@ -23,6 +23,7 @@ INT_PTR CDialog::DoModal(HWND owner) {
         return -1;
     if (ownerWasEnabled)
         EnableWindow(owner, FALSE);
+    CenterOver(window, owner);
     ::ShowWindow(window, SW_SHOW);
     MSG msg;
     while (!m_endModal) {
@@ -45,6 +46,20 @@ INT_PTR CDialog::DoModal(HWND owner) {
         SetActiveWindow(owner);
     m_modal = false;
     return m_result;
+}
+
+// A modal dialog opens in the middle of its owner, or of the screen's work area.
+void CDialog::CenterOver(HWND window, HWND owner) {
+    RECT area;
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner))
+        GetWindowRect(owner, &area);
+    else
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    RECT rc;
+    GetWindowRect(window, &rc);
+    const int x = area.left + ((area.right - area.left) - (rc.right - rc.left)) / 2;
+    const int y = area.top + ((area.bottom - area.top) - (rc.bottom - rc.top)) / 2;
+    SetWindowPos(window, nullptr, x > 0 ? x : 0, y > 0 ? y : 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The innermost dialog window that holds window, or fallback.

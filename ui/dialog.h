@@ -55,6 +55,7 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static HWND DialogAround(HWND window, HWND fallback);
+    static void CenterOver(HWND window, HWND owner);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 
     UINT m_templateId;

@@ -11,6 +11,17 @@ PAUSE_X=94; PAUSE_Y=229       # toolbar: pause
 CLOSE_X=334; CLOSE_Y=12       # the close box
 TAB1_X=95; TAB1_Y=41          # the "設定" tab
 TAB0_X=40; TAB0_Y=41          # the "メイン" tab
+SEQ_ENABLE_X=37; SEQ_ENABLE_Y=63     # settings page: check box 1018
+SEQ_FOLDER_X=145; SEQ_FOLDER_Y=99    # folder field 1013
+SEQ_SUBDIR_X=37; SEQ_SUBDIR_Y=128    # check box 1024
+SEQ_PREFIX_X=185; SEQ_PREFIX_Y=173   # prefix field 1015
+SEQ_COUNT_X=258; SEQ_COUNT_Y=173     # counter field 1016
+FORMAT_X=273; FORMAT_Y=213           # the sound format button 1019
+# In the sound format dialog, from its own top-left corner.
+MONO_X=35; MONO_Y=53
+RATE_X=168; RATE_Y=89
+TYPE_X=168; TYPE_Y=121
+OK_X=275; OK_Y=44
 
 passed=0
 failed=0
@@ -40,11 +51,54 @@ click() { # click X Y, relative to the main window
   sleep 0.3
 }
 
-type_file_name() {
-  click "$FIELD_X" "$FIELD_Y"
+type_into() { # type_into X Y TEXT: replaces a field's text
+  click "$1" "$2"
   xdotool key ctrl+a BackSpace
-  xdotool type --delay 20 "$1"
+  xdotool type --delay 20 "$3"
   sleep 0.2
+}
+
+type_file_name() { type_into "$FIELD_X" "$FIELD_Y" "$1"; }
+
+# The program's windows with the caption "Sonarix": the main window and any message box.
+sonarix_windows() { xdotool search --name '^Sonarix$' 2>/dev/null | wc -l; }
+
+# Waits up to 10 s for a message box over the main window, then answers it with Enter.
+dismiss_message() {
+  for _ in $(seq 100); do
+    [ "$(sonarix_windows)" -ge 2 ] && { sleep 0.3; xdotool key Return; sleep 0.3; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Clicks in the sound format dialog, relative to its own corner.
+click_in_format_dialog() {
+  local d x y
+  d=$(xdotool search --name 'サウンドの形式' | head -1)
+  x=$(xdotool getwindowgeometry "$d" | sed -n 's/.*Position: \([0-9]*\),.*/\1/p')
+  y=$(xdotool getwindowgeometry "$d" | sed -n 's/.*Position: [0-9]*,\([0-9]*\).*/\1/p')
+  xdotool mousemove $((x + $1)) $((y + $2)) click 1
+  sleep 0.3
+}
+
+# Closes the program with the close box and waits for it.
+close_program() {
+  click "$CLOSE_X" "$CLOSE_Y"
+  wait_for_exit
+}
+
+# Sample frames of a WAV file as each reader counts them.
+frames_sox() { sox "$1" -n stat 2>&1 | awk -v c="$(soxi -c "$1")" '/Samples read/ { print $3 / c }'; }
+frames_soxi() { soxi -s "$1"; }
+frames_ffprobe() { ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 "$1"; }
+frames_ffmpeg() { # decoded, not from the header
+  ffmpeg -v error -i "$1" -f s16le -acodec pcm_s16le - | wc -c |
+    awk -v c="$(ffprobe -v error -show_entries stream=channels -of csv=p=0 "$1")" '{ print $1 / 2 / c }'
+}
+frames_sndfile() { sndfile-info "$1" | awk '/^Frames/ { print $3 }'; }
+frames_python() {
+  python3 -c "import wave,sys; w=wave.open(sys.argv[1]); print(len(w.readframes(1 << 31)) // (w.getsampwidth() * w.getnchannels()))" "$1"
 }
 
 # Waits up to 10 s for the program to end.
