@@ -14,20 +14,16 @@ hz=$(getconf CLK_TCK)
 
 # CPU ticks and peak memory (KiB) of the Wine side: the program and Wine's own processes.
 wine_processes() { pgrep -x 'Sonarix.exe|wineserver|services.exe|explorer.exe|winedevice.exe|plugplay.exe|svchost.exe|rpcss.exe|conhost.exe|start.exe' || true; }
-wine_ticks() {
+# Sums a value over the Wine side's processes: an awk program run on each one's FILE in /proc.
+wine_sum() { # wine_sum FILE AWK_PROGRAM
   local total=0 pid
   for pid in $(wine_processes); do
-    total=$((total + $(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null || echo 0)))
+    total=$((total + $(awk "$2" "/proc/$pid/$1" 2>/dev/null || echo 0)))
   done
   echo "$total"
 }
-wine_peak_kib() {
-  local total=0 pid
-  for pid in $(wine_processes); do
-    total=$((total + $(awk '/VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null || echo 0)))
-  done
-  echo "$total"
-}
+wine_ticks() { wine_sum stat '{ print $14 + $15 }'; }
+wine_peak_kib() { wine_sum status '/VmHWM/ { print $2 }'; }
 
 tone_start
 report() { # report NAME CPU_SECONDS PEAK_KIB

@@ -2,6 +2,8 @@
 # Builds the optimised benchmarks and prints their figures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Wine maps Japanese file names to Unix ones through the locale's character set: UTF-8.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 scripts/setup.sh
 cmake --preset bench >/dev/null

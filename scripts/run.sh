@@ -3,6 +3,8 @@
 # virtual display (Xvfb) with a private audio server, until the window is closed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Wine maps Japanese file names to Unix ones through the locale's character set: UTF-8.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
 scripts/setup.sh
 cmake --preset windows >/dev/null

@@ -4,6 +4,8 @@
 # server. Exits non-zero when any test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Wine maps Japanese file names to Unix ones through the locale's character set: UTF-8.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 jobs=$(nproc)
 
 scripts/setup.sh

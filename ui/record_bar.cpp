@@ -141,25 +141,23 @@ void CRecordBar::StartNewRecording() {
     if (slash != std::wstring::npos && !CreateDirectoryPath(m_strFileName.substr(0, slash)))
         return;
 
-    m_dwRunStart = GetTicks();
     m_dwElapsedBefore = 0;
     StartTimer();
     const int opened = g_pMainDlg->m_pWaveIn->Open(m_strFileName, m_nSamplingChannel,
                                                    m_nSamplingRate, m_nSampleType);
-    UpdateData(false);
-    if (opened) {
-        m_nState = STATE_RECORDING;
-        ShowRecordingState();
-    } else {
-        KillTimer();
-    }
-    UpdateData(false);
+    UpdateData(false); // field 1012 shows the path in use, a sequential one too
+    EnterRecordingIf(opened != 0);
 }
 
 void CRecordBar::ResumeRecording() {
-    m_dwRunStart = GetTicks();
     StartTimer();
-    if (g_pMainDlg->m_pWaveIn->Start()) {
+    EnterRecordingIf(g_pMainDlg->m_pWaveIn->Start() != 0);
+}
+
+// After a start or a resume: Recording when the capture runs; otherwise the timer goes and the
+// state stays.
+void CRecordBar::EnterRecordingIf(bool running) {
+    if (running) {
         m_nState = STATE_RECORDING;
         ShowRecordingState();
     } else {
@@ -212,7 +210,9 @@ void CRecordBar::OnFileName() {
     }
 }
 
+// A run begins: its clock, and the 100 ms timer of the elapsed time.
 void CRecordBar::StartTimer() {
+    m_dwRunStart = GetTicks();
     m_nTimerId = SetTimer(m_hWnd, kTimerEvent, kTimerPeriodMs, ElapsedTimeProc);
 }
 

@@ -57,6 +57,7 @@ protected:
 private:
     void StartNewRecording();
     void ResumeRecording();
+    void EnterRecordingIf(bool running);
     void StartTimer();
     void KillTimer();
     // The view of a state: tab control, buttons, field 1012 and status-bar part 0.
