@@ -15,5 +15,11 @@ export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=
 if [ -n "${DISPLAY:-}" ]; then
   exec wine build/windows/app/Sonarix.exe
 fi
-echo "run: no DISPLAY; running on a private Xvfb display"
-exec scripts/session.sh wine build/windows/app/Sonarix.exe
+# No display: a private virtual one. A screenshot shows what it looks like; the program runs
+# until it is closed or this command is interrupted.
+echo "run: no DISPLAY; running on a private virtual display (Ctrl+C ends it)"
+exec scripts/session.sh bash -c '
+  wine build/windows/app/Sonarix.exe &
+  sleep 5
+  import -window root build/sonarix-screen.png && echo "run: screenshot in build/sonarix-screen.png"
+  wait'
