@@ -59,7 +59,8 @@ void CDialog::CenterOver(HWND window, HWND owner) {
     GetWindowRect(window, &rc);
     const int x = area.left + ((area.right - area.left) - (rc.right - rc.left)) / 2;
     const int y = area.top + ((area.bottom - area.top) - (rc.bottom - rc.top)) / 2;
-    SetWindowPos(window, nullptr, x > 0 ? x : 0, y > 0 ? y : 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(window, nullptr, x > 0 ? x : 0, y > 0 ? y : 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The innermost dialog window that holds window, or fallback.

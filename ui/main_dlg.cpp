@@ -199,7 +199,7 @@ void CMainDlg::OnTabSelChange() {
     }
 }
 
-bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
     switch (message) {
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) != IDM_ABOUTBOX)
@@ -231,7 +231,6 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         }
         return true;
     default:
-        (void)lParam;
         return false;
     }
 }

@@ -20,7 +20,7 @@ struct View {
     const wchar_t* state;
 };
 
-void ExpectView(UiFixture& t, CMainDlg* main, const View& v, const char* where) {
+void ExpectView(CMainDlg* main, const View& v, const char* where) {
     SCOPED_TRACE(where);
     CRecordBar* bar = main->m_pRecordBar;
     EXPECT_EQ(IsWindowEnabled(main->m_tabCtrl) != 0, v.tabs);
@@ -32,7 +32,6 @@ void ExpectView(UiFixture& t, CMainDlg* main, const View& v, const char* where) 
     wchar_t text[64] = {};
     SendMessageW(main->m_hStatusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
     EXPECT_STREQ(text, v.state);
-    (void)t;
 }
 
 const View kStopped = {true, true, false, false, true, true, L""};
@@ -43,7 +42,7 @@ const View kPaused = {false, true, true, false, false, false, L"録音一時停�
 TEST_F(RecordBar, StateTable) {
     OpenMainWindow();
     TypeFileName((dir / "s.wav").wstring());
-    ExpectView(*this, main, kStopped, "after start-up");
+    ExpectView(main, kStopped, "after start-up");
 
     Click(ID_RECORD_STOP);
     Click(ID_RECORD_PAUSE);
@@ -51,14 +50,14 @@ TEST_F(RecordBar, StateTable) {
         << "stop and pause do nothing when stopped";
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
-    ExpectView(*this, main, kRecording, "recording");
+    ExpectView(main, kRecording, "recording");
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING) << "start while recording does nothing";
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 1);
 
     Click(ID_RECORD_PAUSE);
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_PAUSED);
-    ExpectView(*this, main, kPaused, "paused");
+    ExpectView(main, kPaused, "paused");
     Click(ID_RECORD_PAUSE);
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_PAUSED) << "pause while paused does nothing";
     Click(ID_RECORD_START);
@@ -66,7 +65,7 @@ TEST_F(RecordBar, StateTable) {
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 1) << "the same capture";
     Click(ID_RECORD_STOP);
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
-    ExpectView(*this, main, kStopped, "stopped");
+    ExpectView(main, kStopped, "stopped");
 
     Click(ID_RECORD_START);
     Click(ID_RECORD_PAUSE);
@@ -81,7 +80,7 @@ TEST_F(RecordBar, FailedStartOrResumeKeepsTheState) {
     s_device->FailFrom(SimulatedWaveInput::OPEN, 1);
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
-    ExpectView(*this, main, kStopped, "the device did not open");
+    ExpectView(main, kStopped, "the device did not open");
     EXPECT_TRUE(s_messages.empty()) << "no message of the bar's own";
 
     s_device->FailFrom(SimulatedWaveInput::OPEN, 0);
@@ -259,7 +258,7 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
         Pump(20);
     g_pWaveFile->SetRiffSizeLimit(CWaveFile::kMaxRiffSize);
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
-    ExpectView(*this, main, kStopped, "after the file filled up");
+    ExpectView(main, kStopped, "after the file filled up");
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"ファイルサイズが上限に達したため、録音を停止しました。");
     auto bytes = ReadFileBytes(full);
