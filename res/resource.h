@@ -19,11 +19,11 @@
 #define IDB_TOOLBAR 144
 
 // Strings
-#define IDS_ABOUTBOX 101          // the system menu's About entry
-#define IDS_TIP_RECORD_START 102  // toolbar tooltips: start...
-#define IDS_TIP_RECORD_STOP 32773 // ...stop (one above its command)
+#define IDS_ABOUTBOX 101           // the system menu's About entry
+#define IDS_TIP_RECORD_START 102   // toolbar tooltips: start...
+#define IDS_TIP_RECORD_STOP 32773  // ...stop (one above its command)
 #define IDS_TIP_RECORD_PAUSE 32774 // ...pause (one above its command)
-#define IDS_TIP_FILE_NAME 32775   // ...file name
+#define IDS_TIP_FILE_NAME 32775    // ...file name
 #define IDS_NO_FILE_NAME 200
 #define IDS_NO_FOLDER 201
 #define IDS_COUNTER_WRAPPED 202
