@@ -23,10 +23,13 @@ for i in $(seq "$runs"); do
   ms=$(((end - start) / 1000000))
   times+=("$ms")
   echo "run $i: $ms ms"
-  # Close it with its close box's message, and wait until the window is gone.
-  xdotool search --name "^Sonarix$" | head -1 | xargs -r -I{} xdotool key --window {} alt+F4 2>/dev/null
+  # End it, and wait (a while at most) until its window is gone.
+  pkill -x Sonarix.exe 2>/dev/null || true
   wait "$program" 2>/dev/null || true
-  while xdotool search --name '^Sonarix$' >/dev/null 2>&1; do sleep 0.05; done
+  for _ in $(seq 100); do
+    xdotool search --name '^Sonarix$' >/dev/null 2>&1 || break
+    sleep 0.05
+  done
   sleep 0.3
 done
 median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")
