@@ -1,5 +1,7 @@
 #include "app/settings.h"
 
+#include "engine/sequential_naming.h"
+
 #include <cwctype>
 
 AppSettings g_settings;
@@ -91,20 +93,47 @@ void LoadSettings(AppSettings& settings, ISettingsStore& store) {
         settings.SampleType = defaults.SampleType;
     if (!IsOfferedRate(settings.SamplingRate))
         settings.SamplingRate = defaults.SamplingRate;
+    // Taken numbers are skipped when a name is made, so 0 never replaces a recording.
+    if (settings.SeqRecFileCount < 0 || uint32_t(settings.SeqRecFileCount) > kMaxSequenceNumber)
+        settings.SeqRecFileCount = defaults.SeqRecFileCount;
 }
 
-void SaveSettings(const AppSettings& settings, ISettingsStore& store) {
+bool SaveSettings(const AppSettings& settings, ISettingsStore& store) {
+    bool ok = true;
     for (const Key& key : kKeys) {
         switch (key.kind) {
         case Kind::Flag:
-            store.Write(key.section, key.name, settings.*key.number ? L"1" : L"0");
+            ok = store.Write(key.section, key.name, settings.*key.number ? L"1" : L"0") && ok;
             break;
         case Kind::Text:
-            store.Write(key.section, key.name, settings.*key.text);
+            ok = store.Write(key.section, key.name, settings.*key.text) && ok;
             break;
         case Kind::Integer:
-            store.Write(key.section, key.name, std::to_wstring(settings.*key.number));
+            ok = store.Write(key.section, key.name, std::to_wstring(settings.*key.number)) && ok;
             break;
         }
     }
+    return ok;
+}
+
+bool SaveSequenceCounter(int32_t count, ISettingsStore& store) {
+    for (const Key& key : kKeys)
+        if (key.number == &AppSettings::SeqRecFileCount)
+            return store.Write(key.section, key.name, std::to_wstring(count));
+    return false;
+}
+
+namespace {
+const wchar_t kRecordingSection[] = L"Recording";
+const wchar_t kRecordingFile[] = L"File";
+} // namespace
+
+bool NoteRecordingInProgress(const std::wstring& file, ISettingsStore& store) {
+    if (file.empty())
+        return store.RemoveSection(kRecordingSection);
+    return store.Write(kRecordingSection, kRecordingFile, L"\"" + file + L"\"");
+}
+
+std::wstring RecordingInProgress(ISettingsStore& store) {
+    return store.Read(kRecordingSection, kRecordingFile, L"");
 }

@@ -1,5 +1,8 @@
 // The settings record and the settings file Sonarix.ini beside the executable: read once when
-// the main window opens, written once when it closes.
+// the main window opens, written once when it closes. Two things are written at once besides:
+// the sequential counter when a recording takes a number, so that a crash cannot hand the same
+// number out again, and the name of the file being recorded, in a section of its own, so that
+// the next start can complete a recording cut short.
 //
 // The keys live in one table (settings.cpp) that both directions walk. The rules for turning
 // the file's texts into values are portable and tested natively; the file itself goes through
@@ -32,15 +35,27 @@ public:
     virtual ~ISettingsStore() = default;
     virtual std::wstring Read(const wchar_t* section, const wchar_t* key,
                               const wchar_t* defaultText) = 0;
-    virtual void Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) = 0;
+    // False when the value could not be written (a read-only file or folder, a full disk).
+    virtual bool Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) = 0;
+    // Removes a whole section; false when the file could not be written.
+    virtual bool RemoveSection(const wchar_t* section) = 0;
 };
 
-// Fills every field from the store, with the defaults where it has nothing. Format values the
-// program cannot record with (channels other than 1 or 2, a type outside 0..3, a rate not in
-// the format dialog's list) become their defaults.
+// Fills every field from the store, with the defaults where it has nothing. Values the program
+// cannot use (channels other than 1 or 2, a type outside 0..3, a rate not in the format
+// dialog's list, a counter outside 0..999999) become their defaults.
 void LoadSettings(AppSettings& settings, ISettingsStore& store);
-// Writes every field, in the table's order.
-void SaveSettings(const AppSettings& settings, ISettingsStore& store);
+// Writes every field, in the table's order; false when any could not be written.
+bool SaveSettings(const AppSettings& settings, ISettingsStore& store);
+// Writes the sequential counter alone; false when it could not be written.
+bool SaveSequenceCounter(int32_t count, ISettingsStore& store);
+
+// The file being recorded, noted while it records ([Recording] File, quoted so that blanks at
+// either end survive); an empty name removes the note. False when the store could not be
+// written.
+bool NoteRecordingInProgress(const std::wstring& file, ISettingsStore& store);
+// The noted file, or empty.
+std::wstring RecordingInProgress(ISettingsStore& store);
 
 // The reading rules, by the length of the text read: a flag is off for "" and "0" and on for
 // anything else; an integer reads like the C library's decimal conversion (blanks, one sign,
@@ -56,10 +71,17 @@ bool IsOfferedRate(int rate);
 std::wstring SettingsFilePath();
 // Settings from and to a file. Without a path, loading gives the defaults and saving does
 // nothing. A new file is created as UTF-16LE with a byte-order mark, so that every folder and
-// prefix survives on any Windows locale; an existing file is kept in its own encoding.
+// prefix survives on any Windows locale; an existing file is kept in its own encoding. The
+// writers return false when the file could not be written, with the system's error code of the
+// first write that failed in *error (when given).
 void LoadSettingsFile(const std::wstring& path, AppSettings& settings);
-void SaveSettingsFile(const std::wstring& path, const AppSettings& settings);
+bool SaveSettingsFile(const std::wstring& path, const AppSettings& settings,
+                      uint32_t* error = nullptr);
+bool SaveSequenceCounterFile(const std::wstring& path, int32_t count, uint32_t* error = nullptr);
+bool NoteRecordingInProgressFile(const std::wstring& path, const std::wstring& file,
+                                 uint32_t* error = nullptr);
+std::wstring RecordingInProgressFile(const std::wstring& path);
 // g_settings from and to the file beside the executable.
 void LoadSettings();
-void SaveSettings();
+bool SaveSettings(uint32_t* error = nullptr);
 #endif

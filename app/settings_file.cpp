@@ -7,7 +7,8 @@ namespace {
 
 class ProfileStore : public ISettingsStore {
 public:
-    explicit ProfileStore(std::wstring path) : m_path(std::move(path)) {}
+    explicit ProfileStore(std::wstring path, uint32_t* error = nullptr)
+        : m_path(std::move(path)), m_error(error) {}
 
     std::wstring Read(const wchar_t* section, const wchar_t* key,
                       const wchar_t* defaultText) override {
@@ -17,13 +18,25 @@ public:
         return std::wstring(buffer, length);
     }
 
-    // A failed write (a read-only file or folder) leaves the file as it was; nothing is said.
-    void Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) override {
-        WritePrivateProfileStringW(section, key, value.c_str(), m_path.c_str());
+    // A failed write (a read-only file or folder) leaves the file as it was.
+    bool Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) override {
+        return Done(WritePrivateProfileStringW(section, key, value.c_str(), m_path.c_str()));
+    }
+
+    bool RemoveSection(const wchar_t* section) override {
+        return Done(WritePrivateProfileStringW(section, nullptr, nullptr, m_path.c_str()));
     }
 
 private:
+    // Keeps the error of the first write that failed.
+    bool Done(BOOL written) {
+        if (!written && m_error && *m_error == 0)
+            *m_error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        return written != FALSE;
+    }
+
     std::wstring m_path;
+    uint32_t* m_error;
 };
 
 // A new settings file starts as a UTF-16LE byte-order mark alone: the profile functions then
@@ -61,18 +74,43 @@ void LoadSettingsFile(const std::wstring& path, AppSettings& settings) {
     LoadSettings(settings, store);
 }
 
-void SaveSettingsFile(const std::wstring& path, const AppSettings& settings) {
+bool SaveSettingsFile(const std::wstring& path, const AppSettings& settings, uint32_t* error) {
     if (path.empty())
-        return;
+        return true;
     CreateUnicodeFile(path);
+    ProfileStore store(path, error);
+    return SaveSettings(settings, store);
+}
+
+bool SaveSequenceCounterFile(const std::wstring& path, int32_t count, uint32_t* error) {
+    if (path.empty())
+        return true;
+    CreateUnicodeFile(path);
+    ProfileStore store(path, error);
+    return SaveSequenceCounter(count, store);
+}
+
+bool NoteRecordingInProgressFile(const std::wstring& path, const std::wstring& file,
+                                 uint32_t* error) {
+    if (path.empty())
+        return true;
+    if (!file.empty())
+        CreateUnicodeFile(path);
+    ProfileStore store(path, error);
+    return NoteRecordingInProgress(file, store);
+}
+
+std::wstring RecordingInProgressFile(const std::wstring& path) {
+    if (path.empty())
+        return L"";
     ProfileStore store(path);
-    SaveSettings(settings, store);
+    return RecordingInProgress(store);
 }
 
 void LoadSettings() {
     LoadSettingsFile(SettingsFilePath(), g_settings);
 }
 
-void SaveSettings() {
-    SaveSettingsFile(SettingsFilePath(), g_settings);
+bool SaveSettings(uint32_t* error) {
+    return SaveSettingsFile(SettingsFilePath(), g_settings, error);
 }

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
 
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = CpuSeconds();
-    if (!capture.Open(path, 2, int(frameRate), SAMPLE_TYPE_PCM16)) {
+    if (!capture.Open(path, 2, int(frameRate), SAMPLE_TYPE_PCM16, RawFile::CREATE_REPLACE)) {
         std::printf("cannot open the capture into %s\n", path.string().c_str());
         return 1;
     }

@@ -27,7 +27,7 @@ void BM_WriteBlock(benchmark::State& state) {
                       ("sonarix-bench-" + std::to_string(sampleType) + ".wav");
     CWaveFile wav;
     int written = 0;
-    wav.Open(path, kChannels, kRate, sampleType);
+    wav.Open(path, kChannels, kRate, sampleType, RawFile::CREATE_REPLACE);
     for (auto _ : state) {
         if (wav.Write(block.data(), uint32_t(block.size())) != 1) {
             state.SkipWithError("write failed");
@@ -36,7 +36,7 @@ void BM_WriteBlock(benchmark::State& state) {
         if (++written == kBlocksPerFile) {
             state.PauseTiming();
             wav.Close();
-            wav.Open(path, kChannels, kRate, sampleType);
+            wav.Open(path, kChannels, kRate, sampleType, RawFile::CREATE_REPLACE);
             written = 0;
             state.ResumeTiming();
         }

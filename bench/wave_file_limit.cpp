@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> block(7680, 0x11);
 
     CWaveFile wav;
-    if (!wav.Open(path, 2, 48000, SAMPLE_TYPE_PCM16)) {
+    if (!wav.Open(path, 2, 48000, SAMPLE_TYPE_PCM16, RawFile::CREATE_REPLACE)) {
         std::printf("cannot create %s\n", path.string().c_str());
         return 1;
     }

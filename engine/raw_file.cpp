@@ -7,17 +7,34 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #ifdef _WIN32
 
-bool RawFile::Create(const std::filesystem::path& path) {
+bool RawFile::Create(const std::filesystem::path& path, CreateMode mode) {
     Close();
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           mode == CREATE_NEW_ONLY ? CREATE_NEW : CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    if (h == INVALID_HANDLE_VALUE) {
+        m_lastError = GetLastError();
         return false;
+    }
+    m_handle = h;
+    return true;
+}
+
+// Others may go on reading; a writer elsewhere (a recording in progress) keeps us out.
+bool RawFile::OpenExisting(const std::filesystem::path& path) {
+    Close();
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        m_lastError = GetLastError();
+        return false;
+    }
     m_handle = h;
     return true;
 }
@@ -35,11 +52,50 @@ size_t RawFile::WriteAt(uint64_t offset, const void* data, size_t size) {
         at.OffsetHigh = static_cast<DWORD>(pos >> 32);
         DWORD written = 0;
         // A full disk may be reported as success with fewer bytes written: stop there too.
-        if (!WriteFile(m_handle, bytes + done, chunk, &written, &at) || written == 0)
+        if (!WriteFile(m_handle, bytes + done, chunk, &written, &at)) {
+            m_lastError = GetLastError();
             break;
+        }
+        if (written == 0) {
+            m_lastError = ERROR_DISK_FULL;
+            break;
+        }
         done += written;
     }
     return done;
+}
+
+size_t RawFile::ReadAt(uint64_t offset, void* data, size_t size) {
+    if (!m_handle)
+        return 0;
+    auto* bytes = static_cast<uint8_t*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
+        OVERLAPPED at = {};
+        const uint64_t pos = offset + done;
+        at.Offset = static_cast<DWORD>(pos);
+        at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+        DWORD read = 0;
+        if (!ReadFile(m_handle, bytes + done, chunk, &read, &at) || read == 0)
+            break;
+        done += read;
+    }
+    return done;
+}
+
+int64_t RawFile::Size() {
+    LARGE_INTEGER size;
+    if (!m_handle || !GetFileSizeEx(m_handle, &size))
+        return -1;
+    return size.QuadPart;
+}
+
+bool RawFile::Truncate(uint64_t size) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(size);
+    return m_handle && SetFilePointerEx(m_handle, at, nullptr, FILE_BEGIN) &&
+           SetEndOfFile(m_handle);
 }
 
 bool RawFile::Flush() {
@@ -58,11 +114,30 @@ bool RawFile::IsOpen() const {
     return m_handle != nullptr;
 }
 
+bool RawFile::IsExistsError(uint32_t error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+bool RawFile::IsSharingError(uint32_t error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
 #else
 
-bool RawFile::Create(const std::filesystem::path& path) {
+bool RawFile::Create(const std::filesystem::path& path, CreateMode mode) {
     Close();
-    m_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int how = mode == CREATE_NEW_ONLY ? O_EXCL : O_TRUNC;
+    m_fd = open(path.c_str(), O_WRONLY | O_CREAT | how | O_CLOEXEC, 0666);
+    if (m_fd < 0)
+        m_lastError = uint32_t(errno);
+    return m_fd >= 0;
+}
+
+bool RawFile::OpenExisting(const std::filesystem::path& path) {
+    Close();
+    m_fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (m_fd < 0)
+        m_lastError = uint32_t(errno);
     return m_fd >= 0;
 }
 
@@ -76,11 +151,40 @@ size_t RawFile::WriteAt(uint64_t offset, const void* data, size_t size) {
             pwrite(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n <= 0) {
+            m_lastError = n < 0 ? uint32_t(errno) : uint32_t(ENOSPC);
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+size_t RawFile::ReadAt(uint64_t offset, void* data, size_t size) {
+    if (m_fd < 0)
+        return 0;
+    auto* bytes = static_cast<uint8_t*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = pread(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
             break;
         done += static_cast<size_t>(n);
     }
     return done;
+}
+
+int64_t RawFile::Size() {
+    struct stat info;
+    if (m_fd < 0 || fstat(m_fd, &info) != 0)
+        return -1;
+    return info.st_size;
+}
+
+bool RawFile::Truncate(uint64_t size) {
+    return m_fd >= 0 && ftruncate(m_fd, static_cast<off_t>(size)) == 0;
 }
 
 bool RawFile::Flush() {
@@ -97,6 +201,14 @@ bool RawFile::Close() {
 
 bool RawFile::IsOpen() const {
     return m_fd >= 0;
+}
+
+bool RawFile::IsExistsError(uint32_t error) {
+    return error == EEXIST;
+}
+
+bool RawFile::IsSharingError(uint32_t) {
+    return false; // no sharing modes here
 }
 
 #endif

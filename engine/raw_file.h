@@ -1,5 +1,5 @@
-// An unbuffered, write-only file: every write goes to the operating system at once, at the
-// offset given. Other programs may read the file while it is open. Wide paths on Windows.
+// An unbuffered file: every write goes to the operating system at once, at the offset given.
+// Other programs may read the file while it is open. Wide paths on Windows.
 #pragma once
 
 #include <cstddef>
@@ -8,16 +8,30 @@
 
 class RawFile {
 public:
+    enum CreateMode {
+        CREATE_NEW_ONLY, // fails when the file exists: nothing is ever replaced
+        CREATE_REPLACE,  // an existing file is emptied and written anew
+    };
+
     RawFile() = default;
     ~RawFile() { Close(); }
     RawFile(const RawFile&) = delete;
     RawFile& operator=(const RawFile&) = delete;
 
-    // Creates the file, or truncates an existing one. False when it cannot be opened.
-    bool Create(const std::filesystem::path& path);
+    // Creates the file for writing. False when it cannot be created; LastError says why.
+    bool Create(const std::filesystem::path& path, CreateMode mode);
+    // Opens an existing file for reading and writing, while no other program writes to it.
+    // False when it cannot be opened; LastError says why.
+    bool OpenExisting(const std::filesystem::path& path);
 
     // Writes size bytes at offset; returns how many landed (fewer on a full disk or an error).
     size_t WriteAt(uint64_t offset, const void* data, size_t size);
+    // Reads up to size bytes at offset; returns how many were read.
+    size_t ReadAt(uint64_t offset, void* data, size_t size);
+    // The file's length in bytes, or -1 when it cannot be told.
+    int64_t Size();
+    // Cuts the file to size bytes.
+    bool Truncate(uint64_t size);
 
     // Hands everything written to the storage device.
     bool Flush();
@@ -26,6 +40,14 @@ public:
     bool Close();
 
     bool IsOpen() const;
+    // The system's error code of the last Create, OpenExisting or write that failed
+    // (GetLastError on Windows, errno elsewhere).
+    uint32_t LastError() const { return m_lastError; }
+
+    // Whether a system error code says that the file exists already, or that another program
+    // holds it open.
+    static bool IsExistsError(uint32_t error);
+    static bool IsSharingError(uint32_t error);
 
 private:
 #ifdef _WIN32
@@ -33,4 +55,5 @@ private:
 #else
     int m_fd = -1;
 #endif
+    uint32_t m_lastError = 0;
 };

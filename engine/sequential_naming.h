@@ -1,9 +1,10 @@
 // Sequential file names: base folder, an optional sub-folder per thousand numbers ("%03dK"),
-// the prefix, the six-digit counter and ".wav". Each name takes the counter's number and moves
-// it on; after 999999 it returns to 0.
+// the prefix, the six-digit counter and ".wav". A name is never one of a file that exists: taken
+// numbers are skipped. After 999999 the counter returns to 0.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The five naming values, as the settings page holds them.
@@ -17,20 +18,32 @@ struct SequentialNaming {
 
 enum NamingResult {
     NAMING_OFF,       // sequential naming is off: no name, nothing changed
-    NAMING_DONE,      // the name is built and the counter moved on
-    NAMING_WRAPPED,   // the same, and the counter went past 999999 and is 0 again
+    NAMING_DONE,      // the name is built and the counter moved past it
+    NAMING_WRAPPED,   // the same, and the counter went past 999999 to 0 on the way
     NAMING_NO_FOLDER, // no base folder: nothing changed
-    NAMING_TOO_LONG,  // the folder or the whole path would not fit in MAX_PATH: nothing changed
+    NAMING_TOO_LONG,  // the folder or the whole path would be too long: nothing changed
+    NAMING_ALL_TAKEN, // every number from 0 to 999999 names a file that exists: nothing changed
 };
 
 constexpr uint32_t kMaxSequenceNumber = 999999;
-constexpr size_t kMaxPathChars = 259; // MAX_PATH less the terminator
+constexpr size_t kMaxPathChars = 259;   // MAX_PATH less the terminator
+constexpr size_t kMaxFolderChars = 247; // what CreateDirectoryW takes: MAX_PATH less 12, less 1
 
-// Builds the next path into out and advances the counter (see NamingResult).
-NamingResult NextSequentialName(SequentialNaming& naming, std::wstring& out);
+// Whether a file of this path exists (or anything else of that name).
+using PathTaken = std::function<bool(const std::wstring& path)>;
+
+// Builds into out the path of the first number, from the counter on, that taken() says is free,
+// and moves the counter past that number (see NamingResult). Called again with the same values
+// after a file of out appeared before it could be created, it goes on to the next free number.
+NamingResult NextSequentialName(SequentialNaming& naming, std::wstring& out,
+                                const PathTaken& taken);
+
+// The folder part of a sequential path: what CreateDirectoryPath is given.
+std::wstring FolderOf(const std::wstring& path);
 
 #ifdef _WIN32
 // Makes the folder and every missing folder above it, outermost first, splitting at
-// backslashes. Nonzero when the folder (or anything of that name) exists afterwards.
-int CreateDirectoryPath(std::wstring path);
+// backslashes. Nonzero when the folder (or anything of that name) exists afterwards; otherwise
+// *error (when given) holds the system's error code of the level that failed.
+int CreateDirectoryPath(std::wstring path, unsigned long* error = nullptr);
 #endif

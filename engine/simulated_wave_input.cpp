@@ -20,6 +20,33 @@ void SimulatedWaveInput::SetSilent(bool silent) {
     m_generatorWake.notify_all();
 }
 
+void SimulatedWaveInput::SetReturnEmpty(bool empty) {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_returnEmpty = empty;
+    }
+    m_generatorWake.notify_all();
+}
+
+void SimulatedWaveInput::WriteIntoBuffers() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (Buffer& buffer : m_buffers)
+        if (buffer.header)
+            for (uint32_t i = 0; i < buffer.header->dwBufferLength; ++i)
+                buffer.header->lpData[i] = uint8_t(i);
+}
+
+SimulatedWaveInput::Call::Call(SimulatedWaveInput& device) : m_device(device) {
+    if (m_device.m_running++ > 0)
+        ++m_device.m_overlaps;
+    if (const uint32_t us = m_device.m_callUs)
+        std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
+
+SimulatedWaveInput::Call::~Call() {
+    --m_device.m_running;
+}
+
 WaveFormat SimulatedWaveInput::Format() const {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_format;
@@ -41,16 +68,19 @@ int SimulatedWaveInput::QueuedCount() const {
     return int(m_queue.size());
 }
 
-bool SimulatedWaveInput::Fails(Operation operation) {
+uint32_t SimulatedWaveInput::Fails(Operation operation) {
     if (m_hook)
         m_hook(operation);
     const int call = ++m_calls[operation];
-    return m_failFrom[operation] > 0 && call >= m_failFrom[operation];
+    return m_failFrom[operation] > 0 && call >= m_failFrom[operation] ? m_failCode[operation] : 0;
 }
 
 uint32_t SimulatedWaveInput::Open(const WaveFormat& format) {
+    Call call(*this);
     std::lock_guard<std::mutex> lock(m_lock);
-    if (Fails(OPEN) || m_open || format.nBlockAlign == 0)
+    if (const uint32_t code = Fails(OPEN))
+        return code;
+    if (m_open || format.nBlockAlign == 0)
         return kError;
     m_format = format;
     m_open = true;
@@ -66,8 +96,11 @@ uint32_t SimulatedWaveInput::Open(const WaveFormat& format) {
 }
 
 uint32_t SimulatedWaveInput::Prepare(WaveHeader& header) {
+    Call call(*this);
     std::lock_guard<std::mutex> lock(m_lock);
-    if (Fails(PREPARE) || !m_open || header.index < 0 || header.index >= int(m_buffers.size()))
+    if (const uint32_t code = Fails(PREPARE))
+        return code;
+    if (!m_open || header.index < 0 || header.index >= int(m_buffers.size()))
         return kError;
     m_buffers[header.index] = Buffer();
     m_buffers[header.index].prepared = true;
@@ -76,10 +109,12 @@ uint32_t SimulatedWaveInput::Prepare(WaveHeader& header) {
 }
 
 uint32_t SimulatedWaveInput::AddBuffer(WaveHeader& header) {
+    Call call(*this);
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (Fails(ADD_BUFFER) || !m_open || header.index < 0 ||
-            header.index >= int(m_buffers.size()))
+        if (const uint32_t code = Fails(ADD_BUFFER))
+            return code;
+        if (!m_open || header.index < 0 || header.index >= int(m_buffers.size()))
             return kError;
         Buffer& buffer = m_buffers[header.index];
         if (!buffer.prepared || buffer.queued)
@@ -94,9 +129,12 @@ uint32_t SimulatedWaveInput::AddBuffer(WaveHeader& header) {
 }
 
 uint32_t SimulatedWaveInput::Start() {
+    Call call(*this);
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (Fails(START) || !m_open)
+        if (const uint32_t code = Fails(START))
+            return code;
+        if (!m_open)
             return kError;
         m_started = true;
     }
@@ -106,8 +144,11 @@ uint32_t SimulatedWaveInput::Start() {
 
 // The buffer being filled comes back with the part of a block recorded so far.
 uint32_t SimulatedWaveInput::Stop() {
+    Call call(*this);
     std::lock_guard<std::mutex> lock(m_lock);
-    if (Fails(STOP) || !m_open)
+    if (const uint32_t code = Fails(STOP))
+        return code;
+    if (!m_open)
         return kError;
     if (m_started && !m_silent && !m_queue.empty()) {
         Buffer& head = m_buffers[m_queue.front()];
@@ -119,8 +160,11 @@ uint32_t SimulatedWaveInput::Stop() {
 }
 
 uint32_t SimulatedWaveInput::Reset() {
+    Call call(*this);
     std::lock_guard<std::mutex> lock(m_lock);
-    if (Fails(RESET) || !m_open)
+    if (const uint32_t code = Fails(RESET))
+        return code;
+    if (!m_open)
         return kError;
     if (m_started && !m_silent && !m_queue.empty())
         Fill(m_buffers[m_queue.front()], m_buffers[m_queue.front()].header->dwBufferLength / 2);
@@ -131,8 +175,11 @@ uint32_t SimulatedWaveInput::Reset() {
 }
 
 uint32_t SimulatedWaveInput::Unprepare(WaveHeader& header) {
+    Call call(*this);
     std::lock_guard<std::mutex> lock(m_lock);
-    if (Fails(UNPREPARE) || header.index < 0 || header.index >= int(m_buffers.size()))
+    if (const uint32_t code = Fails(UNPREPARE))
+        return code;
+    if (header.index < 0 || header.index >= int(m_buffers.size()))
         return kError;
     Buffer& buffer = m_buffers[header.index];
     if (buffer.queued)
@@ -142,8 +189,11 @@ uint32_t SimulatedWaveInput::Unprepare(WaveHeader& header) {
 }
 
 uint32_t SimulatedWaveInput::Close() {
+    Call call(*this);
     std::lock_guard<std::mutex> lock(m_lock);
-    if (Fails(CLOSE) || !m_queue.empty())
+    if (const uint32_t code = Fails(CLOSE))
+        return code;
+    if (!m_queue.empty())
         return kError;
     m_open = false;
     m_started = false;
@@ -219,6 +269,10 @@ void SimulatedWaveInput::Generate() {
             lock, [&] { return m_quit || (m_open && m_started && !m_silent && !m_queue.empty()); });
         if (m_quit)
             return;
+        if (m_returnEmpty) {
+            HandBack(m_buffers[m_queue.front()]);
+            continue;
+        }
         if (const uint32_t interval = m_intervalUs) {
             // Real time passes while the buffer fills; a stop meanwhile takes it part full.
             const int head = m_queue.front();

@@ -1,6 +1,7 @@
 // A wave-input device without hardware, with winmm's contract: a generator thread fills the
 // queued buffers with numbered frames, at a pace the test chooses or as fast as it can. It can
-// fail any operation on request, fall silent, and hold back buffers (stall).
+// fail any operation on request, fall silent, hand buffers back empty, and it counts calls that
+// overlap (winmm promises nothing for calls from two threads at once).
 //
 // Frame n holds n in its samples: 16-bit stereo carries the low 16 bits of n in channel 0 and
 // the high 16 bits in channel 1; mono carries the low 16 (8-bit: low 8) bits. A recording that
@@ -38,10 +39,19 @@ public:
 
     // Microseconds between two full buffers; 0: as fast as the capture takes them.
     void SetBlockInterval(uint32_t microseconds) { m_intervalUs = microseconds; }
-    // The nth call (from 1) of the operation, and every later one, fails.
-    void FailFrom(Operation operation, int nth) { m_failFrom[operation] = nth; }
+    // The nth call (from 1) of the operation, and every later one, fails with this code.
+    void FailFrom(Operation operation, int nth, uint32_t code = kError) {
+        m_failFrom[operation] = nth;
+        m_failCode[operation] = code;
+    }
     // While silent, the device runs but fills nothing.
     void SetSilent(bool silent);
+    // While set, a running device hands every buffer back at once with nothing recorded.
+    void SetReturnEmpty(bool empty);
+    // Each operation lasts at least this long, so that calls from two threads would overlap.
+    void SetCallDuration(uint32_t microseconds) { m_callUs = microseconds; }
+    // What a device that was never closed may still do: write into every buffer it was given.
+    void WriteIntoBuffers();
 
     // Called with every operation, before the device acts on it (tests check the program's
     // state at that moment). Set before the device is used.
@@ -52,6 +62,8 @@ public:
     uint32_t BufferLength(int index) const;
     int QueuedCount() const;
     int Calls(Operation operation) const { return m_calls[operation]; }
+    // Operations that began while another one was still running.
+    int Overlaps() const { return m_overlaps; }
     WaveFormat Format() const;
     bool IsStarted() const;
 
@@ -75,7 +87,17 @@ private:
         uint32_t bytesRecorded = 0;
         WaveHeader* header = nullptr;
     };
-    bool Fails(Operation operation); // counts the call; under m_lock
+    // Marks an operation as running, for the overlap count; first thing in every operation.
+    class Call {
+    public:
+        explicit Call(SimulatedWaveInput& device);
+        ~Call();
+
+    private:
+        SimulatedWaveInput& m_device;
+    };
+    // Counts the call; under m_lock. The failure's code when it is to fail, else 0.
+    uint32_t Fails(Operation operation);
     void Generate();
     // Fills frames into the queue's head buffer; under m_lock.
     uint32_t Fill(Buffer& buffer, uint32_t bytes);
@@ -92,12 +114,17 @@ private:
     bool m_open = false;
     bool m_started = false;
     bool m_silent = false;
+    bool m_returnEmpty = false;
     bool m_quit = false;
     uint64_t m_signals = 0; // completions and wakes, for WaitForDone
     uint64_t m_nextFrame = 0;
     std::atomic<uint64_t> m_framesDelivered{0};
     std::atomic<uint32_t> m_intervalUs{0};
     int m_failFrom[OPERATION_COUNT] = {};
+    uint32_t m_failCode[OPERATION_COUNT] = {};
     std::function<void(Operation)> m_hook;
     std::atomic<int> m_calls[OPERATION_COUNT] = {};
+    std::atomic<int> m_running{0};
+    std::atomic<int> m_overlaps{0};
+    std::atomic<uint32_t> m_callUs{0};
 };

@@ -36,7 +36,7 @@ CWaveFile::CWaveFile() = default;
 CWaveFile::~CWaveFile() = default;
 
 int CWaveFile::Open(const std::filesystem::path& fileName, int channels, int samplesPerSec,
-                    int sampleType) {
+                    int sampleType, RawFile::CreateMode mode) {
     if (IsOpen())
         Close();
     if (!IsValidSampleType(sampleType) || channels <= 0 || channels > 0xFFFF ||
@@ -56,14 +56,17 @@ int CWaveFile::Open(const std::filesystem::path& fileName, int channels, int sam
             m_scratchSize = codesPerBlock;
         }
     }
-    return Create(fileName);
+    return Create(fileName, mode);
 }
 
-int CWaveFile::Create(const std::filesystem::path& fileName) {
+int CWaveFile::Create(const std::filesystem::path& fileName, RawFile::CreateMode mode) {
     m_dataBytes = 0;
     m_error = WAVE_FILE_OK;
-    if (!m_file.Create(fileName)) {
-        m_error = WAVE_FILE_CREATE_FAILED;
+    m_systemError = 0;
+    if (!m_file.Create(fileName, mode)) {
+        m_systemError = m_file.LastError();
+        m_error =
+            RawFile::IsExistsError(m_systemError) ? WAVE_FILE_EXISTS : WAVE_FILE_CREATE_FAILED;
         return 0;
     }
     uint8_t header[kHeaderSize];
@@ -82,7 +85,12 @@ int CWaveFile::Create(const std::filesystem::path& fileName) {
     std::memcpy(header + 38, "data", 4);
     PutU32(header + 42, kSizePlaceholder);
     if (m_file.WriteAt(0, header, sizeof header) != sizeof header) {
+        m_systemError = m_file.LastError();
         m_file.Close();
+        if (mode == RawFile::CREATE_NEW_ONLY) { // ours alone: no empty file is left behind
+            std::error_code ignored;
+            std::filesystem::remove(fileName, ignored);
+        }
         m_error = WAVE_FILE_CREATE_FAILED;
         return 0;
     }

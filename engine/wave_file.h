@@ -33,7 +33,8 @@
 // Why the last file ended, or failed to open.
 enum WaveFileError {
     WAVE_FILE_OK = 0,
-    WAVE_FILE_CREATE_FAILED, // the file or its header could not be written
+    WAVE_FILE_CREATE_FAILED, // the file or its header could not be written (GetSystemError)
+    WAVE_FILE_EXISTS,        // the file exists, and was not to be replaced
     WAVE_FILE_WRITE_FAILED,  // a block did not land completely: disk full or a device error
     WAVE_FILE_FULL,          // the next block would take the RIFF size past its limit
     WAVE_FILE_CLOSE_FAILED,  // the sizes could not be completed, or the handle not closed
@@ -53,12 +54,14 @@ public:
 
     // Sets the file format from the recording format and creates the file with its header.
     // 1 when the file is open and ready for sample bytes; 0 otherwise (a sample type outside
-    // 0..3, a channel count or rate of 0, or the file could not be created).
-    int Open(const std::filesystem::path& fileName, int channels, int samplesPerSec,
-             int sampleType);
+    // 0..3, a channel count or rate of 0, the file exists and mode does not replace it, or it
+    // could not be created).
+    int Open(const std::filesystem::path& fileName, int channels, int samplesPerSec, int sampleType,
+             RawFile::CreateMode mode = RawFile::CREATE_NEW_ONLY);
 
-    // Creates (or replaces) the file and writes the 46-byte header; 1 or 0.
-    int Create(const std::filesystem::path& fileName);
+    // Creates the file and writes the 46-byte header; 1 or 0. A header that cannot be written
+    // leaves no file behind.
+    int Create(const std::filesystem::path& fileName, RawFile::CreateMode mode);
 
     // Appends one captured block, encoding 16-bit samples to µ-law or A-law when the format
     // asks for it. 1 when the block is in the file (a block with nothing to write included);
@@ -76,6 +79,8 @@ public:
 
     bool IsOpen() const { return m_file.IsOpen(); }
     WaveFileError GetError() const { return m_error.load(); }
+    // The system's error code behind WAVE_FILE_CREATE_FAILED and WAVE_FILE_EXISTS.
+    uint32_t GetSystemError() const { return m_systemError; }
     uint64_t GetDataBytes() const { return m_dataBytes; }
     const WaveFormat& GetFormat() const { return m_wfx; }
 
@@ -92,6 +97,7 @@ private:
     uint64_t m_dataBytes = 0;
     uint64_t m_riffSizeLimit = kMaxRiffSize;
     std::atomic<WaveFileError> m_error{WAVE_FILE_OK};
+    uint32_t m_systemError = 0;
     // Scratch block for µ-law and A-law codes, allocated by Open, reused for every block.
     std::unique_ptr<uint8_t[]> m_scratch;
     uint32_t m_scratchSize = 0;

@@ -44,41 +44,54 @@ void CWaveIn::SetEndHandler(std::function<void(CaptureEndReason)> handler) {
     m_endHandler = std::move(handler);
 }
 
-// 1. Check the format. 2. Create the file. 3. Allocate the thirty blocks. 4. Open the device.
-// 5. Prepare and queue every buffer. 6. Start the capture thread. 7. Tell the monitor the
+CaptureError CWaveIn::LastFailure() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_failure;
+}
+
+int CWaveIn::Fail(CaptureFailure failure, uint32_t code) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_failure = {failure, code};
+    return 0;
+}
+
+// 1. Check the format. 2. Allocate the thirty blocks. 3. Open the device. 4. Prepare and queue
+// every buffer. 5. Create the file. 6. Start the capture thread. 7. Tell the monitor the
 // format. 8. Start the device. Any failure releases everything taken and removes the file.
 int CWaveIn::Open(const std::filesystem::path& fileName, int channels, int samplesPerSec,
-                  int sampleType) {
-    if (m_open || (channels != 1 && channels != 2) || !IsValidSampleType(sampleType) ||
-        samplesPerSec <= 0)
+                  int sampleType, RawFile::CreateMode mode) {
+    if (m_open)
         return 0;
+    Fail(CAPTURE_OK, 0);
+    if ((channels != 1 && channels != 2) || !IsValidSampleType(sampleType) || samplesPerSec <= 0)
+        return Fail(CAPTURE_BAD_FORMAT, 0);
     const WaveFormat format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
     const uint32_t size = WaveInBufferSize(format);
     if (size == 0)
-        return 0;
+        return Fail(CAPTURE_BAD_FORMAT, 0);
 
-    if (!g_pWaveFile->Open(fileName, channels, samplesPerSec, sampleType))
-        return 0;
-    m_fileName = fileName;
-    auto abandon = [this] {
+    bool fileCreated = false;
+    auto abandon = [&](CaptureFailure failure, uint32_t code) {
         g_bCaptureActive = 0;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_closing = true;
+            if (m_deviceOpen)
+                m_device->Reset();
         }
-        if (m_deviceOpen)
-            m_device->Reset();
         Release();
-        g_pWaveFile->Close();
-        std::error_code ignored;
-        std::filesystem::remove(m_fileName, ignored);
+        if (fileCreated) {
+            g_pWaveFile->Close();
+            std::error_code ignored;
+            std::filesystem::remove(fileName, ignored);
+        }
         m_open = false;
-        return 0;
+        return Fail(failure, code);
     };
 
     m_blocks.reset(new (std::nothrow) uint8_t[size_t(size) * kWaveInBufferCount]);
     if (!m_blocks)
-        return abandon();
+        return abandon(CAPTURE_NO_MEMORY, 0);
     for (int i = 0; i < kWaveInBufferCount; ++i) {
         m_waveHdr[i] = WaveHeader();
         m_waveHdr[i].lpData = m_blocks.get() + size_t(size) * i;
@@ -86,28 +99,43 @@ int CWaveIn::Open(const std::filesystem::path& fileName, int channels, int sampl
         m_waveHdr[i].dwLoops = 1;
         m_waveHdr[i].index = i;
     }
-    if (m_device->Open(format) != 0)
-        return abandon();
-    m_deviceOpen = true;
-    for (int i = 0; i < kWaveInBufferCount; ++i) {
-        if (m_device->Prepare(m_waveHdr[i]) != 0)
-            return abandon();
-        m_prepared = i + 1;
-        if (m_device->AddBuffer(m_waveHdr[i]) != 0)
-            return abandon();
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        uint32_t code = m_device->Open(format);
+        m_deviceOpen = code == 0;
+        for (int i = 0; code == 0 && i < kWaveInBufferCount; ++i) {
+            code = m_device->Prepare(m_waveHdr[i]);
+            if (code == 0) {
+                m_prepared = i + 1;
+                code = m_device->AddBuffer(m_waveHdr[i]);
+            }
+        }
+        if (code != 0) {
+            lock.unlock();
+            return abandon(CAPTURE_DEVICE_FAILED, code);
+        }
     }
+
+    if (!g_pWaveFile->Open(fileName, channels, samplesPerSec, sampleType, mode)) {
+        const bool exists = g_pWaveFile->GetError() == WAVE_FILE_EXISTS;
+        const uint32_t code = g_pWaveFile->GetSystemError();
+        return abandon(exists ? CAPTURE_FILE_EXISTS : CAPTURE_FILE_FAILED, code);
+    }
+    fileCreated = true;
 
     m_next = 0;
     m_quit = false;
     m_closing = false;
     m_ended = false;
     m_syncRequested = m_syncDone = 0;
-    m_blockSeen = false;
+    m_heard = false;
     m_thread = std::thread(&CWaveIn::CaptureThread, this);
     g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample);
     m_open = true;
-    if (!Start())
-        return abandon();
+    if (!Start()) {
+        const CaptureError failed = LastFailure();
+        return abandon(failed.failure, failed.code);
+    }
     return 1;
 }
 
@@ -116,9 +144,12 @@ int CWaveIn::Start() {
         return 0;
     g_bCaptureActive = 1;
     g_pMonitor->OnStart();
+    std::lock_guard<std::mutex> lock(m_lock);
     m_runStartMs = NowMs();
-    if (m_device->Start() != 0) {
+    m_heard = false;
+    if (const uint32_t code = m_device->Start()) {
         g_bCaptureActive = 0;
+        m_failure = {CAPTURE_DEVICE_FAILED, code};
         return 0;
     }
     return 1;
@@ -128,8 +159,11 @@ int CWaveIn::Stop() {
     if (!m_open)
         return 0;
     g_bCaptureActive = 0;
-    if (m_device->Stop() != 0)
-        return 0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_device->Stop() != 0)
+            return 0;
+    }
     // The block the device was filling is written and its buffer back in the queue before
     // the device can start again.
     WaitUntilProcessed();
@@ -144,12 +178,13 @@ int CWaveIn::Close() {
     if (!m_open)
         return 1;
     Stop();
+    bool ok;
     {
         // From here on no buffer goes back to the device: the reset hands them all back.
         std::lock_guard<std::mutex> lock(m_lock);
         m_closing = true;
+        ok = m_device->Reset() == 0;
     }
-    bool ok = m_device->Reset() == 0;
     ok = Release() && ok;
     ok = g_pWaveFile->Close() && ok;
     g_pMonitor->OnClose();
@@ -167,15 +202,30 @@ bool CWaveIn::Release() {
         m_thread.join();
     }
     bool ok = true;
-    for (int i = 0; i < m_prepared; ++i)
-        ok = m_device->Unprepare(m_waveHdr[i]) == 0 && ok;
-    m_prepared = 0;
-    if (m_deviceOpen)
-        m_device->Close(); // its result tells nothing more to act on
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        for (int i = 0; i < m_prepared; ++i)
+            ok = m_device->Unprepare(m_waveHdr[i]) == 0 && ok;
+        m_prepared = 0;
+    }
+    return CloseDevice() && ok;
+}
+
+bool CWaveIn::CloseDevice() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    bool closed = !m_deviceOpen || m_device->Close() == 0;
+    if (!closed) {
+        m_device->Reset();
+        for (int i = 0; i < kWaveInBufferCount; ++i)
+            m_device->Unprepare(m_waveHdr[i]);
+        closed = m_device->Close() == 0;
+    }
     m_deviceOpen = false;
-    // Freed only once the device is closed: a buffer it did not give back is never in use.
-    m_blocks.reset();
-    return ok;
+    if (closed)
+        m_blocks.reset();
+    else if (m_blocks)
+        m_retiredBlocks.push_back(std::move(m_blocks));
+    return closed;
 }
 
 void CWaveIn::WaitUntilProcessed() {
@@ -207,33 +257,42 @@ void CWaveIn::CaptureThread() {
         m_changed.notify_all();
         if (quit)
             return;
-        if (g_bCaptureActive && m_blockSeen && !m_ended && !closing &&
+        if (g_bCaptureActive && m_heard && !m_ended && !closing &&
             NowMs() - m_runStartMs.load() > m_silenceTimeoutMs)
             EndBySelf(CAPTURE_END_DEVICE_SILENT);
     }
 }
 
 void CWaveIn::ProcessDoneBuffers() {
-    for (int n = 0; n < kWaveInBufferCount; ++n) {
+    for (int n = 0; n < kWaveInBufferCount && !m_ended; ++n) {
         WaveHeader& header = m_waveHdr[m_next];
         if (!m_device->TakeDone(header))
             return;
         m_next = (m_next + 1) % kWaveInBufferCount;
-        if (header.dwBytesRecorded > 0 && !m_ended) {
-            m_blockSeen = true;
+        if (g_bCaptureActive)
+            m_heard = true; // empty buffers that come back at once count as silence too
+        if (header.dwBytesRecorded > 0) {
             m_runStartMs = NowMs(); // the silence is counted from the last block
-            if (g_pWaveFile->Write(header.lpData, header.dwBytesRecorded))
+            if (g_pWaveFile->Write(header.lpData, header.dwBytesRecorded)) {
                 g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
-            else
+            } else {
                 EndBySelf(g_pWaveFile->GetError() == WAVE_FILE_FULL ? CAPTURE_END_FILE_FULL
                                                                     : CAPTURE_END_WRITE_FAILED);
+                return;
+            }
         }
-        if (!m_ended) {
-            // Decided under the lock that Close takes to stop the giving back, so no buffer
-            // can go back to the device after its reset.
-            std::lock_guard<std::mutex> lock(m_lock);
-            if (!m_closing)
-                m_device->AddBuffer(header);
+        // Decided under the lock that Close takes to stop the giving back, so no buffer can go
+        // back to the device after its reset.
+        std::unique_lock<std::mutex> lock(m_lock);
+        if (m_closing)
+            continue;
+        if (const uint32_t code = m_device->AddBuffer(header)) {
+            // A buffer the device will not take back leaves a hole in the ring: the recording
+            // ends here, with every block taken so far in the file.
+            m_failure = {CAPTURE_DEVICE_FAILED, code};
+            lock.unlock();
+            EndBySelf(CAPTURE_END_DEVICE_FAILED);
+            return;
         }
     }
 }

@@ -6,7 +6,8 @@
 // capture thread of CWaveIn's own, woken by the device's completion notice; the device's own
 // notification does nothing else. The capture thread never waits for the window thread. Close
 // returns only after the capture thread has ended, so no block is in the writer or the monitor
-// when the file is completed.
+// when the file is completed. The device promises nothing about calls from two threads at once,
+// so every call into it is made under one lock.
 #pragma once
 
 #include "engine/wave_file.h"
@@ -22,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 constexpr int kWaveInBufferCount = 30;
 constexpr uint32_t kWaveInBufferMs = 40;
@@ -36,6 +38,22 @@ enum CaptureEndReason {
     CAPTURE_END_WRITE_FAILED = 1, // the file could not take a block (disk full, device error)
     CAPTURE_END_FILE_FULL,        // the file reached the largest size a WAV file can state
     CAPTURE_END_DEVICE_SILENT,    // no block for a while: the input device is gone
+    CAPTURE_END_DEVICE_FAILED,    // the device refused a buffer back (LastFailure has its code)
+};
+
+// Why Open or Start failed, or the device ended a recording.
+enum CaptureFailure {
+    CAPTURE_OK = 0,
+    CAPTURE_BAD_FORMAT,    // a format no recording can use
+    CAPTURE_NO_MEMORY,     // the buffers could not be allocated
+    CAPTURE_DEVICE_FAILED, // the device refused; code: its MMRESULT
+    CAPTURE_FILE_EXISTS,   // the file exists and was not to be replaced; code: the system's
+    CAPTURE_FILE_FAILED,   // the file could not be created; code: the system's error
+};
+
+struct CaptureError {
+    CaptureFailure failure = CAPTURE_OK;
+    uint32_t code = 0;
 };
 
 // Bytes in one 40 ms buffer of this device format (truncated, not rounded to whole frames).
@@ -49,11 +67,12 @@ public:
     CWaveIn(const CWaveIn&) = delete;
     CWaveIn& operator=(const CWaveIn&) = delete;
 
-    // Creates the file, opens the device, queues the buffers and starts recording. 1 when it
-    // records; 0 when anything failed, with everything released and no file left behind.
-    int Open(const std::filesystem::path& fileName, int channels, int samplesPerSec,
-             int sampleType);
-    // Starts or resumes the device; 1 when it runs.
+    // Opens the device, queues the buffers, creates the file and starts recording. 1 when it
+    // records; 0 when anything failed (LastFailure says what), with everything released and no
+    // file left behind. The device comes first: a device that cannot record never touches a file.
+    int Open(const std::filesystem::path& fileName, int channels, int samplesPerSec, int sampleType,
+             RawFile::CreateMode mode = RawFile::CREATE_NEW_ONLY);
+    // Starts or resumes the device; 1 when it runs (otherwise LastFailure says why).
     int Start();
     // Pauses: stops the device; the block it was filling is written and its buffer given back.
     int Stop();
@@ -69,6 +88,8 @@ public:
     void SetSilenceTimeout(uint32_t ms) { m_silenceTimeoutMs = ms; }
 
     bool IsOpen() const { return m_open; }
+    // What made the last Open or Start fail, or the device end the recording.
+    CaptureError LastFailure() const;
 
 private:
     void CaptureThread();
@@ -78,7 +99,14 @@ private:
     void WaitUntilProcessed();
     // Ends the thread, gives up the buffers and the device; returns false on a device error.
     bool Release();
+    // Closes the device; when it will not close, even after a second reset, it may still hold
+    // the buffers, which then stay allocated as long as the device object exists.
+    bool CloseDevice();
+    int Fail(CaptureFailure failure, uint32_t code);
 
+    // Blocks of a device that would not close: it may still write into them, so they live
+    // until the device object itself is gone (declared first, so destroyed after it).
+    std::vector<std::unique_ptr<uint8_t[]>> m_retiredBlocks;
     std::unique_ptr<IWaveInput> m_device;
     WaveHeader m_waveHdr[kWaveInBufferCount];
     std::unique_ptr<uint8_t[]> m_blocks;
@@ -89,7 +117,8 @@ private:
     std::filesystem::path m_fileName;
 
     std::thread m_thread;
-    std::mutex m_lock; // guards the fields below, shared with the capture thread
+    // Guards the fields below, shared with the capture thread, and every call into the device.
+    mutable std::mutex m_lock;
     std::condition_variable m_changed;
     bool m_closing = false;       // buffers that come back are no longer given back
     bool m_quit = false;          // the capture thread takes what came back once more and ends
@@ -97,7 +126,9 @@ private:
     uint64_t m_syncDone = 0;      // ...and the capture thread says it made it
     // The capture thread's own, while it runs.
     bool m_ended = false; // the capture ended by itself: no more blocks are taken
-    bool m_blockSeen = false;
+    // The device handed back a buffer in this run, empty or not: from here on silence counts.
+    std::atomic<bool> m_heard{false};
+    CaptureError m_failure;
     std::atomic<uint64_t> m_runStartMs{0}; // start of the run, or the last block
     std::atomic<uint32_t> m_silenceTimeoutMs{2000};
     std::function<void(CaptureEndReason)> m_endHandler;

@@ -4,20 +4,34 @@
 
 #include <mmsystem.h>
 
+#include <new>
+
 namespace {
 
 class WinmmWaveInput : public IWaveInput {
 public:
     WinmmWaveInput() : m_event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
     ~WinmmWaveInput() override {
-        if (m_wave)
-            waveInClose(m_wave);
+        if (m_wave) {
+            waveInReset(m_wave);
+            if (waveInClose(m_wave) != MMSYSERR_NOERROR)
+                (void)m_headers.release(); // the device may still hold them: never freed
+        }
         if (m_event)
             CloseHandle(m_event);
     }
 
     uint32_t Open(const WaveFormat& format) override {
         if (!m_event)
+            return MMSYSERR_NOMEM;
+        if (m_wave) {
+            // The last device would not close and may still hold its headers: they are left
+            // to it, and this recording gets headers of its own.
+            (void)m_headers.release();
+            m_wave = nullptr;
+        }
+        m_headers.reset(new (std::nothrow) WAVEHDR[kHeaders]());
+        if (!m_headers)
             return MMSYSERR_NOMEM;
         WAVEFORMATEX wfx = {};
         wfx.wFormatTag = format.wFormatTag;
@@ -28,8 +42,12 @@ public:
         wfx.wBitsPerSample = format.wBitsPerSample;
         wfx.cbSize = 0;
         ResetEvent(m_event);
-        return waveInOpen(&m_wave, WAVE_MAPPER, &wfx, reinterpret_cast<DWORD_PTR>(m_event), 0,
-                          CALLBACK_EVENT);
+        HWAVEIN wave = nullptr;
+        const MMRESULT result = waveInOpen(&wave, WAVE_MAPPER, &wfx,
+                                           reinterpret_cast<DWORD_PTR>(m_event), 0, CALLBACK_EVENT);
+        if (result == MMSYSERR_NOERROR)
+            m_wave = wave;
+        return result;
     }
 
     uint32_t Prepare(WaveHeader& header) override {
@@ -74,11 +92,13 @@ public:
     void Wake() override { SetEvent(m_event); }
 
 private:
-    WAVEHDR& Header(const WaveHeader& header) { return m_headers[header.index & 63]; }
+    static constexpr int kHeaders = 64;
+    WAVEHDR& Header(const WaveHeader& header) { return m_headers[header.index & (kHeaders - 1)]; }
 
     HANDLE m_event;
     HWAVEIN m_wave = nullptr;
-    WAVEHDR m_headers[64] = {};
+    // The headers winmm holds between prepare and unprepare; allocated per device opened.
+    std::unique_ptr<WAVEHDR[]> m_headers;
 };
 
 } // namespace

@@ -90,8 +90,8 @@ void CDialog::EndDialog(INT_PTR result) {
     }
 }
 
-bool CDialog::UpdateData(bool save) {
-    CDataExchange dx(*this, save);
+bool CDialog::UpdateData(bool save, bool quiet) {
+    CDataExchange dx(*this, save, quiet);
     DoDataExchange(dx);
     return !dx.Failed();
 }
@@ -200,6 +200,8 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void CDataExchange::Fail(int id, const std::wstring& message) {
     m_failed = true;
+    if (m_quiet)
+        return;
     ShowMessage(m_dialog.GetSafeHwnd(), message);
     if (HWND control = Control(id)) {
         SetFocus(control);

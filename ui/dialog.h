@@ -28,8 +28,8 @@ public:
 
     // Runs the data exchange: controls into members (save = true, with validation) or members
     // into controls. False when a validation failed; its message was shown and its control
-    // has the focus.
-    bool UpdateData(bool save = true);
+    // has the focus, unless quiet (the Windows session ends: nobody is there to answer).
+    bool UpdateData(bool save = true, bool quiet = false);
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
@@ -69,12 +69,14 @@ private:
 // nothing.
 class CDataExchange {
 public:
-    CDataExchange(CDialog& dialog, bool save) : m_dialog(dialog), m_save(save) {}
+    CDataExchange(CDialog& dialog, bool save, bool quiet = false)
+        : m_dialog(dialog), m_save(save), m_quiet(quiet) {}
 
     bool Saving() const { return m_save; }
     bool Failed() const { return m_failed; }
     HWND Control(int id) const { return m_dialog.GetDlgItem(id); }
-    // Shows the message, gives the control the focus and ends the exchange.
+    // Shows the message, gives the control the focus and ends the exchange (quietly: only
+    // ends it).
     void Fail(int id, const std::wstring& message);
     // The control that the last DDX_ function exchanged, for DDV_ checks.
     int LastControl() const { return m_lastControl; }
@@ -83,6 +85,7 @@ public:
 private:
     CDialog& m_dialog;
     bool m_save;
+    bool m_quiet;
     bool m_failed = false;
     int m_lastControl = 0;
 };

@@ -1,6 +1,7 @@
 #include "ui/main_dlg.h"
 
 #include "app/settings.h"
+#include "engine/recording_repair.h"
 #include "engine/wave_in.h"
 #include "engine/winmm_wave_input.h"
 #include "monitor/win_monitor_host.h"
@@ -46,6 +47,57 @@ void CMainDlg::SetStatusText(int part, const std::wstring& text) {
     if (m_hStatusBar)
         SendMessageW(m_hStatusBar, SB_SETTEXTW, WPARAM(part),
                      reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CMainDlg::SaveSequenceCounter(uint32_t count) {
+    uint32_t error = 0;
+    SettingsWritten(SaveSequenceCounterFile(SettingsFilePath(), int32_t(count), &error), error);
+}
+
+// The full path is noted, so that a typed relative name is found again from any folder.
+void CMainDlg::NoteRecording(const std::wstring& file) {
+    if (file.empty() && !m_recordingNoted)
+        return;
+    std::wstring full = file;
+    if (!file.empty()) {
+        wchar_t path[MAX_PATH];
+        const DWORD length = GetFullPathNameW(file.c_str(), MAX_PATH, path, nullptr);
+        if (length > 0 && length < MAX_PATH)
+            full.assign(path, length);
+    }
+    uint32_t error = 0;
+    const bool ok = NoteRecordingInProgressFile(SettingsFilePath(), full, &error);
+    m_recordingNoted = !file.empty() || !ok;
+    SettingsWritten(ok, error);
+}
+
+void CMainDlg::SettingsWritten(bool ok, uint32_t error) {
+    if (ok || m_settingsFailureShown)
+        return;
+    m_settingsFailureShown = true;
+    if (m_quiet)
+        return;
+    ShowMessage(m_hWnd,
+                FormatText(IDS_SETTINGS_NOT_SAVED, {SettingsFilePath(), SystemErrorText(error)}));
+}
+
+void CMainDlg::FinishInterruptedRecording() {
+    const std::wstring settings = SettingsFilePath();
+    const std::wstring file = RecordingInProgressFile(settings);
+    if (file.empty())
+        return;
+    const RepairResult result = ::CompleteInterruptedRecording(file);
+    if (result.status == REPAIR_BUSY)
+        return; // another copy of the program is recording it: its own stop completes it
+    NoteRecordingInProgressFile(settings, L"");
+    if (result.status == REPAIR_DONE) {
+        const uint64_t ms = result.dataBytes * 1000 / result.format.nAvgBytesPerSec;
+        ShowMessage(m_hWnd, FormatText(IDS_RECORDING_COMPLETED,
+                                       {file, CRecordBar::FormatElapsed(uint32_t(ms))}));
+    } else if (result.status == REPAIR_FAILED) {
+        ShowMessage(m_hWnd, FormatText(IDS_RECORDING_NOT_COMPLETED,
+                                       {file, SystemErrorText(result.systemError)}));
+    }
 }
 
 void CMainDlg::DoDataExchange(CDataExchange& dx) {
@@ -112,6 +164,9 @@ BOOL CMainDlg::OnInitDialog() {
     int edges[4] = {120, 200, 270, -1};
     SendMessageW(m_hStatusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
     m_monitorHost->SetStatusBar(m_hStatusBar);
+
+    // 17. What an earlier run left unfinished, once the window stands: nothing before it.
+    PostMessageW(m_hWnd, WM_APP_SHOWN, 0, 0);
     return TRUE;
 }
 
@@ -126,14 +181,19 @@ void CMainDlg::OnCancel() {
 }
 
 // 1. The pages store their values. 2. The settings file is written. 3. A running or paused
-// recording is stopped, which completes its file. 4. The pages, then the capture, go.
-void CMainDlg::Shutdown() {
+// recording is stopped, which completes its file. 4. The pages, then the capture, go. When the
+// session ends, step 3 comes first, and nothing asks or tells the user anything.
+void CMainDlg::Shutdown(bool sessionEnding) {
     if (m_shutDown || !m_pRecordBar)
         return;
     m_shutDown = true;
+    m_quiet = sessionEnding;
+    if (sessionEnding)
+        m_pRecordBar->OnRecordStop();
     m_pRecordBar->StoreFormat();
-    m_pSettingsPage->StoreToSettings();
-    SaveSettings();
+    m_pSettingsPage->StoreToSettings(sessionEnding);
+    uint32_t error = 0;
+    SettingsWritten(SaveSettings(&error), error);
     m_pRecordBar->OnRecordStop();
     delete m_pPreviewPage;
     m_pPreviewPage = nullptr;
@@ -220,13 +280,16 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
     case WM_APP_CAPTURE_ENDED:
         OnCaptureEnded(int(wParam));
         return true;
+    case WM_APP_SHOWN:
+        FinishInterruptedRecording();
+        return true;
     case WM_QUERYENDSESSION:
         *result = TRUE;
         return true;
     case WM_ENDSESSION:
-        // The session ends: the same as closing the window, while there is still time.
+        // The session ends: the recording is completed first, while there is still time.
         if (wParam) {
-            Shutdown();
+            Shutdown(true);
             EndDialog(IDCANCEL);
         }
         return true;
@@ -259,9 +322,12 @@ bool CMainDlg::OnPaint() {
 void CMainDlg::OnCaptureEnded(int reason) {
     if (!m_pRecordBar || m_pRecordBar->m_nState == CRecordBar::STATE_STOPPED)
         return;
+    const CaptureError failure = m_pWaveIn->LastFailure();
     m_pRecordBar->OnRecordStop();
-    const UINT text = reason == CAPTURE_END_FILE_FULL       ? IDS_STOPPED_FILE_FULL
-                      : reason == CAPTURE_END_DEVICE_SILENT ? IDS_STOPPED_DEVICE_SILENT
-                                                            : IDS_STOPPED_WRITE_FAILED;
-    ShowMessage(m_hWnd, text);
+    if (reason == CAPTURE_END_DEVICE_FAILED)
+        ShowMessage(m_hWnd, FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceErrorText(failure.code)}));
+    else
+        ShowMessage(m_hWnd, reason == CAPTURE_END_FILE_FULL       ? IDS_STOPPED_FILE_FULL
+                            : reason == CAPTURE_END_DEVICE_SILENT ? IDS_STOPPED_DEVICE_SILENT
+                                                                  : IDS_STOPPED_WRITE_FAILED);
 }

@@ -16,10 +16,11 @@ class CSettingsPage;
 class CWaveIn;
 class CWinMonitorHost;
 
-// Posted to the main window: status texts of the monitor wait (no parameters), and the capture
-// ended by itself (wParam: the CaptureEndReason).
+// Posted to the main window: status texts of the monitor wait (no parameters), the capture
+// ended by itself (wParam: the CaptureEndReason), and the window stands (no parameters).
 constexpr UINT WM_APP_MONITOR_TEXTS = WM_APP + 1;
 constexpr UINT WM_APP_CAPTURE_ENDED = WM_APP + 2;
+constexpr UINT WM_APP_SHOWN = WM_APP + 3;
 
 class CMainDlg : public CDialog {
 public:
@@ -28,6 +29,12 @@ public:
 
     // Sets a part of the status bar; nothing while the status bar does not exist.
     void SetStatusText(int part, const std::wstring& text);
+
+    // Writes to the settings file at once: the sequential counter after a recording took its
+    // number, and the file being recorded (empty: none), so that a crash loses neither. The
+    // first write of a run that fails tells the user.
+    void SaveSequenceCounter(uint32_t count);
+    void NoteRecording(const std::wstring& file);
 
     CPreviewPage* m_pPreviewPage = nullptr;
     CRecordBar* m_pRecordBar = nullptr;
@@ -53,12 +60,22 @@ private:
     void OnTabSelChanging();
     void OnTabSelChange();
     void OnCaptureEnded(int reason);
+    // A recording cut short in an earlier run (the settings file still names it) is completed,
+    // and the user told.
+    void FinishInterruptedRecording();
+    // After every write to the settings file: the first failure of the run is reported, with
+    // the system's error, unless the session is ending.
+    void SettingsWritten(bool ok, uint32_t error);
     // The steps OK, Cancel and the end of the Windows session share: store, save, stop,
-    // destroy. Runs once.
-    void Shutdown();
+    // destroy. When the session ends, the recording is stopped first and no message is shown.
+    // Runs once.
+    void Shutdown(bool sessionEnding = false);
 
     std::unique_ptr<CWinMonitorHost> m_monitorHost;
     bool m_shutDown = false;
+    bool m_quiet = false; // the session is ending: nobody is there to answer
+    bool m_settingsFailureShown = false;
+    bool m_recordingNoted = false;
 };
 
 extern CMainDlg* g_pMainDlg;

@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <mmsystem.h>
 
 #include <cwchar>
 
@@ -122,36 +123,148 @@ void CRecordBar::OnRecordStart() {
         ResumeRecording();
 }
 
-// 1. The name: sequential, or typed (not empty, and storable as typed). 2. Its folders.
-// 3. The clock and the timer. 4. The capture. 5. The view of the new state.
+// 1. The file: the next free sequential name, or the typed one (replaced only when the user says
+// so), its folders and the capture. 2. The clock, from the moment the device runs, and the
+// timer. 3. The view of the new state. 4. The settings file notes the file while it records.
+// 5. The wrap message, while the recording runs.
 void CRecordBar::StartNewRecording() {
-    CSettingsPage* page = g_pMainDlg->m_pSettingsPage;
-    if (page->m_bCheckSeqRecFile) {
-        if (!page->GetNextFileName(m_strFileName))
-            return;
-    } else if (m_strFileName.empty()) {
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_NO_FILE_NAME);
+    bool wrapped = false;
+    const bool opened = g_pMainDlg->m_pSettingsPage->m_bCheckSeqRecFile
+                            ? OpenSequentialRecording(wrapped)
+                            : OpenTypedRecording();
+    UpdateData(false); // field 1012 shows the path in use, a sequential one too
+    if (!opened)
         return;
+    m_dwElapsedBefore = 0;
+    StartTimer();
+    EnterRecordingIf(true);
+    g_pMainDlg->NoteRecording(m_strFileName);
+    if (wrapped)
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_COUNTER_WRAPPED);
+}
+
+bool CRecordBar::OpenSequentialRecording(bool& wrapped) {
+    CSettingsPage* page = g_pMainDlg->m_pSettingsPage;
+    SequentialNaming naming = page->Naming();
+    // Another program (or a second copy of this one) may create the file between the check and
+    // the creation: then the next free number is tried, a bounded number of times.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring path;
+        if (!page->GetNextFileName(path, naming, wrapped) || !CreateFolders(path))
+            return false;
+        m_strFileName = path;
+        if (OpenCapture(path, RawFile::CREATE_NEW_ONLY)) {
+            page->TakeFileNumber(naming);
+            return true;
+        }
+        if (g_pMainDlg->m_pWaveIn->LastFailure().failure != CAPTURE_FILE_EXISTS)
+            return false;
+    }
+    ReportStartFailure(m_strFileName);
+    return false;
+}
+
+bool CRecordBar::OpenTypedRecording() {
+    if (m_strFileName.empty()) {
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_NO_FILE_NAME);
+        return false;
     }
     if (!IsStorableFileName(m_strFileName)) {
         ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_BAD_FILE_NAME);
-        return;
+        return false;
     }
-    const size_t slash = m_strFileName.rfind(L'\\');
-    if (slash != std::wstring::npos && !CreateDirectoryPath(m_strFileName.substr(0, slash)))
-        return;
-
-    m_dwElapsedBefore = 0;
-    StartTimer();
-    const int opened = g_pMainDlg->m_pWaveIn->Open(m_strFileName, m_nSamplingChannel,
-                                                   m_nSamplingRate, m_nSampleType);
-    UpdateData(false); // field 1012 shows the path in use, a sequential one too
-    EnterRecordingIf(opened != 0);
+    const auto exists = [this] {
+        const DWORD attributes = GetFileAttributesW(m_strFileName.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    const auto replaceAsked = [this] {
+        return AskYesNo(g_pMainDlg->GetSafeHwnd(),
+                        FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName}));
+    };
+    RawFile::CreateMode mode = RawFile::CREATE_NEW_ONLY;
+    if (exists()) {
+        if (!replaceAsked())
+            return false;
+        mode = RawFile::CREATE_REPLACE;
+    }
+    if (!CreateFolders(m_strFileName))
+        return false;
+    if (OpenCapture(m_strFileName, mode))
+        return true;
+    // The file appeared after the check: asked now. Something else of that name (a folder)
+    // cannot be recorded into at all.
+    if (g_pMainDlg->m_pWaveIn->LastFailure().failure != CAPTURE_FILE_EXISTS)
+        return false;
+    if (!exists()) {
+        ReportStartFailure(m_strFileName);
+        return false;
+    }
+    if (!replaceAsked())
+        return false;
+    if (OpenCapture(m_strFileName, RawFile::CREATE_REPLACE))
+        return true;
+    ReportStartFailure(m_strFileName);
+    return false;
 }
 
+bool CRecordBar::CreateFolders(const std::wstring& path) {
+    const std::wstring folder = FolderOf(path);
+    unsigned long error = 0;
+    if (folder.empty() || CreateDirectoryPath(folder, &error))
+        return true;
+    ShowMessage(g_pMainDlg->GetSafeHwnd(),
+                FormatText(IDS_FOLDER_FAILED, {folder, SystemErrorText(error)}));
+    return false;
+}
+
+bool CRecordBar::OpenCapture(const std::wstring& path, RawFile::CreateMode mode) {
+    CWaveIn* capture = g_pMainDlg->m_pWaveIn;
+    if (capture->Open(path, m_nSamplingChannel, m_nSamplingRate, m_nSampleType, mode))
+        return true;
+    if (capture->LastFailure().failure != CAPTURE_FILE_EXISTS)
+        ReportStartFailure(path);
+    return false;
+}
+
+// Why the capture did not start, in the user's words, with the system's own text.
+void CRecordBar::ReportStartFailure(const std::wstring& path) {
+    const CaptureError error = g_pMainDlg->m_pWaveIn->LastFailure();
+    std::wstring text;
+    switch (error.failure) {
+    case CAPTURE_DEVICE_FAILED: {
+        const UINT id = error.code == MMSYSERR_BADDEVICEID || error.code == MMSYSERR_NODRIVER ||
+                                error.code == MMSYSERR_NOTENABLED
+                            ? IDS_NO_INPUT_DEVICE
+                        : error.code == MMSYSERR_ALLOCATED ? IDS_DEVICE_BUSY
+                        : error.code == WAVERR_BADFORMAT   ? IDS_DEVICE_BAD_FORMAT
+                                                           : IDS_DEVICE_FAILED;
+        text = FormatText(id, {DeviceErrorText(error.code)});
+        break;
+    }
+    case CAPTURE_FILE_EXISTS:
+    case CAPTURE_FILE_FAILED:
+        text = FormatText(IDS_FILE_FAILED, {path, SystemErrorText(error.code)});
+        break;
+    case CAPTURE_NO_MEMORY:
+        text = LoadText(IDS_NO_MEMORY);
+        break;
+    case CAPTURE_BAD_FORMAT:
+    case CAPTURE_OK:
+        text = FormatText(IDS_DEVICE_BAD_FORMAT, {L""});
+        break;
+    }
+    ShowMessage(g_pMainDlg->GetSafeHwnd(), text);
+}
+
+// The device did not restart: the recording stays paused, its file open, and the user is told.
 void CRecordBar::ResumeRecording() {
     StartTimer();
-    EnterRecordingIf(g_pMainDlg->m_pWaveIn->Start() != 0);
+    CWaveIn* capture = g_pMainDlg->m_pWaveIn;
+    const bool running = capture->Start() != 0;
+    EnterRecordingIf(running);
+    if (!running)
+        ShowMessage(g_pMainDlg->GetSafeHwnd(),
+                    FormatText(IDS_RESUME_FAILED, {DeviceErrorText(capture->LastFailure().code)}));
 }
 
 // After a start or a resume: Recording when the capture runs; otherwise the timer goes and the
@@ -183,12 +296,13 @@ void CRecordBar::OnRecordStop() {
     KillTimer();
     m_nState = STATE_STOPPED;
     g_pMainDlg->m_pWaveIn->Close();
+    g_pMainDlg->NoteRecording(L""); // the file is complete
     ShowStoppedState();
     UpdateData(false);
 }
 
-// The system's Save As dialog, always proposing "sonarix.wav"; an existing file is replaced
-// without a question, as the recording will.
+// The system's Save As dialog, always proposing "sonarix.wav". It asks nothing about an existing
+// file: the start of the recording does.
 void CRecordBar::OnFileName() {
     UpdateData(true);
     wchar_t path[MAX_PATH] = L"sonarix.wav";

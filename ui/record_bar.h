@@ -4,6 +4,7 @@
 // Everything here runs on the window thread.
 #pragma once
 
+#include "engine/raw_file.h"
 #include "ui/dialog.h"
 
 #include <cstdint>
@@ -56,6 +57,17 @@ protected:
 
 private:
     void StartNewRecording();
+    // The next sequential file that does not exist yet; its number is taken once the file
+    // exists. wrapped: the counter passed 999999.
+    bool OpenSequentialRecording(bool& wrapped);
+    // The typed or chosen file; one that exists is replaced only when the user says so.
+    bool OpenTypedRecording();
+    // The folders of the path; false, with a message, when they cannot be created.
+    bool CreateFolders(const std::wstring& path);
+    // The capture into path; false when it did not start (FILE_EXISTS is left to the caller,
+    // every other failure has had its message).
+    bool OpenCapture(const std::wstring& path, RawFile::CreateMode mode);
+    void ReportStartFailure(const std::wstring& path);
     void ResumeRecording();
     void EnterRecordingIf(bool running);
     void StartTimer();

@@ -6,6 +6,7 @@
 #include "ui/main_dlg.h"
 #include "ui/record_bar.h"
 #include "ui/sound_format_dlg.h"
+#include "ui/system_program.h"
 #include "ui/ui_text.h"
 
 #include <commctrl.h>
@@ -67,8 +68,8 @@ void CSettingsPage::LoadFromSettings() {
     UpdateControlStates();
 }
 
-void CSettingsPage::StoreToSettings() {
-    UpdateData(true);
+void CSettingsPage::StoreToSettings(bool quiet) {
+    UpdateData(true, quiet);
     g_settings.CheckSeqRecFile = m_bCheckSeqRecFile;
     g_settings.SeqRecFileDir = m_strSeqRecFileDir;
     g_settings.CheckReqFileSubDir = m_bCheckReqFileSubDir;
@@ -76,33 +77,45 @@ void CSettingsPage::StoreToSettings() {
     g_settings.SeqRecFileCount = int32_t(m_nSeqRecFileCount);
 }
 
-int CSettingsPage::GetNextFileName(std::wstring& out) {
+SequentialNaming CSettingsPage::Naming() const {
     SequentialNaming naming;
     naming.count = m_nSeqRecFileCount;
     naming.enabled = m_bCheckSeqRecFile;
     naming.folder = m_strSeqRecFileDir;
     naming.prefix = m_strSeqRecFilePrefix;
     naming.subFolders = m_bCheckReqFileSubDir;
-    const NamingResult result = NextSequentialName(naming, out);
-    switch (result) {
+    return naming;
+}
+
+int CSettingsPage::GetNextFileName(std::wstring& out, SequentialNaming& naming, bool& wrapped) {
+    const auto taken = [](const std::wstring& path) {
+        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
+    switch (NextSequentialName(naming, out, taken)) {
     case NAMING_NO_FOLDER:
         ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_NO_FOLDER);
         return 0;
     case NAMING_TOO_LONG:
         ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_FOLDER_TOO_LONG);
         return 0;
+    case NAMING_ALL_TAKEN:
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_ALL_NUMBERS_TAKEN, {naming.folder}));
+        return 0;
     case NAMING_WRAPPED:
-        SetSpinPosition(m_nSeqRecFileCount + 1);
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_COUNTER_WRAPPED);
-        break;
+        wrapped = true;
+        return 1;
     case NAMING_DONE:
     case NAMING_OFF:
-        break;
+        return 1;
     }
+    return 0;
+}
+
+void CSettingsPage::TakeFileNumber(const SequentialNaming& naming) {
     m_nSeqRecFileCount = naming.count;
     SetSpinPosition(m_nSeqRecFileCount);
     UpdateData(false);
-    return 1;
+    g_pMainDlg->SaveSequenceCounter(m_nSeqRecFileCount);
 }
 
 void CSettingsPage::UpdateControlStates() {
@@ -141,11 +154,13 @@ void CSettingsPage::OnBrowseFolder() {
     allocator->Release();
 }
 
-// The system's recording controls: the old volume control where it exists, the Sound control
-// panel's Recording tab everywhere else.
+// The system's recording devices: the Sound control panel's Recording tab, by the full path of
+// control.exe in the system folder.
 void CSettingsPage::OnRecordingSource() {
-    if (WinExec("SNDVOL32.EXE /r", SW_SHOW) <= 31)
-        WinExec("control.exe mmsys.cpl,,1", SW_SHOW);
+    DWORD error = 0;
+    if (!StartSystemProgram(L"control.exe", L"mmsys.cpl,,1", &error))
+        ShowMessage(g_pMainDlg->GetSafeHwnd(),
+                    FormatText(IDS_RECORDING_SOURCE_FAILED, {SystemErrorText(error)}));
 }
 
 void CSettingsPage::OnSoundFormat() {

@@ -3,6 +3,7 @@
 // the sound format dialog, and builds the sequential file names.
 #pragma once
 
+#include "engine/sequential_naming.h"
 #include "ui/dialog.h"
 
 #include <cstdint>
@@ -10,18 +11,27 @@
 
 class CSettingsPage : public CDialog {
 public:
-    static constexpr uint32_t kMaxCount = 999999;
+    static constexpr uint32_t kMaxCount = kMaxSequenceNumber;
 
     CSettingsPage();
 
     // The five naming values from g_settings into the page and its controls. Once, at start-up.
     void LoadFromSettings();
-    // The controls into the values (a failed reading shows its message and goes on), the values
-    // into g_settings. At shutdown.
-    void StoreToSettings();
-    // The next sequential path into out, the counter moved on. 0 when no path could be made
-    // (a message has been shown); 1 otherwise, also when sequential naming is off.
-    int GetNextFileName(std::wstring& out);
+    // The controls into the values (a failed reading shows its message, unless quiet, and goes
+    // on), the values into g_settings. At shutdown.
+    void StoreToSettings(bool quiet = false);
+
+    // The five naming values, for GetNextFileName to work on.
+    SequentialNaming Naming() const;
+    // Into out, the path of the next sequential file that does not exist yet, from naming's
+    // counter on; naming's counter moves past it, and wrapped is set when it passed 999999. Called
+    // again with the same naming after the file appeared meanwhile, it gives the next one. The
+    // page's own counter does not move: TakeFileNumber does that once the file exists. 0 when no
+    // path could be made (its message has been shown).
+    int GetNextFileName(std::wstring& out, SequentialNaming& naming, bool& wrapped);
+    // A recording has created its file: the counter moves on to naming's, the field shows it,
+    // and the settings file keeps it at once.
+    void TakeFileNumber(const SequentialNaming& naming);
     // Enables the six naming controls while sequential naming is on.
     void UpdateControlStates();
 

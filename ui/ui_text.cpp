@@ -1,8 +1,27 @@
 #include "ui/ui_text.h"
 
+#include "res/resource.h"
+
+#include <mmsystem.h>
+
 namespace {
+
 MessageHook g_messageHook = nullptr;
+
+int Show(HWND owner, const std::wstring& text, UINT type) {
+    if (g_messageHook)
+        return g_messageHook(text, type);
+    return MessageBoxW(owner ? owner : GetActiveWindow(), text.c_str(), ApplicationName().c_str(),
+                       type | MB_ICONEXCLAMATION);
 }
+
+std::wstring Trimmed(std::wstring text) {
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}
+
+} // namespace
 
 std::wstring LoadText(UINT id) {
     const wchar_t* text = nullptr;
@@ -10,6 +29,34 @@ std::wstring LoadText(UINT id) {
     const int length =
         LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
     return length > 0 ? std::wstring(text, size_t(length)) : std::wstring();
+}
+
+std::wstring FormatText(UINT id, std::initializer_list<std::wstring> arguments) {
+    std::wstring text = LoadText(id);
+    int number = 1;
+    for (const std::wstring& argument : arguments) {
+        const std::wstring mark = L"%" + std::to_wstring(number++);
+        const size_t at = text.find(mark);
+        if (at != std::wstring::npos)
+            text.replace(at, mark.size(), argument);
+    }
+    return text;
+}
+
+std::wstring SystemErrorText(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    const std::wstring own = length && text ? Trimmed(std::wstring(text, length)) : L"";
+    LocalFree(text);
+    return FormatText(IDS_SYSTEM_ERROR, {own, std::to_wstring(error)});
+}
+
+std::wstring DeviceErrorText(UINT result) {
+    wchar_t text[MAXERRORLENGTH] = {};
+    const bool known = waveInGetErrorTextW(result, text, MAXERRORLENGTH) == MMSYSERR_NOERROR;
+    return FormatText(IDS_SYSTEM_ERROR, {known ? Trimmed(text) : L"", std::to_wstring(result)});
 }
 
 std::wstring ApplicationName() {
@@ -24,32 +71,17 @@ std::wstring ApplicationName() {
 }
 
 void ShowMessage(HWND owner, const std::wstring& text) {
-    if (g_messageHook) {
-        g_messageHook(text);
-        return;
-    }
-    MessageBoxW(owner ? owner : GetActiveWindow(), text.c_str(), ApplicationName().c_str(),
-                MB_OK | MB_ICONEXCLAMATION);
+    Show(owner, text, MB_OK);
 }
 
 void ShowMessage(HWND owner, UINT textId) {
     ShowMessage(owner, LoadText(textId));
 }
 
-void SetMessageHook(MessageHook hook) {
-    g_messageHook = hook;
+bool AskYesNo(HWND owner, const std::wstring& text) {
+    return Show(owner, text, MB_YESNO | MB_DEFBUTTON2) == IDYES;
 }
 
-std::wstring ErrorText(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::wstring result = L"error " + std::to_wstring(error);
-    if (length && text)
-        result += L": " + std::wstring(text, length);
-    LocalFree(text);
-    while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r'))
-        result.pop_back();
-    return result;
+void SetMessageHook(MessageHook hook) {
+    g_messageHook = hook;
 }

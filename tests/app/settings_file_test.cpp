@@ -87,24 +87,38 @@ TEST(SettingsFile, ExistingAnsiFileStaysAnsi) {
     EXPECT_NE(text.find("SamplingRate=44100"), std::string::npos);
 }
 
-// A read-only settings file: the save fails without a word and the file stays as it was.
-TEST(SettingsFile, ReadOnlyFileIsLeftAlone) {
+// A settings file that cannot be written (here a folder of its name, which even an
+// administrator cannot write as a file): every writer says so, and nothing is created.
+TEST(SettingsFile, UnwritableFileIsReported) {
     TempDir dir;
     const std::wstring path = (dir / "Sonarix.ini").wstring();
+    fs::create_directory(path);
+    EXPECT_FALSE(SaveSettingsFile(path, AppSettings()));
+    EXPECT_FALSE(SaveSequenceCounterFile(path, 7));
+    EXPECT_FALSE(NoteRecordingInProgressFile(path, L"C:\\x.wav"));
+    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_TRUE(fs::is_empty(path));
+}
+
+// The counter and the note of a recording in a new file: Unicode from the first write, so a
+// Japanese path comes back whole; the full save later keeps both.
+TEST(SettingsFile, CounterAndNoteWrittenAtOnce) {
+    TempDir dir;
+    const std::wstring path = (dir / "Sonarix.ini").wstring();
+    const std::wstring file = L"C:\\録音\\会議 \\take000041.wav";
+    ASSERT_TRUE(SaveSequenceCounterFile(path, 42));
+    ASSERT_TRUE(NoteRecordingInProgressFile(path, file));
+    EXPECT_EQ(ReadFileBytes(path).at(0), 0xFF) << "created as Unicode";
+    EXPECT_EQ(RecordingInProgressFile(path), file);
     AppSettings settings;
-    SaveSettingsFile(path, settings);
-    const auto before = ReadFileBytes(path);
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    HANDLE probe = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (probe != INVALID_HANDLE_VALUE) {
-        CloseHandle(probe);
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        GTEST_SKIP() << "this system lets the read-only file be written (running as root)";
-    }
-    settings.SamplingRate = 8000;
-    SaveSettingsFile(path, settings);
-    EXPECT_EQ(ReadFileBytes(path), before);
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    LoadSettingsFile(path, settings);
+    EXPECT_EQ(settings.SeqRecFileCount, 42);
+    ASSERT_TRUE(SaveSettingsFile(path, settings));
+    EXPECT_EQ(RecordingInProgressFile(path), file);
+    ASSERT_TRUE(NoteRecordingInProgressFile(path, L""));
+    EXPECT_EQ(RecordingInProgressFile(path), L"");
+    const auto bytes = ReadFileBytes(path);
+    EXPECT_EQ(Utf16Text(bytes, 2).find(L"[Recording]"), std::wstring::npos) << "section removed";
 }
 
 TEST(SettingsFile, PathBesideTheExecutable) {

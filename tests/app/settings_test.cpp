@@ -29,9 +29,16 @@ public:
             text = text.substr(1, text.size() - 2);
         return text.substr(0, 511);
     }
-    void Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) override {
+    bool Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) override {
         written.push_back(std::wstring(section) + L"." + key + L"=" + value);
         values[{section, key}] = value;
+        return true;
+    }
+    bool RemoveSection(const wchar_t* section) override {
+        written.push_back(std::wstring(L"-") + section);
+        for (auto it = values.begin(); it != values.end();)
+            it = it->first.first == section ? values.erase(it) : std::next(it);
+        return true;
     }
 };
 
@@ -83,8 +90,7 @@ TEST(Settings, ReadingRules) {
     AppSettings settings;
     LoadSettings(settings, store);
     EXPECT_EQ(settings.SamplingRate, 8000);
-    EXPECT_EQ(settings.SeqRecFileCount, -5);
-    EXPECT_EQ(uint32_t(settings.SeqRecFileCount), 4294967291u) << "the page reads it unsigned";
+    EXPECT_EQ(settings.SeqRecFileCount, 0) << "below the counter's range";
     EXPECT_EQ(settings.SeqRecFileDir, L"D:\\録音\\会議");
     EXPECT_EQ(settings.SeqRecFilePrefix.size(), 511u);
 
@@ -121,8 +127,8 @@ TEST(Settings, OnlySoundPropertyInTheFile) {
     EXPECT_EQ(settings.SeqRecFileCount, 0);
 }
 
-// Format values no recording can use become their defaults; the counter stays as it is.
-TEST(Settings, UnrecordableFormatValuesBecomeDefaults) {
+// Values the program cannot use become their defaults, the counter outside 0..999999 among them.
+TEST(Settings, UnusableValuesBecomeDefaults) {
     FakeStore store;
     store.values[{L"SoundProperty", L"SamplingChannel"}] = L"3";
     store.values[{L"SoundProperty", L"SampleType"}] = L"4";
@@ -133,12 +139,35 @@ TEST(Settings, UnrecordableFormatValuesBecomeDefaults) {
     EXPECT_EQ(settings.SamplingChannel, 2);
     EXPECT_EQ(settings.SampleType, 1);
     EXPECT_EQ(settings.SamplingRate, 16000);
-    EXPECT_EQ(settings.SeqRecFileCount, 1234567);
+    EXPECT_EQ(settings.SeqRecFileCount, 0);
     store.values[{L"SoundProperty", L"SampleType"}] = L"-1";
     store.values[{L"SoundProperty", L"SamplingChannel"}] = L"0";
+    store.values[{L"TabPage2", L"SeqRecFileCount"}] = L"999999";
     LoadSettings(settings, store);
     EXPECT_EQ(settings.SampleType, 1);
     EXPECT_EQ(settings.SamplingChannel, 2);
+    EXPECT_EQ(settings.SeqRecFileCount, 999999) << "the last number of the range";
+    store.values[{L"TabPage2", L"SeqRecFileCount"}] = L"1000000";
+    LoadSettings(settings, store);
+    EXPECT_EQ(settings.SeqRecFileCount, 0);
+}
+
+// The counter alone, and the note of the file being recorded: quoted so that blanks at either
+// end come back, removed with its section.
+TEST(Settings, CounterAndRecordingNote) {
+    FakeStore store;
+    EXPECT_TRUE(SaveSequenceCounter(42, store));
+    EXPECT_EQ(store.written, std::vector<std::wstring>{L"TabPage2.SeqRecFileCount=42"});
+    EXPECT_EQ(RecordingInProgress(store), L"");
+    const std::wstring file = L" C:\\録音\\take000041.wav ";
+    EXPECT_TRUE(NoteRecordingInProgress(file, store));
+    EXPECT_EQ(RecordingInProgress(store), file);
+    EXPECT_TRUE(NoteRecordingInProgress(L"", store));
+    EXPECT_EQ(store.written.back(), L"-Recording");
+    EXPECT_EQ(RecordingInProgress(store), L"");
+    AppSettings settings;
+    LoadSettings(settings, store);
+    EXPECT_EQ(settings.SeqRecFileCount, 42) << "the counter reads back";
 }
 
 } // namespace

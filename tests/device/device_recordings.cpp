@@ -58,7 +58,7 @@ int wmain(int argc, wchar_t** argv) {
     auto record = [&](const std::string& name, int channels, int rate, int type, bool withPause) {
         const fs::path path = folder / (name + ".wav");
         const auto start = Clock::now();
-        if (!capture.Open(path, channels, rate, type)) {
+        if (!capture.Open(path, channels, rate, type, RawFile::CREATE_REPLACE)) {
             std::printf("FAILED to open %s\n", name.c_str());
             ++failures;
             return;

@@ -30,10 +30,14 @@ check() { # check DESCRIPTION COMMAND...
   if "$@"; then echo "ok: $what"; passed=$((passed + 1)); else echo "FAILED: $what"; failed=$((failed + 1)); fi
 }
 
-# Starts the program from its own folder $work (its settings file lands there).
+# Starts the program from its own folder $work (its settings file lands there). With the word
+# "traced", Wine logs the texts of its windows, so that window_texts can tell what a message
+# box said.
 start_program() {
+  local debug=$WINEDEBUG
+  [ "${1:-}" = traced ] && debug=-all,trace+win
   cp "$SONARIX_EXE" "$work/Sonarix.exe"
-  (cd "$work" && exec wine Sonarix.exe) >"$work/wine.log" 2>&1 &
+  (cd "$work" && WINEDEBUG=$debug exec wine Sonarix.exe) >"$work/wine.log" 2>&1 &
   program=$!
   window=""
   for _ in $(seq 150); do
@@ -45,6 +49,11 @@ start_program() {
   origin_x=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9]*\),.*/\1/p')
   origin_y=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Position: [0-9]*,\([0-9]*\).*/\1/p')
 }
+
+# The texts the traced program has put into its windows so far, one a line (long ones cut).
+window_texts() { python3 "$(dirname "${BASH_SOURCE[0]}")/window_texts.py" "$work/wine.log"; }
+# Whether a window of the traced program began with this text (a message box, say).
+shown() { window_texts | grep -qF -- "$1"; }
 
 click() { # click X Y, relative to the main window
   xdotool mousemove $((origin_x + $1)) $((origin_y + $2)) click 1

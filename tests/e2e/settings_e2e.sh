@@ -5,7 +5,8 @@
 #  2. the format dialog: " 8000Hz", "Mono", "G.711 A-Law"; the file says so and holds the tone;
 #  3. counter 999999: the file lands in 999K, the wrap message, then 000K as 000000;
 #  4. the window closed while paused: the file is complete;
-#  5. the program killed 10 s into a recording: every reader still gets the audio;
+#  5. the program killed 10 s into a recording: every reader still gets the audio, and the next
+#     start completes the file;
 #  6. a file system that fills up: the recording ends with its message, the file valid;
 #  7. every file is read with the same frame count by soxi, ffprobe, libsndfile and Python.
 #   settings_e2e.sh SONARIX_EXE [SCREENSHOT_FOLDER]
@@ -137,6 +138,13 @@ for reader in sox ffmpeg sndfile python; do
   echo "5: $reader reads $frames frames ($(echo "$frames / 16000" | bc -l | cut -c1-5) s)"
   check "5: $reader reads at least 8.8 s" between "$frames" $((16000 * 88 / 10)) 1000000
 done
+start_program traced
+check "5: the next start tells that it completed the recording" dismiss_message
+check "5: ...in its message" shown "前回、録音中に終了した「$(winepath -w "$killed")」を完成させました。"
+size=$(stat -c %s "$killed")
+riff=$(od -An -tu4 -j4 -N4 "$killed" | tr -d ' ')
+check "5: the killed file is complete (RIFF size = length - 8)" test "$riff" = $((size - 8))
+check "5: closed" close_program
 
 # 6. A file system that fills up.
 if mkdir -p "$work/small" && mount -t tmpfs -o size=160k tmpfs "$work/small" 2>/dev/null; then
@@ -159,7 +167,7 @@ else
 fi
 
 # 7. Every completed file: the same frame count from every reader.
-for f in "$seq_dir"/*/*.wav "$work/full.wav"; do
+for f in "$seq_dir"/*/*.wav "$work/full.wav" "$killed"; do
   [ -f "$f" ] || continue
   counts="$(frames_soxi "$f") $(frames_ffprobe "$f") $(frames_sndfile "$f")"
   if ! grep -q "A-law" <<<"$(soxi "$f")"; then counts="$counts $(frames_python "$f")"; fi

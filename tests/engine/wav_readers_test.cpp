@@ -136,7 +136,7 @@ TEST(WavReaders, SoxDecodesG711WithinOneStep) {
         const fs::path path = dir / "g711.wav";
         const fs::path raw = dir / "decoded.raw";
         CWaveFile wav;
-        ASSERT_EQ(wav.Open(path, 1, 8000, type), 1);
+        ASSERT_EQ(wav.Open(path, 1, 8000, type, RawFile::CREATE_REPLACE), 1);
         WriteBlocks(wav, SampleBytes(source), 640);
         ASSERT_EQ(wav.Close(), 1);
         const CommandResult sox =

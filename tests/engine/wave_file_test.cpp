@@ -67,7 +67,7 @@ TEST(WaveFileHeader, EveryTypeAndChannelCount) {
         SCOPED_TRACE(testing::Message() << "type " << c.type << ", " << c.channels << " ch");
         CWaveFile wav;
         const fs::path path = dir / "h.wav";
-        ASSERT_EQ(wav.Open(path, c.channels, 22050, c.type), 1);
+        ASSERT_EQ(wav.Open(path, c.channels, 22050, c.type, RawFile::CREATE_REPLACE), 1);
         ASSERT_EQ(wav.Close(), 1);
         const auto file = ReadFileBytes(path);
         ASSERT_EQ(file.size(), 46u);
@@ -189,11 +189,20 @@ TEST(WaveFileData, OpenFileHoldsPlaceholdersAndEveryBlock) {
     EXPECT_EQ(GetU32(done, 4), done.size() - 8);
 }
 
-TEST(WaveFileData, ExistingFileIsReplaced) {
+// An existing file is replaced only when the caller says so; otherwise it stays byte for byte,
+// and the reason carries the system's own error.
+TEST(WaveFileData, ExistingFileIsReplacedOnlyWhenAsked) {
     TempDir dir;
-    WriteFileBytes(dir / "old.wav", std::vector<uint8_t>(5000, 0xAB));
+    const std::vector<uint8_t> old(5000, 0xAB);
+    WriteFileBytes(dir / "old.wav", old);
     CWaveFile wav;
-    ASSERT_EQ(wav.Open(dir / "old.wav", 1, 8000, SAMPLE_TYPE_PCM8), 1);
+    EXPECT_EQ(wav.Open(dir / "old.wav", 1, 8000, SAMPLE_TYPE_PCM8, RawFile::CREATE_NEW_ONLY), 0);
+    EXPECT_EQ(wav.GetError(), WAVE_FILE_EXISTS);
+    EXPECT_TRUE(RawFile::IsExistsError(wav.GetSystemError())) << wav.GetSystemError();
+    EXPECT_FALSE(wav.IsOpen());
+    EXPECT_EQ(ReadFileBytes(dir / "old.wav"), old) << "untouched";
+
+    ASSERT_EQ(wav.Open(dir / "old.wav", 1, 8000, SAMPLE_TYPE_PCM8, RawFile::CREATE_REPLACE), 1);
     const uint8_t two[2] = {1, 2};
     ASSERT_EQ(wav.Write(two, 2), 1);
     ASSERT_EQ(wav.Close(), 1);
@@ -261,7 +270,7 @@ TEST(WaveFileFailure, FullFileIsCompletedWithWhatFits) {
 // A device that takes no byte: the header cannot be written, so the open fails.
 TEST(WaveFileFailure, FullDeviceFailsTheOpen) {
     CWaveFile wav;
-    EXPECT_EQ(wav.Open("/dev/full", 1, 8000, SAMPLE_TYPE_PCM16), 0);
+    EXPECT_EQ(wav.Open("/dev/full", 1, 8000, SAMPLE_TYPE_PCM16, RawFile::CREATE_REPLACE), 0);
     EXPECT_EQ(wav.GetError(), WAVE_FILE_CREATE_FAILED);
     EXPECT_FALSE(wav.IsOpen());
 }
@@ -319,7 +328,7 @@ TEST(WaveFileData, JapaneseFileName) {
 // Under Wine, Z: reaches the host's /dev/full: the header cannot be written.
 TEST(WaveFileFailure, FullDeviceFailsTheOpen) {
     CWaveFile wav;
-    EXPECT_EQ(wav.Open(L"Z:\\dev\\full", 1, 8000, SAMPLE_TYPE_PCM16), 0);
+    EXPECT_EQ(wav.Open(L"Z:\\dev\\full", 1, 8000, SAMPLE_TYPE_PCM16, RawFile::CREATE_REPLACE), 0);
     EXPECT_EQ(wav.GetError(), WAVE_FILE_CREATE_FAILED);
 }
 #endif

@@ -156,7 +156,9 @@ TEST_F(WaveInTest, BufferSizesAndDeviceFormats) {
             for (int rate : rates) {
                 SCOPED_TRACE(testing::Message()
                              << "type " << type << ", " << channels << " ch, " << rate);
-                ASSERT_EQ(capture->Open(dir / "size.wav", channels, rate, type), 1);
+                ASSERT_EQ(
+                    capture->Open(dir / "size.wav", channels, rate, type, RawFile::CREATE_REPLACE),
+                    1);
                 const WaveFormat device = sim->Format();
                 const uint32_t bits = type == SAMPLE_TYPE_PCM8 ? 8 : 16;
                 EXPECT_EQ(device.wFormatTag, 1);
@@ -232,7 +234,8 @@ TEST_F(WaveInTest, DeviceFailingWhileOpening) {
         EXPECT_EQ(sim->Calls(Sim::CLOSE), step.op == Sim::OPEN ? 0 : 1);
         EXPECT_FALSE(capture->IsOpen());
         sim->FailFrom(step.op, 0);
-        EXPECT_EQ(capture->Open(dir / "g.wav", 1, 8000, SAMPLE_TYPE_PCM16), 1);
+        EXPECT_EQ(capture->Open(dir / "g.wav", 1, 8000, SAMPLE_TYPE_PCM16, RawFile::CREATE_REPLACE),
+                  1);
         EXPECT_EQ(capture->Close(), 1);
     }
 }
@@ -244,7 +247,8 @@ TEST_F(WaveInTest, DeviceFailingWhileClosing) {
         SCOPED_TRACE(testing::Message() << "operation " << op);
         SetUp();
         sim->SetBlockInterval(500);
-        ASSERT_EQ(capture->Open(dir / "c.wav", 1, 16000, SAMPLE_TYPE_PCM16), 1);
+        ASSERT_EQ(
+            capture->Open(dir / "c.wav", 1, 16000, SAMPLE_TYPE_PCM16, RawFile::CREATE_REPLACE), 1);
         WaitForFrames(3000);
         sim->FailFrom(op, sim->Calls(op) + 1);
         EXPECT_EQ(capture->Close(), op == Sim::STOP ? 1 : 0);
@@ -306,6 +310,139 @@ TEST_F(WaveInTest, FullFileEndsTheRecording) {
     g_pWaveFile->SetRiffSizeLimit(CWaveFile::kMaxRiffSize);
 }
 
+// The device refuses a buffer back midway: the recording ends at once (well before the silence
+// timeout), with the device as the reason and its code, and the file holds every frame taken,
+// once, in order.
+TEST_F(WaveInTest, BufferRefusedBackEndsTheRecordingAtOnce) {
+    const uint32_t kNoDriver = 6; // MMSYSERR_NODRIVER: a device disabled while recording
+    sim->FailFrom(Sim::ADD_BUFFER, kWaveInBufferCount + 10, kNoDriver);
+    ASSERT_EQ(capture->Open(dir / "refused.wav", 1, 16000, SAMPLE_TYPE_PCM16), 1);
+    ASSERT_TRUE(WaitForEnd(std::chrono::milliseconds(1000)));
+    EXPECT_EQ(endReasons.front(), CAPTURE_END_DEVICE_FAILED);
+    EXPECT_EQ(capture->LastFailure().failure, CAPTURE_DEVICE_FAILED);
+    EXPECT_EQ(capture->LastFailure().code, kNoDriver);
+    const Recording r = ReadRecording(dir / "refused.wav");
+    EXPECT_EQ(r.riffSize, 38 + r.dataSize) << "completed by the capture itself";
+    EXPECT_TRUE(HoldsEveryFrameOnce(r, 10 * 640)) << "the ten blocks taken, 640 frames each";
+    capture->Close();
+    EXPECT_EQ(ReadRecording(dir / "refused.wav").dataSize, r.dataSize);
+    EXPECT_EQ(endReasons.size(), 1u);
+}
+
+// A device that hands every buffer back at once with nothing in it is as silent as one that
+// hands back nothing, even before its first block.
+TEST_F(WaveInTest, EmptyBuffersAreSilence) {
+    capture->SetSilenceTimeout(200);
+    sim->SetReturnEmpty(true);
+    const auto opened = std::chrono::steady_clock::now();
+    ASSERT_EQ(capture->Open(dir / "empty.wav", 2, 48000, SAMPLE_TYPE_PCM16), 1);
+    ASSERT_TRUE(WaitForEnd(std::chrono::seconds(3)));
+    EXPECT_LT(std::chrono::steady_clock::now() - opened, std::chrono::seconds(1));
+    EXPECT_EQ(endReasons.front(), CAPTURE_END_DEVICE_SILENT);
+    capture->Close();
+    const Recording r = ReadRecording(dir / "empty.wav");
+    EXPECT_EQ(r.dataSize, 0u);
+    EXPECT_EQ(r.riffSize, 38u);
+}
+
+// winmm promises nothing for calls from two threads at once: the window thread's pauses and the
+// capture thread's giving back never meet inside the device.
+TEST_F(WaveInTest, DeviceCallsNeverOverlap) {
+    sim->SetCallDuration(200);
+    sim->SetBlockInterval(300);
+    ASSERT_EQ(capture->Open(dir / "calls.wav", 1, 8000, SAMPLE_TYPE_PCM16), 1);
+    for (int round = 0; round < 30; ++round) {
+        WaitForFrames(sim->FramesDelivered() + 320);
+        ASSERT_EQ(capture->Stop(), 1);
+        ASSERT_EQ(capture->Start(), 1);
+    }
+    ASSERT_EQ(capture->Close(), 1);
+    EXPECT_GT(sim->Calls(Sim::ADD_BUFFER), 60)
+        << "buffers went back while the window thread called";
+    EXPECT_EQ(sim->Overlaps(), 0);
+    EXPECT_TRUE(HoldsEveryFrameOnce(ReadRecording(dir / "calls.wav"), sim->FramesDelivered()));
+}
+
+// Why a recording could not start, with the device's or the system's own code; the device is
+// tried before the file, so a device that cannot record never touches a file, not even one the
+// user agreed to replace; a file that exists is never replaced unless asked, also when it
+// appears between the check and the creation.
+TEST_F(WaveInTest, FailedStartsSayWhyAndTouchNoFile) {
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    const uint32_t kAllocated = 4, kNoDriver = 6;
+    const struct {
+        const char* what;
+        Sim::Operation failing; // OPERATION_COUNT: the device works
+        uint32_t code;
+        bool existing;
+        RawFile::CreateMode mode;
+        bool raced; // the file appears while the device opens
+        const char* folder;
+        CaptureFailure failure;
+    } cases[] = {
+        {"device in use", Sim::OPEN, kAllocated, false, RawFile::CREATE_NEW_ONLY, false, "",
+         CAPTURE_DEVICE_FAILED},
+        {"device gone, replacing", Sim::OPEN, kNoDriver, true, RawFile::CREATE_REPLACE, false, "",
+         CAPTURE_DEVICE_FAILED},
+        {"device does not start", Sim::START, kNoDriver, false, RawFile::CREATE_NEW_ONLY, false, "",
+         CAPTURE_DEVICE_FAILED},
+        {"file exists", Sim::OPERATION_COUNT, 0, true, RawFile::CREATE_NEW_ONLY, false, "",
+         CAPTURE_FILE_EXISTS},
+        {"file appears meanwhile", Sim::OPERATION_COUNT, 0, false, RawFile::CREATE_NEW_ONLY, true,
+         "", CAPTURE_FILE_EXISTS},
+        {"folder missing", Sim::OPERATION_COUNT, 0, false, RawFile::CREATE_NEW_ONLY, false,
+         "missing", CAPTURE_FILE_FAILED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        const fs::path path = dir / c.folder / "start.wav";
+        std::error_code ignored;
+        fs::remove(path, ignored);
+        if (c.existing)
+            WriteFileBytes(path, old);
+        if (c.failing != Sim::OPERATION_COUNT)
+            sim->FailFrom(c.failing, 1, c.code);
+        if (c.raced)
+            sim->SetCallHook([&](Sim::Operation op) {
+                if (op == Sim::OPEN)
+                    WriteFileBytes(path, old);
+            });
+        EXPECT_EQ(capture->Open(path, 1, 8000, SAMPLE_TYPE_PCM16, c.mode), 0);
+        const CaptureError error = capture->LastFailure();
+        EXPECT_EQ(error.failure, c.failure);
+        if (c.failure == CAPTURE_DEVICE_FAILED) {
+            EXPECT_EQ(error.code, c.code);
+        } else {
+            EXPECT_NE(error.code, 0u) << "the system's own error";
+        }
+        if (c.existing || c.raced) {
+            EXPECT_EQ(ReadFileBytes(path), old) << "untouched";
+        } else {
+            EXPECT_FALSE(fs::exists(path)) << "no file left behind";
+        }
+        EXPECT_EQ(sim->QueuedCount(), 0);
+        EXPECT_EQ(sim->Calls(Sim::CLOSE), c.failing == Sim::OPEN ? 0 : 1) << "the device is closed";
+        EXPECT_EQ(g_bCaptureActive, 0);
+        sim->SetCallHook(nullptr);
+    }
+}
+
+// A device that will not close, even after a second reset, may still write into its buffers:
+// they stay allocated (under AddressSanitizer, writing into freed ones would be caught).
+TEST_F(WaveInTest, DeviceThatWillNotCloseKeepsItsBuffers) {
+    ASSERT_EQ(capture->Open(dir / "stuck.wav", 1, 8000, SAMPLE_TYPE_PCM16), 1);
+    WaitForFrames(1000);
+    sim->FailFrom(Sim::CLOSE, sim->Calls(Sim::CLOSE) + 1);
+    EXPECT_EQ(capture->Close(), 0);
+    EXPECT_EQ(sim->Calls(Sim::CLOSE), 2) << "tried again after a second reset";
+    EXPECT_EQ(sim->Calls(Sim::RESET), 2);
+    sim->WriteIntoBuffers();
+    const Recording r = ReadRecording(dir / "stuck.wav");
+    EXPECT_EQ(r.riffSize, 38 + r.dataSize) << "the file is complete all the same";
+    EXPECT_TRUE(HoldsEveryFrameOnce(r, sim->FramesDelivered()));
+}
+
 // Random recordings with random pauses and timing: every file holds exactly the frames the
 // device delivered, in order, each once, and no recording takes long to open or close.
 TEST_F(WaveInTest, NothingLostNothingDoubled) {
@@ -319,7 +456,9 @@ TEST_F(WaveInTest, NothingLostNothingDoubled) {
         sim->SetBlockInterval(uint32_t(random() % 400));
         const fs::path path = dir / "r.wav";
         const auto started = std::chrono::steady_clock::now();
-        ASSERT_EQ(capture->Open(path, format.channels, 8000, format.type), 1) << "cycle " << cycle;
+        ASSERT_EQ(capture->Open(path, format.channels, 8000, format.type, RawFile::CREATE_REPLACE),
+                  1)
+            << "cycle " << cycle;
         const int actions = int(random() % 6);
         bool paused = false;
         for (int a = 0; a < actions; ++a) {

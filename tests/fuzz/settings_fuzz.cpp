@@ -15,7 +15,8 @@ public:
     std::wstring Read(const wchar_t*, const wchar_t*, const wchar_t*) override {
         return m_text.substr(0, 511);
     }
-    void Write(const wchar_t*, const wchar_t*, const std::wstring&) override {}
+    bool Write(const wchar_t*, const wchar_t*, const std::wstring&) override { return true; }
+    bool RemoveSection(const wchar_t*) override { return true; }
 
 private:
     std::wstring m_text;
@@ -35,6 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (settings.SamplingChannel != 1 && settings.SamplingChannel != 2)
         std::abort();
     if (settings.SampleType < 0 || settings.SampleType > 3 || !IsOfferedRate(settings.SamplingRate))
+        std::abort();
+    if (settings.SeqRecFileCount < 0 || settings.SeqRecFileCount > 999999)
         std::abort();
     return 0;
 }

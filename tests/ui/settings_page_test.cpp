@@ -77,23 +77,23 @@ TEST_F(SettingsPage, InvalidCounterWhenTheCheckBoxIsClicked) {
     EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"1000000");
 }
 
-// A counter above the range in the settings file: the range message once at start-up; the
-// number is used once, then wraps.
-TEST_F(SettingsPage, CounterAboveTheRangeFromTheFile) {
+// A counter outside the range in the settings file reads as 0, with nothing shown at start-up;
+// the numbers already taken are then skipped.
+TEST_F(SettingsPage, CounterOutsideTheRangeFromTheFileIsZero) {
     WriteSettings(
         "[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFilePrefix=t\r\nSeqRecFileCount=1234567\r\n"
         "SeqRecFileDir=" +
         dir.Path().string() + "\r\n");
+    WriteFileBytes(dir / "t000000.wav", {1, 2, 3});
     OpenMainWindow();
-    ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"0 から 999999 までの整数を入力してください。");
-    s_messages.clear();
+    EXPECT_TRUE(s_messages.empty()) << "nothing before the main window";
+    EXPECT_EQ(Page()->m_nSeqRecFileCount, 0u);
     Click(ID_RECORD_START);
     Click(ID_RECORD_STOP);
-    EXPECT_TRUE(fs::exists(dir / "t1234567.wav"));
-    ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"ファイル番号が最大値に達しました。0にリセットします。");
-    EXPECT_EQ(Page()->m_nSeqRecFileCount, 0u);
+    EXPECT_TRUE(fs::exists(dir / "t000001.wav"));
+    EXPECT_EQ(ReadFileBytes(dir / "t000000.wav"), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Page()->m_nSeqRecFileCount, 2u);
+    EXPECT_TRUE(s_messages.empty());
 }
 
 TEST_F(SettingsPage, UpDownStepsByOneWithinTheRange) {

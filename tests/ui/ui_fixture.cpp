@@ -11,13 +11,18 @@
 
 std::vector<std::wstring> UiFixture::s_messages;
 uint32_t UiFixture::s_now = 0;
+int UiFixture::s_answer = IDNO;
 SimulatedWaveInput* UiFixture::s_device = nullptr;
 
 void UiFixture::SetUp() {
     s_messages.clear();
     s_now = 1000000;
     SetTickFunction(&UiFixture::Now);
-    SetMessageHook([](const std::wstring& text) { s_messages.push_back(text); });
+    s_answer = IDNO;
+    SetMessageHook([](const std::wstring& text, UINT type) {
+        s_messages.push_back(text);
+        return (type & MB_TYPEMASK) == MB_YESNO ? s_answer : IDOK;
+    });
     SetWaveInputFactory([]() -> std::unique_ptr<IWaveInput> {
         auto device = std::make_unique<SimulatedWaveInput>();
         device->SetBlockInterval(2000);

@@ -45,6 +45,7 @@ protected:
     void WriteSettings(const std::string& text);
 
     static std::vector<std::wstring> s_messages; // texts of the message boxes shown
+    static int s_answer;                         // the button a question gets (IDNO at first)
     static uint32_t s_now;                       // the stepped clock, in milliseconds
     static SimulatedWaveInput* s_device;         // the simulated device of the capture
     static uint32_t Now() { return s_now; }

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# What keeps a recording from being lost, with the real Sonarix.exe under Wine:
+#  1. a sequential recording killed 5 s in: the next start completes the file and says so, every
+#     reader agrees on it, and the next recording gets the next number;
+#  2. a typed name that exists, answered No: the file stays byte for byte;
+#  3. a settings file that cannot be written: said once, the recording made all the same;
+#  4. no audio server at all: the start says that there is no input device.
+#   safety_e2e.sh SONARIX_EXE
+set -euo pipefail
+SONARIX_EXE=$1
+. "$(dirname "$0")/e2e_lib.sh"
+
+work=$(mktemp -d /tmp/sonarix-e2e.XXXXXX)
+cleanup() {
+  tone_stop
+  kill "$program" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+seq_dir="$work/rec"
+ini="$work/Sonarix.ini"
+counter() { ini_text "$ini" | sed -n 's/^SeqRecFileCount=\([0-9]*\).*/\1/p' | tr -d '\r'; }
+riff_ok() { test "$(od -An -tu4 -j4 -N4 "$1" | tr -d ' ')" = $(($(stat -c %s "$1") - 8)); }
+tone_start
+
+# 1. Killed during a sequential recording.
+printf '[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFileDir=%s\r\nSeqRecFilePrefix=take\r\nSeqRecFileCount=41\r\n' \
+  "$(winepath -w "$seq_dir")" >"$ini"
+start_program
+click "$START_X" "$START_Y"
+sleep 5
+pkill -9 -x Sonarix.exe || true
+wait "$program" 2>/dev/null || true
+wineserver -k 2>/dev/null || true
+first="$seq_dir/take000041.wav"
+check "1: the killed recording holds the placeholder sizes" \
+  test "$(od -An -tu4 -j42 -N4 "$first" | tr -d ' ')" = 4294967295
+check "1: the settings file kept the next number at once" test "$(counter)" = 42
+start_program traced
+check "1: the next start says it completed the recording" dismiss_message
+check "1: ...naming the file" shown "前回、録音中に終了した「$(winepath -w "$first")」を完成させました。録音時間は 00:00:0"
+check "1: the RIFF size is the file's length less 8" riff_ok "$first"
+data=$(od -An -tu4 -j42 -N4 "$first" | tr -d ' ')
+size=$(stat -c %s "$first")
+check "1: the data size is the rest, in whole frames" test "$data" = $((size - 46)) -a $((data % 4)) = 0
+counts="$(frames_soxi "$first") $(frames_ffprobe "$first") $(frames_sndfile "$first") $(frames_python "$first")"
+echo "1: soxi, ffprobe, libsndfile and Python read $counts frames"
+check "1: every reader reads the same frames" test "$(tr ' ' '\n' <<<"$counts" | sort -u | wc -l)" = 1
+check "1: 4 s or more of 16000 Hz stereo" between "${counts%% *}" 64000 96000
+click "$START_X" "$START_Y"
+sleep 1.5
+click "$STOP_X" "$STOP_Y"
+check "1: the next recording gets the next number" test -s "$seq_dir/take000042.wav"
+check "1: closed" close_program
+
+# 2. A typed name that exists, answered No (the default button).
+existing="$work/existing.wav"
+head -c 5000 /dev/urandom >"$existing"
+cp "$existing" "$work/existing.copy"
+start_program traced
+click "$TAB1_X" "$TAB1_Y"
+click "$SEQ_ENABLE_X" "$SEQ_ENABLE_Y"
+click "$TAB0_X" "$TAB0_Y"
+type_file_name "$(winepath -w "$existing")"
+click "$START_X" "$START_Y"
+check "2: the program asks before replacing" dismiss_message
+check "2: ...with its question" shown "「$(winepath -w "$existing")」は既に存在します。上書きしますか？"
+sleep 1
+check "2: No keeps the file byte for byte" cmp -s "$existing" "$work/existing.copy"
+check "2: closed" close_program
+
+# 3. A settings file that cannot be written: a folder of its name.
+rm -f "$ini"
+mkdir "$ini"
+start_program traced
+unwritable="$work/unwritable.wav"
+type_file_name "$(winepath -w "$unwritable")"
+click "$START_X" "$START_Y"
+check "3: the failed write is said" dismiss_message
+check "3: ...naming the settings file" shown "設定ファイル「$(winepath -w "$ini")」に書き込めないため"
+sleep 1
+click "$STOP_X" "$STOP_Y"
+check "3: said once: the window closes without another message" close_program
+check "3: the recording is made all the same" riff_ok "$unwritable"
+rmdir "$ini"
+
+# 4. No audio server at all.
+PULSE_SERVER=unix:/nonexistent/pulse.sock start_program traced
+type_file_name "$(winepath -w "$work/nothing.wav")"
+click "$START_X" "$START_Y"
+check "4: the start says why it cannot record" dismiss_message
+check "4: ...that there is no input device" shown "録音デバイスが見つからないため、録音を開始できません。"
+check "4: no file is left behind" test ! -e "$work/nothing.wav"
+check "4: closed" close_program
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

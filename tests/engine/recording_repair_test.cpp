@@ -1,0 +1,119 @@
+// Completing a recording cut short: what the writer left while recording is completed as Close
+// would have completed it; anything else is left byte for byte.
+#include "engine/recording_repair.h"
+#include "engine/wave_file.h"
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The file as a crash leaves it: the writer's header with the placeholders, the blocks written,
+// and extra bytes of a block that landed only in part.
+std::vector<uint8_t> Killed(const TempDir& dir, int channels, int type, size_t bytes,
+                            size_t extra) {
+    const fs::path live = dir / "live.wav";
+    CWaveFile wav;
+    EXPECT_EQ(wav.Open(live, channels, 8000, type, RawFile::CREATE_REPLACE), 1);
+    std::vector<uint8_t> block(bytes);
+    for (size_t i = 0; i < bytes; ++i)
+        block[i] = uint8_t(i * 7 + 1);
+    // µ-law and A-law are encoded from 16-bit samples: twice the bytes go in.
+    std::vector<uint8_t> input = block;
+    if (type == SAMPLE_TYPE_MULAW)
+        input.resize(bytes * 2, 0);
+    if (!block.empty()) {
+        EXPECT_EQ(wav.Write(input.data(), uint32_t(input.size())), 1);
+    }
+    auto file = ReadFileBytes(live);
+    wav.Close();
+    file.insert(file.end(), extra, 0x5A);
+    return file;
+}
+
+TEST(RecordingRepair, InterruptedFilesAreCompleted) {
+    const struct {
+        const char* what;
+        int channels, type;
+        size_t bytes, extra, data;
+    } cases[] = {
+        {"16-bit stereo, a partial last frame", 2, SAMPLE_TYPE_PCM16, 4000, 3, 4000},
+        {"8-bit mono, odd data: a pad byte", 1, SAMPLE_TYPE_PCM8, 1001, 0, 1001},
+        {"mu-law stereo, half a frame more", 2, SAMPLE_TYPE_MULAW, 2000, 1, 2000},
+        {"16-bit mono, one byte of a sample", 1, SAMPLE_TYPE_PCM16, 640, 1, 640},
+        {"the header alone", 2, SAMPLE_TYPE_PCM16, 0, 0, 0},
+        {"the header and a partial frame", 2, SAMPLE_TYPE_PCM16, 0, 3, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const fs::path path = dir / "take000041.wav";
+        const auto killed = Killed(dir, c.channels, c.type, c.bytes, c.extra);
+        ASSERT_EQ(GetU32(killed, 42), 0xFFFFFFFFu);
+        WriteFileBytes(path, killed);
+
+        const RepairResult result = CompleteInterruptedRecording(path);
+        ASSERT_EQ(result.status, REPAIR_DONE);
+        EXPECT_EQ(result.dataBytes, c.data);
+        EXPECT_EQ(result.format.nChannels, c.channels);
+        const auto file = ReadFileBytes(path);
+        const size_t pad = c.data & 1;
+        ASSERT_EQ(file.size(), 46 + c.data + pad);
+        EXPECT_EQ(GetU32(file, 42), c.data);
+        EXPECT_EQ(GetU32(file, 4), 38 + c.data + pad);
+        EXPECT_TRUE(std::equal(file.begin(), file.begin() + 4, killed.begin()));
+        EXPECT_TRUE(std::equal(file.begin() + 8, file.begin() + 42, killed.begin() + 8))
+            << "the format is kept";
+        EXPECT_TRUE(
+            std::equal(file.begin() + 46, file.begin() + 46 + long(c.data), killed.begin() + 46))
+            << "the samples are kept";
+        if (pad) {
+            EXPECT_EQ(file.back(), 0);
+        }
+
+        // Once complete, it is left alone.
+        EXPECT_EQ(CompleteInterruptedRecording(path).status, REPAIR_COMPLETE);
+        EXPECT_EQ(ReadFileBytes(path), file);
+    }
+}
+
+TEST(RecordingRepair, OtherFilesAreLeftAlone) {
+    TempDir dir;
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(dir / "done.wav", 1, 8000, SAMPLE_TYPE_PCM8), 1);
+    const uint8_t three[3] = {1, 2, 3};
+    wav.Write(three, 3);
+    wav.Close();
+    const auto done = ReadFileBytes(dir / "done.wav");
+
+    auto foreign = Killed(dir, 2, SAMPLE_TYPE_PCM16, 400, 0);
+    foreign[32] = 3; // a block align no recording of ours has
+    auto plainWav = done;
+    plainWav[16] = 16; // a 16-byte fmt chunk: another program's file
+    const std::string text = "RIFF but not a recording of ours, longer than a header. ....";
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        RepairStatus status;
+    } cases[] = {
+        {"already completed", done, REPAIR_COMPLETE},
+        {"a header that is not ours", foreign, REPAIR_NOT_OURS},
+        {"another program's WAV file", plainWav, REPAIR_NOT_OURS},
+        {"text", std::vector<uint8_t>(text.begin(), text.end()), REPAIR_NOT_OURS},
+        {"shorter than a header", {'R', 'I', 'F', 'F'}, REPAIR_NOT_OURS},
+        {"empty", {}, REPAIR_NOT_OURS},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path path = dir / "other.wav";
+        WriteFileBytes(path, c.bytes);
+        EXPECT_EQ(CompleteInterruptedRecording(path).status, c.status);
+        EXPECT_EQ(ReadFileBytes(path), c.bytes) << "byte for byte";
+    }
+    EXPECT_EQ(CompleteInterruptedRecording(dir / "gone.wav").status, REPAIR_MISSING);
+    EXPECT_FALSE(fs::exists(dir / "gone.wav"));
+}
+
+} // namespace

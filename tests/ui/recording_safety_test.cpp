@@ -1,0 +1,275 @@
+// What keeps a recording from being lost: names that never replace a file, a counter that
+// survives a crash, an interrupted file completed at the next start, a failed start or settings
+// write that is always said, and a session end that completes the file first.
+#include "app/settings.h"
+#include "engine/wave_file.h"
+#include "res/resource.h"
+#include "tests/ui/ui_fixture.h"
+#include "ui/system_program.h"
+#include "ui/ui_text.h"
+
+#include <mmsystem.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using RecordingSafety = UiFixture;
+
+const std::vector<uint8_t> kOld = {'o', 'l', 'd', ' ', 'r', 'e', 'c'};
+
+std::string SequentialSettings(const TempDir& dir, int count) {
+    return "[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFilePrefix=t\r\nSeqRecFileCount=" +
+           std::to_string(count) + "\r\nSeqRecFileDir=" + dir.Path().string() + "\r\n";
+}
+
+int32_t StoredCounter() {
+    AppSettings stored;
+    LoadSettingsFile(SettingsFilePath(), stored);
+    return stored.SeqRecFileCount;
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
+// Taken numbers are skipped, the number is kept in the settings file as soon as its file
+// exists, the file is noted while it records, and a file that appears between the check and
+// the creation is never replaced either.
+TEST_F(RecordingSafety, SequentialNumbersAreNeverReused) {
+    WriteSettings(SequentialSettings(dir, 41));
+    WriteFileBytes(dir / "t000041.wav", kOld);
+    WriteFileBytes(dir / "t000042.wav", kOld);
+    OpenMainWindow();
+    Click(ID_RECORD_START);
+    ASSERT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    EXPECT_EQ(Bar()->m_strFileName, (dir / "t000043.wav").wstring());
+    EXPECT_EQ(StoredCounter(), 44) << "kept at once, not only at the close";
+    EXPECT_EQ(RecordingInProgressFile(SettingsPath()), (dir / "t000043.wav").wstring());
+    Click(ID_RECORD_STOP);
+    EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"") << "complete: no longer noted";
+
+    // Another program creates the next file while the device opens.
+    const fs::path raced = dir / "t000044.wav";
+    s_device->SetCallHook([&](SimulatedWaveInput::Operation op) {
+        if (op == SimulatedWaveInput::OPEN && !fs::exists(raced))
+            WriteFileBytes(raced, kOld);
+    });
+    Click(ID_RECORD_START);
+    Click(ID_RECORD_STOP);
+    EXPECT_EQ(Bar()->m_strFileName, (dir / "t000045.wav").wstring());
+    EXPECT_EQ(Page()->m_nSeqRecFileCount, 46u);
+    for (const char* name : {"t000041.wav", "t000042.wav", "t000044.wav"})
+        EXPECT_EQ(ReadFileBytes(dir / name), kOld) << name << " untouched";
+    EXPECT_GT(fs::file_size(dir / "t000043.wav"), 46u);
+    EXPECT_TRUE(s_messages.empty());
+}
+
+// A typed name that exists: the question, and No keeps the file byte for byte.
+TEST_F(RecordingSafety, ExistingTypedNameIsReplacedOnlyWhenTheUserSaysSo) {
+    OpenMainWindow();
+    const fs::path wav = dir / "meeting.wav";
+    WriteFileBytes(wav, kOld);
+    TypeFileName(wav.wstring());
+    Click(ID_RECORD_START);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"「" + wav.wstring() + L"」は既に存在します。上書きしますか？");
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    EXPECT_EQ(ReadFileBytes(wav), kOld);
+    EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 0) << "the device is not even opened";
+
+    s_answer = IDYES;
+    Click(ID_RECORD_START);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    Pump(100);
+    Click(ID_RECORD_STOP);
+    const auto bytes = ReadFileBytes(wav);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF") << "replaced";
+    EXPECT_EQ(GetU32(bytes, 4), bytes.size() - 8);
+}
+
+// Every reason a recording cannot start is said, with the system's own text; the state stays,
+// the counter does not move, and no file is left behind.
+TEST_F(RecordingSafety, EveryFailedStartIsSaid) {
+    WriteFileBytes(dir / "plain", {1});
+    fs::create_directory(dir / "folder.wav");
+    const struct {
+        const char* what;
+        SimulatedWaveInput::Operation failing; // OPERATION_COUNT: the device works
+        uint32_t code;
+        std::string folder; // sequential naming into this folder, or a typed name when empty
+        std::wstring typed;
+        std::wstring message; // how the message begins
+        std::wstring detail;  // what it also holds
+    } cases[] = {
+        {"no input device", SimulatedWaveInput::OPEN, MMSYSERR_BADDEVICEID, dir.Path().string(),
+         L"", L"録音デバイスが見つからないため、録音を開始できません。", L"(エラー 2)"},
+        {"device in use", SimulatedWaveInput::OPEN, MMSYSERR_ALLOCATED, dir.Path().string(), L"",
+         L"録音デバイスが他のプログラムで使用中のため", L"(エラー 4)"},
+        {"format refused", SimulatedWaveInput::OPEN, WAVERR_BADFORMAT, dir.Path().string(), L"",
+         L"録音デバイスがこの音声の形式に対応していないため", L"(エラー 32)"},
+        {"device gone at the start", SimulatedWaveInput::START, MMSYSERR_NODRIVER,
+         dir.Path().string(), L"", L"録音デバイスが見つからないため", L"(エラー 6)"},
+        {"folder", SimulatedWaveInput::OPERATION_COUNT, 0, (dir / "plain" / "sub").string(), L"",
+         L"フォルダ「" + (dir / "plain" / "sub").wstring() + L"」を作成できないため", L"(エラー "},
+        {"file", SimulatedWaveInput::OPERATION_COUNT, 0, "", (dir / "folder.wav").wstring(),
+         L"ファイル「" + (dir / "folder.wav").wstring() + L"」を作成できないため", L"(エラー "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        s_messages.clear();
+        if (c.folder.empty())
+            WriteSettings("[TabPage2]\r\nSeqRecFileCount=5\r\n");
+        else
+            WriteSettings("[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFilePrefix=t\r\n"
+                          "SeqRecFileCount=5\r\nSeqRecFileDir=" +
+                          c.folder + "\r\n");
+        OpenMainWindow();
+        if (!c.typed.empty())
+            TypeFileName(c.typed);
+        if (c.failing != SimulatedWaveInput::OPERATION_COUNT)
+            s_device->FailFrom(c.failing, 1, c.code);
+        Click(ID_RECORD_START);
+        EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+        ASSERT_EQ(s_messages.size(), 1u);
+        EXPECT_TRUE(StartsWith(s_messages[0], c.message)) << fs::path(s_messages[0]).string();
+        EXPECT_NE(s_messages[0].find(c.detail), std::wstring::npos)
+            << fs::path(s_messages[0]).string();
+        EXPECT_EQ(Page()->m_nSeqRecFileCount, 5u) << "no number used up";
+        EXPECT_FALSE(fs::exists(dir / "t000005.wav")) << "no file left behind";
+        EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
+        CloseMainWindow();
+    }
+}
+
+// The device does not restart after a pause: said, the recording stays paused and its file
+// complete once stopped.
+TEST_F(RecordingSafety, FailedResumeIsSaid) {
+    OpenMainWindow();
+    TypeFileName((dir / "resume.wav").wstring());
+    Click(ID_RECORD_START);
+    Pump(100);
+    Click(ID_RECORD_PAUSE);
+    s_device->FailFrom(SimulatedWaveInput::START, s_device->Calls(SimulatedWaveInput::START) + 1,
+                       MMSYSERR_NODRIVER);
+    Click(ID_RECORD_START);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_PAUSED);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_TRUE(StartsWith(s_messages[0], L"録音デバイスを再開できないため"));
+    Click(ID_RECORD_STOP);
+    const auto bytes = ReadFileBytes(dir / "resume.wav");
+    EXPECT_EQ(GetU32(bytes, 4), bytes.size() - 8);
+}
+
+// A file the settings name as being recorded, left with the placeholder sizes by a crash: once
+// the window stands it is completed and the user told its length; nothing shows before.
+TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
+    const fs::path killed = dir / "t000041.wav";
+    {
+        CWaveFile wav; // what the writer leaves while recording: 1 s of 16000 Hz mono 16-bit
+        ASSERT_EQ(wav.Open(killed, 1, 16000, SAMPLE_TYPE_PCM16), 1);
+        std::vector<uint8_t> second(32000 + 1, 0x11); // and a byte of a sample
+        ASSERT_EQ(wav.WriteRaw(second.data(), uint32_t(second.size())), 1);
+        auto bytes = ReadFileBytes(killed);
+        wav.Close();
+        WriteFileBytes(killed, bytes);
+    }
+    ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), killed.wstring()));
+    main = new CMainDlg;
+    g_pMainDlg = main;
+    ASSERT_TRUE(main->Create(nullptr));
+    EXPECT_TRUE(s_messages.empty()) << "nothing while the window is being made";
+    Pump();
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], L"前回、録音中に終了した「" + killed.wstring() +
+                                 L"」を完成させました。録音時間は 00:00:01:00 です。");
+    const auto bytes = ReadFileBytes(killed);
+    EXPECT_EQ(bytes.size(), 46u + 32000);
+    EXPECT_EQ(GetU32(bytes, 42), 32000u);
+    EXPECT_EQ(GetU32(bytes, 4), 38u + 32000);
+    EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
+    CloseMainWindow();
+
+    // Named again but gone, or not ours: left alone, the note removed, nothing said.
+    s_messages.clear();
+    WriteFileBytes(dir / "other.wav", kOld);
+    for (const fs::path& file : {dir / "gone.wav", dir / "other.wav"}) {
+        ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), file.wstring()));
+        OpenMainWindow();
+        EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
+        CloseMainWindow();
+    }
+    EXPECT_EQ(ReadFileBytes(dir / "other.wav"), kOld);
+    EXPECT_TRUE(s_messages.empty());
+}
+
+// A settings file that cannot be written (a folder of its name): the first failed write of the
+// run is said, with the path; no later one.
+TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
+    struct Folder {
+        Folder() { fs::create_directory(SettingsPath()); }
+        ~Folder() { fs::remove(SettingsPath()); }
+    } folder;
+    OpenMainWindow();
+    TypeFileName((dir / "a.wav").wstring());
+    Click(ID_RECORD_START); // the note of the recording
+    Click(ID_RECORD_STOP);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_TRUE(StartsWith(s_messages[0], L"設定ファイル「" + SettingsPath() +
+                                              L"」に書き込めないため、設定（連番ファイル名の番"
+                                              L"号を含む）を保存できません。"))
+        << fs::path(s_messages[0]).string();
+    TypeFileName((dir / "b.wav").wstring());
+    Click(ID_RECORD_START);
+    Click(ID_RECORD_STOP);
+    CloseMainWindow(); // the full save fails too
+    EXPECT_EQ(s_messages.size(), 1u) << "once a run";
+    EXPECT_TRUE(fs::exists(dir / "b.wav"));
+}
+
+// The session ends while recording, with a counter field that would not pass its check: the
+// file is completed and the settings stored, and nothing asks or tells anything.
+TEST_F(RecordingSafety, SessionEndCompletesTheFileWithoutAWord) {
+    WriteSettings(SequentialSettings(dir, 7));
+    OpenMainWindow();
+    Click(ID_RECORD_START);
+    Pump(100);
+    SetDlgItemTextW(Page()->GetSafeHwnd(), IDC_SEQ_COUNT, L"abc");
+    SendMessageW(main->GetSafeHwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(IsWindow(main->GetSafeHwnd()));
+    delete main;
+    main = nullptr;
+    EXPECT_TRUE(s_messages.empty());
+    const auto bytes = ReadFileBytes(dir / "t000007.wav");
+    EXPECT_EQ(GetU32(bytes, 4), bytes.size() - 8) << "complete";
+    EXPECT_EQ(StoredCounter(), 8);
+    EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
+}
+
+// The recording-source button starts control.exe by its full path in the system folder, and says
+// so when it cannot.
+TEST_F(RecordingSafety, RecordingSourceRunsOnlyTheSystemsProgram) {
+    static std::wstring s_program, s_line;
+    static bool s_starts;
+    SetProgramStarter([](const std::wstring& program, const std::wstring& line) {
+        s_program = program;
+        s_line = line;
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return s_starts;
+    });
+    OpenMainWindow();
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    for (bool starts : {true, false}) {
+        s_starts = starts;
+        s_messages.clear();
+        Command(Page()->GetSafeHwnd(), IDC_RECORDING_SOURCE);
+        EXPECT_EQ(s_program, std::wstring(system) + L"\\control.exe");
+        EXPECT_EQ(s_line, L"\"" + s_program + L"\" mmsys.cpl,,1");
+        EXPECT_EQ(s_messages.size(), starts ? 0u : 1u);
+    }
+    EXPECT_TRUE(StartsWith(s_messages.at(0), L"録音デバイスの設定を開けません。"));
+    SetProgramStarter(nullptr);
+}
+
+} // namespace
