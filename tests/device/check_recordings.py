@@ -2,8 +2,8 @@
 """Checks the recordings that device_recordings made of a 1 kHz tone at half scale.
 
 Each file must be accepted by soxi and ffprobe with the format it was recorded in, last as long
-as it was recorded (the first block may come up to a second late), and hold the tone: SoX's
-rough frequency near 1000 Hz and a peak near 0.5. Prints one line per file and a closing line
+as the device ran (from the end of the open to the close, pauses left out, within 150 ms less
+or 100 ms more), and hold the tone: SoX's rough frequency near 1000 Hz and a peak near 0.5. Prints one line per file and a closing line
 'N passed, N failed'.
 """
 import re
@@ -41,9 +41,9 @@ def check(folder, name, channels, rate, sample_type, seconds, problems):
             or field(probe, r"sample_rate=(\d+)") != str(rate):
         problems.append(f"ffprobe: {probe.strip()}")
     duration = float(field(probe, r"duration=([\d.]+)") or 0)
-    if not seconds - 1.3 <= duration <= seconds + 0.25:
-        problems.append(f"lasts {duration:.2f} s for {seconds:.2f} s recorded")
-    # The tone, from the second half of the file (well after any late start).
+    if not seconds - 0.15 <= duration <= seconds + 0.10:
+        problems.append(f"lasts {duration:.3f} s for {seconds:.3f} s of running device")
+    # The tone, from the second half of the file.
     stat = run("sox", path, "-n", "trim", f"{duration / 2}", "remix", "1", "stat")
     frequency = float(field(stat, r"Rough\s+frequency:\s*(-?\d+)") or 0)
     peak = float(field(stat, r"Maximum amplitude:\s*(-?[\d.]+)") or 0)
@@ -71,12 +71,12 @@ def main():
                 problems.append("soxi cannot read the file")
             summary = f"notice {reason} after {after:.2f} s"
         else:
-            recorded = float(a) if name != "paused" else 3.0
+            recorded = float(a)
             duration, frequency, peak = check(folder, name, int(channels), int(rate), int(sample_type),
                                               recorded, problems)
             if closed != "1":
                 problems.append("Close reported a failure")
-            summary = f"{duration:.2f} s, {frequency:.0f} Hz, peak {peak:.3f}"
+            summary = f"{duration:.3f} s for {recorded:.3f} s, {frequency:.0f} Hz, peak {peak:.3f}"
         status = "ok" if not problems else "FAILED: " + "; ".join(problems)
         print(f"{name}: {summary}: {status}")
         passed += not problems

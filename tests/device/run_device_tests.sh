@@ -22,8 +22,15 @@ cleanup() {
 trap cleanup EXIT
 
 sox -q -n -r 48000 -c 2 -b 16 -e signed -t raw - synth 900 sine 1000 vol 0.5 |
-  pacat --playback --device=vsink --format=s16le --rate=48000 --channels=2 --latency-msec=20 &
+  pacat --playback --device=vsink --format=s16le --rate=48000 --channels=2 --latency-msec=40 &
 pids+=($!)
+# The monitor of a sink that has only just begun to play delivers late: every recording, the
+# first of the process too, starts once the tone has been playing for a moment.
+for _ in $(seq 50); do
+  pactl list sinks short | grep -q 'vsink.*RUNNING' && break
+  sleep 0.1
+done
+sleep 1.5
 
 (
   while [ ! -e "$dir/suspend-input" ]; do sleep 0.05; done
