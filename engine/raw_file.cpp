@@ -13,6 +13,20 @@
 
 #ifdef _WIN32
 
+namespace {
+
+// The largest piece one ReadFile or WriteFile call moves, and where in the file it goes.
+constexpr size_t kMaxPiece = size_t(1) << 30;
+
+OVERLAPPED At(uint64_t position) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(position);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    return at;
+}
+
+} // namespace
+
 bool RawFile::Create(const std::filesystem::path& path, CreateMode mode) {
     Close();
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -45,11 +59,8 @@ size_t RawFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < size) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
-        OVERLAPPED at = {};
-        const uint64_t pos = offset + done;
-        at.Offset = static_cast<DWORD>(pos);
-        at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+        const DWORD chunk = static_cast<DWORD>(std::min(size - done, kMaxPiece));
+        OVERLAPPED at = At(offset + done);
         DWORD written = 0;
         // A full disk may be reported as success with fewer bytes written: stop there too.
         if (!WriteFile(m_handle, bytes + done, chunk, &written, &at)) {
@@ -71,11 +82,8 @@ size_t RawFile::ReadAt(uint64_t offset, void* data, size_t size) {
     auto* bytes = static_cast<uint8_t*>(data);
     size_t done = 0;
     while (done < size) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 30));
-        OVERLAPPED at = {};
-        const uint64_t pos = offset + done;
-        at.Offset = static_cast<DWORD>(pos);
-        at.OffsetHigh = static_cast<DWORD>(pos >> 32);
+        const DWORD chunk = static_cast<DWORD>(std::min(size - done, kMaxPiece));
+        OVERLAPPED at = At(offset + done);
         DWORD read = 0;
         if (!ReadFile(m_handle, bytes + done, chunk, &read, &at) || read == 0)
             break;
