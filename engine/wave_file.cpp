@@ -87,10 +87,10 @@ int CWaveFile::Create(const std::filesystem::path& fileName, RawFile::CreateMode
     if (m_file.WriteAt(0, header, sizeof header) != sizeof header) {
         m_systemError = m_file.LastError();
         m_file.Close();
-        if (mode == RawFile::CREATE_NEW_ONLY) { // ours alone: no empty file is left behind
-            std::error_code ignored;
+        // No broken file is left behind (a device such as /dev/full is no file to remove).
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(fileName, ignored))
             std::filesystem::remove(fileName, ignored);
-        }
         m_error = WAVE_FILE_CREATE_FAILED;
         return 0;
     }

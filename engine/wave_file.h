@@ -60,7 +60,7 @@ public:
              RawFile::CreateMode mode = RawFile::CREATE_NEW_ONLY);
 
     // Creates the file and writes the 46-byte header; 1 or 0. A header that cannot be written
-    // leaves no file behind.
+    // (a full disk) leaves no file behind.
     int Create(const std::filesystem::path& fileName, RawFile::CreateMode mode);
 
     // Appends one captured block, encoding 16-bit samples to µ-law or A-law when the format
