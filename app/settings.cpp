@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "engine/recording_format.h"
 #include "engine/sequential_naming.h"
 
 #include <cwctype>
@@ -63,13 +64,6 @@ int32_t ParseInteger(const std::wstring& text, int32_t defaultValue) {
     return int32_t(negative ? 0u - value : value);
 }
 
-bool IsOfferedRate(int rate) {
-    for (int offered : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000})
-        if (rate == offered)
-            return true;
-    return false;
-}
-
 void LoadSettings(AppSettings& settings, ISettingsStore& store) {
     for (const Key& key : kKeys) {
         const std::wstring text = store.Read(key.section, key.name, key.defaultText);
@@ -87,9 +81,9 @@ void LoadSettings(AppSettings& settings, ISettingsStore& store) {
     }
     // Values a hand-edited file may hold that no recording can use.
     const AppSettings defaults;
-    if (settings.SamplingChannel != 1 && settings.SamplingChannel != 2)
+    if (!IsValidChannelCount(settings.SamplingChannel))
         settings.SamplingChannel = defaults.SamplingChannel;
-    if (settings.SampleType < 0 || settings.SampleType > 3)
+    if (!IsValidSampleType(settings.SampleType))
         settings.SampleType = defaults.SampleType;
     if (!IsOfferedRate(settings.SamplingRate))
         settings.SamplingRate = defaults.SamplingRate;

@@ -21,7 +21,7 @@ struct AppSettings {
     int32_t SeqRecFileCount = 0;   // the next number
     // [SoundProperty]
     int SamplingChannel = 2;  // 1 mono, 2 stereo
-    int SampleType = 1;       // 0..3, see sample_type.h
+    int SampleType = 1;       // 0..3, see recording_format.h
     int SamplingRate = 16000; // Hz
 };
 
@@ -62,9 +62,6 @@ std::wstring RecordingInProgress(ISettingsStore& store);
 // digits; "abc" gives 0; overflow wraps), and "" gives the default.
 int ParseFlag(const std::wstring& text);
 int32_t ParseInteger(const std::wstring& text, int32_t defaultValue);
-
-// The nine rates of the sound format dialog.
-bool IsOfferedRate(int rate);
 
 #ifdef _WIN32
 // The settings file beside the executable; empty when its path does not fit in MAX_PATH.

@@ -40,7 +40,7 @@ bool IsOurRecordingHeader(const uint8_t* h, WaveFormat& format) {
     const int type = SampleTypeOf(GetU16(h + 20), GetU16(h + 34));
     const uint16_t channels = GetU16(h + 22);
     const uint32_t rate = GetU32(h + 24);
-    if (type < 0 || channels == 0 || rate == 0 || rate > 0x7FFFFFFF)
+    if (!IsRecordableFormat(channels, int(rate > 0x7FFFFFFF ? 0 : rate), type))
         return false;
     format = MakeFileFormat(channels, int(rate), type);
     return format.nAvgBytesPerSec == GetU32(h + 28) && format.nBlockAlign == GetU16(h + 32) &&

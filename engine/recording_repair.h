@@ -4,7 +4,7 @@
 // CWaveFile::Close would have done.
 #pragma once
 
-#include "engine/sample_type.h"
+#include "engine/recording_format.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -39,8 +39,7 @@ int CWaveFile::Open(const std::filesystem::path& fileName, int channels, int sam
                     int sampleType, RawFile::CreateMode mode) {
     if (IsOpen())
         Close();
-    if (!IsValidSampleType(sampleType) || channels <= 0 || channels > 0xFFFF ||
-        samplesPerSec <= 0) {
+    if (!IsRecordableFormat(channels, samplesPerSec, sampleType)) {
         m_error = WAVE_FILE_CREATE_FAILED;
         return 0;
     }

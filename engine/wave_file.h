@@ -23,7 +23,7 @@
 #pragma once
 
 #include "engine/raw_file.h"
-#include "engine/sample_type.h"
+#include "engine/recording_format.h"
 
 #include <atomic>
 #include <cstdint>
@@ -53,9 +53,8 @@ public:
     CWaveFile& operator=(const CWaveFile&) = delete;
 
     // Sets the file format from the recording format and creates the file with its header.
-    // 1 when the file is open and ready for sample bytes; 0 otherwise (a sample type outside
-    // 0..3, a channel count or rate of 0, the file exists and mode does not replace it, or it
-    // could not be created).
+    // 1 when the file is open and ready for sample bytes; 0 otherwise (a format that is not
+    // recordable, the file exists and mode does not replace it, or it could not be created).
     int Open(const std::filesystem::path& fileName, int channels, int samplesPerSec, int sampleType,
              RawFile::CreateMode mode = RawFile::CREATE_NEW_ONLY);
 

@@ -63,12 +63,10 @@ int CWaveIn::Open(const std::filesystem::path& fileName, int channels, int sampl
     if (m_open)
         return 0;
     Fail(CAPTURE_OK, 0);
-    if ((channels != 1 && channels != 2) || !IsValidSampleType(sampleType) || samplesPerSec <= 0)
+    if (!IsRecordableFormat(channels, samplesPerSec, sampleType))
         return Fail(CAPTURE_BAD_FORMAT, 0);
     const WaveFormat format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
     const uint32_t size = WaveInBufferSize(format);
-    if (size == 0)
-        return Fail(CAPTURE_BAD_FORMAT, 0);
 
     bool fileCreated = false;
     auto abandon = [&](CaptureFailure failure, uint32_t code) {

@@ -7,7 +7,7 @@
 // back every queued buffer. Nothing comes back after Close.
 #pragma once
 
-#include "engine/sample_type.h"
+#include "engine/recording_format.h"
 
 #include <cstdint>
 

@@ -6,9 +6,6 @@
 
 class CSoundFormatDlg : public CDialog {
 public:
-    // The rate list's entries, in list order.
-    static constexpr int kRates[9] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-
     CSoundFormatDlg();
 
     HWND m_cbType = nullptr;

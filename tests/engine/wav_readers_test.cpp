@@ -43,8 +43,6 @@ std::string Find(const std::string& text, const std::string& pattern) {
     return std::regex_search(text, m, std::regex(pattern)) ? m[1].str() : std::string();
 }
 
-const int kRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
-
 // A 1 kHz tone at half scale, interleaved, as 16-bit samples.
 std::vector<int16_t> Tone(int rate, int channels, int frames) {
     std::vector<int16_t> samples;
@@ -90,7 +88,8 @@ TEST(WavReaders, EveryFormatIsReadBySoxAndFfprobe) {
     TempDir dir;
     for (const Expectation& e : kTypes) {
         for (int channels : {1, 2}) {
-            for (int rate : kRates) {
+            for (const SamplingRate& offered : kSamplingRates) {
+                const int rate = offered.hz;
                 SCOPED_TRACE(testing::Message()
                              << "type " << e.type << ", " << channels << " ch, " << rate << " Hz");
                 const int frames = rate / 5 + 1; // 0.2 s and one frame: an odd count

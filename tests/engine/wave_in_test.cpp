@@ -150,10 +150,10 @@ TEST_F(WaveInTest, CallsInTheirOrderAndTheFlagAroundThem) {
 // Thirty buffers of nAvgBytesPerSec × 40 / 1000 bytes for every format; µ-law and A-law capture
 // at 16 bits while the file says 8.
 TEST_F(WaveInTest, BufferSizesAndDeviceFormats) {
-    const int rates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
     for (int type = SAMPLE_TYPE_PCM8; type <= SAMPLE_TYPE_ALAW; ++type) {
         for (int channels : {1, 2}) {
-            for (int rate : rates) {
+            for (const SamplingRate& offered : kSamplingRates) {
+                const int rate = offered.hz;
                 SCOPED_TRACE(testing::Message()
                              << "type " << type << ", " << channels << " ch, " << rate);
                 ASSERT_EQ(

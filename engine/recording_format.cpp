@@ -1,4 +1,4 @@
-#include "engine/sample_type.h"
+#include "engine/recording_format.h"
 
 namespace {
 
