@@ -3,8 +3,8 @@
 // frames lost or doubled (read back from the file).
 //   capture_soak [FOLDER] [MINUTES]
 #include "bench/null_monitor_host.h"
-#include "engine/simulated_wave_input.h"
-#include "engine/wave_in.h"
+#include "capture/wave_in.h"
+#include "tests/support/simulated_wave_input.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "engine/sequential_naming.h"
+#include "engine/create_directory_path.h"
 
 #include <windows.h>
 

@@ -38,12 +38,6 @@ using PathTaken = std::function<bool(const std::wstring& path)>;
 NamingResult NextSequentialName(SequentialNaming& naming, std::wstring& out,
                                 const PathTaken& taken);
 
-// The folder part of a sequential path: what CreateDirectoryPath is given.
+// The folder part of a path (before its last backslash), or empty: what CreateDirectoryPath
+// is given.
 std::wstring FolderOf(const std::wstring& path);
-
-#ifdef _WIN32
-// Makes the folder and every missing folder above it, outermost first, splitting at
-// backslashes. Nonzero when the folder (or anything of that name) exists afterwards; otherwise
-// *error (when given) holds the system's error code of the level that failed.
-int CreateDirectoryPath(std::wstring path, unsigned long* error = nullptr);
-#endif

@@ -1,7 +1,7 @@
 #include "monitor/level_meter.h"
 
+#include "engine/clock.h"
 #include "monitor/block_peaks.h"
-#include "monitor/clock.h"
 
 #include <algorithm>
 #include <cmath>

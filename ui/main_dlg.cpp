@@ -1,9 +1,9 @@
 #include "ui/main_dlg.h"
 
 #include "app/settings.h"
+#include "capture/wave_in.h"
+#include "capture/winmm_wave_input.h"
 #include "engine/recording_repair.h"
-#include "engine/wave_in.h"
-#include "engine/winmm_wave_input.h"
 #include "monitor/win_monitor_host.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"

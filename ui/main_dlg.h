@@ -4,7 +4,7 @@
 // and the capture, reads the settings when it opens and runs the whole shutdown when it closes.
 #pragma once
 
-#include "engine/wave_input.h"
+#include "capture/wave_input.h"
 #include "ui/dialog.h"
 
 #include <memory>

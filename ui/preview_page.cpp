@@ -1,6 +1,6 @@
 #include "ui/preview_page.h"
 
-#include "engine/wave_in.h"
+#include "capture/wave_in.h"
 #include "res/resource.h"
 #include "ui/main_dlg.h"
 #include "ui/record_bar.h"

@@ -1,10 +1,11 @@
 #include "ui/record_bar.h"
 
 #include "app/settings.h"
+#include "capture/wave_in.h"
+#include "engine/clock.h"
+#include "engine/create_directory_path.h"
 #include "engine/file_name_check.h"
 #include "engine/sequential_naming.h"
-#include "engine/wave_in.h"
-#include "monitor/clock.h"
 #include "res/resource.h"
 #include "ui/main_dlg.h"
 #include "ui/settings_page.h"

@@ -1,6 +1,6 @@
 // The settings file through Windows' own profile functions (run under Wine).
 #include "app/settings.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <windows.h>
 

@@ -4,8 +4,8 @@
 //   device_recordings FOLDER
 // While it runs, a 1 kHz tone plays into the input (see run_device_tests.sh). For the last
 // recording it asks the script to suspend the input, by creating FOLDER\suspend-input.
-#include "engine/wave_in.h"
-#include "engine/winmm_wave_input.h"
+#include "capture/wave_in.h"
+#include "capture/winmm_wave_input.h"
 #include "monitor/win_monitor_host.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 // Creating the folders of a target path (run under Wine).
-#include "engine/sequential_naming.h"
-#include "tests/test_support.h"
+#include "engine/create_directory_path.h"
+#include "tests/support/test_support.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // would have completed it; anything else is left byte for byte.
 #include "engine/recording_repair.h"
 #include "engine/wave_file.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Files written by CWaveFile, read back by programs that share no code with it: SoX, FFmpeg,
 // libsndfile and Python's wave module.
 #include "engine/wave_file.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

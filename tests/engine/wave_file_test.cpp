@@ -1,6 +1,6 @@
 #include "engine/g711.h"
 #include "engine/wave_file.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

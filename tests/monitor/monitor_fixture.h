@@ -2,10 +2,10 @@
 // to feed blocks and read the pictures back.
 #pragma once
 
-#include "monitor/clock.h"
+#include "engine/clock.h"
 #include "monitor/monitor.h"
 #include "tests/monitor/fake_monitor_host.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

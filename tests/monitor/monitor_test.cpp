@@ -1,8 +1,8 @@
 // The monitor as a whole: no allocation per block, and the capture thread against the window
 // thread.
 #include "monitor/block_peaks.h"
-#include "tests/alloc_counter.h"
 #include "tests/monitor/monitor_fixture.h"
+#include "tests/support/alloc_counter.h"
 
 #include <atomic>
 #include <chrono>

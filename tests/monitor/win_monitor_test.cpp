@@ -3,7 +3,7 @@
 // processes the blocks.
 #include "monitor/monitor.h"
 #include "monitor/win_monitor_host.h"
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // The record bar: its state machine, views, elapsed time, tooltips, names and the capture's
 // notices.
-#include "engine/wave_in.h"
+#include "capture/wave_in.h"
 #include "res/resource.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/record_bar.h"
@@ -249,10 +249,11 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     s_messages.clear();
     const fs::path silent = dir / "silent.wav";
     TypeFileName(silent.wstring());
-    g_pMainDlg->m_pWaveIn->SetSilenceTimeout(200);
     Click(ID_RECORD_START);
     Pump(100);
     s_device->SetSilent(true);
+    Pump(50);
+    s_now += kSilenceTimeoutMs + 1;
     for (int i = 0; i < 100 && Bar()->m_nState != CRecordBar::STATE_STOPPED; ++i)
         Pump(20);
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);

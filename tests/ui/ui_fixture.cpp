@@ -1,7 +1,7 @@
 #include "tests/ui/ui_fixture.h"
 
 #include "app/settings.h"
-#include "monitor/clock.h"
+#include "engine/clock.h"
 #include "res/resource.h"
 #include "ui/record_bar.h"
 #include "ui/settings_page.h"
@@ -10,7 +10,7 @@
 #include <commctrl.h>
 
 std::vector<std::wstring> UiFixture::s_messages;
-uint32_t UiFixture::s_now = 0;
+std::atomic<uint32_t> UiFixture::s_now{0};
 int UiFixture::s_answer = IDNO;
 SimulatedWaveInput* UiFixture::s_device = nullptr;
 

@@ -2,8 +2,8 @@
 // or real input device, a clock the test steps, and the message boxes caught.
 #pragma once
 
-#include "engine/simulated_wave_input.h"
-#include "tests/test_support.h"
+#include "tests/support/simulated_wave_input.h"
+#include "tests/support/test_support.h"
 #include "ui/main_dlg.h"
 #include "ui/record_bar.h"
 #include "ui/settings_page.h"
@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ protected:
 
     static std::vector<std::wstring> s_messages; // texts of the message boxes shown
     static int s_answer;                         // the button a question gets (IDNO at first)
-    static uint32_t s_now;                       // the stepped clock, in milliseconds
+    static std::atomic<uint32_t> s_now;          // the stepped clock, in milliseconds
     static SimulatedWaveInput* s_device;         // the simulated device of the capture
     static uint32_t Now() { return s_now; }
 

@@ -10,8 +10,8 @@
 // so every call into it is made under one lock.
 #pragma once
 
+#include "capture/wave_input.h"
 #include "engine/wave_file.h"
-#include "engine/wave_input.h"
 #include "monitor/monitor.h"
 #include "monitor/monitor_host.h"
 
@@ -27,6 +27,9 @@
 
 constexpr int kWaveInBufferCount = 30;
 constexpr uint32_t kWaveInBufferMs = 40;
+// How long (on GetTicks' clock) a running device may deliver nothing, once it has handed back a
+// buffer, before the capture counts it as gone.
+constexpr uint32_t kSilenceTimeoutMs = 2000;
 
 // The writer and the monitor of the one capture, and whether it runs. Owned by the CWaveIn.
 extern CWaveFile* g_pWaveFile;
@@ -83,9 +86,6 @@ public:
     // Called on the capture thread when the capture ends by itself; must not block (the window
     // layer posts a message).
     void SetEndHandler(std::function<void(CaptureEndReason)> handler);
-    // How long a running device may deliver nothing, after its first block, before the capture
-    // counts it as gone (2 s unless a test says otherwise).
-    void SetSilenceTimeout(uint32_t ms) { m_silenceTimeoutMs = ms; }
 
     bool IsOpen() const { return m_open; }
     // What made the last Open or Start fail, or the device end the recording.
@@ -129,8 +129,7 @@ private:
     // The device handed back a buffer in this run, empty or not: from here on silence counts.
     std::atomic<bool> m_heard{false};
     CaptureError m_failure;
-    std::atomic<uint64_t> m_runStartMs{0}; // start of the run, or the last block
-    std::atomic<uint32_t> m_silenceTimeoutMs{2000};
+    std::atomic<uint32_t> m_lastBlockMs{0}; // GetTicks at the start of the run or the last block
     std::function<void(CaptureEndReason)> m_endHandler;
 };
 

@@ -1,4 +1,4 @@
-#include "tests/alloc_counter.h"
+#include "tests/support/alloc_counter.h"
 
 #include <cstdlib>
 #include <new>

@@ -1,4 +1,6 @@
-#include "engine/wave_in.h"
+#include "capture/wave_in.h"
+
+#include "engine/clock.h"
 
 #include <chrono>
 #include <new>
@@ -9,11 +11,6 @@ CMonitor* g_pMonitor = nullptr;
 std::atomic<int> g_bCaptureActive{0};
 
 namespace {
-
-uint64_t NowMs() {
-    using namespace std::chrono;
-    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 // How often the capture thread looks at the clock while no buffer comes back.
 constexpr uint32_t kWaitSliceMs = 100;
@@ -143,7 +140,7 @@ int CWaveIn::Start() {
     g_bCaptureActive = 1;
     g_pMonitor->OnStart();
     std::lock_guard<std::mutex> lock(m_lock);
-    m_runStartMs = NowMs();
+    m_lastBlockMs = GetTicks();
     m_heard = false;
     if (const uint32_t code = m_device->Start()) {
         g_bCaptureActive = 0;
@@ -256,7 +253,7 @@ void CWaveIn::CaptureThread() {
         if (quit)
             return;
         if (g_bCaptureActive && m_heard && !m_ended && !closing &&
-            NowMs() - m_runStartMs.load() > m_silenceTimeoutMs)
+            uint32_t(GetTicks() - m_lastBlockMs.load()) > kSilenceTimeoutMs)
             EndBySelf(CAPTURE_END_DEVICE_SILENT);
     }
 }
@@ -270,7 +267,7 @@ void CWaveIn::ProcessDoneBuffers() {
         if (g_bCaptureActive)
             m_heard = true; // empty buffers that come back at once count as silence too
         if (header.dwBytesRecorded > 0) {
-            m_runStartMs = NowMs(); // the silence is counted from the last block
+            m_lastBlockMs = GetTicks(); // the silence is counted from the last block
             if (g_pWaveFile->Write(header.lpData, header.dwBytesRecorded)) {
                 g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
             } else {

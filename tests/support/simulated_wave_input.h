@@ -8,7 +8,7 @@
 // lost or doubled nothing holds consecutive numbers.
 #pragma once
 
-#include "engine/wave_input.h"
+#include "capture/wave_input.h"
 
 #include <atomic>
 #include <condition_variable>

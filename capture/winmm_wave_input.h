@@ -3,7 +3,7 @@
 // queue order, so nothing runs inside winmm's callback at all.
 #pragma once
 
-#include "engine/wave_input.h"
+#include "capture/wave_input.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "monitor/clock.h"
+#include "engine/clock.h"
 
 #include <atomic>
 #include <chrono>

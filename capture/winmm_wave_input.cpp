@@ -1,4 +1,4 @@
-#include "engine/winmm_wave_input.h"
+#include "capture/winmm_wave_input.h"
 
 #include <windows.h>
 

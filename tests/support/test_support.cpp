@@ -1,4 +1,4 @@
-#include "tests/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <atomic>
 #include <chrono>

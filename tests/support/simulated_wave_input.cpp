@@ -1,4 +1,4 @@
-#include "engine/simulated_wave_input.h"
+#include "tests/support/simulated_wave_input.h"
 
 #include <chrono>
 
