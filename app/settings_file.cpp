@@ -1,6 +1,8 @@
 // The settings file through the Windows profile functions.
 #include "app/settings.h"
 
+#include "engine/win32_handles.h"
+
 #include <windows.h>
 
 namespace {
@@ -42,14 +44,13 @@ private:
 // A new settings file starts as a UTF-16LE byte-order mark alone: the profile functions then
 // read and write it as Unicode, whatever the system's code page.
 void CreateUnicodeFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return; // it exists already, or cannot be made: the writes will tell
     const unsigned char mark[2] = {0xFF, 0xFE};
     DWORD written = 0;
-    WriteFile(file, mark, sizeof mark, &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.Get(), mark, sizeof mark, &written, nullptr);
 }
 
 } // namespace

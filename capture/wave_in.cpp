@@ -22,18 +22,17 @@ uint32_t WaveInBufferSize(const WaveFormat& deviceFormat) {
 }
 
 CWaveIn::CWaveIn(std::unique_ptr<IWaveInput> device, IMonitorHost& monitorHost)
-    : m_device(std::move(device)) {
+    : m_device(std::move(device)), m_writer(std::make_unique<CWaveFile>()),
+      m_monitor(std::make_unique<CMonitor>(monitorHost)) {
     g_bCaptureActive = 0;
-    g_pWaveFile = new CWaveFile;
-    g_pMonitor = new CMonitor(monitorHost);
+    g_pWaveFile = m_writer.get();
+    g_pMonitor = m_monitor.get();
 }
 
 CWaveIn::~CWaveIn() {
     if (m_open)
         Close(); // never leave the capture thread running or a file incomplete
-    delete g_pMonitor;
     g_pMonitor = nullptr;
-    delete g_pWaveFile;
     g_pWaveFile = nullptr;
 }
 
@@ -227,7 +226,9 @@ void CWaveIn::WaitUntilProcessed() {
     std::unique_lock<std::mutex> lock(m_lock);
     const uint64_t ticket = ++m_syncRequested;
     m_device->Wake();
-    // Bounded: a capture thread stuck in a file write must not freeze the window.
+    // Bounded, so that a pause cannot hang on a capture thread stuck in a file write: the pause
+    // then goes on with that block still on its way. (Close waits for the thread without a bound:
+    // the file is not completed while a block is in the writer.)
     m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_syncDone >= ticket; });
 }
 

@@ -108,6 +108,10 @@ private:
     // until the device object itself is gone (declared first, so destroyed after it).
     std::vector<std::unique_ptr<uint8_t[]>> m_retiredBlocks;
     std::unique_ptr<IWaveInput> m_device;
+    // The writer and the monitor that g_pWaveFile and g_pMonitor point to; the monitor goes
+    // first (declared last).
+    std::unique_ptr<CWaveFile> m_writer;
+    std::unique_ptr<CMonitor> m_monitor;
     WaveHeader m_waveHdr[kWaveInBufferCount];
     std::unique_ptr<uint8_t[]> m_blocks;
     int m_prepared = 0; // headers prepared, from the first

@@ -1,5 +1,7 @@
 #include "capture/winmm_wave_input.h"
 
+#include "engine/win32_handles.h"
+
 #include <windows.h>
 
 #include <mmsystem.h>
@@ -17,8 +19,6 @@ public:
             if (waveInClose(m_wave) != MMSYSERR_NOERROR)
                 (void)m_headers.release(); // the device may still hold them: never freed
         }
-        if (m_event)
-            CloseHandle(m_event);
     }
 
     uint32_t Open(const WaveFormat& format) override {
@@ -41,10 +41,11 @@ public:
         wfx.nBlockAlign = format.nBlockAlign;
         wfx.wBitsPerSample = format.wBitsPerSample;
         wfx.cbSize = 0;
-        ResetEvent(m_event);
+        ResetEvent(m_event.Get());
         HWAVEIN wave = nullptr;
-        const MMRESULT result = waveInOpen(&wave, WAVE_MAPPER, &wfx,
-                                           reinterpret_cast<DWORD_PTR>(m_event), 0, CALLBACK_EVENT);
+        const MMRESULT result =
+            waveInOpen(&wave, WAVE_MAPPER, &wfx, reinterpret_cast<DWORD_PTR>(m_event.Get()), 0,
+                       CALLBACK_EVENT);
         if (result == MMSYSERR_NOERROR)
             m_wave = wave;
         return result;
@@ -88,14 +89,14 @@ public:
         InterlockedAnd(flags, ~LONG(WHDR_DONE));
         return true;
     }
-    void WaitForDone(uint32_t timeoutMs) override { WaitForSingleObject(m_event, timeoutMs); }
-    void Wake() override { SetEvent(m_event); }
+    void WaitForDone(uint32_t timeoutMs) override { WaitForSingleObject(m_event.Get(), timeoutMs); }
+    void Wake() override { SetEvent(m_event.Get()); }
 
 private:
     static constexpr int kHeaders = 64;
     WAVEHDR& Header(const WaveHeader& header) { return m_headers[header.index & (kHeaders - 1)]; }
 
-    HANDLE m_event;
+    UniqueHandle m_event;
     HWAVEIN m_wave = nullptr;
     // The headers winmm holds between prepare and unprepare; allocated per device opened.
     std::unique_ptr<WAVEHDR[]> m_headers;

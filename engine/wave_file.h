@@ -18,8 +18,10 @@
 // "up to the end of the file": a recording cut short by a crash or a power loss stays playable.
 // Close writes the true sizes.
 //
-// Threads: Open and Close run on the window thread, Write on the capture thread; the capture
-// makes sure the two never overlap. GetError may be read from any thread.
+// Threads: Open runs on the window thread, Write on the capture thread; Close runs on the window
+// thread when a recording is stopped, and on the capture thread when the file ends by itself
+// (a failed write, the size limit). The capture makes sure that no two of them overlap.
+// GetError may be read from any thread.
 #pragma once
 
 #include "engine/raw_file.h"
@@ -80,8 +82,6 @@ public:
     WaveFileError GetError() const { return m_error.load(); }
     // The system's error code behind WAVE_FILE_CREATE_FAILED and WAVE_FILE_EXISTS.
     uint32_t GetSystemError() const { return m_systemError; }
-    uint64_t GetDataBytes() const { return m_dataBytes; }
-    const WaveFormat& GetFormat() const { return m_wfx; }
 
     // The largest RIFF size this writer lets a file reach (default kMaxRiffSize). Tests lower it.
     void SetRiffSizeLimit(uint64_t limit) { m_riffSizeLimit = limit; }

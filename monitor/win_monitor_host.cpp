@@ -1,5 +1,6 @@
 #include "monitor/win_monitor_host.h"
 
+#include "engine/win32_handles.h"
 #include "monitor/monitor.h"
 
 #include <commctrl.h>
@@ -62,8 +63,8 @@ LRESULT CALLBACK CWinMonitorHost::ControlProc(HWND window, UINT message, WPARAM 
     case WM_ERASEBKGND:
         return 1; // the picture covers the whole client area
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(window, &ps);
+        const PaintScope paint(window);
+        HDC dc = paint.Dc();
         if (host->m_monitor) {
             host->m_monitor->PaintWindow(window, [dc](const PixelSurface& picture) {
                 BITMAPINFO info = {};
@@ -77,7 +78,6 @@ LRESULT CALLBACK CWinMonitorHost::ControlProc(HWND window, UINT message, WPARAM 
                                   0, UINT(picture.Height()), picture.Bits(), &info, DIB_RGB_COLORS);
             });
         }
-        EndPaint(window, &ps);
         return 0;
     }
     case WM_NCDESTROY:

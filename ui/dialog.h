@@ -33,7 +33,6 @@ public:
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
-    bool IsModal() const { return m_modal; }
     void ShowWindow(int show) { ::ShowWindow(m_hWnd, show); }
 
 protected:

@@ -4,6 +4,7 @@
 #include "capture/wave_in.h"
 #include "capture/winmm_wave_input.h"
 #include "engine/recording_repair.h"
+#include "engine/win32_handles.h"
 #include "monitor/win_monitor_host.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
@@ -20,10 +21,10 @@ namespace {
 
 WaveInputFactory g_waveInputFactory = MakeWinmmWaveInput;
 
-void InsertTab(HWND tabs, int index, const wchar_t* text) {
+void InsertTab(HWND tabs, int index, std::wstring text) {
     TCITEMW item = {};
     item.mask = TCIF_TEXT;
-    item.pszText = const_cast<wchar_t*>(text);
+    item.pszText = &text[0];
     SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(index), reinterpret_cast<LPARAM>(&item));
 }
 
@@ -104,11 +105,13 @@ void CMainDlg::DoDataExchange(CDataExchange& dx) {
     DDX_Control(dx, IDC_TAB, m_tabCtrl);
 }
 
+// The order matters: the pages exist before the settings are read (they take their values from
+// them), the capture before the pages take their values (the preview hands it its controls), and
+// the status bar comes last, so the first Stopped view's text goes nowhere.
 BOOL CMainDlg::OnInitDialog() {
-    // 1. The default initialisation binds the tab control.
-    CDialog::OnInitDialog();
+    CDialog::OnInitDialog(); // binds the tab control
 
-    // 2. The system menu: the About entry; no Restore, Size or Maximise.
+    // The window cannot be resized: no Restore, Size or Maximise.
     if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
         const std::wstring about = LoadText(IDS_ABOUTBOX);
         if (!about.empty()) {
@@ -120,29 +123,27 @@ BOOL CMainDlg::OnInitDialog() {
         }
     }
 
-    // 3. The icons.
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    // 4.-8. The tabs and the pages.
-    InsertTab(m_tabCtrl, 0, L"メイン");
-    m_pPreviewPage = new CPreviewPage;
+    InsertTab(m_tabCtrl, 0, LoadText(IDS_TAB_MAIN));
+    m_pPreviewPage = std::make_unique<CPreviewPage>();
     m_pPreviewPage->Create(m_hWnd);
     m_pPreviewPage->ShowWindow(SW_SHOW);
-    m_pRecordBar = new CRecordBar;
+    m_pRecordBar = std::make_unique<CRecordBar>();
     m_pRecordBar->Create(m_hWnd);
     m_pRecordBar->ShowWindow(SW_SHOW);
-    InsertTab(m_tabCtrl, 1, L"設定");
-    m_pSettingsPage = new CSettingsPage;
+    InsertTab(m_tabCtrl, 1, LoadText(IDS_TAB_SETTINGS));
+    m_pSettingsPage = std::make_unique<CSettingsPage>();
     m_pSettingsPage->Create(m_hWnd);
 
-    // 9.-10.
     m_nCurTab = 0;
     LoadSettings();
 
-    // 11.-12. The capture, and the monitor drawing into the preview page.
+    // The capture's monitor draws into the preview page; its notices come back as posted
+    // messages, since the capture thread never waits for this one.
     m_monitorHost = std::make_unique<CWinMonitorHost>();
-    m_pWaveIn = new CWaveIn(g_waveInputFactory(), *m_monitorHost);
+    m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory(), *m_monitorHost);
     m_monitorHost->SetMonitor(g_pMonitor);
     m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS);
     const HWND self = m_hWnd;
@@ -151,11 +152,9 @@ BOOL CMainDlg::OnInitDialog() {
     });
     m_pPreviewPage->ConnectMonitor();
 
-    // 13.-14. The pages take their values.
     m_pSettingsPage->LoadFromSettings();
     m_pRecordBar->LoadFormat();
 
-    // 15.-16. The status bar.
     INITCOMMONCONTROLSEX controls = {sizeof controls,
                                      ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
@@ -165,7 +164,8 @@ BOOL CMainDlg::OnInitDialog() {
     SendMessageW(m_hStatusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
     m_monitorHost->SetStatusBar(m_hStatusBar);
 
-    // 17. What an earlier run left unfinished, once the window stands: nothing before it.
+    // What an earlier run left unfinished is seen to once the window stands: no message comes
+    // before it.
     PostMessageW(m_hWnd, WM_APP_SHOWN, 0, 0);
     return TRUE;
 }
@@ -195,14 +195,10 @@ void CMainDlg::Shutdown(bool sessionEnding) {
     uint32_t error = 0;
     SettingsWritten(SaveSettings(&error), error);
     m_pRecordBar->OnRecordStop();
-    delete m_pPreviewPage;
-    m_pPreviewPage = nullptr;
-    delete m_pRecordBar;
-    m_pRecordBar = nullptr;
-    delete m_pSettingsPage;
-    m_pSettingsPage = nullptr;
-    delete m_pWaveIn;
-    m_pWaveIn = nullptr;
+    m_pPreviewPage.reset();
+    m_pRecordBar.reset();
+    m_pSettingsPage.reset();
+    m_pWaveIn.reset();
     if (m_monitorHost) {
         m_monitorHost->SetMonitor(nullptr);
         m_monitorHost->SetStatusBar(nullptr);
@@ -306,15 +302,14 @@ void CMainDlg::OnSysCommand(WPARAM) {
 bool CMainDlg::OnPaint() {
     if (!IsIconic(m_hWnd))
         return false;
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(m_hWnd, &ps);
+    const PaintScope paint(m_hWnd);
+    HDC dc = paint.Dc();
     SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     RECT rc;
     GetClientRect(m_hWnd, &rc);
     const int x = (rc.right - rc.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (rc.bottom - rc.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
     DrawIcon(dc, x, y, m_hIcon);
-    EndPaint(m_hWnd, &ps);
     return true;
 }
 

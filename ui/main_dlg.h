@@ -36,13 +36,13 @@ public:
     void SaveSequenceCounter(uint32_t count);
     void NoteRecording(const std::wstring& file);
 
-    CPreviewPage* m_pPreviewPage = nullptr;
-    CRecordBar* m_pRecordBar = nullptr;
-    CSettingsPage* m_pSettingsPage = nullptr;
+    std::unique_ptr<CPreviewPage> m_pPreviewPage;
+    std::unique_ptr<CRecordBar> m_pRecordBar;
+    std::unique_ptr<CSettingsPage> m_pSettingsPage;
     int m_nCurTab = 0;
     int m_bTabChangeFailed = 0;
     HWND m_hStatusBar = nullptr;
-    CWaveIn* m_pWaveIn = nullptr;
+    std::unique_ptr<CWaveIn> m_pWaveIn;
     HWND m_tabCtrl = nullptr;
     HICON m_hIcon = nullptr;
 

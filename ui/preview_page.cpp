@@ -1,6 +1,7 @@
 #include "ui/preview_page.h"
 
 #include "capture/wave_in.h"
+#include "engine/win32_handles.h"
 #include "res/resource.h"
 #include "ui/main_dlg.h"
 #include "ui/record_bar.h"
@@ -18,11 +19,9 @@ void CPreviewPage::ConnectMonitor() {
 bool CPreviewPage::OnMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {
     if (message != WM_PAINT)
         return false;
-    PAINTSTRUCT ps;
-    BeginPaint(m_hWnd, &ps);
+    const PaintScope paint(m_hWnd);
     if (g_pMainDlg->m_pWaveIn && g_pMainDlg->m_pRecordBar)
         RepaintMonitor(uint16_t(g_pMainDlg->m_pRecordBar->m_nSamplingChannel));
-    EndPaint(m_hWnd, &ps);
     *result = 0;
     return true;
 }

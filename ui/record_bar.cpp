@@ -145,7 +145,7 @@ void CRecordBar::StartNewRecording() {
 }
 
 bool CRecordBar::OpenSequentialRecording(bool& wrapped) {
-    CSettingsPage* page = g_pMainDlg->m_pSettingsPage;
+    CSettingsPage* page = g_pMainDlg->m_pSettingsPage.get();
     SequentialNaming naming = page->Naming();
     // Another program (or a second copy of this one) may create the file between the check and
     // the creation: then the next free number is tried, a bounded number of times.
@@ -219,7 +219,7 @@ bool CRecordBar::CreateFolders(const std::wstring& path) {
 }
 
 bool CRecordBar::OpenCapture(const std::wstring& path, RawFile::CreateMode mode) {
-    CWaveIn* capture = g_pMainDlg->m_pWaveIn;
+    CWaveIn* capture = g_pMainDlg->m_pWaveIn.get();
     if (capture->Open(path, m_nSamplingChannel, m_nSamplingRate, m_nSampleType, mode))
         return true;
     if (capture->LastFailure().failure != CAPTURE_FILE_EXISTS)
@@ -260,7 +260,7 @@ void CRecordBar::ReportStartFailure(const std::wstring& path) {
 // The device did not restart: the recording stays paused, its file open, and the user is told.
 void CRecordBar::ResumeRecording() {
     StartTimer();
-    CWaveIn* capture = g_pMainDlg->m_pWaveIn;
+    CWaveIn* capture = g_pMainDlg->m_pWaveIn.get();
     const bool running = capture->Start() != 0;
     EnterRecordingIf(running);
     if (!running)
@@ -344,7 +344,7 @@ std::wstring CRecordBar::FormatElapsed(uint32_t e) {
 
 // Every 100 ms while recording: the time recorded, recomputed from the clock each time.
 void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD) {
-    CRecordBar* bar = g_pMainDlg ? g_pMainDlg->m_pRecordBar : nullptr;
+    CRecordBar* bar = g_pMainDlg ? g_pMainDlg->m_pRecordBar.get() : nullptr;
     if (!bar || message != WM_TIMER || id != bar->m_nTimerId)
         return;
     const uint32_t elapsed = GetTicks() - bar->m_dwRunStart + bar->m_dwElapsedBefore;

@@ -12,6 +12,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <memory>
+
 CSettingsPage::CSettingsPage() : CDialog(IDD_SETTINGS) {}
 
 // The counter first, so that an unreadable or out-of-range counter stops the exchange before
@@ -132,26 +134,25 @@ void CSettingsPage::OnCheckSeqRecFile() {
     g_pMainDlg->m_pRecordBar->ShowStoppedState();
 }
 
-// The shell's folder browser; a chosen drive root keeps its trailing backslash.
+// The shell's folder browser; a chosen drive root keeps its trailing backslash. The item list
+// it returns is the shell's memory, released with CoTaskMemFree.
 void CSettingsPage::OnBrowseFolder() {
     UpdateData(true);
-    IMalloc* allocator = nullptr;
-    if (FAILED(SHGetMalloc(&allocator)))
-        return;
+    struct ShellFree {
+        void operator()(ITEMIDLIST* item) const { CoTaskMemFree(item); }
+    };
     wchar_t path[MAX_PATH] = {};
+    const std::wstring title = LoadText(IDS_BROWSE_FOLDER_TITLE);
     BROWSEINFOW info = {};
     info.hwndOwner = m_hWnd;
     info.pszDisplayName = path;
-    info.lpszTitle = L"ディレクトリの選択";
+    info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
-    if (PIDLIST_ABSOLUTE item = SHBrowseForFolderW(&info)) {
-        if (SHGetPathFromIDListW(item, path)) {
-            m_strSeqRecFileDir = path;
-            UpdateData(false);
-        }
-        allocator->Free(item);
+    const std::unique_ptr<ITEMIDLIST, ShellFree> item(SHBrowseForFolderW(&info));
+    if (item && SHGetPathFromIDListW(item.get(), path)) {
+        m_strSeqRecFileDir = path;
+        UpdateData(false);
     }
-    allocator->Release();
 }
 
 // The system's recording devices: the Sound control panel's Recording tab, by the full path of

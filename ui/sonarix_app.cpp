@@ -10,6 +10,5 @@ BOOL CSonarixApp::InitInstance() {
     CMainDlg dialog;
     g_pMainDlg = &dialog;
     dialog.DoModal(nullptr);
-    m_pMainWnd = nullptr;
     return FALSE; // no message loop: everything ran inside the dialog
 }

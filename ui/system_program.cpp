@@ -1,5 +1,7 @@
 #include "ui/system_program.h"
 
+#include "engine/win32_handles.h"
+
 namespace {
 
 bool CreateSystemProcess(const std::wstring& program, const std::wstring& commandLine) {
@@ -11,8 +13,8 @@ bool CreateSystemProcess(const std::wstring& program, const std::wstring& comman
     if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &process))
         return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    UniqueHandle(process.hThread);
+    UniqueHandle(process.hProcess);
     return true;
 }
 

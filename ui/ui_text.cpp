@@ -1,5 +1,6 @@
 #include "ui/ui_text.h"
 
+#include "engine/win32_handles.h"
 #include "res/resource.h"
 
 #include <mmsystem.h>
@@ -48,8 +49,8 @@ std::wstring SystemErrorText(DWORD error) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    const LocalMemory<wchar_t> owned(text);
     const std::wstring own = length && text ? Trimmed(std::wstring(text, length)) : L"";
-    LocalFree(text);
     return FormatText(IDS_SYSTEM_ERROR, {own, std::to_wstring(error)});
 }
 

@@ -1,15 +1,8 @@
 #include "ui/win_app.h"
 
-CWinApp* CWinApp::s_current = nullptr;
+CWinApp::CWinApp() = default;
 
-CWinApp::CWinApp() {
-    s_current = this;
-}
-
-CWinApp::~CWinApp() {
-    if (s_current == this)
-        s_current = nullptr;
-}
+CWinApp::~CWinApp() = default;
 
 int CWinApp::Run(HINSTANCE instance) {
     m_instance = instance;

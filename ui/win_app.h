@@ -12,14 +12,11 @@ public:
     // that no message loop is to run (a dialog application has run everything already).
     int Run(HINSTANCE instance);
 
-    static CWinApp* Current() { return s_current; }
     HINSTANCE Instance() const { return m_instance; }
-    HWND m_pMainWnd = nullptr; // the main window while it exists
 
 protected:
     virtual BOOL InitInstance() = 0;
 
 private:
-    static CWinApp* s_current;
     HINSTANCE m_instance = nullptr;
 };

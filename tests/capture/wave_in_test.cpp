@@ -15,6 +15,11 @@
 #include <cstring>
 #include <mutex>
 #include <random>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -22,30 +27,9 @@ using Sim = SimulatedWaveInput;
 
 namespace {
 
-struct Recording {
-    uint16_t tag = 0, channels = 0, bits = 0;
-    uint32_t rate = 0, dataSize = 0, riffSize = 0;
-    std::vector<uint8_t> data;
-};
-
-Recording ReadRecording(const fs::path& path) {
-    const auto file = ReadFileBytes(path);
-    Recording r;
-    if (file.size() < 46)
-        return r;
-    r.riffSize = GetU32(file, 4);
-    r.tag = GetU16(file, 20);
-    r.channels = GetU16(file, 22);
-    r.rate = GetU32(file, 24);
-    r.bits = GetU16(file, 34);
-    r.dataSize = GetU32(file, 42);
-    r.data.assign(file.begin() + 46, file.end());
-    return r;
-}
-
 // The frame numbers the simulated device wrote (see SimulatedWaveInput), modulo what the
 // format can carry.
-std::vector<uint64_t> FrameNumbers(const Recording& r) {
+std::vector<uint64_t> FrameNumbers(const WavFile& r) {
     std::vector<uint64_t> numbers;
     const size_t align = size_t(r.channels) * r.bits / 8;
     for (size_t at = 0; at + align <= std::min<size_t>(r.dataSize, r.data.size()); at += align) {
@@ -58,7 +42,7 @@ std::vector<uint64_t> FrameNumbers(const Recording& r) {
 }
 
 // Every frame from 0 to delivered - 1, in order, each once.
-::testing::AssertionResult HoldsEveryFrameOnce(const Recording& r, uint64_t delivered) {
+::testing::AssertionResult HoldsEveryFrameOnce(const WavFile& r, uint64_t delivered) {
     const auto numbers = FrameNumbers(r);
     if (numbers.size() != delivered)
         return ::testing::AssertionFailure()
@@ -180,7 +164,7 @@ TEST_F(WaveInTest, BufferSizesAndDeviceFormats) {
                     ASSERT_EQ(sim->BufferLength(i), expected) << "buffer " << i;
                 EXPECT_EQ(sim->BufferLength(30), 0u) << "only thirty";
                 ASSERT_EQ(capture->Close(), 1);
-                const Recording r = ReadRecording(dir / "size.wav");
+                const WavFile r = ReadWav(dir / "size.wav");
                 EXPECT_EQ(r.bits, type == SAMPLE_TYPE_PCM16 ? 16 : 8);
             }
         }
@@ -219,9 +203,9 @@ TEST_F(WaveInTest, PauseAndResumeKeepEverythingAndLoseNothing) {
     ASSERT_EQ(capture->Close(), 1);
     EXPECT_EQ(sim->Calls(Sim::OPEN), 1);
     EXPECT_EQ(sim->Calls(Sim::PREPARE), 30);
-    const Recording r = ReadRecording(dir / "p.wav");
+    const WavFile r = ReadWav(dir / "p.wav");
     EXPECT_TRUE(HoldsEveryFrameOnce(r, sim->FramesDelivered()));
-    EXPECT_EQ(r.riffSize, 38 + r.dataSize);
+    EXPECT_TRUE(r.IsComplete());
 }
 
 // A device that fails at any step of the opening: Open returns 0, releases everything and
@@ -265,8 +249,8 @@ TEST_F(WaveInTest, DeviceFailingWhileClosing) {
         EXPECT_EQ(capture->Close(), op == Sim::STOP ? 1 : 0);
         EXPECT_FALSE(capture->IsOpen());
         EXPECT_EQ(g_bCaptureActive, 0);
-        const Recording r = ReadRecording(dir / "c.wav");
-        EXPECT_EQ(r.riffSize, 38 + r.dataSize + (r.dataSize & 1)) << "completed";
+        const WavFile r = ReadWav(dir / "c.wav");
+        EXPECT_TRUE(r.IsComplete()) << "completed";
         if (op != Sim::RESET) {
             EXPECT_TRUE(HoldsEveryFrameOnce(r, sim->FramesDelivered()));
         }
@@ -304,8 +288,8 @@ TEST_F(WaveInTest, SilenceIsCountedOnTheClock) {
         ASSERT_EQ(WaitForEnd(std::chrono::seconds(2)), c.ends);
         if (c.ends) {
             EXPECT_EQ(endReasons.front(), CAPTURE_END_DEVICE_SILENT);
-            const Recording r = ReadRecording(dir / "s.wav"); // complete before any Close
-            EXPECT_EQ(r.riffSize, 38 + r.dataSize);
+            const WavFile r = ReadWav(dir / "s.wav"); // complete before any Close
+            EXPECT_TRUE(r.IsComplete());
             EXPECT_TRUE(HoldsEveryFrameOnce(r, sim->FramesDelivered()));
         }
         // The device speaks again: taken only by a recording that still runs.
@@ -317,7 +301,7 @@ TEST_F(WaveInTest, SilenceIsCountedOnTheClock) {
         else
             WaitForFrames(before + 320);
         EXPECT_EQ(capture->Close(), 1);
-        const Recording r = ReadRecording(dir / "s.wav");
+        const WavFile r = ReadWav(dir / "s.wav");
         EXPECT_EQ(FrameNumbers(r).size(), c.ends ? before : sim->FramesDelivered());
         EXPECT_EQ(endReasons.size(), c.ends ? 1u : 0u);
     }
@@ -329,9 +313,9 @@ TEST_F(WaveInTest, FullFileEndsTheRecording) {
     ASSERT_TRUE(WaitForEnd(std::chrono::seconds(5)));
     EXPECT_EQ(endReasons.front(), CAPTURE_END_FILE_FULL);
     capture->Close();
-    const Recording r = ReadRecording(dir / "full.wav");
+    const WavFile r = ReadWav(dir / "full.wav");
     EXPECT_EQ(r.dataSize, 7680u * (100000 / 7680));
-    EXPECT_EQ(r.riffSize, 38 + r.dataSize);
+    EXPECT_TRUE(r.IsComplete());
     const auto numbers = FrameNumbers(r);
     for (size_t i = 0; i < numbers.size(); ++i)
         ASSERT_EQ(numbers[i], i) << "in order, nothing doubled";
@@ -349,11 +333,11 @@ TEST_F(WaveInTest, BufferRefusedBackEndsTheRecordingAtOnce) {
     EXPECT_EQ(endReasons.front(), CAPTURE_END_DEVICE_FAILED);
     EXPECT_EQ(capture->LastFailure().failure, CAPTURE_DEVICE_FAILED);
     EXPECT_EQ(capture->LastFailure().code, kNoDriver);
-    const Recording r = ReadRecording(dir / "refused.wav");
-    EXPECT_EQ(r.riffSize, 38 + r.dataSize) << "completed by the capture itself";
+    const WavFile r = ReadWav(dir / "refused.wav");
+    EXPECT_TRUE(r.IsComplete()) << "completed by the capture itself";
     EXPECT_TRUE(HoldsEveryFrameOnce(r, 10 * 640)) << "the ten blocks taken, 640 frames each";
     capture->Close();
-    EXPECT_EQ(ReadRecording(dir / "refused.wav").dataSize, r.dataSize);
+    EXPECT_EQ(ReadWav(dir / "refused.wav").dataSize, r.dataSize);
     EXPECT_EQ(endReasons.size(), 1u);
 }
 
@@ -372,7 +356,7 @@ TEST_F(WaveInTest, DeviceCallsNeverOverlap) {
     EXPECT_GT(sim->Calls(Sim::ADD_BUFFER), 60)
         << "buffers went back while the window thread called";
     EXPECT_EQ(sim->Overlaps(), 0);
-    EXPECT_TRUE(HoldsEveryFrameOnce(ReadRecording(dir / "calls.wav"), sim->FramesDelivered()));
+    EXPECT_TRUE(HoldsEveryFrameOnce(ReadWav(dir / "calls.wav"), sim->FramesDelivered()));
 }
 
 // Why a recording could not start, with the device's or the system's own code; the device is
@@ -450,10 +434,46 @@ TEST_F(WaveInTest, DeviceThatWillNotCloseKeepsItsBuffers) {
     EXPECT_EQ(sim->Calls(Sim::CLOSE), 2) << "tried again after a second reset";
     EXPECT_EQ(sim->Calls(Sim::RESET), 2);
     sim->WriteIntoBuffers();
-    const Recording r = ReadRecording(dir / "stuck.wav");
-    EXPECT_EQ(r.riffSize, 38 + r.dataSize) << "the file is complete all the same";
+    const WavFile r = ReadWav(dir / "stuck.wav");
+    EXPECT_TRUE(r.IsComplete()) << "the file is complete all the same";
     EXPECT_TRUE(HoldsEveryFrameOnce(r, sim->FramesDelivered()));
 }
+
+// A capture deleted while it records (the window gone without a stop) still completes its file.
+TEST_F(WaveInTest, DeletedWhileRecordingCompletesTheFile) {
+    sim->SetBlockInterval(500);
+    ASSERT_EQ(capture->Open(dir / "deleted.wav", 2, 16000, SAMPLE_TYPE_PCM16), 1);
+    WaitForFrames(2000);
+    capture.reset();
+    const WavFile r = ReadWav(dir / "deleted.wav");
+    EXPECT_TRUE(r.IsComplete());
+    EXPECT_GE(FrameNumbers(r).size(), 2000u);
+    EXPECT_EQ(g_bCaptureActive, 0);
+}
+
+#ifndef _WIN32
+// A disk that fills in the middle of a block (a file size limit stands in for it) ends the
+// recording as a failed write, not as a full file, with what landed completed.
+TEST_F(WaveInTest, DiskFullInTheMiddleOfABlockIsAFailedWrite) {
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 46 + 3 * 640 + 100; // 8000 Hz mono 16-bit: 640 bytes a block
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const int opened = capture->Open(dir / "disk.wav", 1, 8000, SAMPLE_TYPE_PCM16);
+    const bool ended = WaitForEnd(std::chrono::seconds(5));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    ASSERT_EQ(opened, 1);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(endReasons.front(), CAPTURE_END_WRITE_FAILED);
+    capture->Close();
+    const WavFile r = ReadWav(dir / "disk.wav");
+    EXPECT_EQ(r.fileSize, 46u + 3 * 640 + 100);
+    EXPECT_EQ(r.dataSize, 3u * 640 + 100) << "what landed, and no more";
+}
+#endif
 
 // Random recordings with random pauses and timing: every file holds exactly the frames the
 // device delivered, in order, each once, and no recording takes long to open or close.
@@ -485,7 +505,7 @@ TEST_F(WaveInTest, NothingLostNothingDoubled) {
         ASSERT_EQ(capture->Close(), 1);
         ASSERT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5))
             << "cycle " << cycle;
-        ASSERT_TRUE(HoldsEveryFrameOnce(ReadRecording(path), sim->FramesDelivered()))
+        ASSERT_TRUE(HoldsEveryFrameOnce(ReadWav(path), sim->FramesDelivered()))
             << "cycle " << cycle << ", " << format.channels << " ch, type " << format.type;
     }
 }

@@ -109,6 +109,8 @@ TEST(SequentialNaming, TakenNumbersAreSkipped) {
          NAMING_DONE, 5, 6},
         {"a thousand and more, across sub-folders", 500,
          [](uint32_t n) { return n >= 500 && n <= 1600; }, NAMING_DONE, 1601, 1602},
+        {"the last but one: no wrap yet", 999998, [](uint32_t) { return false; }, NAMING_DONE,
+         999998, 999999},
         {"the last number taken: wraps", 999999, [](uint32_t n) { return n == 999999; },
          NAMING_WRAPPED, 0, 1},
         {"across the wrap", 999998, [](uint32_t n) { return n >= 999998 || n <= 1; },

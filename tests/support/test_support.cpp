@@ -34,6 +34,22 @@ void WriteFileBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
         throw std::runtime_error("cannot write " + path.string());
 }
 
+WavFile ReadWav(const fs::path& path) {
+    const auto file = ReadFileBytes(path);
+    WavFile wav;
+    if (file.size() < 46)
+        return wav;
+    wav.fileSize = file.size();
+    wav.riffSize = GetU32(file, 4);
+    wav.tag = GetU16(file, 20);
+    wav.channels = GetU16(file, 22);
+    wav.rate = GetU32(file, 24);
+    wav.bits = GetU16(file, 34);
+    wav.dataSize = GetU32(file, 42);
+    wav.data.assign(file.begin() + 46, file.end());
+    return wav;
+}
+
 std::vector<uint8_t> SampleBytes(const std::vector<int16_t>& samples) {
     std::vector<uint8_t> bytes;
     bytes.reserve(samples.size() * 2);

@@ -83,9 +83,7 @@ TEST_F(RecordingSafety, ExistingTypedNameIsReplacedOnlyWhenTheUserSaysSo) {
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
     Pump(100);
     Click(ID_RECORD_STOP);
-    const auto bytes = ReadFileBytes(wav);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF") << "replaced";
-    EXPECT_EQ(GetU32(bytes, 4), bytes.size() - 8);
+    EXPECT_TRUE(ReadWav(wav).IsComplete()) << "replaced by the recording";
 }
 
 // Every reason a recording cannot start is said, with the system's own text; the state stays,
@@ -157,8 +155,7 @@ TEST_F(RecordingSafety, FailedResumeIsSaid) {
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_TRUE(StartsWith(s_messages[0], L"録音デバイスを再開できないため"));
     Click(ID_RECORD_STOP);
-    const auto bytes = ReadFileBytes(dir / "resume.wav");
-    EXPECT_EQ(GetU32(bytes, 4), bytes.size() - 8);
+    EXPECT_TRUE(ReadWav(dir / "resume.wav").IsComplete());
 }
 
 // A file the settings name as being recorded, left with the placeholder sizes by a crash: once
@@ -183,10 +180,9 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"前回、録音中に終了した「" + killed.wstring() +
                                  L"」を完成させました。録音時間は 00:00:01:00 です。");
-    const auto bytes = ReadFileBytes(killed);
-    EXPECT_EQ(bytes.size(), 46u + 32000);
-    EXPECT_EQ(GetU32(bytes, 42), 32000u);
-    EXPECT_EQ(GetU32(bytes, 4), 38u + 32000);
+    const WavFile completed = ReadWav(killed);
+    EXPECT_EQ(completed.dataSize, 32000u) << "the partial sample cut off";
+    EXPECT_TRUE(completed.IsComplete());
     EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
     CloseMainWindow();
 
@@ -240,8 +236,7 @@ TEST_F(RecordingSafety, SessionEndCompletesTheFileWithoutAWord) {
     delete main;
     main = nullptr;
     EXPECT_TRUE(s_messages.empty());
-    const auto bytes = ReadFileBytes(dir / "t000007.wav");
-    EXPECT_EQ(GetU32(bytes, 4), bytes.size() - 8) << "complete";
+    EXPECT_TRUE(ReadWav(dir / "t000007.wav").IsComplete());
     EXPECT_EQ(StoredCounter(), 8);
     EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
 }

@@ -82,11 +82,11 @@ void UiFixture::SelectTab(int index) {
 }
 
 CRecordBar* UiFixture::Bar() const {
-    return main->m_pRecordBar;
+    return main->m_pRecordBar.get();
 }
 
 CSettingsPage* UiFixture::Page() const {
-    return main->m_pSettingsPage;
+    return main->m_pSettingsPage.get();
 }
 
 std::wstring UiFixture::StatusText(int part) const {

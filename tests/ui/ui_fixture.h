@@ -40,6 +40,9 @@ protected:
     bool ToolbarEnabled(int command) const;
     void TypeFileName(const std::wstring& name);
     static bool Visible(CDialog* dialog);
+    template <class Page> static bool Visible(const std::unique_ptr<Page>& page) {
+        return Visible(page.get());
+    }
 
     // The settings file beside the test program, as the main window reads and writes it.
     static std::wstring SettingsPath();

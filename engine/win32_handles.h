@@ -1,0 +1,64 @@
+// Owners of Windows handles (Windows only): each releases what it holds when it goes out of
+// scope, so no release is repeated by hand at every return.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+// A paint of a window: BeginPaint now, EndPaint at the end of the scope.
+class PaintScope {
+public:
+    explicit PaintScope(HWND window) : m_window(window), m_dc(BeginPaint(window, &m_paint)) {}
+    ~PaintScope() { EndPaint(m_window, &m_paint); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+
+    HDC Dc() const { return m_dc; }
+
+private:
+    HWND m_window;
+    PAINTSTRUCT m_paint = {};
+    HDC m_dc;
+};
+
+// A kernel handle (a file, an event, a process), closed at the end; null and
+// INVALID_HANDLE_VALUE both mean "none".
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE handle) : m_handle(handle) {}
+    ~UniqueHandle() { Reset(); }
+    UniqueHandle(UniqueHandle&& other) noexcept : m_handle(other.m_handle) {
+        other.m_handle = nullptr;
+    }
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_handle = other.m_handle;
+            other.m_handle = nullptr;
+        }
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+    HANDLE Get() const { return m_handle; }
+    explicit operator bool() const { return m_handle && m_handle != INVALID_HANDLE_VALUE; }
+    // Closes the handle; false when the system reported an error.
+    bool Reset() {
+        const bool ok = !*this || CloseHandle(m_handle);
+        m_handle = nullptr;
+        return ok;
+    }
+
+private:
+    HANDLE m_handle = nullptr;
+};
+
+// Memory the system allocated for the program and that LocalFree releases (FormatMessage's
+// text, for one).
+struct LocalFreeDeleter {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+template <class T> using LocalMemory = std::unique_ptr<T, LocalFreeDeleter>;
