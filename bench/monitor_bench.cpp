@@ -25,10 +25,6 @@ void BM_ProcessBlock(benchmark::State& state) {
     }
     for (auto _ : state)
         monitor.ProcessBlock(block.data(), uint32_t(block.size()));
-    // Seconds per block over 0.4 s: the block's cost in percent of the 40 ms it lasts.
-    state.counters["percent_of_40ms"] =
-        benchmark::Counter(double(state.iterations()) * 0.4,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 BENCHMARK(BM_ProcessBlock)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly();

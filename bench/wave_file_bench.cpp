@@ -43,10 +43,6 @@ void BM_WriteBlock(benchmark::State& state) {
     }
     wav.Close();
     std::filesystem::remove(path);
-    // Seconds per block over 0.4 s: the block's cost in percent of the 40 ms it lasts.
-    state.counters["percent_of_40ms"] =
-        benchmark::Counter(double(state.iterations()) * 0.4,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 BENCHMARK(BM_WriteBlock)

@@ -5,7 +5,8 @@ cd "$(dirname "$0")/.."
 # Wine maps Japanese file names to Unix ones through the locale's character set: UTF-8.
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 
-scripts/setup.sh
+# The benchmarks' own tools besides the build's: arecord and its PulseAudio plugin, GNU time.
+scripts/setup.sh alsa-utils libasound2-plugins time
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$(nproc)"
 
@@ -14,9 +15,11 @@ build/bench/bench/g711_bench
 echo "== G.711 next to SoX and FFmpeg =="
 python3 bench/g711_compare.py build/bench
 echo "== WAV writer, one 40 ms block at 48000 Hz stereo =="
-build/bench/bench/wave_file_bench
+build/bench/bench/wave_file_bench --benchmark_out=build/bench/wave_file.json
+python3 bench/percent_of_block.py build/bench/wave_file.json
 echo "== Monitor, one 40 ms block at 48000 Hz stereo 16-bit =="
-build/bench/bench/monitor_bench
+build/bench/bench/monitor_bench --benchmark_out=build/bench/monitor.json
+python3 bench/percent_of_block.py build/bench/monitor.json
 echo "== Capture soak: one hour of 48000 Hz stereo 16-bit from the simulated device =="
 build/bench/bench/capture_soak "${TMPDIR:-/tmp}" "${SONARIX_SOAK_MINUTES:-60}"
 echo "== Start-up under Wine: process start to the main window =="
@@ -27,10 +30,6 @@ WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscore
   scripts/session.sh bench/startup_time.sh "$PWD/build/windows/app/Sonarix.exe" 7
 
 echo "== CPU and memory while recording 48000 Hz stereo, next to arecord and sox =="
-for p in alsa-utils libasound2-plugins time; do
-  dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null | grep -q installed ||
-    apt-get install -y -qq --no-install-recommends "$p" >/dev/null
-done
 WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
   scripts/session.sh bench/record_cpu.sh "$PWD/build/windows/app/Sonarix.exe" "${SONARIX_CPU_SECONDS:-60}"
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build, run and test Sonarix. Quick when
-# everything is already there.
+# Installs what a fresh Debian 12 machine lacks to build, run and test Sonarix, and any further
+# Debian packages named on the command line. Quick when everything is already there; fails
+# loudly when a package cannot be installed.
+#   scripts/setup.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,7 @@ packages=(
   pulseaudio pulseaudio-utils fonts-ipafont-gothic
   sox libsox-fmt-all ffmpeg sndfile-programs python3 bc
   googletest libbenchmark-dev clang-format
+  "$@"
 )
 
 missing=()
@@ -22,6 +25,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
+  if ! DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq \
+    --no-install-recommends "${missing[@]}" >/dev/null; then
+    echo "setup: could not install ${missing[*]}" >&2
+    exit 1
+  fi
 fi
