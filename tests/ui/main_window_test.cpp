@@ -2,6 +2,8 @@
 #include "app/settings.h"
 #include "res/resource.h"
 #include "tests/ui/ui_fixture.h"
+#include "ui/about_dlg.h"
+#include "version.h"
 #include "ui/preview_page.h"
 #include "ui/record_bar.h"
 #include "ui/settings_page.h"
@@ -231,6 +233,63 @@ TEST_F(MainWindow, SettingsComeAndGoThroughThePages) {
     EXPECT_EQ(saved.SeqRecFileCount, 42);
     EXPECT_EQ(saved.SamplingRate, 44100);
     EXPECT_EQ(saved.SeqRecFileDir, L"C:\\rec");
+}
+
+} // namespace
+
+namespace {
+
+std::wstring VersionString(const std::vector<uint8_t>& info, const wchar_t* name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\041104B0\\") + name;
+    if (!VerQueryValueW(info.data(), path.c_str(), &value, &length) || !length)
+        return L"";
+    return static_cast<const wchar_t*>(value);
+}
+
+// The version resource, the manifest and the About box all say the one version number.
+TEST(Version, OneNumberEverywhere) {
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    DWORD ignored = 0;
+    std::vector<uint8_t> info(GetFileVersionInfoSizeW(module, &ignored));
+    ASSERT_FALSE(info.empty()) << "no version resource";
+    ASSERT_TRUE(GetFileVersionInfoW(module, 0, DWORD(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(MAKELONG(SONARIX_VERSION_MINOR, SONARIX_VERSION_MAJOR)));
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD(MAKELONG(0, SONARIX_VERSION_PATCH)));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(VersionString(info, L"FileVersion"), SONARIX_VERSION_TEXT_W);
+    EXPECT_EQ(VersionString(info, L"ProductVersion"), SONARIX_VERSION_TEXT_W);
+    EXPECT_EQ(VersionString(info, L"ProductName"), L"Sonarix");
+    EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"Sonarix.exe");
+    EXPECT_EQ(VersionString(info, L"FileDescription"), L"Sonarix 録音ソフト");
+    EXPECT_NE(VersionString(info, L"LegalCopyright").find(L"Copyright"), std::wstring::npos);
+
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(found, nullptr) << "no manifest";
+    const char* manifest = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
+    const std::string text(manifest, SizeofResource(nullptr, found));
+    EXPECT_NE(text.find("name=\"Sonarix\" version=\"" SONARIX_VERSION_TEXT ".0\""), std::string::npos)
+        << text;
+
+    CAboutDlg about;
+    ASSERT_TRUE(about.Create(nullptr));
+    std::wstring lines;
+    for (HWND child = GetWindow(about.GetSafeHwnd(), GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t text[128] = {};
+        GetWindowTextW(child, text, 128);
+        lines += std::wstring(text) + L"\n";
+    }
+    EXPECT_NE(lines.find(L"Sonarix Version " + std::to_wstring(SONARIX_VERSION_MAJOR) + L"." +
+                         std::to_wstring(SONARIX_VERSION_MINOR) + L"\n"),
+              std::wstring::npos)
+        << fs::path(lines).string();
+    about.EndDialog(IDOK);
 }
 
 } // namespace
