@@ -22,6 +22,24 @@ private:
     HDC m_dc;
 };
 
+// A window's device context (the screen's, for no window): GetDC now, ReleaseDC at the end.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : m_window(window), m_dc(GetDC(window)) {}
+    ~WindowDc() {
+        if (m_dc)
+            ReleaseDC(m_window, m_dc);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+
+    HDC Dc() const { return m_dc; }
+
+private:
+    HWND m_window;
+    HDC m_dc;
+};
+
 // A kernel handle (a file, an event, a process), closed at the end; null and
 // INVALID_HANDLE_VALUE both mean "none".
 class UniqueHandle {

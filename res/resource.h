@@ -16,7 +16,9 @@
 
 // Icon, bitmap
 #define IDR_MAINFRAME 128
-#define IDB_TOOLBAR 144
+#define IDB_TOOLBAR 144     // the toolbar's images at 100 %
+#define IDB_TOOLBAR_150 147 // ...drawn for 150 %
+#define IDB_TOOLBAR_200 148 // ...and for 200 %
 
 // Strings
 #define IDS_ABOUTBOX 101           // the system menu's About entry

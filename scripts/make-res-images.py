@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""Draws the program's toolbar bitmap (res/toolbar.bmp) and icon (res/sonarix.ico).
+"""Draws the program's toolbar bitmaps (res/toolbar*.bmp) and icon (res/sonarix.ico).
 
 toolbar.bmp: 64 x 15 pixels, 16 colours (the standard palette), four 16 x 15 images on light
 grey: a red triangle pointing right (start), a black square (stop), two black bars (pause) and a
-floppy disk (file name).
+floppy disk (file name). toolbar150.bmp (96 x 23, images of 24 x 23) and toolbar200.bmp
+(128 x 30, images of 32 x 30) are the same images drawn for displays at 150 % and 200 %.
 sonarix.ico: 32 x 32 and 16 x 16, 32 bits: a red recording dot over a white waveform on a dark
 blue square.
 """
@@ -15,6 +16,55 @@ PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128
            (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
            (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 BLACK, DARK_GREY, SILVER, RED, BLUE, WHITE, NAVY = 0, 8, 7, 9, 12, 15, 4
+
+
+def bmp16(px):
+    h, w = len(px), len(px[0])
+    row_bytes = ((w * 4 + 31) // 32) * 4
+    pixels = b""
+    for y in reversed(range(h)):  # bottom-up
+        row = bytearray()
+        for x in range(0, w, 2):
+            row.append((px[y][x] << 4) | (px[y][x + 1] if x + 1 < w else 0))
+        pixels += bytes(row) + b"\0" * (row_bytes - len(row))
+    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
+    header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 4, 0, len(pixels), 2835, 2835, 16, 16)
+    offset = 14 + len(header) + len(palette)
+    return struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0, offset) + header + palette + pixels
+
+
+def unit_colour(image, u, v):
+    """The colour of the point (u, v) of an image in the 16 x 15 design, None for the ground."""
+    if image == 0:  # the triangle: from (4, 2)-(4, 13) to its tip at (14.5, 7.5), outlined
+        reach = 4 + 2 * min(v - 2, 13 - v)
+        if 2 <= v < 13 and 4 <= u < reach + 1:
+            return RED if u < reach else 1
+    elif image == 1:  # the square
+        if 4 <= u < 13 and 3 <= v < 12:
+            return BLACK
+    elif image == 2:  # the two bars
+        if 3 <= v < 12 and (4 <= u < 7 or 10 <= u < 13):
+            return BLACK
+    else:  # the floppy disk: body, label, shutter with its slot
+        if 1 <= v < 14 and 2 <= u < 14:
+            if 2 <= v < 7 and 4 <= u < 12:
+                return WHITE
+            if 9 <= v < 14 and 5 <= u < 11:
+                return NAVY if 10 <= v < 13 and 9 <= u < 10 else SILVER
+            return NAVY
+    return None
+
+
+def scaled_toolbar(scale):
+    iw, ih = round(16 * scale), round(15 * scale + 0.01)
+    px = [[SILVER] * (4 * iw) for _ in range(ih)]
+    for image in range(4):
+        for y in range(ih):
+            for x in range(iw):
+                c = unit_colour(image, (x + 0.5) / scale, (y + 0.5) / scale)
+                if c is not None:
+                    px[y][image * iw + x] = c
+    return bmp16(px)
 
 
 def toolbar():
@@ -112,4 +162,6 @@ def icon():
 if __name__ == "__main__":
     res = Path(__file__).resolve().parent.parent / "res"
     (res / "toolbar.bmp").write_bytes(toolbar())
+    (res / "toolbar150.bmp").write_bytes(scaled_toolbar(1.5))
+    (res / "toolbar200.bmp").write_bytes(scaled_toolbar(2))
     (res / "sonarix.ico").write_bytes(icon())

@@ -11,7 +11,9 @@ CDialog::~CDialog() {
 }
 
 // The modal loop hands each keyboard message to the innermost dialog around its window, so
-// Enter and Escape in a page reach the page's own OK and Cancel, not the main window's.
+// Enter and Escape in a page reach the page's own OK and Cancel, not the main window's; Tab
+// goes to the modal dialog itself, which moves the focus through its pages (control parents)
+// and back to its own controls.
 INT_PTR CDialog::DoModal(HWND owner) {
     m_modal = true;
     m_endModal = false;
@@ -33,7 +35,9 @@ INT_PTR CDialog::DoModal(HWND owner) {
                 PostQuitMessage(int(msg.wParam));
             break;
         }
-        if (!IsDialogMessageW(DialogAround(msg.hwnd, window), &msg)) {
+        const bool tab = (msg.message == WM_KEYDOWN || msg.message == WM_CHAR) &&
+                         msg.wParam == (msg.message == WM_CHAR ? L'\t' : VK_TAB);
+        if (!IsDialogMessageW(tab ? window : DialogAround(msg.hwnd, window), &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

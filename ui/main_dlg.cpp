@@ -8,12 +8,15 @@
 #include "monitor/win_monitor_host.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
+#include "ui/dpi.h"
 #include "ui/preview_page.h"
 #include "ui/record_bar.h"
 #include "ui/settings_page.h"
 #include "ui/ui_text.h"
 
 #include <commctrl.h>
+#include <ole2.h>
+#include <uxtheme.h>
 
 CMainDlg* g_pMainDlg = nullptr;
 
@@ -32,6 +35,13 @@ void InsertTab(HWND tabs, int index, std::wstring text) {
 
 void SetWaveInputFactory(WaveInputFactory factory) {
     g_waveInputFactory = factory ? factory : MakeWinmmWaveInput;
+}
+
+OleApartment::OleApartment() : m_initialised(SUCCEEDED(OleInitialize(nullptr))) {}
+
+OleApartment::~OleApartment() {
+    if (m_initialised)
+        OleUninitialize();
 }
 
 CMainDlg::CMainDlg() : CDialog(IDD_SONARIX_DIALOG) {
@@ -136,6 +146,15 @@ BOOL CMainDlg::OnInitDialog() {
     InsertTab(m_tabCtrl, 1, LoadText(IDS_TAB_SETTINGS));
     m_pSettingsPage = std::make_unique<CSettingsPage>();
     m_pSettingsPage->Create(m_hWnd);
+    // Under visual styles the pages take the tab's own background, and stay above the tab
+    // control, which clips them out of its painting.
+    for (CDialog* page :
+         {static_cast<CDialog*>(m_pPreviewPage.get()), static_cast<CDialog*>(m_pRecordBar.get()),
+          static_cast<CDialog*>(m_pSettingsPage.get())}) {
+        EnableThemeDialogTexture(page->GetSafeHwnd(), ETDT_ENABLETAB);
+        SetWindowPos(page->GetSafeHwnd(), HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
 
     m_nCurTab = 0;
     LoadSettings();
@@ -160,7 +179,8 @@ BOOL CMainDlg::OnInitDialog() {
     InitCommonControlsEx(&controls);
     m_hStatusBar =
         CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, L"", m_hWnd, IDC_STATUSBAR);
-    int edges[4] = {120, 200, 270, -1};
+    // The parts' right edges, 120, 200 and 270 pixels at 100 %, follow the display's scale.
+    int edges[4] = {ScaleToDpi(120), ScaleToDpi(200), ScaleToDpi(270), -1};
     SendMessageW(m_hStatusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
     m_monitorHost->SetStatusBar(m_hStatusBar);
 

@@ -22,7 +22,22 @@ constexpr UINT WM_APP_MONITOR_TEXTS = WM_APP + 1;
 constexpr UINT WM_APP_CAPTURE_ENDED = WM_APP + 2;
 constexpr UINT WM_APP_SHOWN = WM_APP + 3;
 
+// COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
+class OleApartment {
+public:
+    OleApartment();
+    ~OleApartment();
+    OleApartment(const OleApartment&) = delete;
+    OleApartment& operator=(const OleApartment&) = delete;
+
+private:
+    bool m_initialised;
+};
+
 class CMainDlg : public CDialog {
+    // The first member, so the last to go: COM lasts from the window's construction to its end.
+    OleApartment m_ole;
+
 public:
     CMainDlg();
     ~CMainDlg() override;

@@ -7,6 +7,7 @@
 #include "engine/file_name_check.h"
 #include "engine/sequential_naming.h"
 #include "res/resource.h"
+#include "ui/dpi.h"
 #include "ui/main_dlg.h"
 #include "ui/settings_page.h"
 #include "ui/ui_text.h"
@@ -24,6 +25,16 @@ void CRecordBar::DoDataExchange(CDataExchange& dx) {
     DDX_Text(dx, IDC_FILE_NAME, m_strFileName);
 }
 
+// The toolbar's images drawn for the largest scale that does not exceed the display's: 100 %,
+// 150 % or 200 %, so they stay crisp and never grow past their space.
+CRecordBar::ToolbarImages CRecordBar::ToolbarImagesFor(int dpi) {
+    if (dpi >= 2 * USER_DEFAULT_SCREEN_DPI)
+        return {IDB_TOOLBAR_200, 32, 30};
+    if (2 * dpi >= 3 * USER_DEFAULT_SCREEN_DPI)
+        return {IDB_TOOLBAR_150, 24, 23};
+    return {IDB_TOOLBAR, 16, 15};
+}
+
 // The toolbar: start, stop and pause, then the file-name button after a double gap.
 BOOL CRecordBar::OnInitDialog() {
     CDialog::OnInitDialog();
@@ -37,10 +48,11 @@ BOOL CRecordBar::OnInitDialog() {
         {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
         {3, ID_FILE_NAME, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
     };
+    const ToolbarImages images = ToolbarImagesFor(SystemDpi());
     m_hToolbar = CreateToolbarEx(
         m_hWnd, WS_CHILD | WS_CLIPSIBLINGS | CCS_TOP | CCS_NODIVIDER | TBSTYLE_TOOLTIPS,
         IDC_TOOLBAR, 4, reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(m_hWnd, GWLP_HINSTANCE)),
-        IDB_TOOLBAR, buttons, 8, 0, 0, 16, 15, sizeof(TBBUTTON));
+        images.bitmap, buttons, 8, 0, 0, images.width, images.height, sizeof(TBBUTTON));
     SetWindowLongW(m_hToolbar, GWL_STYLE, GetWindowLongW(m_hToolbar, GWL_STYLE) | TBSTYLE_FLAT);
     InvalidateRect(m_hToolbar, nullptr, TRUE);
     ::ShowWindow(m_hToolbar, SW_SHOW);

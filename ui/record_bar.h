@@ -32,6 +32,12 @@ public:
     void ShowRecordingState();
     void ShowPausedState();
 
+    struct ToolbarImages {
+        UINT bitmap;
+        int width, height; // of one image
+    };
+    static ToolbarImages ToolbarImagesFor(int dpi);
+
     // "%02d:%02d:%02d:%02d" of hours (not wrapped), minutes, seconds, hundredths.
     static std::wstring FormatElapsed(uint32_t milliseconds);
     static void CALLBACK ElapsedTimeProc(HWND window, UINT message, UINT_PTR id, DWORD time);

@@ -134,8 +134,9 @@ void CSettingsPage::OnCheckSeqRecFile() {
     g_pMainDlg->m_pRecordBar->ShowStoppedState();
 }
 
-// The shell's folder browser; a chosen drive root keeps its trailing backslash. The item list
-// it returns is the shell's memory, released with CoTaskMemFree.
+// The shell's folder browser, opened at the folder in the field; a chosen drive root keeps its
+// trailing backslash. The item list it returns is the shell's memory, released with
+// CoTaskMemFree. COM is initialised for this thread by the main window.
 void CSettingsPage::OnBrowseFolder() {
     UpdateData(true);
     struct ShellFree {
@@ -148,6 +149,12 @@ void CSettingsPage::OnBrowseFolder() {
     info.pszDisplayName = path;
     info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_RETURNFSANCESTORS;
+    info.lParam = reinterpret_cast<LPARAM>(m_strSeqRecFileDir.c_str());
+    info.lpfn = [](HWND browser, UINT message, LPARAM, LPARAM folder) -> int {
+        if (message == BFFM_INITIALIZED && *reinterpret_cast<const wchar_t*>(folder))
+            SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, folder);
+        return 0;
+    };
     const std::unique_ptr<ITEMIDLIST, ShellFree> item(SHBrowseForFolderW(&info));
     if (item && SHGetPathFromIDListW(item.get(), path)) {
         m_strSeqRecFileDir = path;

@@ -3,10 +3,10 @@
 #include "res/resource.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/about_dlg.h"
-#include "version.h"
 #include "ui/preview_page.h"
 #include "ui/record_bar.h"
 #include "ui/settings_page.h"
+#include "version.h"
 
 #include <commctrl.h>
 
@@ -259,7 +259,8 @@ TEST(Version, OneNumberEverywhere) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, DWORD(MAKELONG(SONARIX_VERSION_MINOR, SONARIX_VERSION_MAJOR)));
+    EXPECT_EQ(fixed->dwFileVersionMS,
+              DWORD(MAKELONG(SONARIX_VERSION_MINOR, SONARIX_VERSION_MAJOR)));
     EXPECT_EQ(fixed->dwFileVersionLS, DWORD(MAKELONG(0, SONARIX_VERSION_PATCH)));
     EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
     EXPECT_EQ(VersionString(info, L"FileVersion"), SONARIX_VERSION_TEXT_W);
@@ -273,7 +274,8 @@ TEST(Version, OneNumberEverywhere) {
     ASSERT_NE(found, nullptr) << "no manifest";
     const char* manifest = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
     const std::string text(manifest, SizeofResource(nullptr, found));
-    EXPECT_NE(text.find("name=\"Sonarix\" version=\"" SONARIX_VERSION_TEXT ".0\""), std::string::npos)
+    EXPECT_NE(text.find("name=\"Sonarix\" version=\"" SONARIX_VERSION_TEXT ".0\""),
+              std::string::npos)
         << text;
 
     CAboutDlg about;
@@ -290,6 +292,87 @@ TEST(Version, OneNumberEverywhere) {
               std::wstring::npos)
         << fs::path(lines).string();
     about.EndDialog(IDOK);
+}
+
+} // namespace
+
+namespace {
+
+// Keys through the real modal loop: the test's steps run one per timer tick while the loop runs.
+class Keyboard : public UiFixture {
+protected:
+    using Step = void (*)();
+    static std::vector<Step> s_steps;
+    static size_t s_next;
+    static CMainDlg* s_main;
+
+    // Runs the main window modally through the steps; the last one closes it.
+    void Run(std::vector<Step> steps) {
+        s_steps = std::move(steps);
+        s_next = 0;
+        main = s_main = new CMainDlg;
+        g_pMainDlg = main;
+        SetTimer(nullptr, 0, 60, [](HWND, UINT, UINT_PTR timer, DWORD) {
+            if (s_next < s_steps.size())
+                s_steps[s_next++]();
+            if (s_next == s_steps.size())
+                KillTimer(nullptr, timer);
+        });
+        main->DoModal(nullptr);
+        delete main;
+        main = nullptr;
+    }
+
+    // A key for the focused control, with Shift held or not.
+    static void Press(WPARAM key, bool shift = false) {
+        BYTE state[256];
+        GetKeyboardState(state);
+        state[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(state);
+        PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);
+    }
+    static void Select(int tab) {
+        NMHDR header = {s_main->m_tabCtrl, UINT_PTR(IDC_TAB), UINT(TCN_SELCHANGING)};
+        SendMessageW(s_main->GetSafeHwnd(), WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&header));
+        SendMessageW(s_main->m_tabCtrl, TCM_SETCURSEL, WPARAM(tab), 0);
+        header.code = UINT(TCN_SELCHANGE);
+        SendMessageW(s_main->GetSafeHwnd(), WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&header));
+        SetFocus(s_main->m_tabCtrl);
+    }
+    static void Close() {
+        Press(0); // Shift up again
+        PostMessageW(s_main->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
+    }
+
+    static std::vector<HWND> s_focus; // where the focus was after each key
+    static void Look() { s_focus.push_back(GetFocus()); }
+};
+
+std::vector<Keyboard::Step> Keyboard::s_steps;
+size_t Keyboard::s_next = 0;
+CMainDlg* Keyboard::s_main = nullptr;
+std::vector<HWND> Keyboard::s_focus;
+
+// Tab from the tab control reaches the visible page's first control and Shift+Tab comes back,
+// on both tabs; Enter and Escape in the settings page do nothing.
+TEST_F(Keyboard, TabMovesIntoThePageAndBack) {
+    static HWND s_field, s_enable, s_tabs;
+    s_focus.clear();
+    Run({[] {
+             s_field = GetDlgItem(s_main->m_pRecordBar->GetSafeHwnd(), IDC_FILE_NAME);
+             s_enable = GetDlgItem(s_main->m_pSettingsPage->GetSafeHwnd(), IDC_SEQ_ENABLE);
+             s_tabs = s_main->m_tabCtrl;
+             Select(0);
+         },
+         [] { Press(VK_TAB); }, [] { Look(), Press(VK_TAB, true); }, [] { Look(), Select(1); },
+         [] { Press(VK_TAB); }, [] { Look(), Press(VK_RETURN); }, [] { Press(VK_ESCAPE); },
+         [] { Look(), Press(VK_TAB, true); }, [] { Look(), Close(); }});
+    ASSERT_EQ(s_focus.size(), 5u) << "the window closed early";
+    EXPECT_EQ(s_focus[0], s_field) << "Tab: into the record bar's field";
+    EXPECT_EQ(s_focus[1], s_tabs) << "Shift+Tab: back";
+    EXPECT_EQ(s_focus[2], s_enable) << "Tab: into the settings page";
+    EXPECT_EQ(s_focus[3], s_enable) << "Enter and Escape: nothing";
+    EXPECT_EQ(s_focus[4], s_tabs) << "Shift+Tab: back";
 }
 
 } // namespace
