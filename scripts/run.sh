@@ -13,13 +13,13 @@ scripts/wine-prefix.sh "$PWD/build/windows/wineprefix"
 
 export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ -n "${DISPLAY:-}" ]; then
-  exec wine build/windows/app/Sonarix.exe
+  exec wine build/windows/ui/Sonarix.exe
 fi
 # No display: a private virtual one. A screenshot shows what it looks like; the program runs
 # until it is closed or this command is interrupted.
 echo "run: no DISPLAY; running on a private virtual display (Ctrl+C ends it)"
 exec scripts/session.sh bash -c '
-  wine build/windows/app/Sonarix.exe &
+  wine build/windows/ui/Sonarix.exe &
   sleep 5
   import -window root build/sonarix-screen.png && echo "run: screenshot in build/sonarix-screen.png"
   wait'

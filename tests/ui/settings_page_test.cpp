@@ -4,6 +4,7 @@
 #include "ui/sound_format_dlg.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 namespace fs = std::filesystem;
 
@@ -206,6 +207,50 @@ TEST_F(SoundFormat, ValuesOutsideTheListsAreKept) {
     Bar()->m_nSamplingRate = 16000;
     Bar()->m_nSampleType = 1;
     Bar()->m_nSamplingChannel = 2;
+}
+
+} // namespace
+
+namespace {
+
+// The folder browser opens at the folder in the field, with COM initialised for the window
+// thread, and OK returns that folder into the field.
+TEST_F(SettingsPage, FolderBrowserReturnsAFolder) {
+    OpenMainWindow();
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    EXPECT_EQ(com, S_FALSE) << "COM is initialised already by the main window";
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    const fs::path folder = dir / "会議";
+    fs::create_directory(folder);
+    SelectTab(1);
+    HWND page = Page()->GetSafeHwnd();
+    ClickCheck(page, IDC_SEQ_ENABLE);
+    SetDlgItemTextW(page, IDC_SEQ_FOLDER, folder.wstring().c_str());
+    static bool s_browserSeen;
+    s_browserSeen = false;
+    // Once the browser is up: OK.
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM) -> BOOL {
+                wchar_t name[16] = {};
+                GetClassNameW(window, name, 16);
+                if (window == g_pMainDlg->GetSafeHwnd() || lstrcmpW(name, L"#32770") != 0 ||
+                    !IsWindowVisible(window))
+                    return TRUE;
+                s_browserSeen = true;
+                PostMessageW(window, WM_COMMAND, IDOK, 0);
+                return FALSE;
+            },
+            0);
+        if (s_browserSeen)
+            KillTimer(nullptr, timer);
+    });
+    Command(page, IDC_SEQ_BROWSE);
+    EXPECT_TRUE(s_browserSeen);
+    EXPECT_EQ(Page()->m_strSeqRecFileDir, folder.wstring());
+    EXPECT_EQ(Text(page, IDC_SEQ_FOLDER), folder.wstring());
 }
 
 } // namespace
