@@ -27,7 +27,8 @@ exe="$scratch/build-a/ui/Sonarix.exe"
 stamp=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^Time\/Date[[:space:]]*//p')
 check "no link time in the header ($stamp)" grep -q "1970" <<<"$stamp"
 check "no symbols" bash -c "! x86_64-w64-mingw32-objdump -h '$exe' | grep -q debug"
-check "the readme names the version" bash -c "unzip -p '$a' Sonarix/readme.txt | grep -q 'Sonarix $version'"
+readme=$(python3 -c "import zipfile,sys; print(zipfile.ZipFile(sys.argv[1]).read('Sonarix/readme.txt').decode('utf-8-sig'))" "$a")
+check "the readme names the version" grep -q "Sonarix $version" <<<"$readme"
 rm -rf "$scratch"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
