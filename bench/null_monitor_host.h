@@ -15,7 +15,7 @@ public:
     }
     void OnAttach(WindowHandle) override {}
     Colour GetButtonFaceColour() override { return MakeColour(212, 208, 200); }
-    void Invalidate(WindowHandle) override {}
+    void Invalidate(WindowHandle, const Rect&) override {}
     void StatusTextsPending() override {}
     void SetStatusText(int, const char*) override {}
 };

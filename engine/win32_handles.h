@@ -15,6 +15,8 @@ public:
     PaintScope& operator=(const PaintScope&) = delete;
 
     HDC Dc() const { return m_dc; }
+    // The area to paint.
+    const RECT& Area() const { return m_paint.rcPaint; }
 
 private:
     HWND m_window;

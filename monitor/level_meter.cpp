@@ -25,18 +25,50 @@ void ResetPeakHold() {
 int CLevelMeter::Attach(WindowHandle window) {
     m_hwnd = window;
     m_surface.Resize(0, 0);
+    m_changedCount = 0;
     if (window) {
         const Rect client = m_host.GetClientRect(window);
         m_surface.Resize(client.right - client.left, client.bottom - client.top);
+        m_rowsBefore.assign(size_t(std::max(m_surface.Height(), 0)), 0);
         m_host.OnAttach(window);
     }
     return 1;
 }
 
+// Draws the whole bar into the picture, then finds the rows that changed, so the window
+// repaints only those.
 int CLevelMeter::Update(int bitsPerSample) {
+    m_changedCount = 0;
     if (!m_hwnd)
         return 1;
-    return DrawLevel(ComputeLevel(bitsPerSample), bitsPerSample);
+    const Geometry g = Measure();
+    const int height = m_surface.Height();
+    for (int y = 0; y < height; ++y)
+        m_rowsBefore[size_t(y)] = m_surface.GetPixel(g.left, y);
+    DrawLevel(ComputeLevel(bitsPerSample), bitsPerSample);
+    for (int y = 0; y < height;) {
+        if (m_surface.GetPixel(g.left, y) == m_rowsBefore[size_t(y)]) {
+            ++y;
+            continue;
+        }
+        int end = y + 1;
+        while (end < height && m_surface.GetPixel(g.left, end) != m_rowsBefore[size_t(end)])
+            ++end;
+        const Rect band = {0, y, m_surface.Width(), end};
+        if (m_changedCount < kMaxChangedAreas) {
+            m_changed[m_changedCount++] = band;
+        } else {
+            m_changed[kMaxChangedAreas - 1].bottom = end;
+        }
+        y = end;
+    }
+    return 1;
+}
+
+int CLevelMeter::ChangedAreas(Rect* areas) const {
+    for (int i = 0; i < m_changedCount; ++i)
+        areas[i] = m_changed[i];
+    return m_changedCount;
 }
 
 double CLevelMeter::ComputeLevel(int bitsPerSample) const {
@@ -136,7 +168,10 @@ int CLevelMeter::ClearText() {
     return 1;
 }
 
+// A text the status bar shows already is not set again.
 void CLevelMeter::SetText(const char* text) {
+    if (std::strcmp(m_texts.text[m_channel], text) == 0)
+        return;
     std::snprintf(m_texts.text[m_channel], sizeof m_texts.text[m_channel], "%s", text);
     m_texts.changed[m_channel] = true;
 }

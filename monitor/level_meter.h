@@ -10,6 +10,7 @@
 #include "monitor/pixel_surface.h"
 
 #include <cstdint>
+#include <vector>
 
 constexpr Colour kMeterGreenLit = MakeColour(0, 255, 0);
 constexpr Colour kMeterGreenUnlit = MakeColour(0, 128, 0);
@@ -37,9 +38,14 @@ public:
     CLevelMeter(IMonitorHost& host, int channel, MeterTexts& texts)
         : m_host(host), m_channel(channel), m_texts(texts) {}
 
+    static constexpr int kMaxChangedAreas = 4;
+
     int Attach(WindowHandle window);
     // Draws the level of the latest block (g_blockPeaks) and sets the hold text.
     int Update(int bitsPerSample);
+    // The bands of rows whose colour the last Update changed, at most kMaxChangedAreas (more
+    // become one band over all of them); returns their count.
+    int ChangedAreas(Rect* areas) const;
     double ComputeLevel(int bitsPerSample) const;
     static double FloorLevel(int bitsPerSample) { return -6.0 * bitsPerSample; }
     int DrawLevel(double levelDb, int bitsPerSample);
@@ -66,4 +72,9 @@ private:
     int m_channel;
     MeterTexts& m_texts;
     PixelSurface m_surface;
+    // The meter's rows before the last Update, one colour each (a row is one colour across),
+    // and the bands of rows it changed.
+    std::vector<Colour> m_rowsBefore;
+    Rect m_changed[kMaxChangedAreas];
+    int m_changedCount = 0;
 };

@@ -82,7 +82,12 @@ int CMonitor::OnStart() {
 // Called on the capture thread for every block.
 int CMonitor::ProcessBlock(const void* data, uint32_t byteCount) {
     const auto* bytes = static_cast<const uint8_t*>(data);
-    WindowHandle changed[3] = {};
+    // What changed, told after the lock: the waveform's column, the meters' rows.
+    struct Change {
+        WindowHandle window;
+        Rect area;
+    } changes[1 + 2 * CLevelMeter::kMaxChangedAreas];
+    int changeCount = 0;
     bool textsPending;
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -91,19 +96,21 @@ int CMonitor::ProcessBlock(const void* data, uint32_t byteCount) {
         else
             MeasurePeaks16(bytes, byteCount);
         m_pView->AddColumn(m_channels, m_bitsPerSample);
-        m_pMeter0->Update(m_bitsPerSample);
-        changed[0] = m_pView->Window();
-        changed[1] = m_pMeter0->Window();
-        if (m_channels == 2) {
-            m_pMeter1->Update(m_bitsPerSample);
-            changed[2] = m_pMeter1->Window();
+        if (m_pView->Window())
+            changes[changeCount++] = {m_pView->Window(), m_pView->NewestColumn()};
+        for (CLevelMeter* meter : {m_pMeter0.get(), m_pMeter1.get()}) {
+            if (meter == m_pMeter1.get() && m_channels != 2)
+                break;
+            meter->Update(m_bitsPerSample);
+            Rect areas[CLevelMeter::kMaxChangedAreas];
+            const int count = meter->Window() ? meter->ChangedAreas(areas) : 0;
+            for (int i = 0; i < count; ++i)
+                changes[changeCount++] = {meter->Window(), areas[i]};
         }
         textsPending = m_texts.changed[0] || m_texts.changed[1];
     }
-    for (WindowHandle window : changed) {
-        if (window)
-            m_host.Invalidate(window);
-    }
+    for (int i = 0; i < changeCount; ++i)
+        m_host.Invalidate(changes[i].window, changes[i].area);
     if (textsPending)
         m_host.StatusTextsPending();
     return 1;
@@ -161,7 +168,24 @@ void CMonitor::DeliverStatusTexts() {
 }
 
 bool CMonitor::PaintWindow(WindowHandle window,
-                           const std::function<void(const PixelSurface&)>& paint) {
+                           const std::function<void(const PixelSurface&, int scrolled)>& paint) {
+    if (!window)
+        return false;
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_pView->Window() == window) {
+        paint(m_pView->Surface(), m_pView->TakeScrolled());
+        return true;
+    }
+    for (const CLevelMeter* meter : {m_pMeter0.get(), m_pMeter1.get()}) {
+        if (meter->Window() == window) {
+            paint(meter->Surface(), 0);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CMonitor::CopyPicture(WindowHandle window, PixelSurface& picture) const {
     if (!window)
         return false;
     std::lock_guard<std::mutex> lock(m_lock);
@@ -170,7 +194,7 @@ bool CMonitor::PaintWindow(WindowHandle window,
           m_pMeter0->Window() == window ? &m_pMeter0->Surface() : nullptr,
           m_pMeter1->Window() == window ? &m_pMeter1->Surface() : nullptr}) {
         if (surface) {
-            paint(*surface);
+            picture = *surface;
             return true;
         }
     }
@@ -179,8 +203,14 @@ bool CMonitor::PaintWindow(WindowHandle window,
 
 // On the window thread, which alone attaches windows.
 void CMonitor::InvalidateAll() {
-    for (WindowHandle window : {m_pView->Window(), m_pMeter0->Window(), m_pMeter1->Window()}) {
-        if (window)
-            m_host.Invalidate(window);
+    const struct {
+        WindowHandle window;
+        Rect area;
+    } all[] = {{m_pView->Window(), m_pView->Surface().ClientRect()},
+               {m_pMeter0->Window(), m_pMeter0->Surface().ClientRect()},
+               {m_pMeter1->Window(), m_pMeter1->Surface().ClientRect()}};
+    for (const auto& control : all) {
+        if (control.window)
+            m_host.Invalidate(control.window, control.area);
     }
 }

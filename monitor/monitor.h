@@ -4,7 +4,9 @@
 // Threads: ProcessBlock runs on the capture thread, everything else on the window thread. One
 // lock guards the peaks, the history, the hold, the pictures and the texts; the capture thread
 // holds it only while it draws, and tells the windows afterwards without waiting for them
-// (IMonitorHost::Invalidate, IMonitorHost::StatusTextsPending).
+// (IMonitorHost::Invalidate, IMonitorHost::StatusTextsPending). A block tells only what it
+// changed: the waveform's new column (the window scrolls what it shows when it paints) and the
+// meters' rows whose colour changed.
 #pragma once
 
 #include "monitor/level_meter.h"
@@ -44,9 +46,17 @@ public:
     // status-bar parts 2 and 3 through the host.
     void DeliverStatusTexts();
 
-    // Calls paint with the picture the monitor keeps for a control, under the monitor's lock;
-    // false when the window is none of the monitor's. For the control's WM_PAINT.
-    bool PaintWindow(WindowHandle window, const std::function<void(const PixelSurface&)>& paint);
+    // Calls paint with the picture the monitor keeps for a control and the columns the picture
+    // scrolled since the last paint (the waveform's; 0 for a meter), under the monitor's lock;
+    // false when the window is none of the monitor's. For the control's WM_PAINT, which scrolls
+    // what the window shows by as many columns before it paints.
+    bool PaintWindow(WindowHandle window,
+                     const std::function<void(const PixelSurface&, int scrolled)>& paint);
+
+    // A copy of the picture the monitor keeps for a control (for tests and tools: it takes no
+    // scroll away from the control's next paint); false when the window is none of the
+    // monitor's.
+    bool CopyPicture(WindowHandle window, PixelSurface& picture) const;
 
     uint16_t Channels() const { return m_channels; }
     uint16_t BitsPerSample() const { return m_bitsPerSample; }

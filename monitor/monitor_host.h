@@ -24,9 +24,9 @@ public:
     // The system's button-face colour, for the stereo divider. Read at each drawing.
     virtual Colour GetButtonFaceColour() = 0;
 
-    // The monitor's picture of the control changed. Called on either thread, never under the
-    // monitor's lock; must not wait for the window thread (InvalidateRect).
-    virtual void Invalidate(WindowHandle window) = 0;
+    // This area of the monitor's picture of the control changed. Called on either thread, never
+    // under the monitor's lock; must not wait for the window thread (InvalidateRect).
+    virtual void Invalidate(WindowHandle window, const Rect& area) = 0;
 
     // New status texts wait in the monitor. Called on either thread, never under the monitor's
     // lock; must not wait for the window thread (PostMessage). The window thread then calls

@@ -29,6 +29,7 @@ int CWaveView::Attach(WindowHandle window) {
     m_pMax1.clear();
     m_pMin1.clear();
     m_surface.Resize(0, 0);
+    m_scrolled = 0;
     m_hwnd = window;
     if (!window)
         return 1;
@@ -111,5 +112,17 @@ int CWaveView::AddColumn(int channels, int bitsPerSample) {
     }
     const int newest = int(m_pMax0.size()) - 1;
     DrawColumn(client.left + newest, newest, channels, bitsPerSample);
+    ++m_scrolled;
     return 1;
+}
+
+Rect CWaveView::NewestColumn() const {
+    const Rect client = m_surface.ClientRect();
+    return {client.right - 1, client.top, client.right, client.bottom};
+}
+
+int CWaveView::TakeScrolled() {
+    const int scrolled = m_scrolled;
+    m_scrolled = 0;
+    return scrolled;
 }

@@ -28,6 +28,11 @@ public:
     int Redraw(int channels, int bitsPerSample);
     // Takes g_blockPeaks into the newest history entry and scrolls it in.
     int AddColumn(int channels, int bitsPerSample);
+    // The column AddColumn draws: the right-most.
+    Rect NewestColumn() const;
+    // How many columns the picture scrolled since the last call: the window, which shows the
+    // picture as it was then, scrolls by as many and paints only what that uncovers.
+    int TakeScrolled();
 
     WindowHandle Window() const { return m_hwnd; }
     const PixelSurface& Surface() const { return m_surface; }
@@ -45,4 +50,5 @@ private:
     WindowHandle m_hwnd = nullptr;
     std::vector<int16_t> m_pMax0, m_pMin0, m_pMax1, m_pMin1; // one entry per pixel column
     PixelSurface m_surface;
+    int m_scrolled = 0;
 };

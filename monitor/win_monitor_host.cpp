@@ -29,9 +29,10 @@ Colour CWinMonitorHost::GetButtonFaceColour() {
     return GetSysColor(COLOR_BTNFACE);
 }
 
-void CWinMonitorHost::Invalidate(WindowHandle window) {
+void CWinMonitorHost::Invalidate(WindowHandle window, const Rect& area) {
+    const RECT rc = {area.left, area.top, area.right, area.bottom};
     if (window)
-        InvalidateRect(static_cast<HWND>(window), nullptr, FALSE);
+        InvalidateRect(static_cast<HWND>(window), &rc, FALSE);
 }
 
 // Called on either thread; one notice at a time is enough, the window thread takes every text
@@ -55,7 +56,34 @@ void CWinMonitorHost::SetStatusText(int part, const char* text) {
     SendMessageW(m_statusBar, SB_SETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(wide));
 }
 
-// A display control paints the monitor's picture of it, copied under the monitor's lock.
+namespace {
+
+// Copies the part of the picture that the paint needs: the rows of its area, from the area's
+// left column, so only what changed reaches the screen.
+void CopyToScreen(const PaintScope& paint, const PixelSurface& picture) {
+    RECT area = paint.Area();
+    const RECT whole = {0, 0, picture.Width(), picture.Height()};
+    if (!IntersectRect(&area, &area, &whole))
+        return;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture.Width();
+    info.bmiHeader.biHeight = -(area.bottom - area.top); // the area's rows, top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const uint32_t* rows = picture.Bits() + size_t(area.top) * size_t(picture.Width());
+    SetDIBitsToDevice(paint.Dc(), area.left, area.top, DWORD(area.right - area.left),
+                      DWORD(area.bottom - area.top), area.left, 0, 0, UINT(area.bottom - area.top),
+                      rows, &info, DIB_RGB_COLORS);
+}
+
+} // namespace
+
+// A display control paints the monitor's picture of it, under the monitor's lock. The
+// waveform's picture has scrolled since the last paint: what the window shows scrolls by as
+// many columns first (the left-most column stays, as in the picture), so only the uncovered
+// columns need painting.
 LRESULT CALLBACK CWinMonitorHost::ControlProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam, UINT_PTR, DWORD_PTR self) {
     auto* host = reinterpret_cast<CWinMonitorHost*>(self);
@@ -63,21 +91,21 @@ LRESULT CALLBACK CWinMonitorHost::ControlProc(HWND window, UINT message, WPARAM 
     case WM_ERASEBKGND:
         return 1; // the picture covers the whole client area
     case WM_PAINT: {
-        const PaintScope paint(window);
-        HDC dc = paint.Dc();
-        if (host->m_monitor) {
-            host->m_monitor->PaintWindow(window, [dc](const PixelSurface& picture) {
-                BITMAPINFO info = {};
-                info.bmiHeader.biSize = sizeof info.bmiHeader;
-                info.bmiHeader.biWidth = picture.Width();
-                info.bmiHeader.biHeight = -picture.Height(); // top row first
-                info.bmiHeader.biPlanes = 1;
-                info.bmiHeader.biBitCount = 32;
-                info.bmiHeader.biCompression = BI_RGB;
-                SetDIBitsToDevice(dc, 0, 0, DWORD(picture.Width()), DWORD(picture.Height()), 0, 0,
-                                  0, UINT(picture.Height()), picture.Bits(), &info, DIB_RGB_COLORS);
-            });
-        }
+        const bool painted =
+            host->m_monitor &&
+            host->m_monitor->PaintWindow(
+                window, [window](const PixelSurface& picture, int scrolled) {
+                    if (scrolled > 0) {
+                        const RECT client = {0, 0, picture.Width(), picture.Height()};
+                        const RECT clip = {1, 0, picture.Width(), picture.Height()};
+                        ScrollWindowEx(window, -scrolled, 0, &client, &clip, nullptr, nullptr,
+                                       SW_INVALIDATE);
+                    }
+                    const PaintScope paint(window);
+                    CopyToScreen(paint, picture);
+                });
+        if (!painted)
+            const PaintScope paint(window); // nothing to show: validated all the same
         return 0;
     }
     case WM_NCDESTROY:

@@ -27,7 +27,7 @@ public:
     Rect GetClientRect(WindowHandle window) override;
     void OnAttach(WindowHandle window) override;
     Colour GetButtonFaceColour() override;
-    void Invalidate(WindowHandle window) override;
+    void Invalidate(WindowHandle window, const Rect& area) override;
     void StatusTextsPending() override;
     void SetStatusText(int part, const char* text) override;
 

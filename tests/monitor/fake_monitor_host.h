@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 class FakeMonitorHost : public IMonitorHost {
 public:
@@ -18,6 +19,8 @@ public:
     WindowHandle meter0 = reinterpret_cast<WindowHandle>(0x1007);
     WindowHandle meter1 = reinterpret_cast<WindowHandle>(0x1009);
 
+    FakeMonitorHost() { areas.reserve(4096); } // the record of areas allocates in no block
+
     void SetSize(WindowHandle window, int width, int height) {
         m_sizes[window] = {0, 0, width, height};
     }
@@ -25,7 +28,11 @@ public:
     Rect GetClientRect(WindowHandle window) override { return m_sizes[window]; }
     void OnAttach(WindowHandle) override { ++attached; }
     Colour GetButtonFaceColour() override { return kButtonFace; }
-    void Invalidate(WindowHandle) override { ++invalidated; }
+    void Invalidate(WindowHandle window, const Rect& area) override {
+        ++invalidated;
+        std::lock_guard<std::mutex> lock(m_textLock);
+        areas.push_back({window, area});
+    }
     void StatusTextsPending() override { ++textsPending; }
     void SetStatusText(int part, const char* text) override {
         std::lock_guard<std::mutex> lock(m_textLock);
@@ -38,6 +45,11 @@ public:
     std::atomic<int> textsPending{0};
     std::map<int, std::string> statusText;
     std::map<int, int> textsSet;
+    struct Area {
+        WindowHandle window;
+        Rect area;
+    };
+    std::vector<Area> areas; // every area invalidated, in order
 
 private:
     std::map<WindowHandle, Rect> m_sizes;

@@ -35,7 +35,7 @@ void MonitorFixture::Feed8(const std::vector<uint8_t>& bytes) {
 
 PixelSurface MonitorFixture::Picture(WindowHandle window) {
     PixelSurface copy;
-    EXPECT_TRUE(monitor->PaintWindow(window, [&](const PixelSurface& s) { copy = s; }));
+    EXPECT_TRUE(monitor->CopyPicture(window, copy));
     return copy;
 }
 

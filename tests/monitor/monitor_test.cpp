@@ -4,6 +4,7 @@
 #include "tests/monitor/monitor_fixture.h"
 #include "tests/support/alloc_counter.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <random>
@@ -44,6 +45,113 @@ TEST_F(MonitorTest, BlocksTellTheWindowsWithoutWaiting) {
     EXPECT_EQ(host.textsSet[2], 1) << "an unchanged text is not set again";
 }
 
+// What a window shows when it paints only what the monitor said changed: the areas invalidated
+// since its last paint, after scrolling by what the picture scrolled (the left-most column
+// stays), as the Windows host does.
+class ScreenOf {
+public:
+    ScreenOf(CMonitor& monitor, FakeMonitorHost& host, WindowHandle window)
+        : m_monitor(monitor), m_host(host), m_window(window) {
+        EXPECT_TRUE(monitor.CopyPicture(window, m_screen)); // a full paint to begin with
+        m_invalid.assign(size_t(m_screen.Width()) * size_t(m_screen.Height()), false);
+    }
+
+    void Paint(size_t& areasSeen) {
+        for (; areasSeen < m_host.areas.size(); ++areasSeen) {
+            const auto& a = m_host.areas[areasSeen];
+            if (a.window == m_window)
+                for (int y = a.area.top; y < a.area.bottom; ++y)
+                    for (int x = a.area.left; x < a.area.right; ++x)
+                        m_invalid[size_t(y) * size_t(m_screen.Width()) + size_t(x)] = true;
+        }
+        m_monitor.PaintWindow(m_window, [&](const PixelSurface& picture, int scrolled) {
+            const int w = m_screen.Width();
+            for (int y = 0; y < m_screen.Height(); ++y) {
+                for (int x = 1; x < w; ++x) // scrolled left, column 0 kept
+                    if (x + scrolled < w)
+                        m_screen.SetPixel(x, y, m_screen.GetPixel(x + scrolled, y));
+                for (int x = std::max(1, w - scrolled); x < w; ++x)
+                    m_invalid[size_t(y) * size_t(w) + size_t(x)] = true;
+                for (int x = 0; x < w; ++x)
+                    if (m_invalid[size_t(y) * size_t(w) + size_t(x)])
+                        m_screen.SetPixel(x, y, picture.GetPixel(x, y));
+            }
+        });
+        std::fill(m_invalid.begin(), m_invalid.end(), false);
+    }
+
+    const PixelSurface& Screen() const { return m_screen; }
+
+private:
+    CMonitor& m_monitor;
+    FakeMonitorHost& m_host;
+    WindowHandle m_window;
+    PixelSurface m_screen;
+    std::vector<bool> m_invalid;
+};
+
+// A block tells only what it changed: painting just that, the waveform scrolled by as many
+// columns as the picture, shows the pictures pixel for pixel after hundreds of blocks, with
+// paints at random moments (several blocks between two, or none), in both layouts.
+TEST_F(MonitorTest, PaintingOnlyWhatChangedShowsThePictures) {
+    std::mt19937 random(13);
+    for (uint16_t channels : {uint16_t(1), uint16_t(2)}) {
+        SCOPED_TRACE(channels);
+        monitor->SetFormat(channels, 16);
+        monitor->Repaint(channels);
+        size_t seen = host.areas.size();
+        ScreenOf screens[] = {{*monitor, host, host.view},
+                              {*monitor, host, host.meter0},
+                              {*monitor, host, host.meter1}};
+        std::vector<int16_t> samples(2 * channels);
+        for (int block = 0; block < 600; ++block) {
+            s_now += 40;
+            const int loud = int(random() % 4) == 0 ? 32767 : int(random() % 3000);
+            for (auto& sample : samples)
+                sample = int16_t(int(random() % (2 * loud + 1)) - loud);
+            Feed16(samples);
+            if (random() % 3 == 0) {
+                const size_t from = seen;
+                for (ScreenOf& screen : screens) {
+                    seen = from;
+                    screen.Paint(seen);
+                }
+            }
+        }
+        const size_t from = seen;
+        for (ScreenOf& screen : screens) {
+            seen = from;
+            screen.Paint(seen);
+        }
+        for (WindowHandle window : {host.view, host.meter0, host.meter1}) {
+            const PixelSurface& screen = screens[window == host.view     ? 0
+                                                 : window == host.meter0 ? 1
+                                                                         : 2]
+                                             .Screen();
+            const PixelSurface picture = Picture(window);
+            int differences = 0;
+            for (int y = 0; y < picture.Height(); ++y)
+                for (int x = 0; x < picture.Width(); ++x)
+                    if (screen.GetPixel(x, y) != picture.GetPixel(x, y) && differences++ < 3)
+                        ADD_FAILURE() << "window " << window << ", pixel " << x << "," << y;
+            EXPECT_EQ(differences, 0);
+        }
+        // A steady level changes no meter row and no text: after the first such block, the
+        // meters are not told of anything, only the waveform's new column is.
+        std::fill(samples.begin(), samples.end(), int16_t(10000));
+        Feed16(samples);
+        monitor->DeliverStatusTexts();
+        const size_t before = host.areas.size();
+        const int pendingBefore = host.textsPending;
+        for (int block = 0; block < 10; ++block) {
+            s_now += 40;
+            Feed16(samples);
+        }
+        EXPECT_EQ(host.areas.size() - before, 10u) << "one column a block, and nothing else";
+        EXPECT_EQ(host.textsPending, pendingBefore) << "an unchanged text is not announced";
+    }
+}
+
 // Before the preview hands over its controls, no window is told to repaint and none is painted,
 // not even a null one.
 TEST_F(MonitorTest, NoWindowsNoDrawing) {
@@ -57,7 +165,7 @@ TEST_F(MonitorTest, NoWindowsNoDrawing) {
     bare.OnClose();
     EXPECT_EQ(bareHost.invalidated, 0);
     bool painted = false;
-    const auto paint = [&](const PixelSurface&) { painted = true; };
+    const auto paint = [&](const PixelSurface&, int) { painted = true; };
     EXPECT_FALSE(bare.PaintWindow(nullptr, paint));
     EXPECT_FALSE(bare.PaintWindow(host.view, paint));
     EXPECT_FALSE(painted);
@@ -87,7 +195,7 @@ TEST_F(MonitorTest, CaptureThreadAgainstWindowThread) {
             monitor->OnClose();
         if (rounds % 11 == 0)
             monitor->SetFormat(2, 16);
-        monitor->PaintWindow(host.view, [&](const PixelSurface& s) {
+        monitor->PaintWindow(host.view, [&](const PixelSurface& s, int) {
             EXPECT_EQ(s.Width(), kViewWidth) << "a whole picture, never one being remade";
         });
         monitor->DeliverStatusTexts();

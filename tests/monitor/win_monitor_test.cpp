@@ -128,7 +128,7 @@ TEST(WinMonitor, ControlsShowThePicturesAndTheStatusBarTheTexts) {
 
     for (HWND control : {view, meter0, meter1}) {
         PixelSurface picture;
-        ASSERT_TRUE(monitor.PaintWindow(control, [&](const PixelSurface& p) { picture = p; }));
+        ASSERT_TRUE(monitor.CopyPicture(control, picture));
         RECT rc;
         GetClientRect(control, &rc);
         ASSERT_EQ(picture.Width(), rc.right);
@@ -145,7 +145,7 @@ TEST(WinMonitor, ControlsShowThePicturesAndTheStatusBarTheTexts) {
     }
     // The picture is not all ground: the tone's columns and the divider are there.
     PixelSurface picture;
-    monitor.PaintWindow(view, [&](const PixelSurface& p) { picture = p; });
+    monitor.CopyPicture(view, picture);
     EXPECT_EQ(picture.GetPixel(picture.Width() - 1, picture.Height() / 2),
               GetSysColor(COLOR_BTNFACE));
     EXPECT_EQ(picture.GetPixel(picture.Width() - 1, 20), MakeColour(255, 255, 255));

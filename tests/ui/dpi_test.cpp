@@ -15,30 +15,6 @@ namespace {
 
 using Dpi = UiFixture;
 
-// The control's pixels as the screen shows them, as COLORREFs, row by row.
-std::vector<COLORREF> ScreenPixels(HWND control, int width, int height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    const WindowDc screen(control);
-    HDC memory = CreateCompatibleDC(screen.Dc());
-    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen.Dc(), 0, 0, SRCCOPY);
-    std::vector<COLORREF> pixels(size_t(width) * height);
-    const auto* rows = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = RGB(rows[i] >> 16 & 0xFF, rows[i] >> 8 & 0xFF, rows[i] & 0xFF);
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    return pixels;
-}
-
 TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
     const int dpi = SystemDpi();
     if (const char* expected = std::getenv("SONARIX_EXPECTED_DPI")) {
@@ -85,17 +61,11 @@ TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
         RECT rc;
         GetClientRect(control, &rc);
         PixelSurface picture;
-        ASSERT_TRUE(g_pMonitor->PaintWindow(control, [&](const PixelSurface& p) { picture = p; }));
+        ASSERT_TRUE(g_pMonitor->CopyPicture(control, picture));
         ASSERT_EQ(picture.Width(), rc.right);
         ASSERT_EQ(picture.Height(), rc.bottom);
         RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-        const auto screen = ScreenPixels(control, rc.right, rc.bottom);
-        int differences = 0;
-        for (int y = 0; y < rc.bottom; ++y)
-            for (int x = 0; x < rc.right; ++x)
-                if (screen[size_t(y) * rc.right + x] != picture.GetPixel(x, y) && differences++ < 3)
-                    ADD_FAILURE() << "pixel " << x << "," << y;
-        EXPECT_EQ(differences, 0);
+        EXPECT_EQ(ScreenDifferences(control, picture), 0);
     }
     Click(ID_RECORD_STOP);
 }

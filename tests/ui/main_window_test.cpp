@@ -1,5 +1,6 @@
 // The main window: start-up, layout, system menu, tabs and the ways it closes.
 #include "app/settings.h"
+#include "capture/wave_in.h"
 #include "res/resource.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/about_dlg.h"
@@ -373,6 +374,31 @@ TEST_F(Keyboard, TabMovesIntoThePageAndBack) {
     EXPECT_EQ(s_focus[2], s_enable) << "Tab: into the settings page";
     EXPECT_EQ(s_focus[3], s_enable) << "Enter and Escape: nothing";
     EXPECT_EQ(s_focus[4], s_tabs) << "Shift+Tab: back";
+}
+
+} // namespace
+
+namespace {
+
+// Hundreds of blocks while the window shows them, each telling only what it changed: the
+// waveform and the meters on the screen are their pictures, pixel for pixel, without any
+// repaint of the whole.
+TEST_F(MainWindow, PreviewShowsThePicturesAfterManyBlocks) {
+    OpenMainWindow();
+    TypeFileName((dir / "preview.wav").wstring());
+    Click(ID_RECORD_START);
+    Pump(1200); // hundreds of blocks, several between two paints at times
+    s_device->SetSilent(true);
+    Pump(200);
+    for (int id : {IDC_WAVEFORM, IDC_METER0, IDC_METER1}) {
+        SCOPED_TRACE(id);
+        HWND control = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), id);
+        PixelSurface picture;
+        ASSERT_TRUE(g_pMonitor->CopyPicture(control, picture));
+        EXPECT_EQ(ScreenDifferences(control, picture), 0);
+    }
+    EXPECT_GT(s_device->FramesDelivered(), 250u * 640) << "more blocks than the view has columns";
+    Click(ID_RECORD_STOP);
 }
 
 } // namespace

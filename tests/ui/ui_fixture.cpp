@@ -2,6 +2,7 @@
 
 #include "app/settings.h"
 #include "engine/clock.h"
+#include "engine/win32_handles.h"
 #include "res/resource.h"
 #include "ui/record_bar.h"
 #include "ui/settings_page.h"
@@ -113,4 +114,43 @@ std::wstring UiFixture::SettingsPath() {
 
 void UiFixture::WriteSettings(const std::string& text) {
     WriteFileBytes(SettingsPath(), std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+namespace {
+
+// The control's pixels as the screen shows them, as COLORREFs, row by row.
+std::vector<COLORREF> ScreenPixels(HWND control, int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const WindowDc screen(control);
+    HDC memory = CreateCompatibleDC(screen.Dc());
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen.Dc(), 0, 0, SRCCOPY);
+    std::vector<COLORREF> pixels(size_t(width) * height);
+    const auto* rows = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = RGB(rows[i] >> 16 & 0xFF, rows[i] >> 8 & 0xFF, rows[i] & 0xFF);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    return pixels;
+}
+
+} // namespace
+
+int UiFixture::ScreenDifferences(HWND control, const PixelSurface& picture) {
+    const auto screen = ScreenPixels(control, picture.Width(), picture.Height());
+    int differences = 0;
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x)
+            if (screen[size_t(y) * size_t(picture.Width()) + size_t(x)] != picture.GetPixel(x, y) &&
+                differences++ < 3)
+                ADD_FAILURE() << "control " << GetDlgCtrlID(control) << ", pixel " << x << "," << y;
+    return differences;
 }
