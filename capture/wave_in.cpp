@@ -40,6 +40,18 @@ void CWaveIn::SetEndHandler(std::function<void(CaptureEndReason)> handler) {
     m_endHandler = std::move(handler);
 }
 
+void CWaveIn::SetFileHandler(std::function<void(CaptureFileEvent)> handler) {
+    m_fileHandler = std::move(handler);
+}
+
+int CWaveIn::PrepareNextFile(const std::filesystem::path& fileName, RawFile::CreateMode mode) {
+    WaveFileError error = WAVE_FILE_OK;
+    uint32_t code = 0;
+    if (m_open && g_pWaveFile->PrepareNext(fileName, mode, &error, &code))
+        return 1;
+    return Fail(error == WAVE_FILE_EXISTS ? CAPTURE_FILE_EXISTS : CAPTURE_FILE_FAILED, code);
+}
+
 CaptureError CWaveIn::LastFailure() const {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_failure;
@@ -123,6 +135,8 @@ int CWaveIn::Open(const std::filesystem::path& fileName, int channels, int sampl
     m_ended = false;
     m_syncRequested = m_syncDone = 0;
     m_heard = false;
+    m_switchesTold = 0;
+    m_nextAsked = false;
     m_thread = std::thread(&CWaveIn::CaptureThread, this);
     g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample);
     m_open = true;
@@ -270,6 +284,7 @@ void CWaveIn::ProcessDoneBuffers() {
         if (header.dwBytesRecorded > 0) {
             m_lastBlockMs = GetTicks(); // the silence is counted from the last block
             if (g_pWaveFile->Write(header.lpData, header.dwBytesRecorded)) {
+                TellAboutNextFile();
                 g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
             } else {
                 EndBySelf(g_pWaveFile->GetError() == WAVE_FILE_FULL ? CAPTURE_END_FILE_FULL
@@ -290,6 +305,23 @@ void CWaveIn::ProcessDoneBuffers() {
             EndBySelf(CAPTURE_END_DEVICE_FAILED);
             return;
         }
+    }
+}
+
+// On the capture thread, after a block is in the file: the owner hears that the recording moved
+// into the next file, or that the next file is wanted, each once.
+void CWaveIn::TellAboutNextFile() {
+    const uint32_t switches = g_pWaveFile->Switches();
+    if (switches != m_switchesTold) {
+        m_switchesTold = switches;
+        m_nextAsked = false;
+        if (m_fileHandler)
+            m_fileHandler(CAPTURE_NEXT_FILE_STARTED);
+    }
+    if (!m_nextAsked && g_pWaveFile->WantsNext(kNextFileLeadSeconds)) {
+        m_nextAsked = true;
+        if (m_fileHandler)
+            m_fileHandler(CAPTURE_NEXT_FILE_WANTED);
     }
 }
 

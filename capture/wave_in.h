@@ -44,6 +44,14 @@ enum CaptureEndReason {
     CAPTURE_END_DEVICE_FAILED,    // the device refused a buffer back (LastFailure has its code)
 };
 
+// A recording goes on in a next file when its file is full: the owner is asked for that file
+// while there is still this much room, and told when the recording has moved into it.
+constexpr uint32_t kNextFileLeadSeconds = 10;
+enum CaptureFileEvent {
+    CAPTURE_NEXT_FILE_WANTED,  // call PrepareNextFile (on the window thread)
+    CAPTURE_NEXT_FILE_STARTED, // the full file is complete; the prepared one is being written
+};
+
 // Why Open or Start failed, or the device ended a recording.
 enum CaptureFailure {
     CAPTURE_OK = 0,
@@ -86,6 +94,12 @@ public:
     // Called on the capture thread when the capture ends by itself; must not block (the window
     // layer posts a message).
     void SetEndHandler(std::function<void(CaptureEndReason)> handler);
+    // Called on the capture thread about the next file (see CaptureFileEvent); must not block.
+    void SetFileHandler(std::function<void(CaptureFileEvent)> handler);
+    // Creates the file the recording goes on in when its file is full. On the window thread,
+    // after CAPTURE_NEXT_FILE_WANTED. 1 when it is ready; 0 when it could not be created
+    // (LastFailure says why), in which case the recording ends at the limit.
+    int PrepareNextFile(const std::filesystem::path& fileName, RawFile::CreateMode mode);
 
     bool IsOpen() const { return m_open; }
     // What made the last Open or Start fail, or the device end the recording.
@@ -96,6 +110,7 @@ private:
     // Takes the buffers that came back, in queue order; gives them back unless closing.
     void ProcessDoneBuffers();
     void EndBySelf(CaptureEndReason reason);
+    void TellAboutNextFile();
     void WaitUntilProcessed();
     // Ends the thread, gives up the buffers and the device; returns false on a device error.
     bool Release();
@@ -135,6 +150,11 @@ private:
     CaptureError m_failure;
     std::atomic<uint32_t> m_lastBlockMs{0}; // GetTicks at the start of the run or the last block
     std::function<void(CaptureEndReason)> m_endHandler;
+    std::function<void(CaptureFileEvent)> m_fileHandler;
+    // The capture thread's own: the switches into a next file it has told of, and whether it
+    // has asked for the next one.
+    uint32_t m_switchesTold = 0;
+    bool m_nextAsked = false;
 };
 
 // The preview page's way to the monitor: controls 1010, 1007, 1009, and its repaint.

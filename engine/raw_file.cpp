@@ -122,6 +122,15 @@ bool RawFile::IsOpen() const {
     return m_handle != nullptr;
 }
 
+RawFile& RawFile::operator=(RawFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_handle = other.m_handle;
+        other.m_handle = nullptr;
+    }
+    return *this;
+}
+
 bool RawFile::IsExistsError(uint32_t error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
 }
@@ -209,6 +218,15 @@ bool RawFile::Close() {
 
 bool RawFile::IsOpen() const {
     return m_fd >= 0;
+}
+
+RawFile& RawFile::operator=(RawFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
 }
 
 bool RawFile::IsExistsError(uint32_t error) {

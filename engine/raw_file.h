@@ -17,6 +17,8 @@ public:
     ~RawFile() { Close(); }
     RawFile(const RawFile&) = delete;
     RawFile& operator=(const RawFile&) = delete;
+    // Takes the other's file; the other is left closed. This one's own file is closed first.
+    RawFile& operator=(RawFile&& other) noexcept;
 
     // Creates the file for writing. False when it cannot be created; LastError says why.
     bool Create(const std::filesystem::path& path, CreateMode mode);

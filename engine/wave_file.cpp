@@ -58,41 +58,64 @@ int CWaveFile::Open(const std::filesystem::path& fileName, int channels, int sam
     return Create(fileName, mode);
 }
 
+namespace {
+
+// The 46-byte header of a file being recorded: both sizes the placeholder.
+void MakeHeader(uint8_t* header, const WaveFormat& wfx) {
+    std::memcpy(header + 0, "RIFF", 4);
+    PutU32(header + 4, CWaveFile::kSizePlaceholder);
+    std::memcpy(header + 8, "WAVE", 4);
+    std::memcpy(header + 12, "fmt ", 4);
+    PutU32(header + 16, kFmtChunkSize);
+    PutU16(header + 20, wfx.wFormatTag);
+    PutU16(header + 22, wfx.nChannels);
+    PutU32(header + 24, wfx.nSamplesPerSec);
+    PutU32(header + 28, wfx.nAvgBytesPerSec);
+    PutU16(header + 32, wfx.nBlockAlign);
+    PutU16(header + 34, wfx.wBitsPerSample);
+    PutU16(header + 36, wfx.cbSize);
+    std::memcpy(header + 38, "data", 4);
+    PutU32(header + 42, CWaveFile::kSizePlaceholder);
+}
+
+// Creates a file with the header; on failure the error and the system's code, and no file left
+// behind (a device, such as /dev/full, is no file to remove).
+bool CreateWithHeader(RawFile& file, const std::filesystem::path& fileName,
+                      RawFile::CreateMode mode, const WaveFormat& wfx, WaveFileError& error,
+                      uint32_t& systemError) {
+    if (!file.Create(fileName, mode)) {
+        systemError = file.LastError();
+        error = RawFile::IsExistsError(systemError) ? WAVE_FILE_EXISTS : WAVE_FILE_CREATE_FAILED;
+        return false;
+    }
+    uint8_t header[CWaveFile::kHeaderSize];
+    MakeHeader(header, wfx);
+    if (file.WriteAt(0, header, sizeof header) != sizeof header) {
+        systemError = file.LastError();
+        file.Close();
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(fileName, ignored))
+            std::filesystem::remove(fileName, ignored);
+        error = WAVE_FILE_CREATE_FAILED;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int CWaveFile::Create(const std::filesystem::path& fileName, RawFile::CreateMode mode) {
     m_dataBytes = 0;
     m_error = WAVE_FILE_OK;
     m_systemError = 0;
-    if (!m_file.Create(fileName, mode)) {
-        m_systemError = m_file.LastError();
-        m_error =
-            RawFile::IsExistsError(m_systemError) ? WAVE_FILE_EXISTS : WAVE_FILE_CREATE_FAILED;
+    m_switches = 0;
+    WaveFileError error = WAVE_FILE_OK;
+    if (!CreateWithHeader(m_file, fileName, mode, m_wfx, error, m_systemError)) {
+        m_error = error;
         return 0;
     }
-    uint8_t header[kHeaderSize];
-    std::memcpy(header + 0, "RIFF", 4);
-    PutU32(header + 4, kSizePlaceholder);
-    std::memcpy(header + 8, "WAVE", 4);
-    std::memcpy(header + 12, "fmt ", 4);
-    PutU32(header + 16, kFmtChunkSize);
-    PutU16(header + 20, m_wfx.wFormatTag);
-    PutU16(header + 22, m_wfx.nChannels);
-    PutU32(header + 24, m_wfx.nSamplesPerSec);
-    PutU32(header + 28, m_wfx.nAvgBytesPerSec);
-    PutU16(header + 32, m_wfx.nBlockAlign);
-    PutU16(header + 34, m_wfx.wBitsPerSample);
-    PutU16(header + 36, m_wfx.cbSize);
-    std::memcpy(header + 38, "data", 4);
-    PutU32(header + 42, kSizePlaceholder);
-    if (m_file.WriteAt(0, header, sizeof header) != sizeof header) {
-        m_systemError = m_file.LastError();
-        m_file.Close();
-        // No broken file is left behind (a device such as /dev/full is no file to remove).
-        std::error_code ignored;
-        if (std::filesystem::is_regular_file(fileName, ignored))
-            std::filesystem::remove(fileName, ignored);
-        m_error = WAVE_FILE_CREATE_FAILED;
-        return 0;
-    }
+    std::lock_guard<std::mutex> lock(m_nextLock);
+    m_accepting = true;
     return 1;
 }
 
@@ -121,8 +144,10 @@ int CWaveFile::Write(const void* data, uint32_t byteCount) {
 int CWaveFile::WriteRaw(const void* data, uint32_t count) {
     if (count == 0 || data == nullptr || !IsOpen())
         return 0;
-    if (RiffSizeFor(m_dataBytes + count) > m_riffSizeLimit) {
-        Abandon(WAVE_FILE_FULL);
+    if (RiffSizeFor(m_dataBytes + count) > m_riffSizeLimit &&
+        (!SwitchToNext() || RiffSizeFor(count) > m_riffSizeLimit)) {
+        if (IsOpen())
+            Abandon(WAVE_FILE_FULL);
         return 0;
     }
     const size_t landed = m_file.WriteAt(kHeaderSize + m_dataBytes, data, count);
@@ -135,6 +160,7 @@ int CWaveFile::WriteRaw(const void* data, uint32_t count) {
 }
 
 int CWaveFile::Close() {
+    DropNext();
     if (!IsOpen())
         return 1;
     const bool complete = Complete();
@@ -169,6 +195,87 @@ bool CWaveFile::Complete() {
 
 // Ends a file that cannot take the block at hand: what is in it is kept and completed.
 void CWaveFile::Abandon(WaveFileError error) {
+    DropNext();
     Complete();
     m_error = error;
+}
+
+int CWaveFile::PrepareNext(const std::filesystem::path& fileName, RawFile::CreateMode mode,
+                           WaveFileError* error, uint32_t* systemError) {
+    // Created outside the lock, so the capture thread never waits for the file system here.
+    WaveFormat format;
+    {
+        std::lock_guard<std::mutex> lock(m_nextLock);
+        if (!m_accepting || m_hasNext) {
+            if (error)
+                *error = WAVE_FILE_CREATE_FAILED;
+            if (systemError)
+                *systemError = 0;
+            return 0;
+        }
+        format = m_wfx;
+    }
+    RawFile next;
+    WaveFileError why = WAVE_FILE_OK;
+    uint32_t code = 0;
+    bool created = CreateWithHeader(next, fileName, mode, format, why, code);
+    if (created) {
+        std::lock_guard<std::mutex> lock(m_nextLock);
+        created = m_accepting && !m_hasNext; // the recording may have ended meanwhile
+        if (created) {
+            m_next = std::move(next);
+            m_nextPath = fileName;
+            m_hasNext = true;
+        }
+    }
+    if (next.IsOpen()) {
+        next.Close();
+        std::error_code ignored;
+        std::filesystem::remove(fileName, ignored);
+    }
+    if (error)
+        *error = created ? WAVE_FILE_OK : why;
+    if (systemError)
+        *systemError = code;
+    return created ? 1 : 0;
+}
+
+bool CWaveFile::WantsNext(uint32_t seconds) const {
+    if (m_hasNext || !IsOpen())
+        return false;
+    const uint64_t room = uint64_t(m_wfx.nAvgBytesPerSec) * seconds;
+    return RiffSizeFor(m_dataBytes) + room > m_riffSizeLimit;
+}
+
+// The capture thread at the seam: the full file gets its true sizes, the prepared one becomes
+// the file, and the block goes there. A full file that cannot be completed ends the recording.
+bool CWaveFile::SwitchToNext() {
+    std::lock_guard<std::mutex> lock(m_nextLock);
+    if (!m_hasNext)
+        return false;
+    if (!Complete()) {
+        m_next.Close();
+        std::error_code ignored;
+        std::filesystem::remove(m_nextPath, ignored);
+        m_hasNext = false;
+        m_accepting = false;
+        m_error = WAVE_FILE_WRITE_FAILED;
+        return false;
+    }
+    m_file = std::move(m_next);
+    m_hasNext = false;
+    m_dataBytes = 0;
+    ++m_switches;
+    return true;
+}
+
+void CWaveFile::DropNext() {
+    std::lock_guard<std::mutex> lock(m_nextLock);
+    m_accepting = false;
+    if (!m_hasNext)
+        return;
+    m_next.Close();
+    std::error_code ignored;
+    std::filesystem::remove(m_nextPath, ignored); // header only: nothing of the recording
+    m_hasNext = false;
 }

@@ -18,6 +18,11 @@
 // "up to the end of the file": a recording cut short by a crash or a power loss stays playable.
 // Close writes the true sizes.
 //
+// A recording longer than a file can state goes on in a next file: prepared ahead (created with
+// its header) while there is still room, it takes the block that would not fit and every one
+// after it, and the full file is completed. Without a prepared next file, the recording ends at
+// the limit.
+//
 // Threads: Open runs on the window thread, Write on the capture thread; Close runs on the window
 // thread when a recording is stopped, and on the capture thread when the file ends by itself
 // (a failed write, the size limit). The capture makes sure that no two of them overlap.
@@ -31,6 +36,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
 // Why the last file ended, or failed to open.
 enum WaveFileError {
@@ -76,7 +82,20 @@ public:
 
     // Writes the pad byte and the true sizes and closes the file. 1 when the file is complete
     // (or none was open); 0 when completing or closing failed (the handle is released anyway).
+    // A prepared next file that was never needed is removed.
     int Close();
+
+    // Creates the next file of the recording, with the same header, to take over when this one
+    // is full. On the window thread, while the capture writes. 1 when it is ready; 0 when it
+    // could not be created (the error and the system's code in *error and *systemError), or no
+    // recording is open.
+    int PrepareNext(const std::filesystem::path& fileName, RawFile::CreateMode mode,
+                    WaveFileError* error, uint32_t* systemError);
+    // Whether the file has less than this many seconds of room left and no next file is
+    // prepared. On the capture thread.
+    bool WantsNext(uint32_t seconds) const;
+    // How many times the recording went on in a next file since Open. Any thread.
+    uint32_t Switches() const { return m_switches.load(); }
 
     bool IsOpen() const { return m_file.IsOpen(); }
     WaveFileError GetError() const { return m_error.load(); }
@@ -90,6 +109,11 @@ private:
     bool WriteSizes(uint32_t riffSize, uint32_t dataSize);
     bool Complete();
     void Abandon(WaveFileError error);
+    // The full file completed, the prepared one takes over; false when there is none, or the
+    // full file could not be completed.
+    bool SwitchToNext();
+    // Closes and removes a prepared next file that was not needed.
+    void DropNext();
 
     WaveFormat m_wfx;
     RawFile m_file;
@@ -97,6 +121,14 @@ private:
     uint64_t m_riffSizeLimit = kMaxRiffSize;
     std::atomic<WaveFileError> m_error{WAVE_FILE_OK};
     uint32_t m_systemError = 0;
+    // The prepared next file, between the window thread that prepares it and the capture thread
+    // that takes it over; m_accepting is true while a recording is open.
+    std::mutex m_nextLock;
+    RawFile m_next;
+    std::filesystem::path m_nextPath;
+    bool m_accepting = false;
+    std::atomic<bool> m_hasNext{false};
+    std::atomic<uint32_t> m_switches{0};
     // Scratch block for µ-law and A-law codes, allocated by Open, reused for every block.
     std::unique_ptr<uint8_t[]> m_scratch;
     uint32_t m_scratchSize = 0;

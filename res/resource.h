@@ -58,6 +58,7 @@
 #define IDS_TAB_MAIN 229
 #define IDS_TAB_SETTINGS 230
 #define IDS_BROWSE_FOLDER_TITLE 231
+#define IDS_STOPPED_NEXT_FILE_FAILED 232
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771

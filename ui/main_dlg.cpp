@@ -15,6 +15,7 @@
 #include "ui/ui_text.h"
 
 #include <commctrl.h>
+#include <cwchar>
 #include <ole2.h>
 #include <uxtheme.h>
 
@@ -169,6 +170,14 @@ BOOL CMainDlg::OnInitDialog() {
     m_pWaveIn->SetEndHandler([self](CaptureEndReason reason) {
         PostMessageW(self, WM_APP_CAPTURE_ENDED, WPARAM(reason), 0);
     });
+    m_pWaveIn->SetFileHandler([self](CaptureFileEvent event) {
+        PostMessageW(self, WM_APP_CAPTURE_FILE, WPARAM(event), 0);
+    });
+    // For tests of long recordings: a smaller size limit of a file than the format's 4 GiB.
+    wchar_t limit[32] = {};
+    const DWORD length = GetEnvironmentVariableW(L"SONARIX_FILE_SIZE_LIMIT", limit, 32);
+    if (length > 0 && length < 32)
+        g_pWaveFile->SetRiffSizeLimit(std::wcstoull(limit, nullptr, 10));
     m_pPreviewPage->ConnectMonitor();
 
     m_pSettingsPage->LoadFromSettings();
@@ -299,6 +308,14 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
     case WM_APP_SHOWN:
         FinishInterruptedRecording();
         return true;
+    case WM_APP_CAPTURE_FILE:
+        if (m_pRecordBar && m_pRecordBar->m_nState != CRecordBar::STATE_STOPPED) {
+            if (wParam == CAPTURE_NEXT_FILE_WANTED)
+                m_pRecordBar->PrepareNextFile();
+            else
+                m_pRecordBar->OnNextFileStarted();
+        }
+        return true;
     case WM_QUERYENDSESSION:
         *result = TRUE;
         return true;
@@ -338,9 +355,12 @@ void CMainDlg::OnCaptureEnded(int reason) {
     if (!m_pRecordBar || m_pRecordBar->m_nState == CRecordBar::STATE_STOPPED)
         return;
     const CaptureError failure = m_pWaveIn->LastFailure();
+    const std::wstring nextFileFailure = m_pRecordBar->m_strNextFileFailure;
     m_pRecordBar->OnRecordStop();
     if (reason == CAPTURE_END_DEVICE_FAILED)
         ShowMessage(m_hWnd, FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceErrorText(failure.code)}));
+    else if (reason == CAPTURE_END_FILE_FULL && !nextFileFailure.empty())
+        ShowMessage(m_hWnd, nextFileFailure);
     else
         ShowMessage(m_hWnd, reason == CAPTURE_END_FILE_FULL       ? IDS_STOPPED_FILE_FULL
                             : reason == CAPTURE_END_DEVICE_SILENT ? IDS_STOPPED_DEVICE_SILENT

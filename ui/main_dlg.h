@@ -17,10 +17,12 @@ class CWaveIn;
 class CWinMonitorHost;
 
 // Posted to the main window: status texts of the monitor wait (no parameters), the capture
-// ended by itself (wParam: the CaptureEndReason), and the window stands (no parameters).
+// ended by itself (wParam: the CaptureEndReason), the window stands (no parameters), and the
+// capture wants or has started its next file (wParam: the CaptureFileEvent).
 constexpr UINT WM_APP_MONITOR_TEXTS = WM_APP + 1;
 constexpr UINT WM_APP_CAPTURE_ENDED = WM_APP + 2;
 constexpr UINT WM_APP_SHOWN = WM_APP + 3;
+constexpr UINT WM_APP_CAPTURE_FILE = WM_APP + 4;
 
 // COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
 class OleApartment {

@@ -142,6 +142,10 @@ void CRecordBar::OnRecordStart() {
 // 5. The wrap message, while the recording runs.
 void CRecordBar::StartNewRecording() {
     bool wrapped = false;
+    m_strNextFile.clear();
+    m_strNextFileFailure.clear();
+    m_strTypedName = m_strFileName;
+    m_nTypedPart = 1;
     const bool opened = g_pMainDlg->m_pSettingsPage->m_bCheckSeqRecFile
                             ? OpenSequentialRecording(wrapped)
                             : OpenTypedRecording();
@@ -267,6 +271,74 @@ void CRecordBar::ReportStartFailure(const std::wstring& path) {
         break;
     }
     ShowMessage(g_pMainDlg->GetSafeHwnd(), text);
+}
+
+void CRecordBar::PrepareNextFile() {
+    CWaveIn* capture = g_pMainDlg->m_pWaveIn.get();
+    std::wstring path;
+    const auto failed = [&](const std::wstring& name, const std::wstring& why) {
+        m_strNextFileFailure = FormatText(IDS_STOPPED_NEXT_FILE_FAILED, {name, why});
+    };
+    CSettingsPage* page = g_pMainDlg->m_pSettingsPage.get();
+    if (page->m_bCheckSeqRecFile) {
+        // As a start would: the next free number, its folders, the counter kept at once.
+        SequentialNaming naming = page->Naming();
+        const auto taken = [](const std::wstring& p) {
+            return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+        };
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const NamingResult result = NextSequentialName(naming, path, taken);
+            if (result == NAMING_NO_FOLDER || result == NAMING_TOO_LONG ||
+                result == NAMING_ALL_TAKEN) {
+                failed(naming.folder, result == NAMING_NO_FOLDER ? LoadText(IDS_NO_FOLDER)
+                                      : result == NAMING_TOO_LONG
+                                          ? LoadText(IDS_FOLDER_TOO_LONG)
+                                          : FormatText(IDS_ALL_NUMBERS_TAKEN, {naming.folder}));
+                return;
+            }
+            unsigned long error = 0;
+            const std::wstring folder = FolderOf(path);
+            if (!folder.empty() && !CreateDirectoryPath(folder, &error)) {
+                failed(path, SystemErrorText(error));
+                return;
+            }
+            if (capture->PrepareNextFile(path, RawFile::CREATE_NEW_ONLY)) {
+                page->TakeFileNumber(naming);
+                m_strNextFile = path;
+                return;
+            }
+            if (capture->LastFailure().failure != CAPTURE_FILE_EXISTS)
+                break;
+        }
+    } else {
+        // "name (2).ext", "name (3).ext", ...: a number whose file exists is passed over.
+        const size_t slash = m_strTypedName.find_last_of(L"\\/");
+        const size_t dot = m_strTypedName.rfind(L'.');
+        const size_t stem =
+            dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)
+                ? dot
+                : m_strTypedName.size();
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            path = m_strTypedName.substr(0, stem) + L" (" + std::to_wstring(++m_nTypedPart) + L")" +
+                   m_strTypedName.substr(stem);
+            if (capture->PrepareNextFile(path, RawFile::CREATE_NEW_ONLY)) {
+                m_strNextFile = path;
+                return;
+            }
+            if (capture->LastFailure().failure != CAPTURE_FILE_EXISTS)
+                break;
+        }
+    }
+    failed(path, SystemErrorText(capture->LastFailure().code));
+}
+
+void CRecordBar::OnNextFileStarted() {
+    if (m_strNextFile.empty())
+        return;
+    m_strFileName = m_strNextFile;
+    m_strNextFile.clear();
+    UpdateData(false);
+    g_pMainDlg->NoteRecording(m_strFileName);
 }
 
 // The device did not restart: the recording stays paused, its file open, and the user is told.

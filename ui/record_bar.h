@@ -25,6 +25,12 @@ public:
 
     void OnRecordStart();
     void OnRecordStop();
+    // The capture wants the file it goes on in when the current one is full: the next
+    // sequential name, or the typed name with " (2)", " (3)", ... before its extension. A file
+    // that cannot be made is not said now: the recording ends at the limit, and says why then.
+    void PrepareNextFile();
+    // The recording went on in the prepared file: field 1012 and the settings file name it.
+    void OnNextFileStarted();
     void OnRecordPause();
     void OnFileName();
 
@@ -52,6 +58,12 @@ public:
     std::wstring m_strFileName;
     int m_nState = STATE_STOPPED;
     HWND m_hToolbar = nullptr;
+    // The recording's next file: its path once prepared, and why it could not be made.
+    std::wstring m_strNextFile;
+    std::wstring m_strNextFileFailure;
+    // A typed name's numbered files: the name typed, and the number of the last one.
+    std::wstring m_strTypedName;
+    int m_nTypedPart = 1;
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;

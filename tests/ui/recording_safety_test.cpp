@@ -2,6 +2,7 @@
 // survives a crash, an interrupted file completed at the next start, a failed start or settings
 // write that is always said, and a session end that completes the file first.
 #include "app/settings.h"
+#include "capture/wave_in.h"
 #include "engine/wave_file.h"
 #include "res/resource.h"
 #include "tests/ui/ui_fixture.h"
@@ -265,6 +266,97 @@ TEST_F(RecordingSafety, RecordingSourceRunsOnlyTheSystemsProgram) {
     }
     EXPECT_TRUE(StartsWith(s_messages.at(0), L"録音デバイスの設定を開けません。"));
     SetProgramStarter(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// The frame numbers the simulated device put in a 16-bit stereo file (see SimulatedWaveInput).
+std::vector<uint32_t> StereoFrames(const fs::path& file) {
+    const WavFile wav = ReadWav(file);
+    std::vector<uint32_t> frames;
+    for (size_t at = 0; at + 4 <= std::min<size_t>(wav.dataSize, wav.data.size()); at += 4)
+        frames.push_back(uint32_t(wav.data[at]) | uint32_t(wav.data[at + 1]) << 8 |
+                         uint32_t(wav.data[at + 2]) << 16 | uint32_t(wav.data[at + 3]) << 24);
+    return frames;
+}
+
+// A recording longer than a file can hold goes on in "name (2).wav", "(3)", ... (a name taken
+// is passed over) or in the next sequential numbers (the counter kept at once); field 1012 and
+// the settings file name the file being written; every frame lands once over the files.
+TEST_F(RecordingSafety, LongRecordingsGoOnInNextFiles) {
+    const uint32_t block = 640 * 4; // 16000 Hz stereo 16-bit
+    for (bool sequential : {false, true}) {
+        SCOPED_TRACE(sequential ? "sequential" : "typed");
+        const fs::path folder = dir / (sequential ? "seq" : "typed");
+        fs::create_directory(folder);
+        WriteSettings(sequential ? "[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFilePrefix=t\r\n"
+                                   "SeqRecFileCount=7\r\nSeqRecFileDir=" +
+                                       folder.string() + "\r\n"
+                                 : "");
+        const std::vector<fs::path> files =
+            sequential ? std::vector<fs::path>{folder / "t000007.wav", folder / "t000009.wav",
+                                               folder / "t000010.wav"}
+                       : std::vector<fs::path>{folder / "talk.wav", folder / "talk (2).wav",
+                                               folder / "talk (4).wav"};
+        WriteFileBytes(sequential ? folder / "t000008.wav" : folder / "talk (3).wav", kOld);
+        OpenMainWindow();
+        g_pWaveFile->SetRiffSizeLimit(38 + 25 * block);
+        if (!sequential)
+            TypeFileName(files[0].wstring());
+        Click(ID_RECORD_START);
+        for (int i = 0;
+             i < 200 && (!fs::exists(files[2]) || ReadWav(files[2]).data.size() < 5 * block); ++i)
+            Pump(20);
+        EXPECT_EQ(Bar()->m_strFileName, files[2].wstring()) << "field 1012: the file written";
+        EXPECT_EQ(RecordingInProgressFile(SettingsPath()), files[2].wstring());
+        if (sequential) {
+            // Past the file written, and past the one prepared for what follows, if any.
+            EXPECT_EQ(StoredCounter(), int32_t(Page()->m_nSeqRecFileCount));
+            EXPECT_GE(StoredCounter(), 11);
+        }
+        Click(ID_RECORD_STOP);
+        EXPECT_FALSE(fs::exists(sequential ? folder / "t000011.wav" : folder / "talk (5).wav"))
+            << "a file prepared but never needed is not left behind";
+        EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+        std::vector<uint32_t> frames;
+        for (const fs::path& file : files) {
+            EXPECT_TRUE(ReadWav(file).IsComplete()) << file.string();
+            const auto part = StereoFrames(file);
+            frames.insert(frames.end(), part.begin(), part.end());
+        }
+        ASSERT_EQ(frames.size(), s_device->FramesDelivered());
+        for (size_t i = 0; i < frames.size(); ++i)
+            ASSERT_EQ(frames[i], i) << "frame " << i << " over the seams";
+        EXPECT_TRUE(s_messages.empty());
+        CloseMainWindow();
+    }
+}
+
+// The next file cannot be made (its sub-folder's name is taken by a file): the recording ends
+// at the limit, with everything that fitted, and says why, naming the file it could not make.
+TEST_F(RecordingSafety, NextFileThatCannotBeMadeIsSaid) {
+    WriteSettings(
+        "[TabPage2]\r\nCheckSeqRecFile=1\r\nCheckReqFileSubDir=1\r\nSeqRecFilePrefix=t\r\n"
+        "SeqRecFileCount=999\r\nSeqRecFileDir=" +
+        dir.Path().string() + "\r\n");
+    WriteFileBytes(dir / "001K", kOld);
+    OpenMainWindow();
+    g_pWaveFile->SetRiffSizeLimit(38 + 40 * 640 * 4);
+    Click(ID_RECORD_START);
+    for (int i = 0; i < 200 && Bar()->m_nState != CRecordBar::STATE_STOPPED; ++i)
+        Pump(20);
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_TRUE(StartsWith(s_messages[0],
+                           L"ファイルサイズが上限に達しましたが、続きを録音するファイル「" +
+                               (dir / "001K" / "t001000.wav").wstring() + L"」を作成できないため"))
+        << fs::path(s_messages[0]).string();
+    const WavFile first = ReadWav(dir / "000K" / "t000999.wav");
+    EXPECT_TRUE(first.IsComplete());
+    EXPECT_EQ(first.dataSize, 40u * 640 * 4) << "everything that fitted";
+    EXPECT_EQ(ReadFileBytes(dir / "001K"), kOld);
 }
 
 } // namespace
