@@ -116,8 +116,8 @@ wait_for_exit() {
   return 1
 }
 
-tone_start() {
-  sox -q -n -r 48000 -c 2 -b 16 -e signed -t raw - synth 600 sine 1000 vol 0.5 |
+tone_start() { # tone_start [FREQUENCY]: 1000 Hz unless said
+  sox -q -n -r 48000 -c 2 -b 16 -e signed -t raw - synth 600 sine "${1:-1000}" vol 0.5 |
     pacat --playback --device=vsink --format=s16le --rate=48000 --channels=2 --latency-msec=20 &
   tone=$!
 }
