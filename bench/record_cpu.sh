@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# CPU seconds per recorded minute and peak memory of Sonarix.exe (with the Wine processes it
-# needs) recording 48000 Hz stereo 16-bit from the PulseAudio null sink's monitor, next to
-# arecord and sox recording the same source in the same run. Runs in the session of
+# CPU seconds per recorded minute and peak memory of recording 48000 Hz stereo 16-bit from the
+# PulseAudio null sink's monitor, all in the same run: under Wine (the Windows process, Wine's
+# helpers and the X server together), a bare winmm recorder, Sonarix.exe with its window shown
+# and Sonarix.exe minimised; natively, arecord and sox. Runs in the session of
 # scripts/session.sh.
-#   record_cpu.sh SONARIX_EXE [SECONDS]
+#   record_cpu.sh SONARIX_EXE BARE_RECORDER_EXE [SECONDS]
 set -euo pipefail
 SONARIX_EXE=$1
-seconds=${2:-60}
+BARE_RECORDER=$2
+seconds=${3:-60}
 . "$(dirname "$0")/../tests/e2e/e2e_lib.sh"
 work=$(mktemp -d /tmp/sonarix-cpu.XXXXXX)
 trap 'tone_stop; wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 hz=$(getconf CLK_TCK)
 
-# CPU ticks and peak memory (KiB) of the Wine side: the program and Wine's own processes.
-wine_processes() { pgrep -x 'Sonarix.exe|wineserver|services.exe|explorer.exe|winedevice.exe|plugplay.exe|svchost.exe|rpcss.exe|conhost.exe|start.exe' || true; }
+# CPU ticks and peak memory (KiB) of the Wine side: the program, Wine's own processes and the
+# X server that shows the windows.
+wine_processes() { pgrep -x 'Sonarix.exe|bare_recorder.e|wineserver|wineserver64|services.exe|explorer.exe|winedevice.exe|plugplay.exe|svchost.exe|rpcss.exe|conhost.exe|start.exe|Xvfb' || true; }
 # Sums a value over the Wine side's processes: an awk program run on each one's FILE in /proc.
 wine_sum() { # wine_sum FILE AWK_PROGRAM
   local total=0 pid
@@ -31,21 +34,43 @@ report() { # report NAME CPU_SECONDS PEAK_KIB
     "$(echo "$2 * 60 / $seconds" | bc -l)" "$3"
 }
 
-# Sonarix: 48000 Hz stereo 16-bit from its settings file; the CPU of the recording itself.
+# The bare recorder: the CPU of its recording itself, after its start.
 wineserver -k 2>/dev/null || true
-printf '[SoundProperty]\r\nSamplingChannel=2\r\nSampleType=1\r\nSamplingRate=48000\r\n' >"$work/Sonarix.ini"
-start_program
-type_file_name "$(winepath -w "$work/sonarix.wav")"
+(cd "$work" && exec wine "$BARE_RECORDER" bare.wav $((seconds + 6))) >/dev/null 2>&1 &
+bare=$!
+sleep 3
 before=$(wine_ticks)
-click "$START_X" "$START_Y"
 sleep "$seconds"
-click "$STOP_X" "$STOP_Y"
 after=$(wine_ticks)
-peak=$(wine_peak_kib)
-sonarix_peak=$(awk '/VmHWM/ { print $2 }' "/proc/$(pgrep -x Sonarix.exe | head -1)/status")
-close_program || true
-report "Sonarix.exe + Wine" "$(echo "($after - $before) / $hz" | bc -l)" "$peak"
-echo "  (of that memory, Sonarix.exe itself: $sonarix_peak KiB)"
+wait "$bare" || true
+bare_cpu=$(echo "($after - $before) / $hz" | bc -l)
+report "bare winmm recorder + Wine + X" "$bare_cpu" "$(wine_peak_kib)"
+
+# Sonarix: 48000 Hz stereo 16-bit from its settings file; the CPU of the recording itself,
+# with the window shown, then minimised (the caption's minimise button, as Wine draws it).
+sonarix_run() { # sonarix_run shown|minimised
+  wineserver -k 2>/dev/null || true
+  printf '[SoundProperty]\r\nSamplingChannel=2\r\nSampleType=1\r\nSamplingRate=48000\r\n' >"$work/Sonarix.ini"
+  rm -f "$work"/sonarix*.wav
+  start_program
+  type_file_name "$(winepath -w "$work/sonarix.wav")"
+  click "$START_X" "$START_Y"
+  [ "$1" = shown ] || click "$MINIMISE_X" "$MINIMISE_Y"
+  sleep 2
+  before=$(wine_ticks)
+  sleep "$seconds"
+  after=$(wine_ticks)
+  peak=$(wine_peak_kib)
+  sonarix_peak=$(awk '/VmHWM/ { print $2 }' "/proc/$(pgrep -x Sonarix.exe | head -1)/status")
+  kill "$program" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  sonarix_cpu=$(echo "($after - $before) / $hz" | bc -l)
+  report "Sonarix.exe $1 + Wine + X" "$sonarix_cpu" "$peak"
+  echo "  (of that memory, Sonarix.exe itself: $sonarix_peak KiB)"
+  echo "  ($(echo "($sonarix_cpu - $bare_cpu) * 60 / $seconds" | bc -l | xargs printf '%+.2f') CPU-s per recorded minute next to the bare recorder)"
+}
+sonarix_run shown
+sonarix_run minimised
 
 measure() { # measure NAME COMMAND...: user + system time and maximum resident size
   /usr/bin/time -f '%U %S %M' -o "$work/time" "${@:2}" >/dev/null 2>&1 || true

@@ -5,12 +5,16 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 constexpr UINT_PTR kSubclassId = 0x534E; // the monitor's paint hook on a display control
 }
 
-void CWinMonitorHost::SetNotifyWindow(HWND window, UINT message) {
-    m_notifyMessage = message;
+void CWinMonitorHost::SetNotifyWindow(HWND window, UINT textsMessage, UINT picturesMessage) {
+    m_notifyMessage = textsMessage;
+    m_picturesMessage = picturesMessage;
     m_notifyWindow = window;
 }
 
@@ -21,6 +25,7 @@ Rect CWinMonitorHost::GetClientRect(WindowHandle window) {
 }
 
 void CWinMonitorHost::OnAttach(WindowHandle window) {
+    m_windowThread = GetCurrentThreadId();
     SetWindowSubclass(static_cast<HWND>(window), ControlProc, kSubclassId,
                       reinterpret_cast<DWORD_PTR>(this));
 }
@@ -29,10 +34,103 @@ Colour CWinMonitorHost::GetButtonFaceColour() {
     return GetSysColor(COLOR_BTNFACE);
 }
 
+namespace {
+
+// Copies an area of the picture to the screen: its rows, from its left column, so only what
+// changed reaches the screen.
+void CopyToScreen(HDC dc, RECT area, const PixelSurface& picture) {
+    const RECT whole = {0, 0, picture.Width(), picture.Height()};
+    if (!IntersectRect(&area, &area, &whole))
+        return;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture.Width();
+    info.bmiHeader.biHeight = -(area.bottom - area.top); // the area's rows, top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const uint32_t* rows = picture.Bits() + size_t(area.top) * size_t(picture.Width());
+    SetDIBitsToDevice(dc, area.left, area.top, DWORD(area.right - area.left),
+                      DWORD(area.bottom - area.top), area.left, 0, 0, UINT(area.bottom - area.top),
+                      rows, &info, DIB_RGB_COLORS);
+}
+
+} // namespace
+
+// On the window thread the area is invalidated at once. From the capture thread it waits for
+// the window thread, which draws it on the notice.
 void CWinMonitorHost::Invalidate(WindowHandle window, const Rect& area) {
+    const HWND control = static_cast<HWND>(window);
     const RECT rc = {area.left, area.top, area.right, area.bottom};
-    if (window)
-        InvalidateRect(static_cast<HWND>(window), &rc, FALSE);
+    if (!control)
+        return;
+    if (GetCurrentThreadId() == m_windowThread) {
+        InvalidateRect(control, &rc, FALSE);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_pendingLock);
+        for (Pending& pending : m_pending) {
+            if (pending.window && pending.window != control)
+                continue;
+            if (pending.window)
+                UnionRect(&pending.area, &pending.area, &rc);
+            else
+                pending = {control, rc};
+            break;
+        }
+    }
+    const HWND notify = m_notifyWindow;
+    if (notify && !m_picturesNoticePosted.exchange(true)) {
+        if (!PostMessageW(notify, m_picturesMessage, 0, 0))
+            m_picturesNoticePosted = false;
+    }
+}
+
+// Straight into the controls, under the monitor's lock: the waveform scrolls what it shows by
+// the columns its picture scrolled (the left-most column stays), then the changed areas are
+// copied. A control that waits for a paint anyway, or parts that could not be scrolled (under
+// another window), are left to WM_PAINT, which paints from the picture.
+void CWinMonitorHost::DrawChangedPictures() {
+    Pending changed[3];
+    {
+        std::lock_guard<std::mutex> lock(m_pendingLock);
+        std::copy(std::begin(m_pending), std::end(m_pending), changed);
+        std::fill(std::begin(m_pending), std::end(m_pending), Pending());
+        m_picturesNoticePosted = false;
+    }
+    const HWND notify = m_notifyWindow;
+    if (!m_monitor || (notify && IsIconic(notify)))
+        return;
+    for (const Pending& pending : changed) {
+        if (!pending.window)
+            continue;
+        if (GetUpdateRect(pending.window, nullptr, FALSE)) {
+            InvalidateRect(pending.window, &pending.area, FALSE);
+            continue;
+        }
+        m_monitor->PaintWindow(pending.window, [&](const PixelSurface& picture, int scrolled) {
+            const WindowDc dc(pending.window);
+            RECT area = pending.area;
+            if (scrolled > 0) {
+                const RECT client = {0, 0, picture.Width(), picture.Height()};
+                const RECT clip = {1, 0, picture.Width(), picture.Height()};
+                HRGN unscrolled = CreateRectRgn(0, 0, 0, 0);
+                ScrollDC(dc.Dc(), -scrolled, 0, &client, &clip, unscrolled, nullptr);
+                // ScrollDC names the uncovered strip too: drawn here; anything else it names
+                // could not be scrolled and is painted by WM_PAINT.
+                const RECT strip = {std::max(1, picture.Width() - scrolled), 0, picture.Width(),
+                                    picture.Height()};
+                HRGN stripRegion = CreateRectRgnIndirect(&strip);
+                CombineRgn(unscrolled, unscrolled, stripRegion, RGN_DIFF);
+                InvalidateRgn(pending.window, unscrolled, FALSE);
+                DeleteObject(stripRegion);
+                DeleteObject(unscrolled);
+                UnionRect(&area, &area, &strip);
+            }
+            CopyToScreen(dc.Dc(), area, picture);
+        });
+    }
 }
 
 // Called on either thread; one notice at a time is enough, the window thread takes every text
@@ -56,30 +154,6 @@ void CWinMonitorHost::SetStatusText(int part, const char* text) {
     SendMessageW(m_statusBar, SB_SETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(wide));
 }
 
-namespace {
-
-// Copies the part of the picture that the paint needs: the rows of its area, from the area's
-// left column, so only what changed reaches the screen.
-void CopyToScreen(const PaintScope& paint, const PixelSurface& picture) {
-    RECT area = paint.Area();
-    const RECT whole = {0, 0, picture.Width(), picture.Height()};
-    if (!IntersectRect(&area, &area, &whole))
-        return;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = picture.Width();
-    info.bmiHeader.biHeight = -(area.bottom - area.top); // the area's rows, top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    const uint32_t* rows = picture.Bits() + size_t(area.top) * size_t(picture.Width());
-    SetDIBitsToDevice(paint.Dc(), area.left, area.top, DWORD(area.right - area.left),
-                      DWORD(area.bottom - area.top), area.left, 0, 0, UINT(area.bottom - area.top),
-                      rows, &info, DIB_RGB_COLORS);
-}
-
-} // namespace
-
 // A display control paints the monitor's picture of it, under the monitor's lock. The
 // waveform's picture has scrolled since the last paint: what the window shows scrolls by as
 // many columns first (the left-most column stays, as in the picture), so only the uncovered
@@ -102,7 +176,7 @@ LRESULT CALLBACK CWinMonitorHost::ControlProc(HWND window, UINT message, WPARAM 
                                        SW_INVALIDATE);
                     }
                     const PaintScope paint(window);
-                    CopyToScreen(paint, picture);
+                    CopyToScreen(paint.Dc(), paint.Area(), picture);
                 });
         if (!painted)
             const PaintScope paint(window); // nothing to show: validated all the same

@@ -1,6 +1,8 @@
 // The monitor's host on Windows: the display controls show the monitor's pictures when they
-// paint, pictures changed on the capture thread are announced with InvalidateRect, and pending
-// status texts with a posted message, so the capture thread never waits for the window thread.
+// paint. What the capture thread changes in the pictures and the status texts is announced
+// with a posted message (at most one of each waiting), so the capture thread never waits for
+// the window thread; the window thread then draws just the changed areas into the controls,
+// nothing while the main window is minimised (its restoring repaints the whole).
 #pragma once
 
 #include "monitor/monitor_host.h"
@@ -8,6 +10,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 
 class CMonitor;
 
@@ -16,13 +19,16 @@ public:
     // The monitor whose pictures the attached controls show. Set before attaching windows.
     void SetMonitor(CMonitor* monitor) { m_monitor = monitor; }
 
-    // The window that receives `message` when status texts wait; its handler calls
-    // CMonitor::DeliverStatusTexts (after TextsNoticeTaken).
-    void SetNotifyWindow(HWND window, UINT message);
+    // The window that receives textsMessage when status texts wait (its handler calls
+    // TextsNoticeTaken, then CMonitor::DeliverStatusTexts), and picturesMessage when pictures
+    // changed (its handler calls DrawChangedPictures).
+    void SetNotifyWindow(HWND window, UINT textsMessage, UINT picturesMessage);
     // Where the texts go: the main window's status bar (none until it exists).
     void SetStatusBar(HWND statusBar) { m_statusBar = statusBar; }
     // The notice has been taken off the queue: the next pending text posts a new one.
     void TextsNoticeTaken() { m_noticePosted = false; }
+    // On the window thread: draws what changed in the pictures since the last call.
+    void DrawChangedPictures();
 
     Rect GetClientRect(WindowHandle window) override;
     void OnAttach(WindowHandle window) override;
@@ -38,6 +44,16 @@ private:
     CMonitor* m_monitor = nullptr;
     std::atomic<HWND> m_notifyWindow{nullptr};
     std::atomic<UINT> m_notifyMessage{0};
+    std::atomic<UINT> m_picturesMessage{0};
     std::atomic<bool> m_noticePosted{false};
+    std::atomic<bool> m_picturesNoticePosted{false};
+    DWORD m_windowThread = 0; // the thread the controls belong to
+    // The changed areas waiting to be drawn, one bounding rectangle per control.
+    struct Pending {
+        HWND window = nullptr;
+        RECT area = {};
+    };
+    std::mutex m_pendingLock;
+    Pending m_pending[3];
     HWND m_statusBar = nullptr;
 };

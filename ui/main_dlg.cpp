@@ -165,7 +165,7 @@ BOOL CMainDlg::OnInitDialog() {
     m_monitorHost = std::make_unique<CWinMonitorHost>();
     m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory(), *m_monitorHost);
     m_monitorHost->SetMonitor(g_pMonitor);
-    m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS);
+    m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS, WM_APP_MONITOR_PICTURES);
     const HWND self = m_hWnd;
     m_pWaveIn->SetEndHandler([self](CaptureEndReason reason) {
         PostMessageW(self, WM_APP_CAPTURE_ENDED, WPARAM(reason), 0);
@@ -295,6 +295,10 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
         return OnPaint();
     case WM_QUERYDRAGICON:
         *result = reinterpret_cast<LRESULT>(m_hIcon);
+        return true;
+    case WM_APP_MONITOR_PICTURES:
+        if (m_monitorHost)
+            m_monitorHost->DrawChangedPictures();
         return true;
     case WM_APP_MONITOR_TEXTS:
         if (m_monitorHost)

@@ -23,6 +23,7 @@ constexpr UINT WM_APP_MONITOR_TEXTS = WM_APP + 1;
 constexpr UINT WM_APP_CAPTURE_ENDED = WM_APP + 2;
 constexpr UINT WM_APP_SHOWN = WM_APP + 3;
 constexpr UINT WM_APP_CAPTURE_FILE = WM_APP + 4;
+constexpr UINT WM_APP_MONITOR_PICTURES = WM_APP + 5; // the monitor's pictures changed
 
 // COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
 class OleApartment {

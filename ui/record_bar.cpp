@@ -431,6 +431,9 @@ void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD
     CRecordBar* bar = g_pMainDlg ? g_pMainDlg->m_pRecordBar.get() : nullptr;
     if (!bar || message != WM_TIMER || id != bar->m_nTimerId)
         return;
+    // Minimised, nobody sees it: the first tick after the window is restored shows it again.
+    if (IsIconic(g_pMainDlg->GetSafeHwnd()))
+        return;
     const uint32_t elapsed = GetTicks() - bar->m_dwRunStart + bar->m_dwElapsedBefore;
     g_pMainDlg->SetStatusText(1, FormatElapsed(elapsed));
 }

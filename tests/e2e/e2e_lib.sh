@@ -9,6 +9,7 @@ START_X=33; START_Y=229       # toolbar: start / resume
 STOP_X=63; STOP_Y=229         # toolbar: stop
 PAUSE_X=94; PAUSE_Y=229       # toolbar: pause
 CLOSE_X=334; CLOSE_Y=12       # the close box
+MINIMISE_X=300; MINIMISE_Y=12 # the minimise button
 TAB1_X=95; TAB1_Y=41          # the "設定" tab
 TAB0_X=40; TAB0_Y=41          # the "メイン" tab
 SEQ_ENABLE_X=37; SEQ_ENABLE_Y=63     # settings page: check box 1018

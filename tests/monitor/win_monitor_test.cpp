@@ -17,6 +17,7 @@
 namespace {
 
 constexpr UINT kTextsNotice = WM_APP + 1;
+constexpr UINT kPicturesNotice = WM_APP + 2;
 
 struct TestWindow {
     CWinMonitorHost* host = nullptr;
@@ -28,6 +29,10 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     if (message == kTextsNotice) {
         g_window.host->TextsNoticeTaken();
         g_window.monitor->DeliverStatusTexts();
+        return 0;
+    }
+    if (message == kPicturesNotice) {
+        g_window.host->DrawChangedPictures();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -105,7 +110,7 @@ TEST(WinMonitor, ControlsShowThePicturesAndTheStatusBarTheTexts) {
     CMonitor monitor(host);
     g_window = {&host, &monitor};
     host.SetMonitor(&monitor);
-    host.SetNotifyWindow(main, kTextsNotice);
+    host.SetNotifyWindow(main, kTextsNotice, kPicturesNotice);
     host.SetStatusBar(statusBar);
     monitor.AttachWindows(view, meter0, meter1);
     monitor.SetFormat(2, 16);

@@ -245,13 +245,12 @@ TEST_F(RecordBar, EnterAndEscapeInTheFieldDoNothing) {
 // is told why.
 TEST_F(RecordBar, CaptureEndsTheRecording) {
     OpenMainWindow();
+    // The file full with no next file ready (the window thread too late to make one).
     const fs::path full = dir / "full.wav";
     TypeFileName(full.wstring());
-    g_pWaveFile->SetRiffSizeLimit(38 + 20000);
     Click(ID_RECORD_START);
-    for (int i = 0; i < 100 && Bar()->m_nState != CRecordBar::STATE_STOPPED; ++i)
-        Pump(20);
-    g_pWaveFile->SetRiffSizeLimit(CWaveFile::kMaxRiffSize);
+    PostMessageW(main->GetSafeHwnd(), WM_APP_CAPTURE_ENDED, CAPTURE_END_FILE_FULL, 0);
+    Pump();
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
     ExpectView(main, kStopped, "after the file filled up");
     ASSERT_EQ(s_messages.size(), 1u);

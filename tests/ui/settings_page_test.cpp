@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 namespace fs = std::filesystem;
 
@@ -213,8 +214,8 @@ TEST_F(SoundFormat, ValuesOutsideTheListsAreKept) {
 
 namespace {
 
-// The folder browser opens at the folder in the field, with COM initialised for the window
-// thread, and OK returns that folder into the field.
+// The folder browser opens with COM initialised for the window thread, and OK returns the
+// folder chosen in it into the field.
 TEST_F(SettingsPage, FolderBrowserReturnsAFolder) {
     OpenMainWindow();
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -229,8 +230,12 @@ TEST_F(SettingsPage, FolderBrowserReturnsAFolder) {
     SetDlgItemTextW(page, IDC_SEQ_FOLDER, folder.wstring().c_str());
     static bool s_browserSeen;
     s_browserSeen = false;
-    // Once the browser is up: OK.
-    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR timer, DWORD) {
+    // Once the browser is up: the folder chosen in it, then OK.
+    static int s_ticks;
+    static std::wstring s_folder;
+    s_ticks = 0;
+    s_folder = folder.wstring();
+    SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR timer, DWORD) {
         EnumThreadWindows(
             GetCurrentThreadId(),
             [](HWND window, LPARAM) -> BOOL {
@@ -239,6 +244,11 @@ TEST_F(SettingsPage, FolderBrowserReturnsAFolder) {
                 if (window == g_pMainDlg->GetSafeHwnd() || lstrcmpW(name, L"#32770") != 0 ||
                     !IsWindowVisible(window))
                     return TRUE;
+                if (++s_ticks == 5)
+                    SendMessageW(window, BFFM_SETSELECTIONW, TRUE,
+                                 reinterpret_cast<LPARAM>(s_folder.c_str()));
+                if (s_ticks < 8)
+                    return FALSE;
                 s_browserSeen = true;
                 PostMessageW(window, WM_COMMAND, IDOK, 0);
                 return FALSE;
