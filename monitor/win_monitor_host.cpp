@@ -81,10 +81,21 @@ void CWinMonitorHost::Invalidate(WindowHandle window, const Rect& area) {
         }
     }
     const HWND notify = m_notifyWindow;
-    if (notify && !m_picturesNoticePosted.exchange(true)) {
+    if (notify && !m_hidden && !m_picturesNoticePosted.exchange(true)) {
         if (!PostMessageW(notify, m_picturesMessage, 0, 0))
             m_picturesNoticePosted = false;
     }
+}
+
+void CWinMonitorHost::SetHidden(bool hidden) {
+    m_hidden = hidden;
+    if (hidden)
+        return;
+    // Shown again: the texts that waited meanwhile go to the status bar (the controls repaint
+    // as a whole by themselves).
+    m_noticePosted = false;
+    if (m_monitor)
+        m_monitor->DeliverStatusTexts();
 }
 
 // Straight into the controls, under the monitor's lock: the waveform scrolls what it shows by
@@ -122,8 +133,8 @@ void CWinMonitorHost::DrawChangedPictures() {
                 const RECT strip = {std::max(1, picture.Width() - scrolled), 0, picture.Width(),
                                     picture.Height()};
                 HRGN stripRegion = CreateRectRgnIndirect(&strip);
-                CombineRgn(unscrolled, unscrolled, stripRegion, RGN_DIFF);
-                InvalidateRgn(pending.window, unscrolled, FALSE);
+                if (CombineRgn(unscrolled, unscrolled, stripRegion, RGN_DIFF) != NULLREGION)
+                    InvalidateRgn(pending.window, unscrolled, FALSE);
                 DeleteObject(stripRegion);
                 DeleteObject(unscrolled);
                 UnionRect(&area, &area, &strip);
@@ -137,7 +148,7 @@ void CWinMonitorHost::DrawChangedPictures() {
 // that waits when it serves it.
 void CWinMonitorHost::StatusTextsPending() {
     const HWND window = m_notifyWindow;
-    if (window && !m_noticePosted.exchange(true)) {
+    if (window && !m_hidden && !m_noticePosted.exchange(true)) {
         if (!PostMessageW(window, m_notifyMessage, 0, 0))
             m_noticePosted = false;
     }

@@ -29,6 +29,9 @@ public:
     void TextsNoticeTaken() { m_noticePosted = false; }
     // On the window thread: draws what changed in the pictures since the last call.
     void DrawChangedPictures();
+    // On the window thread: the main window was minimised (nothing is drawn or announced), or
+    // shown again (the texts that waited are set).
+    void SetHidden(bool hidden);
 
     Rect GetClientRect(WindowHandle window) override;
     void OnAttach(WindowHandle window) override;
@@ -47,6 +50,7 @@ private:
     std::atomic<UINT> m_picturesMessage{0};
     std::atomic<bool> m_noticePosted{false};
     std::atomic<bool> m_picturesNoticePosted{false};
+    std::atomic<bool> m_hidden{false};
     DWORD m_windowThread = 0; // the thread the controls belong to
     // The changed areas waiting to be drawn, one bounding rectangle per control.
     struct Pending {

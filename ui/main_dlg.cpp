@@ -296,6 +296,10 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
     case WM_QUERYDRAGICON:
         *result = reinterpret_cast<LRESULT>(m_hIcon);
         return true;
+    case WM_SIZE:
+        if (m_monitorHost && (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED))
+            m_monitorHost->SetHidden(wParam == SIZE_MINIMIZED);
+        return false;
     case WM_APP_MONITOR_PICTURES:
         if (m_monitorHost)
             m_monitorHost->DrawChangedPictures();

@@ -398,6 +398,22 @@ TEST_F(MainWindow, PreviewShowsThePicturesAfterManyBlocks) {
         EXPECT_EQ(ScreenDifferences(control, picture), 0);
     }
     EXPECT_GT(s_device->FramesDelivered(), 250u * 640) << "more blocks than the view has columns";
+
+    // Minimised, nothing is drawn; shown again, the whole is.
+    s_device->SetSilent(false);
+    ShowWindow(main->GetSafeHwnd(), SW_MINIMIZE);
+    Pump(500);
+    s_device->SetSilent(true);
+    Pump(100);
+    ShowWindow(main->GetSafeHwnd(), SW_RESTORE);
+    Pump(300);
+    for (int id : {IDC_WAVEFORM, IDC_METER0, IDC_METER1}) {
+        SCOPED_TRACE(id);
+        HWND control = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), id);
+        PixelSurface picture;
+        ASSERT_TRUE(g_pMonitor->CopyPicture(control, picture));
+        EXPECT_EQ(ScreenDifferences(control, picture), 0);
+    }
     Click(ID_RECORD_STOP);
 }
 
