@@ -3,6 +3,7 @@
 // processes the blocks.
 #include "monitor/monitor.h"
 #include "monitor/win_monitor_host.h"
+#include "tests/support/screen.h"
 #include "tests/support/test_support.h"
 
 #include <windows.h>
@@ -47,31 +48,6 @@ void PumpMessages() {
         }
         Sleep(10);
     }
-}
-
-// The control's pixels as the screen shows them, as COLORREFs.
-std::vector<COLORREF> ScreenPixels(HWND control, int width, int height) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(control);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    std::vector<COLORREF> pixels(size_t(width) * height);
-    const auto* rows = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = ColourToPixel(rows[i] & 0xFFFFFF);
-    SelectObject(memory, old);
-    DeleteObject(dib);
-    DeleteDC(memory);
-    ReleaseDC(control, screen);
-    return pixels;
 }
 
 std::wstring StatusText(HWND statusBar, int part) {
@@ -138,15 +114,7 @@ TEST(WinMonitor, ControlsShowThePicturesAndTheStatusBarTheTexts) {
         GetClientRect(control, &rc);
         ASSERT_EQ(picture.Width(), rc.right);
         ASSERT_EQ(picture.Height(), rc.bottom);
-        const auto screen = ScreenPixels(control, rc.right, rc.bottom);
-        int differences = 0;
-        for (int y = 0; y < rc.bottom; ++y)
-            for (int x = 0; x < rc.right; ++x)
-                if (screen[size_t(y) * rc.right + x] != picture.GetPixel(x, y) && differences++ < 5)
-                    ADD_FAILURE() << "pixel " << x << "," << y << " shows " << std::hex
-                                  << screen[size_t(y) * rc.right + x] << " instead of "
-                                  << picture.GetPixel(x, y);
-        EXPECT_EQ(differences, 0);
+        EXPECT_EQ(ScreenDifferences(control, picture), 0);
     }
     // The picture is not all ground: the tone's columns and the divider are there.
     PixelSurface picture;

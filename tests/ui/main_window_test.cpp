@@ -384,19 +384,22 @@ namespace {
 // waveform and the meters on the screen are their pictures, pixel for pixel, without any
 // repaint of the whole.
 TEST_F(MainWindow, PreviewShowsThePicturesAfterManyBlocks) {
+    const auto ExpectPreviewShowsThePictures = [&] {
+        for (int id : {IDC_WAVEFORM, IDC_METER0, IDC_METER1}) {
+            SCOPED_TRACE(id);
+            HWND control = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), id);
+            PixelSurface picture;
+            ASSERT_TRUE(g_pMonitor->CopyPicture(control, picture));
+            EXPECT_EQ(ScreenDifferences(control, picture), 0);
+        }
+    };
     OpenMainWindow();
     TypeFileName((dir / "preview.wav").wstring());
     Click(ID_RECORD_START);
     Pump(1200); // hundreds of blocks, several between two paints at times
     s_device->SetSilent(true);
     Pump(200);
-    for (int id : {IDC_WAVEFORM, IDC_METER0, IDC_METER1}) {
-        SCOPED_TRACE(id);
-        HWND control = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), id);
-        PixelSurface picture;
-        ASSERT_TRUE(g_pMonitor->CopyPicture(control, picture));
-        EXPECT_EQ(ScreenDifferences(control, picture), 0);
-    }
+    ExpectPreviewShowsThePictures();
     EXPECT_GT(s_device->FramesDelivered(), 250u * 640) << "more blocks than the view has columns";
 
     // Minimised, nothing is drawn; shown again, the whole is.
@@ -407,13 +410,7 @@ TEST_F(MainWindow, PreviewShowsThePicturesAfterManyBlocks) {
     Pump(100);
     ShowWindow(main->GetSafeHwnd(), SW_RESTORE);
     Pump(300);
-    for (int id : {IDC_WAVEFORM, IDC_METER0, IDC_METER1}) {
-        SCOPED_TRACE(id);
-        HWND control = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), id);
-        PixelSurface picture;
-        ASSERT_TRUE(g_pMonitor->CopyPicture(control, picture));
-        EXPECT_EQ(ScreenDifferences(control, picture), 0);
-    }
+    ExpectPreviewShowsThePictures();
     Click(ID_RECORD_STOP);
 }
 

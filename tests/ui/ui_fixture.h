@@ -3,6 +3,7 @@
 #pragma once
 
 #include "monitor/pixel_surface.h"
+#include "tests/support/screen.h"
 #include "tests/support/simulated_wave_input.h"
 #include "tests/support/test_support.h"
 #include "ui/main_dlg.h"
@@ -41,9 +42,6 @@ protected:
     bool ToolbarEnabled(int command) const;
     void TypeFileName(const std::wstring& name);
     static bool Visible(CDialog* dialog);
-    // How many of the control's pixels on the screen differ from the picture (the first few are
-    // reported).
-    static int ScreenDifferences(HWND control, const PixelSurface& picture);
     template <class Page> static bool Visible(const std::unique_ptr<Page>& page) {
         return Visible(page.get());
     }

@@ -1,0 +1,49 @@
+#include "tests/support/screen.h"
+
+#include "engine/win32_handles.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// The control's pixels as the screen shows them, as COLORREFs, row by row.
+std::vector<Colour> ScreenPixels(HWND control, int width, int height) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const WindowDc screen(control);
+    HDC memory = CreateCompatibleDC(screen.Dc());
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, screen.Dc(), 0, 0, SRCCOPY);
+    std::vector<Colour> pixels(size_t(width) * size_t(height));
+    const auto* rows = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = ColourToPixel(rows[i] & 0xFFFFFF);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    return pixels;
+}
+
+} // namespace
+
+int ScreenDifferences(HWND control, const PixelSurface& picture) {
+    const auto screen = ScreenPixels(control, picture.Width(), picture.Height());
+    int differences = 0;
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x) {
+            const Colour shown = screen[size_t(y) * size_t(picture.Width()) + size_t(x)];
+            if (shown != picture.GetPixel(x, y) && differences++ < 3)
+                ADD_FAILURE() << "control " << GetDlgCtrlID(control) << ", pixel " << x << "," << y
+                              << " shows " << std::hex << shown << " instead of "
+                              << picture.GetPixel(x, y);
+        }
+    return differences;
+}
