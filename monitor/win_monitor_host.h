@@ -51,7 +51,7 @@ private:
     std::atomic<bool> m_noticePosted{false};
     std::atomic<bool> m_picturesNoticePosted{false};
     std::atomic<bool> m_hidden{false};
-    DWORD m_windowThread = 0; // the thread the controls belong to
+    std::atomic<DWORD> m_windowThread{0}; // the thread the controls belong to
     // The changed areas waiting to be drawn, one bounding rectangle per control.
     struct Pending {
         HWND window = nullptr;
