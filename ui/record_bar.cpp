@@ -283,17 +283,11 @@ void CRecordBar::PrepareNextFile() {
     if (page->m_bCheckSeqRecFile) {
         // As a start would: the next free number, its folders, the counter kept at once.
         SequentialNaming naming = page->Naming();
-        const auto taken = [](const std::wstring& p) {
-            return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
-        };
+        bool wrapped = false; // the next file's wrap is not announced: the recording goes on
         for (int attempt = 0; attempt < 100; ++attempt) {
-            const NamingResult result = NextSequentialName(naming, path, taken);
-            if (result == NAMING_NO_FOLDER || result == NAMING_TOO_LONG ||
-                result == NAMING_ALL_TAKEN) {
-                failed(naming.folder, result == NAMING_NO_FOLDER ? LoadText(IDS_NO_FOLDER)
-                                      : result == NAMING_TOO_LONG
-                                          ? LoadText(IDS_FOLDER_TOO_LONG)
-                                          : FormatText(IDS_ALL_NUMBERS_TAKEN, {naming.folder}));
+            std::wstring problem;
+            if (!page->GetNextFileName(path, naming, wrapped, &problem)) {
+                failed(naming.folder, problem);
                 return;
             }
             unsigned long error = 0;

@@ -89,20 +89,22 @@ SequentialNaming CSettingsPage::Naming() const {
     return naming;
 }
 
-int CSettingsPage::GetNextFileName(std::wstring& out, SequentialNaming& naming, bool& wrapped) {
+int CSettingsPage::GetNextFileName(std::wstring& out, SequentialNaming& naming, bool& wrapped,
+                                   std::wstring* problem) {
     const auto taken = [](const std::wstring& path) {
         return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     };
+    std::wstring text;
     switch (NextSequentialName(naming, out, taken)) {
     case NAMING_NO_FOLDER:
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_NO_FOLDER);
-        return 0;
+        text = LoadText(IDS_NO_FOLDER);
+        break;
     case NAMING_TOO_LONG:
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_FOLDER_TOO_LONG);
-        return 0;
+        text = LoadText(IDS_FOLDER_TOO_LONG);
+        break;
     case NAMING_ALL_TAKEN:
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_ALL_NUMBERS_TAKEN, {naming.folder}));
-        return 0;
+        text = FormatText(IDS_ALL_NUMBERS_TAKEN, {naming.folder});
+        break;
     case NAMING_WRAPPED:
         wrapped = true;
         return 1;
@@ -110,6 +112,10 @@ int CSettingsPage::GetNextFileName(std::wstring& out, SequentialNaming& naming, 
     case NAMING_OFF:
         return 1;
     }
+    if (problem)
+        *problem = text;
+    else
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), text);
     return 0;
 }
 

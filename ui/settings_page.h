@@ -27,8 +27,9 @@ public:
     // counter on; naming's counter moves past it, and wrapped is set when it passed 999999. Called
     // again with the same naming after the file appeared meanwhile, it gives the next one. The
     // page's own counter does not move: TakeFileNumber does that once the file exists. 0 when no
-    // path could be made (its message has been shown).
-    int GetNextFileName(std::wstring& out, SequentialNaming& naming, bool& wrapped);
+    // path could be made: its message has been shown, or, when problem is given, put there.
+    int GetNextFileName(std::wstring& out, SequentialNaming& naming, bool& wrapped,
+                        std::wstring* problem = nullptr);
     // A recording has created its file: the counter moves on to naming's, the field shows it,
     // and the settings file keeps it at once.
     void TakeFileNumber(const SequentialNaming& naming);
