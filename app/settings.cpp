@@ -3,6 +3,7 @@
 #include "engine/recording_format.h"
 #include "engine/sequential_naming.h"
 
+#include <algorithm>
 #include <cwctype>
 
 AppSettings g_settings;
@@ -118,16 +119,58 @@ bool SaveSequenceCounter(int32_t count, ISettingsStore& store) {
 }
 
 namespace {
+
 const wchar_t kRecordingSection[] = L"Recording";
-const wchar_t kRecordingFile[] = L"File";
+// The n-th file's key: File, File2, File3, ...
+std::wstring FileKey(size_t n) {
+    return n == 0 ? L"File" : L"File" + std::to_wstring(n + 1);
+}
+const wchar_t kToldKey[] = L"Told";
+constexpr size_t kMaxNotedFiles = 100;
+
 } // namespace
 
-bool NoteRecordingInProgress(const std::wstring& file, ISettingsStore& store) {
-    if (file.empty())
+// The list ends at the first empty key, so a shorter list written over a longer one ends with
+// one emptied key.
+bool NoteRecordingInProgress(const std::vector<std::wstring>& files, ISettingsStore& store) {
+    if (files.empty())
         return store.RemoveSection(kRecordingSection);
-    return store.Write(kRecordingSection, kRecordingFile, L"\"" + file + L"\"");
+    bool ok = true;
+    for (size_t n = 0; n < files.size() && n < kMaxNotedFiles; ++n)
+        ok = store.Write(kRecordingSection, FileKey(n).c_str(), L"\"" + files[n] + L"\"") && ok;
+    if (files.size() < kMaxNotedFiles &&
+        !store.Read(kRecordingSection, FileKey(files.size()).c_str(), L"").empty())
+        ok = store.Write(kRecordingSection, FileKey(files.size()).c_str(), L"") && ok;
+    return ok;
 }
 
-std::wstring RecordingInProgress(ISettingsStore& store) {
-    return store.Read(kRecordingSection, kRecordingFile, L"");
+std::vector<std::wstring> RecordingInProgress(ISettingsStore& store) {
+    std::vector<std::wstring> files;
+    for (size_t n = 0; n < kMaxNotedFiles; ++n) {
+        std::wstring file = store.Read(kRecordingSection, FileKey(n).c_str(), L"");
+        if (file.empty())
+            break;
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+// Paths cannot hold '|': it separates them.
+std::vector<std::wstring> AbsentFilesTold(ISettingsStore& store) {
+    std::vector<std::wstring> files;
+    const std::wstring text = store.Read(kRecordingSection, kToldKey, L"");
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find(L'|', at), text.size());
+        if (end > at)
+            files.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return files;
+}
+
+bool NoteAbsentFilesTold(const std::vector<std::wstring>& files, ISettingsStore& store) {
+    std::wstring text;
+    for (const std::wstring& file : files)
+        text += (text.empty() ? L"" : L"|") + file;
+    return store.Write(kRecordingSection, kToldKey, L"\"" + text + L"\"");
 }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct AppSettings {
     // [TabPage2]
@@ -50,12 +51,15 @@ bool SaveSettings(const AppSettings& settings, ISettingsStore& store);
 // Writes the sequential counter alone; false when it could not be written.
 bool SaveSequenceCounter(int32_t count, ISettingsStore& store);
 
-// The file being recorded, noted while it records ([Recording] File, quoted so that blanks at
-// either end survive); an empty name removes the note. False when the store could not be
-// written.
-bool NoteRecordingInProgress(const std::wstring& file, ISettingsStore& store);
-// The noted file, or empty.
-std::wstring RecordingInProgress(ISettingsStore& store);
+// The files of a recording not yet complete, noted while it records ([Recording] File, File2,
+// ..., quoted so that blanks at either end survive); an empty list removes the note. False when
+// the store could not be written.
+bool NoteRecordingInProgress(const std::vector<std::wstring>& files, ISettingsStore& store);
+// The noted files, or none.
+std::vector<std::wstring> RecordingInProgress(ISettingsStore& store);
+// The noted files whose drive was absent and of which the user has been told ([Recording] Told).
+std::vector<std::wstring> AbsentFilesTold(ISettingsStore& store);
+bool NoteAbsentFilesTold(const std::vector<std::wstring>& files, ISettingsStore& store);
 
 // The reading rules, by the length of the text read: a flag is off for "" and "0" and on for
 // anything else; an integer reads like the C library's decimal conversion (blanks, one sign,
@@ -75,9 +79,11 @@ void LoadSettingsFile(const std::wstring& path, AppSettings& settings);
 bool SaveSettingsFile(const std::wstring& path, const AppSettings& settings,
                       uint32_t* error = nullptr);
 bool SaveSequenceCounterFile(const std::wstring& path, int32_t count, uint32_t* error = nullptr);
-bool NoteRecordingInProgressFile(const std::wstring& path, const std::wstring& file,
+bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<std::wstring>& files,
                                  uint32_t* error = nullptr);
-std::wstring RecordingInProgressFile(const std::wstring& path);
+std::vector<std::wstring> RecordingInProgressFile(const std::wstring& path);
+std::vector<std::wstring> AbsentFilesToldFile(const std::wstring& path);
+bool NoteAbsentFilesToldFile(const std::wstring& path, const std::vector<std::wstring>& files);
 // g_settings from and to the file beside the executable.
 void LoadSettings();
 bool SaveSettings(uint32_t* error = nullptr);

@@ -91,21 +91,35 @@ bool SaveSequenceCounterFile(const std::wstring& path, int32_t count, uint32_t* 
     return SaveSequenceCounter(count, store);
 }
 
-bool NoteRecordingInProgressFile(const std::wstring& path, const std::wstring& file,
+bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<std::wstring>& files,
                                  uint32_t* error) {
     if (path.empty())
         return true;
-    if (!file.empty())
+    if (!files.empty())
         CreateUnicodeFile(path);
     ProfileStore store(path, error);
-    return NoteRecordingInProgress(file, store);
+    return NoteRecordingInProgress(files, store);
 }
 
-std::wstring RecordingInProgressFile(const std::wstring& path) {
+std::vector<std::wstring> RecordingInProgressFile(const std::wstring& path) {
     if (path.empty())
-        return L"";
+        return {};
     ProfileStore store(path);
     return RecordingInProgress(store);
+}
+
+std::vector<std::wstring> AbsentFilesToldFile(const std::wstring& path) {
+    if (path.empty())
+        return {};
+    ProfileStore store(path);
+    return AbsentFilesTold(store);
+}
+
+bool NoteAbsentFilesToldFile(const std::wstring& path, const std::vector<std::wstring>& files) {
+    if (path.empty())
+        return true;
+    ProfileStore store(path);
+    return NoteAbsentFilesTold(files, store);
 }
 
 void LoadSettings() {

@@ -36,7 +36,7 @@ CWaveIn::~CWaveIn() {
     g_pWaveFile = nullptr;
 }
 
-void CWaveIn::SetEndHandler(std::function<void(CaptureEndReason)> handler) {
+void CWaveIn::SetEndHandler(std::function<void(CaptureEnd)> handler) {
     m_endHandler = std::move(handler);
 }
 
@@ -44,21 +44,7 @@ void CWaveIn::SetFileHandler(std::function<void(CaptureFileEvent)> handler) {
     m_fileHandler = std::move(handler);
 }
 
-int CWaveIn::PrepareNextFile(const std::filesystem::path& fileName, RawFile::CreateMode mode) {
-    WaveFileError error = WAVE_FILE_OK;
-    uint32_t code = 0;
-    if (m_open && g_pWaveFile->PrepareNext(fileName, mode, &error, &code))
-        return 1;
-    return Fail(error == WAVE_FILE_EXISTS ? CAPTURE_FILE_EXISTS : CAPTURE_FILE_FAILED, code);
-}
-
-CaptureError CWaveIn::LastFailure() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_failure;
-}
-
 int CWaveIn::Fail(CaptureFailure failure, uint32_t code) {
-    std::lock_guard<std::mutex> lock(m_lock);
     m_failure = {failure, code};
     return 0;
 }
@@ -141,7 +127,7 @@ int CWaveIn::Open(const std::filesystem::path& fileName, int channels, int sampl
     g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample);
     m_open = true;
     if (!Start()) {
-        const CaptureError failed = LastFailure();
+        const CaptureError failed = m_failure;
         return abandon(failed.failure, failed.code);
     }
     return 1;
@@ -152,13 +138,16 @@ int CWaveIn::Start() {
         return 0;
     g_bCaptureActive = 1;
     g_pMonitor->OnStart();
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_lastBlockMs = GetTicks();
-    m_heard = false;
-    if (const uint32_t code = m_device->Start()) {
+    uint32_t code;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_lastBlockMs = GetTicks();
+        m_heard = false;
+        code = m_device->Start();
+    }
+    if (code) {
         g_bCaptureActive = 0;
-        m_failure = {CAPTURE_DEVICE_FAILED, code};
-        return 0;
+        return Fail(CAPTURE_DEVICE_FAILED, code);
     }
     return 1;
 }
@@ -269,7 +258,7 @@ void CWaveIn::CaptureThread() {
             return;
         if (g_bCaptureActive && m_heard && !m_ended && !closing &&
             uint32_t(GetTicks() - m_lastBlockMs.load()) > kSilenceTimeoutMs)
-            EndBySelf(CAPTURE_END_DEVICE_SILENT);
+            EndBySelf(CAPTURE_END_DEVICE_SILENT, 0);
     }
 }
 
@@ -288,7 +277,8 @@ void CWaveIn::ProcessDoneBuffers() {
                 g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
             } else {
                 EndBySelf(g_pWaveFile->GetError() == WAVE_FILE_FULL ? CAPTURE_END_FILE_FULL
-                                                                    : CAPTURE_END_WRITE_FAILED);
+                                                                    : CAPTURE_END_WRITE_FAILED,
+                          g_pWaveFile->GetSystemError());
                 return;
             }
         }
@@ -300,9 +290,8 @@ void CWaveIn::ProcessDoneBuffers() {
         if (const uint32_t code = m_device->AddBuffer(header)) {
             // A buffer the device will not take back leaves a hole in the ring: the recording
             // ends here, with every block taken so far in the file.
-            m_failure = {CAPTURE_DEVICE_FAILED, code};
             lock.unlock();
-            EndBySelf(CAPTURE_END_DEVICE_FAILED);
+            EndBySelf(CAPTURE_END_DEVICE_FAILED, code);
             return;
         }
     }
@@ -325,13 +314,13 @@ void CWaveIn::TellAboutNextFile() {
     }
 }
 
-// On the capture thread: no more blocks are taken, the file is completed with what it holds,
-// and the owner is told.
-void CWaveIn::EndBySelf(CaptureEndReason reason) {
+// On the capture thread: no more blocks are taken, the file is completed with what it holds
+// (how that went, Close tells later), and the owner is told.
+void CWaveIn::EndBySelf(CaptureEndReason reason, uint32_t code) {
     m_ended = true;
     g_pWaveFile->Close();
     if (m_endHandler)
-        m_endHandler(reason);
+        m_endHandler({reason, code});
 }
 
 int AttachMonitorViews(WindowHandle waveform, WindowHandle meter1, WindowHandle meter2) {

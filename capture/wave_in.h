@@ -36,20 +36,28 @@ extern CWaveFile* g_pWaveFile;
 extern CMonitor* g_pMonitor;
 extern std::atomic<int> g_bCaptureActive;
 
-// Why a capture ended by itself; the record bar then stops it and tells the user.
+// Why a capture ended by itself; the recording then stops it and tells the user.
 enum CaptureEndReason {
     CAPTURE_END_WRITE_FAILED = 1, // the file could not take a block (disk full, device error)
-    CAPTURE_END_FILE_FULL,        // the file reached the largest size a WAV file can state
+    CAPTURE_END_FILE_FULL,        // the file reached its size limit and no next file waited
     CAPTURE_END_DEVICE_SILENT,    // no block for a while: the input device is gone
-    CAPTURE_END_DEVICE_FAILED,    // the device refused a buffer back (LastFailure has its code)
+    CAPTURE_END_DEVICE_FAILED,    // the device refused a buffer back
+};
+
+// The end, as a value that travels with the notice: the reason, and the system's or the
+// device's code behind it (0 when there is none).
+struct CaptureEnd {
+    CaptureEndReason reason = CAPTURE_END_WRITE_FAILED;
+    uint32_t code = 0;
 };
 
 // A recording goes on in a next file when its file is full: the owner is asked for that file
-// while there is still this much room, and told when the recording has moved into it.
+// while there is still this much room (and offers it through the writer's hand-over), and told
+// when the recording has moved into it.
 constexpr uint32_t kNextFileLeadSeconds = 10;
 enum CaptureFileEvent {
-    CAPTURE_NEXT_FILE_WANTED,  // call PrepareNextFile (on the window thread)
-    CAPTURE_NEXT_FILE_STARTED, // the full file is complete; the prepared one is being written
+    CAPTURE_NEXT_FILE_WANTED,  // offer a next file
+    CAPTURE_NEXT_FILE_STARTED, // the prepared file is being written; the full one is handed on
 };
 
 // Why Open or Start failed, or the device ended a recording.
@@ -91,25 +99,21 @@ public:
     // 0 when the device or the file reported an error on the way (everything is released anyway).
     int Close();
 
-    // Called on the capture thread when the capture ends by itself; must not block (the window
-    // layer posts a message).
-    void SetEndHandler(std::function<void(CaptureEndReason)> handler);
+    // Called on the capture thread when the capture ends by itself; must not block (the owner
+    // queues it and posts a message). Set while no capture is open.
+    void SetEndHandler(std::function<void(CaptureEnd)> handler);
     // Called on the capture thread about the next file (see CaptureFileEvent); must not block.
     void SetFileHandler(std::function<void(CaptureFileEvent)> handler);
-    // Creates the file the recording goes on in when its file is full. On the window thread,
-    // after CAPTURE_NEXT_FILE_WANTED. 1 when it is ready; 0 when it could not be created
-    // (LastFailure says why), in which case the recording ends at the limit.
-    int PrepareNextFile(const std::filesystem::path& fileName, RawFile::CreateMode mode);
 
     bool IsOpen() const { return m_open; }
-    // What made the last Open or Start fail, or the device end the recording.
-    CaptureError LastFailure() const;
+    // What made the last Open or Start fail. Window thread.
+    CaptureError LastFailure() const { return m_failure; }
 
 private:
     void CaptureThread();
     // Takes the buffers that came back, in queue order; gives them back unless closing.
     void ProcessDoneBuffers();
-    void EndBySelf(CaptureEndReason reason);
+    void EndBySelf(CaptureEndReason reason, uint32_t code);
     void TellAboutNextFile();
     void WaitUntilProcessed();
     // Ends the thread, gives up the buffers and the device; returns false on a device error.
@@ -147,9 +151,10 @@ private:
     bool m_ended = false; // the capture ended by itself: no more blocks are taken
     // The device handed back a buffer in this run, empty or not: from here on silence counts.
     std::atomic<bool> m_heard{false};
-    CaptureError m_failure;
     std::atomic<uint32_t> m_lastBlockMs{0}; // GetTicks at the start of the run or the last block
-    std::function<void(CaptureEndReason)> m_endHandler;
+    // The window thread's own.
+    CaptureError m_failure;
+    std::function<void(CaptureEnd)> m_endHandler;
     std::function<void(CaptureFileEvent)> m_fileHandler;
     // The capture thread's own: the switches into a next file it has told of, and whether it
     // has asked for the next one.

@@ -11,6 +11,16 @@
 #include <unistd.h>
 #endif
 
+namespace {
+
+bool (*g_flushHook)() = nullptr;
+
+} // namespace
+
+void RawFile::SetFlushHook(bool (*hook)()) {
+    g_flushHook = hook;
+}
+
 #ifdef _WIN32
 
 namespace {
@@ -76,6 +86,27 @@ size_t RawFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     return done;
 }
 
+size_t RawFile::Append(const void* data, size_t size) {
+    if (!m_handle)
+        return 0;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const DWORD chunk = static_cast<DWORD>(std::min(size - done, kMaxPiece));
+        DWORD written = 0;
+        if (!WriteFile(m_handle, bytes + done, chunk, &written, nullptr)) {
+            m_lastError = GetLastError();
+            break;
+        }
+        if (written == 0) {
+            m_lastError = ERROR_DISK_FULL;
+            break;
+        }
+        done += written;
+    }
+    return done;
+}
+
 size_t RawFile::ReadAt(uint64_t offset, void* data, size_t size) {
     if (!m_handle)
         return 0;
@@ -102,18 +133,43 @@ int64_t RawFile::Size() {
 bool RawFile::Truncate(uint64_t size) {
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(size);
-    return m_handle && SetFilePointerEx(m_handle, at, nullptr, FILE_BEGIN) &&
-           SetEndOfFile(m_handle);
+    if (m_handle && SetFilePointerEx(m_handle, at, nullptr, FILE_BEGIN) && SetEndOfFile(m_handle))
+        return true;
+    m_lastError = GetLastError();
+    return false;
 }
 
 bool RawFile::Flush() {
-    return m_handle && FlushFileBuffers(m_handle);
+    if (!m_handle)
+        return false;
+    if (g_flushHook && !g_flushHook()) {
+        m_lastError = ERROR_WRITE_FAULT;
+        return false;
+    }
+    if (FlushFileBuffers(m_handle))
+        return true;
+    m_lastError = GetLastError();
+    return m_lastError == ERROR_INVALID_FUNCTION; // a file system that has nothing to flush
+}
+
+RawFile RawFile::Duplicate() {
+    RawFile copy;
+    HANDLE process = GetCurrentProcess();
+    HANDLE h = nullptr;
+    if (m_handle &&
+        DuplicateHandle(process, m_handle, process, &h, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        copy.m_handle = h;
+    else
+        copy.m_lastError = GetLastError();
+    return copy;
 }
 
 bool RawFile::Close() {
     if (!m_handle)
         return true;
     const bool ok = CloseHandle(m_handle) != 0;
+    if (!ok)
+        m_lastError = GetLastError();
     m_handle = nullptr;
     return ok;
 }
@@ -126,6 +182,7 @@ RawFile& RawFile::operator=(RawFile&& other) noexcept {
     if (this != &other) {
         Close();
         m_handle = other.m_handle;
+        m_lastError = other.m_lastError;
         other.m_handle = nullptr;
     }
     return *this;
@@ -177,6 +234,24 @@ size_t RawFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     return done;
 }
 
+size_t RawFile::Append(const void* data, size_t size) {
+    if (m_fd < 0)
+        return 0;
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(m_fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            m_lastError = n < 0 ? uint32_t(errno) : uint32_t(ENOSPC);
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
 size_t RawFile::ReadAt(uint64_t offset, void* data, size_t size) {
     if (m_fd < 0)
         return 0;
@@ -201,17 +276,40 @@ int64_t RawFile::Size() {
 }
 
 bool RawFile::Truncate(uint64_t size) {
-    return m_fd >= 0 && ftruncate(m_fd, static_cast<off_t>(size)) == 0;
+    if (m_fd >= 0 && ftruncate(m_fd, static_cast<off_t>(size)) == 0)
+        return true;
+    m_lastError = uint32_t(errno);
+    return false;
 }
 
 bool RawFile::Flush() {
-    return m_fd >= 0 && fsync(m_fd) == 0;
+    if (m_fd < 0)
+        return false;
+    if (g_flushHook && !g_flushHook()) {
+        m_lastError = EIO;
+        return false;
+    }
+    if (fsync(m_fd) == 0)
+        return true;
+    m_lastError = uint32_t(errno);
+    return errno == EINVAL || errno == ENOTSUP; // a file that has nothing to flush (a device)
+}
+
+RawFile RawFile::Duplicate() {
+    RawFile copy;
+    if (m_fd >= 0)
+        copy.m_fd = fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
+    if (copy.m_fd < 0)
+        copy.m_lastError = uint32_t(errno);
+    return copy;
 }
 
 bool RawFile::Close() {
     if (m_fd < 0)
         return true;
     const bool ok = close(m_fd) == 0;
+    if (!ok)
+        m_lastError = uint32_t(errno);
     m_fd = -1;
     return ok;
 }
@@ -224,6 +322,7 @@ RawFile& RawFile::operator=(RawFile&& other) noexcept {
     if (this != &other) {
         Close();
         m_fd = other.m_fd;
+        m_lastError = other.m_lastError;
         other.m_fd = -1;
     }
     return *this;

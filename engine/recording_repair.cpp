@@ -1,62 +1,38 @@
 #include "engine/recording_repair.h"
 
 #include "engine/raw_file.h"
-#include "engine/wave_file.h"
-
-#include <cstring>
+#include "engine/wave_layout.h"
 
 namespace {
 
-uint32_t GetU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-uint16_t GetU16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
-
-void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = uint8_t(v >> (8 * i));
-}
-
-// The sample type whose file format has this tag and sample size, or -1.
-int SampleTypeOf(uint16_t tag, uint16_t bits) {
-    if (tag == WAVE_FORMAT_TAG_PCM)
-        return bits == 8 ? SAMPLE_TYPE_PCM8 : bits == 16 ? SAMPLE_TYPE_PCM16 : -1;
-    if (bits != 8)
-        return -1;
-    return tag == WAVE_FORMAT_TAG_MULAW  ? SAMPLE_TYPE_MULAW
-           : tag == WAVE_FORMAT_TAG_ALAW ? SAMPLE_TYPE_ALAW
-                                         : -1;
-}
-
-// True when the 46 bytes are the header CWaveFile writes while recording: every field as it
-// writes them for some recording format, and both sizes the placeholder.
-bool IsOurRecordingHeader(const uint8_t* h, WaveFormat& format) {
-    if (std::memcmp(h, "RIFF", 4) != 0 || std::memcmp(h + 8, "WAVEfmt ", 8) != 0 ||
-        GetU32(h + 16) != 18 || std::memcmp(h + 38, "data", 4) != 0)
-        return false;
-    const int type = SampleTypeOf(GetU16(h + 20), GetU16(h + 34));
-    const uint16_t channels = GetU16(h + 22);
-    const uint32_t rate = GetU32(h + 24);
-    if (!IsRecordableFormat(channels, int(rate > 0x7FFFFFFF ? 0 : rate), type))
-        return false;
-    format = MakeFileFormat(channels, int(rate), type);
-    return format.nAvgBytesPerSec == GetU32(h + 28) && format.nBlockAlign == GetU16(h + 32) &&
-           GetU16(h + 36) == 0;
+// The folder that holds a path's whole tree: "X:\" for a drive, "\\server\share\" for a
+// network share, "/" elsewhere.
+std::filesystem::path VolumeOf(const std::filesystem::path& path) {
+    const std::wstring text = path.wstring();
+    if (text.size() > 2 && (text[0] == L'\\' || text[0] == L'/') && text[1] == text[0]) {
+        const size_t server = text.find_first_of(L"\\/", 2);
+        const size_t share =
+            server == std::wstring::npos ? server : text.find_first_of(L"\\/", server + 1);
+        return share == std::wstring::npos ? path
+                                           : std::filesystem::path(text.substr(0, share + 1));
+    }
+    return path.root_path();
 }
 
 } // namespace
 
-// 1. Open the file for writing, unless another program writes it. 2. Check the header: ours,
-// and still with the placeholders. 3. Cut the data to whole frames (and to what a RIFF size
-// can state). 4. Shorten the file, write the pad byte and the sizes, flush.
+// 1. A file whose drive or share is not there is left for later. 2. Open it for writing, unless
+// another program writes it. 3. Check the header: ours, and still with the placeholders. 4. Cut
+// the data to whole frames (and to what a RIFF size can state). 5. Shorten the file and complete
+// it as the writer does.
 RepairResult CompleteInterruptedRecording(const std::filesystem::path& path) {
+    using namespace WaveLayout;
     RepairResult result;
     std::error_code error;
     if (!std::filesystem::exists(path, error) && !error) {
-        result.status = REPAIR_MISSING;
+        const std::filesystem::path volume = VolumeOf(path);
+        result.status = !volume.empty() && !std::filesystem::exists(volume, error) ? REPAIR_ABSENT
+                                                                                   : REPAIR_MISSING;
         return result;
     }
     RawFile file;
@@ -65,40 +41,32 @@ RepairResult CompleteInterruptedRecording(const std::filesystem::path& path) {
         result.status = RawFile::IsSharingError(result.systemError) ? REPAIR_BUSY : REPAIR_FAILED;
         return result;
     }
-    uint8_t header[CWaveFile::kHeaderSize];
+    uint8_t header[kHeaderSize];
     const int64_t length = file.Size();
     if (length < int64_t(sizeof header) || file.ReadAt(0, header, sizeof header) != sizeof header ||
-        !IsOurRecordingHeader(header, result.format)) {
+        !ReadOurHeader(header, result.format)) {
         result.status = length < 0 ? REPAIR_FAILED : REPAIR_NOT_OURS;
         return result;
     }
-    if (GetU32(header + 4) != CWaveFile::kSizePlaceholder ||
-        GetU32(header + 42) != CWaveFile::kSizePlaceholder) {
+    if (GetU32(header + kRiffSizeOffset) != kSizePlaceholder ||
+        GetU32(header + kDataSizeOffset) != kSizePlaceholder) {
         result.status = REPAIR_COMPLETE;
         return result;
     }
 
+    // The file exists already: what the format can state binds, not what a new file may take.
     const uint64_t align = result.format.nBlockAlign;
-    // The largest data size whose RIFF size, with a pad byte, stays within 32 bits.
-    const uint64_t maxData = (CWaveFile::kMaxRiffSize - 38 - 1) / align * align;
+    const uint64_t maxData = (kMaxStatedRiffSize - kEmptyRiffSize - 1) / align * align;
     uint64_t data = uint64_t(length) - sizeof header;
     data -= data % align;
     if (data > maxData)
         data = maxData;
-    const uint64_t pad = data & 1;
-    uint8_t sizes[4];
-    bool ok = file.Truncate(sizeof header + data);
-    if (ok && pad) {
-        const uint8_t zero = 0;
-        ok = file.WriteAt(sizeof header + data, &zero, 1) == 1;
-    }
-    PutU32(sizes, uint32_t(data));
-    ok = ok && file.WriteAt(42, sizes, 4) == 4;
-    PutU32(sizes, uint32_t(38 + data + pad));
-    ok = ok && file.WriteAt(4, sizes, 4) == 4;
-    file.Flush();
-    ok = file.Close() && ok;
     result.dataBytes = data;
-    result.status = ok ? REPAIR_DONE : REPAIR_FAILED;
+    if (!file.Truncate(sizeof header + data)) {
+        result.systemError = file.LastError();
+        result.status = REPAIR_FAILED;
+        return result;
+    }
+    result.status = CompleteFile(file, data, &result.systemError) ? REPAIR_DONE : REPAIR_FAILED;
     return result;
 }

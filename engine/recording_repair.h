@@ -14,6 +14,7 @@ enum RepairStatus {
     REPAIR_COMPLETE, // it was complete already: untouched
     REPAIR_NOT_OURS, // it does not begin with this program's header: untouched
     REPAIR_MISSING,  // there is no such file
+    REPAIR_ABSENT,   // its drive or network share is not there (a USB stick not plugged in)
     REPAIR_BUSY,     // another program is writing it (a recording in progress): untouched
     REPAIR_FAILED,   // it could not be read or written; systemError says why
 };
@@ -25,5 +26,5 @@ struct RepairResult {
     WaveFormat format;      // the file's format, when it is ours
 };
 
-// Called on the window thread at start-up, for the file the settings name as being recorded.
+// Called on the window thread at start-up, for each file the settings name as being recorded.
 RepairResult CompleteInterruptedRecording(const std::filesystem::path& path);

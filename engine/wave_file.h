@@ -1,42 +1,24 @@
-// CWaveFile writes the one file of a recording: RIFF/WAVE with an 18-byte "fmt " chunk and a
-// "data" chunk.
+// CWaveFile writes the files of a recording: RIFF/WAVE with an 18-byte "fmt " chunk and a "data"
+// chunk (the layout: wave_layout.h). Every block is appended straight to the operating system.
 //
-//   offset size  content
-//        0    4  "RIFF"
-//        4    4  RIFF size: file length - 8 (placeholder 0xFFFFFFFF while recording)
-//        8    4  "WAVE"
-//       12    4  "fmt "
-//       16    4  18
-//       20   18  wFormatTag, nChannels, nSamplesPerSec, nAvgBytesPerSec, nBlockAlign,
-//                wBitsPerSample, cbSize = 0
-//       38    4  "data"
-//       42    4  data size n, without the pad byte (placeholder 0xFFFFFFFF while recording)
-//       46    n  sample bytes, in the order the blocks arrived
-//   46 + n  0/1  a zero pad byte when n is odd
+// A recording longer than a file may hold goes on in a next file, which the window thread has
+// made ahead of time and offered through the hand-over: the block that would not fit, and every
+// one after it, go there, and the full file is left in the hand-over to be completed by the disk
+// thread. Without a next file, the recording ends at the limit.
 //
-// While the file is open both size fields hold 0xFFFFFFFF, which every common reader takes as
-// "up to the end of the file": a recording cut short by a crash or a power loss stays playable.
-// Close writes the true sizes.
-//
-// A recording longer than a file can state goes on in a next file: prepared ahead (created with
-// its header) while there is still room, it takes the block that would not fit and every one
-// after it, and the full file is completed. Without a prepared next file, the recording ends at
-// the limit.
-//
-// Threads: Open runs on the window thread, Write on the capture thread; Close runs on the window
-// thread when a recording is stopped, and on the capture thread when the file ends by itself
-// (a failed write, the size limit). The capture makes sure that no two of them overlap.
-// GetError may be read from any thread.
+// Threads: one at a time. Open runs on the window thread before the capture thread starts,
+// Write on the capture thread, Close on the window thread after the capture thread has ended
+// (or on the capture thread when it ends the recording by itself).
 #pragma once
 
+#include "engine/file_hand_over.h"
 #include "engine/raw_file.h"
 #include "engine/recording_format.h"
+#include "engine/wave_layout.h"
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 
 // Why the last file ended, or failed to open.
 enum WaveFileError {
@@ -44,16 +26,16 @@ enum WaveFileError {
     WAVE_FILE_CREATE_FAILED, // the file or its header could not be written (GetSystemError)
     WAVE_FILE_EXISTS,        // the file exists, and was not to be replaced
     WAVE_FILE_WRITE_FAILED,  // a block did not land completely: disk full or a device error
-    WAVE_FILE_FULL,          // the next block would take the RIFF size past its limit
-    WAVE_FILE_CLOSE_FAILED,  // the sizes could not be completed, or the handle not closed
+    WAVE_FILE_FULL,          // the next block would take the file past its limit
+    WAVE_FILE_CLOSE_FAILED,  // the pad byte, the sizes, the flush or the close failed
 };
 
 class CWaveFile {
 public:
-    static constexpr uint32_t kHeaderSize = 46;
-    // The largest RIFF size a file can state.
-    static constexpr uint64_t kMaxRiffSize = 0xFFFFFFFFu;
-    static constexpr uint32_t kSizePlaceholder = 0xFFFFFFFFu;
+    static constexpr uint32_t kHeaderSize = WaveLayout::kHeaderSize;
+    // The largest RIFF size this writer lets a file reach: the file stays within 4 GiB - 1.
+    static constexpr uint64_t kMaxRiffSize = WaveLayout::kMaxRiffSize;
+    static constexpr uint32_t kSizePlaceholder = WaveLayout::kSizePlaceholder;
 
     CWaveFile();
     ~CWaveFile();
@@ -63,6 +45,7 @@ public:
     // Sets the file format from the recording format and creates the file with its header.
     // 1 when the file is open and ready for sample bytes; 0 otherwise (a format that is not
     // recordable, the file exists and mode does not replace it, or it could not be created).
+    // With a hand-over set, it is opened with the new file's flush handle.
     int Open(const std::filesystem::path& fileName, int channels, int samplesPerSec, int sampleType,
              RawFile::CreateMode mode = RawFile::CREATE_NEW_ONLY);
 
@@ -73,62 +56,61 @@ public:
     // Appends one captured block, encoding 16-bit samples to µ-law or A-law when the format
     // asks for it. 1 when the block is in the file (a block with nothing to write included);
     // 0 when no file is open or the block did not fit or did not land, in which case the file
-    // has been completed with what landed and closed, and GetError says why.
+    // has been completed with what landed, and GetError says why.
     int Write(const void* data, uint32_t byteCount);
 
     // Appends count bytes to the data chunk; 1 when all landed, 0 otherwise (also for a count
     // of 0 or a null pointer, which write nothing).
     int WriteRaw(const void* data, uint32_t count);
 
-    // Writes the pad byte and the true sizes and closes the file. 1 when the file is complete
-    // (or none was open); 0 when completing or closing failed (the handle is released anyway).
-    // A prepared next file that was never needed is removed.
+    // Writes the pad byte and the true sizes, flushes and closes the file. 1 when the file is
+    // complete (or none was open, and the last one was completed when it ended); 0 when
+    // completing it failed (CompletionError has the system's code).
     int Close();
+    // The system's code of the failed completion of the last file; 0 when it was completed.
+    uint32_t CompletionError() const { return m_completionError; }
 
-    // Creates the next file of the recording, with the same header, to take over when this one
-    // is full. On the window thread, while the capture writes. 1 when it is ready; 0 when it
-    // could not be created (the error and the system's code in *error and *systemError), or no
-    // recording is open.
-    int PrepareNext(const std::filesystem::path& fileName, RawFile::CreateMode mode,
-                    WaveFileError* error, uint32_t* systemError);
-    // Whether the file has less than this many seconds of room left and no next file is
-    // prepared. On the capture thread.
+    // The hand-over this writer takes next files from and leaves full ones in (none: every
+    // recording ends at the limit). Set while no file is open.
+    void SetHandOver(FileHandOver* handOver) { m_handOver = handOver; }
+    // Whether the file has less than this many seconds of room left and no next file waits.
     bool WantsNext(uint32_t seconds) const;
-    // How many times the recording went on in a next file since Open. Any thread.
-    uint32_t Switches() const { return m_switches.load(); }
+    // How many times the recording went on in a next file since Open.
+    uint32_t Switches() const { return m_switches; }
 
     bool IsOpen() const { return m_file.IsOpen(); }
-    WaveFileError GetError() const { return m_error.load(); }
-    // The system's error code behind WAVE_FILE_CREATE_FAILED and WAVE_FILE_EXISTS.
+    WaveFileError GetError() const { return m_error; }
+    // The system's error code behind the error.
     uint32_t GetSystemError() const { return m_systemError; }
+    const WaveFormat& Format() const { return m_wfx; }
+    const std::filesystem::path& Path() const { return m_path; }
 
     // The largest RIFF size this writer lets a file reach (default kMaxRiffSize). Tests lower it.
     void SetRiffSizeLimit(uint64_t limit) { m_riffSizeLimit = limit; }
 
+    // Creates a file of this format with its header; on failure the error and the system's code
+    // in *error and *systemError, and no file left behind. Any thread.
+    static bool CreateWithHeader(RawFile& file, const std::filesystem::path& fileName,
+                                 RawFile::CreateMode mode, const WaveFormat& format,
+                                 WaveFileError* error, uint32_t* systemError);
+
 private:
-    bool WriteSizes(uint32_t riffSize, uint32_t dataSize);
+    void Abandon(WaveFileError error, uint32_t systemError);
     bool Complete();
-    void Abandon(WaveFileError error);
-    // The full file completed, the prepared one takes over; false when there is none, or the
-    // full file could not be completed.
+    // The full file goes to the disk thread, the prepared one takes over; false when none waits.
     bool SwitchToNext();
-    // Closes and removes a prepared next file that was not needed.
-    void DropNext();
 
     WaveFormat m_wfx;
     RawFile m_file;
+    std::filesystem::path m_path;
     uint64_t m_dataBytes = 0;
     uint64_t m_riffSizeLimit = kMaxRiffSize;
-    std::atomic<WaveFileError> m_error{WAVE_FILE_OK};
+    WaveFileError m_error = WAVE_FILE_OK;
     uint32_t m_systemError = 0;
-    // The prepared next file, between the window thread that prepares it and the capture thread
-    // that takes it over; m_accepting is true while a recording is open.
-    std::mutex m_nextLock;
-    RawFile m_next;
-    std::filesystem::path m_nextPath;
-    bool m_accepting = false;
-    std::atomic<bool> m_hasNext{false};
-    std::atomic<uint32_t> m_switches{0};
+    uint32_t m_completionError = 0;
+    bool m_completionFailed = false;
+    FileHandOver* m_handOver = nullptr;
+    uint32_t m_switches = 0;
     // Scratch block for µ-law and A-law codes, allocated by Open, reused for every block.
     std::unique_ptr<uint8_t[]> m_scratch;
     uint32_t m_scratchSize = 0;

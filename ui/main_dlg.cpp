@@ -14,6 +14,7 @@
 #include "ui/settings_page.h"
 #include "ui/ui_text.h"
 
+#include <algorithm>
 #include <commctrl.h>
 #include <cwchar>
 #include <ole2.h>
@@ -61,26 +62,25 @@ void CMainDlg::SetStatusText(int part, const std::wstring& text) {
                      reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void CMainDlg::SaveSequenceCounter(uint32_t count) {
+bool CMainDlg::SaveCounter(uint32_t count) {
     uint32_t error = 0;
-    SettingsWritten(SaveSequenceCounterFile(SettingsFilePath(), int32_t(count), &error), error);
+    const bool ok = SaveSequenceCounterFile(SettingsFilePath(), int32_t(count), &error);
+    SettingsWritten(ok, error);
+    return ok;
 }
 
-// The full path is noted, so that a typed relative name is found again from any folder.
-void CMainDlg::NoteRecording(const std::wstring& file) {
-    if (file.empty() && !m_recordingNoted)
-        return;
-    std::wstring full = file;
-    if (!file.empty()) {
+// Full paths are noted, so that a typed relative name is found again from any folder.
+bool CMainDlg::NoteFiles(const std::vector<std::wstring>& files) {
+    std::vector<std::wstring> full;
+    for (const std::wstring& file : files) {
         wchar_t path[MAX_PATH];
         const DWORD length = GetFullPathNameW(file.c_str(), MAX_PATH, path, nullptr);
-        if (length > 0 && length < MAX_PATH)
-            full.assign(path, length);
+        full.push_back(length > 0 && length < MAX_PATH ? std::wstring(path, length) : file);
     }
     uint32_t error = 0;
     const bool ok = NoteRecordingInProgressFile(SettingsFilePath(), full, &error);
-    m_recordingNoted = !file.empty() || !ok;
     SettingsWritten(ok, error);
+    return ok;
 }
 
 void CMainDlg::SettingsWritten(bool ok, uint32_t error) {
@@ -93,23 +93,39 @@ void CMainDlg::SettingsWritten(bool ok, uint32_t error) {
                 FormatText(IDS_SETTINGS_NOT_SAVED, {SettingsFilePath(), SystemErrorText(error)}));
 }
 
-void CMainDlg::FinishInterruptedRecording() {
+// Each noted file is completed, or found complete, gone or not ours, and leaves the note; one
+// that another copy of the program records, or whose drive is absent, stays noted. The user
+// hears of an absent drive once per file.
+void CMainDlg::FinishInterruptedRecordings() {
     const std::wstring settings = SettingsFilePath();
-    const std::wstring file = RecordingInProgressFile(settings);
-    if (file.empty())
+    const std::vector<std::wstring> files = RecordingInProgressFile(settings);
+    if (files.empty())
         return;
-    const RepairResult result = ::CompleteInterruptedRecording(file);
-    if (result.status == REPAIR_BUSY)
-        return; // another copy of the program is recording it: its own stop completes it
-    NoteRecordingInProgressFile(settings, L"");
-    if (result.status == REPAIR_DONE) {
-        const uint64_t ms = result.dataBytes * 1000 / result.format.nAvgBytesPerSec;
-        ShowMessage(m_hWnd, FormatText(IDS_RECORDING_COMPLETED,
-                                       {file, CRecordBar::FormatElapsed(uint32_t(ms))}));
-    } else if (result.status == REPAIR_FAILED) {
-        ShowMessage(m_hWnd, FormatText(IDS_RECORDING_NOT_COMPLETED,
-                                       {file, SystemErrorText(result.systemError)}));
+    std::vector<std::wstring> kept, absent;
+    const std::vector<std::wstring> told = AbsentFilesToldFile(settings);
+    for (const std::wstring& file : files) {
+        const RepairResult result = ::CompleteInterruptedRecording(file);
+        if (result.status == REPAIR_BUSY || result.status == REPAIR_ABSENT) {
+            kept.push_back(file);
+            if (result.status == REPAIR_ABSENT)
+                absent.push_back(file);
+            if (result.status == REPAIR_ABSENT &&
+                std::find(told.begin(), told.end(), file) == told.end())
+                ShowMessage(m_hWnd, FormatText(IDS_RECORDING_WAITS_FOR_DRIVE, {file}));
+        } else if (result.status == REPAIR_DONE) {
+            const uint64_t ms = result.dataBytes * 1000 / result.format.nAvgBytesPerSec;
+            ShowMessage(m_hWnd, FormatText(IDS_RECORDING_COMPLETED,
+                                           {file, CRecordBar::FormatElapsed(uint32_t(ms))}));
+        } else if (result.status == REPAIR_FAILED) {
+            ShowMessage(m_hWnd, FormatText(IDS_RECORDING_NOT_COMPLETED,
+                                           {file, SystemErrorText(result.systemError)}));
+        }
     }
+    NoteRecordingInProgressFile(settings, kept);
+    if (!absent.empty())
+        NoteAbsentFilesToldFile(settings, absent);
+    if (m_pRecording)
+        m_pRecording->KeepNoted(kept);
 }
 
 void CMainDlg::DoDataExchange(CDataExchange& dx) {
@@ -167,12 +183,8 @@ BOOL CMainDlg::OnInitDialog() {
     m_monitorHost->SetMonitor(g_pMonitor);
     m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS, WM_APP_MONITOR_PICTURES);
     const HWND self = m_hWnd;
-    m_pWaveIn->SetEndHandler([self](CaptureEndReason reason) {
-        PostMessageW(self, WM_APP_CAPTURE_ENDED, WPARAM(reason), 0);
-    });
-    m_pWaveIn->SetFileHandler([self](CaptureFileEvent event) {
-        PostMessageW(self, WM_APP_CAPTURE_FILE, WPARAM(event), 0);
-    });
+    m_pRecording = std::make_unique<CRecording>(
+        *m_pWaveIn, *this, [self] { PostMessageW(self, WM_APP_RECORDING, 0, 0); });
     // For tests of long recordings: a smaller size limit of a file than the format's 4 GiB.
     wchar_t limit[32] = {};
     const DWORD length = GetEnvironmentVariableW(L"SONARIX_FILE_SIZE_LIMIT", limit, 32);
@@ -227,6 +239,7 @@ void CMainDlg::Shutdown(bool sessionEnding) {
     m_pPreviewPage.reset();
     m_pRecordBar.reset();
     m_pSettingsPage.reset();
+    m_pRecording.reset();
     m_pWaveIn.reset();
     if (m_monitorHost) {
         m_monitorHost->SetMonitor(nullptr);
@@ -310,19 +323,12 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
         if (g_pMonitor && m_pWaveIn)
             g_pMonitor->DeliverStatusTexts();
         return true;
-    case WM_APP_CAPTURE_ENDED:
-        OnCaptureEnded(int(wParam));
+    case WM_APP_RECORDING:
+        if (m_pRecordBar && m_pRecording)
+            m_pRecordBar->OnRecordingReports(m_pRecording->TakeReports());
         return true;
     case WM_APP_SHOWN:
-        FinishInterruptedRecording();
-        return true;
-    case WM_APP_CAPTURE_FILE:
-        if (m_pRecordBar && m_pRecordBar->m_nState != CRecordBar::STATE_STOPPED) {
-            if (wParam == CAPTURE_NEXT_FILE_WANTED)
-                m_pRecordBar->PrepareNextFile();
-            else
-                m_pRecordBar->OnNextFileStarted();
-        }
+        FinishInterruptedRecordings();
         return true;
     case WM_QUERYENDSESSION:
         *result = TRUE;
@@ -356,21 +362,4 @@ bool CMainDlg::OnPaint() {
     const int y = (rc.bottom - rc.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
     DrawIcon(dc, x, y, m_hIcon);
     return true;
-}
-
-// The capture ended a recording by itself: stop it as the stop button would, then say why.
-void CMainDlg::OnCaptureEnded(int reason) {
-    if (!m_pRecordBar || m_pRecordBar->m_nState == CRecordBar::STATE_STOPPED)
-        return;
-    const CaptureError failure = m_pWaveIn->LastFailure();
-    const std::wstring nextFileFailure = m_pRecordBar->m_strNextFileFailure;
-    m_pRecordBar->OnRecordStop();
-    if (reason == CAPTURE_END_DEVICE_FAILED)
-        ShowMessage(m_hWnd, FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceErrorText(failure.code)}));
-    else if (reason == CAPTURE_END_FILE_FULL && !nextFileFailure.empty())
-        ShowMessage(m_hWnd, nextFileFailure);
-    else
-        ShowMessage(m_hWnd, reason == CAPTURE_END_FILE_FULL       ? IDS_STOPPED_FILE_FULL
-                            : reason == CAPTURE_END_DEVICE_SILENT ? IDS_STOPPED_DEVICE_SILENT
-                                                                  : IDS_STOPPED_WRITE_FAILED);
 }

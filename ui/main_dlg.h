@@ -5,6 +5,7 @@
 #pragma once
 
 #include "capture/wave_input.h"
+#include "recording/recording.h"
 #include "ui/dialog.h"
 
 #include <memory>
@@ -16,14 +17,12 @@ class CSettingsPage;
 class CWaveIn;
 class CWinMonitorHost;
 
-// Posted to the main window: status texts of the monitor wait (no parameters), the capture
-// ended by itself (wParam: the CaptureEndReason), the window stands (no parameters), and the
-// capture wants or has started its next file (wParam: the CaptureFileEvent).
+// Posted to the main window (no parameters): status texts of the monitor wait, the recording has
+// notices to act on, the window stands, the monitor's pictures changed.
 constexpr UINT WM_APP_MONITOR_TEXTS = WM_APP + 1;
-constexpr UINT WM_APP_CAPTURE_ENDED = WM_APP + 2;
+constexpr UINT WM_APP_RECORDING = WM_APP + 2;
 constexpr UINT WM_APP_SHOWN = WM_APP + 3;
-constexpr UINT WM_APP_CAPTURE_FILE = WM_APP + 4;
-constexpr UINT WM_APP_MONITOR_PICTURES = WM_APP + 5; // the monitor's pictures changed
+constexpr UINT WM_APP_MONITOR_PICTURES = WM_APP + 5;
 
 // COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
 class OleApartment {
@@ -37,7 +36,7 @@ private:
     bool m_initialised;
 };
 
-class CMainDlg : public CDialog {
+class CMainDlg : public CDialog, public IRecordingNotes {
     // The first member, so the last to go: COM lasts from the window's construction to its end.
     OleApartment m_ole;
 
@@ -48,11 +47,11 @@ public:
     // Sets a part of the status bar; nothing while the status bar does not exist.
     void SetStatusText(int part, const std::wstring& text);
 
-    // Writes to the settings file at once: the sequential counter after a recording took its
-    // number, and the file being recorded (empty: none), so that a crash loses neither. The
-    // first write of a run that fails tells the user.
-    void SaveSequenceCounter(uint32_t count);
-    void NoteRecording(const std::wstring& file);
+    // Writes to the settings file at once, for the recording: the sequential counter after a
+    // recording took or gave back a number, and the files not yet complete, so that a crash
+    // loses neither. The first write of a run that fails tells the user.
+    bool SaveCounter(uint32_t count) override;
+    bool NoteFiles(const std::vector<std::wstring>& files) override;
 
     std::unique_ptr<CPreviewPage> m_pPreviewPage;
     std::unique_ptr<CRecordBar> m_pRecordBar;
@@ -61,6 +60,8 @@ public:
     int m_bTabChangeFailed = 0;
     HWND m_hStatusBar = nullptr;
     std::unique_ptr<CWaveIn> m_pWaveIn;
+    // The recording's life across its files; it goes before the capture it drives.
+    std::unique_ptr<CRecording> m_pRecording;
     HWND m_tabCtrl = nullptr;
     HICON m_hIcon = nullptr;
 
@@ -77,10 +78,9 @@ private:
     bool OnPaint();
     void OnTabSelChanging();
     void OnTabSelChange();
-    void OnCaptureEnded(int reason);
-    // A recording cut short in an earlier run (the settings file still names it) is completed,
-    // and the user told.
-    void FinishInterruptedRecording();
+    // Recordings cut short in an earlier run (the settings file still names them) are completed,
+    // and the user told; one whose drive is absent waits for a later start.
+    void FinishInterruptedRecordings();
     // After every write to the settings file: the first failure of the run is reported, with
     // the system's error, unless the session is ending.
     void SettingsWritten(bool ok, uint32_t error);
@@ -93,7 +93,6 @@ private:
     bool m_shutDown = false;
     bool m_quiet = false; // the session is ending: nobody is there to answer
     bool m_settingsFailureShown = false;
-    bool m_recordingNoted = false;
 };
 
 extern CMainDlg* g_pMainDlg;

@@ -3,9 +3,7 @@
 #include "app/settings.h"
 #include "capture/wave_in.h"
 #include "engine/clock.h"
-#include "engine/create_directory_path.h"
 #include "engine/file_name_check.h"
-#include "engine/sequential_naming.h"
 #include "res/resource.h"
 #include "ui/dpi.h"
 #include "ui/main_dlg.h"
@@ -136,52 +134,50 @@ void CRecordBar::OnRecordStart() {
         ResumeRecording();
 }
 
-// 1. The file: the next free sequential name, or the typed one (replaced only when the user says
-// so), its folders and the capture. 2. The clock, from the moment the device runs, and the
-// timer. 3. The view of the new state. 4. The settings file notes the file while it records.
-// 5. The wrap message, while the recording runs.
+// 1. The plan: sequential naming, or the typed name (replaced only when the user says so).
+// 2. The recording: name, folders, capture, counter and note. 3. The clock, from the moment the
+// device runs, and the timer. 4. The view of the new state. 5. The wrap message, while the
+// recording runs.
 void CRecordBar::StartNewRecording() {
-    bool wrapped = false;
-    m_strNextFile.clear();
-    m_strNextFileFailure.clear();
-    m_strTypedName = m_strFileName;
-    m_nTypedPart = 1;
-    const bool opened = g_pMainDlg->m_pSettingsPage->m_bCheckSeqRecFile
-                            ? OpenSequentialRecording(wrapped)
-                            : OpenTypedRecording();
-    UpdateData(false); // field 1012 shows the path in use, a sequential one too
-    if (!opened)
+    CSettingsPage* page = g_pMainDlg->m_pSettingsPage.get();
+    CRecording* recording = g_pMainDlg->m_pRecording.get();
+    RecordingPlan plan;
+    plan.channels = m_nSamplingChannel;
+    plan.samplesPerSec = m_nSamplingRate;
+    plan.sampleType = m_nSampleType;
+    plan.sequential = page->m_bCheckSeqRecFile != 0;
+    if (plan.sequential)
+        plan.naming = page->Naming();
+    else if (!PlanTypedRecording(plan))
         return;
+    RecordingFailure failure = recording->Start(plan);
+    // A typed file that appeared after the check is asked about now. Something else of that
+    // name (a folder) cannot be recorded into at all.
+    if (!plan.sequential && failure.step == STEP_FILE_EXISTS && !plan.replaceTyped) {
+        const DWORD attributes = GetFileAttributesW(m_strFileName.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (!AskYesNo(g_pMainDlg->GetSafeHwnd(),
+                          FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName})))
+                return;
+            plan.replaceTyped = true;
+            failure = recording->Start(plan);
+        }
+    }
+    if (failure) {
+        ShowStartFailure(failure);
+        return;
+    }
+    FollowCounter();
+    m_strFileName = recording->CurrentFile();
+    UpdateData(false); // field 1012 shows the path in use, a sequential one too
     m_dwElapsedBefore = 0;
     StartTimer();
     EnterRecordingIf(true);
-    g_pMainDlg->NoteRecording(m_strFileName);
-    if (wrapped)
+    if (recording->Wrapped())
         ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_COUNTER_WRAPPED);
 }
 
-bool CRecordBar::OpenSequentialRecording(bool& wrapped) {
-    CSettingsPage* page = g_pMainDlg->m_pSettingsPage.get();
-    SequentialNaming naming = page->Naming();
-    // Another program (or a second copy of this one) may create the file between the check and
-    // the creation: then the next free number is tried, a bounded number of times.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::wstring path;
-        if (!page->GetNextFileName(path, naming, wrapped) || !CreateFolders(path))
-            return false;
-        m_strFileName = path;
-        if (OpenCapture(path, RawFile::CREATE_NEW_ONLY)) {
-            page->TakeFileNumber(naming);
-            return true;
-        }
-        if (g_pMainDlg->m_pWaveIn->LastFailure().failure != CAPTURE_FILE_EXISTS)
-            return false;
-    }
-    ReportStartFailure(m_strFileName);
-    return false;
-}
-
-bool CRecordBar::OpenTypedRecording() {
+bool CRecordBar::PlanTypedRecording(RecordingPlan& plan) {
     if (m_strFileName.empty()) {
         ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_NO_FILE_NAME);
         return false;
@@ -190,160 +186,131 @@ bool CRecordBar::OpenTypedRecording() {
         ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_BAD_FILE_NAME);
         return false;
     }
-    const auto exists = [this] {
-        const DWORD attributes = GetFileAttributesW(m_strFileName.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    };
-    const auto replaceAsked = [this] {
-        return AskYesNo(g_pMainDlg->GetSafeHwnd(),
-                        FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName}));
-    };
-    RawFile::CreateMode mode = RawFile::CREATE_NEW_ONLY;
-    if (exists()) {
-        if (!replaceAsked())
+    plan.typedName = m_strFileName;
+    const DWORD attributes = GetFileAttributesW(m_strFileName.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (!AskYesNo(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName})))
             return false;
-        mode = RawFile::CREATE_REPLACE;
+        plan.replaceTyped = true;
     }
-    if (!CreateFolders(m_strFileName))
-        return false;
-    if (OpenCapture(m_strFileName, mode))
-        return true;
-    // The file appeared after the check: asked now. Something else of that name (a folder)
-    // cannot be recorded into at all.
-    if (g_pMainDlg->m_pWaveIn->LastFailure().failure != CAPTURE_FILE_EXISTS)
-        return false;
-    if (!exists()) {
-        ReportStartFailure(m_strFileName);
-        return false;
+    return true;
+}
+
+namespace {
+
+// A failure's own words: the naming's problem, or the system's text.
+std::wstring WhyText(const RecordingFailure& failure) {
+    switch (failure.step) {
+    case STEP_NO_FOLDER:
+        return LoadText(IDS_NO_FOLDER);
+    case STEP_NAME_TOO_LONG:
+        return LoadText(IDS_FOLDER_TOO_LONG);
+    case STEP_ALL_TAKEN:
+        return FormatText(IDS_ALL_NUMBERS_TAKEN, {failure.path});
+    default:
+        return SystemErrorText(failure.code);
     }
-    if (!replaceAsked())
-        return false;
-    if (OpenCapture(m_strFileName, RawFile::CREATE_REPLACE))
-        return true;
-    ReportStartFailure(m_strFileName);
-    return false;
 }
 
-bool CRecordBar::CreateFolders(const std::wstring& path) {
-    const std::wstring folder = FolderOf(path);
-    unsigned long error = 0;
-    if (folder.empty() || CreateDirectoryPath(folder, &error))
-        return true;
-    ShowMessage(g_pMainDlg->GetSafeHwnd(),
-                FormatText(IDS_FOLDER_FAILED, {folder, SystemErrorText(error)}));
-    return false;
-}
+} // namespace
 
-bool CRecordBar::OpenCapture(const std::wstring& path, RawFile::CreateMode mode) {
-    CWaveIn* capture = g_pMainDlg->m_pWaveIn.get();
-    if (capture->Open(path, m_nSamplingChannel, m_nSamplingRate, m_nSampleType, mode))
-        return true;
-    if (capture->LastFailure().failure != CAPTURE_FILE_EXISTS)
-        ReportStartFailure(path);
-    return false;
-}
-
-// Why the capture did not start, in the user's words, with the system's own text.
-void CRecordBar::ReportStartFailure(const std::wstring& path) {
-    const CaptureError error = g_pMainDlg->m_pWaveIn->LastFailure();
+void CRecordBar::ShowStartFailure(const RecordingFailure& failure) {
     std::wstring text;
-    switch (error.failure) {
-    case CAPTURE_DEVICE_FAILED: {
-        const UINT id = error.code == MMSYSERR_BADDEVICEID || error.code == MMSYSERR_NODRIVER ||
-                                error.code == MMSYSERR_NOTENABLED
-                            ? IDS_NO_INPUT_DEVICE
-                        : error.code == MMSYSERR_ALLOCATED ? IDS_DEVICE_BUSY
-                        : error.code == WAVERR_BADFORMAT   ? IDS_DEVICE_BAD_FORMAT
-                                                           : IDS_DEVICE_FAILED;
-        text = FormatText(id, {DeviceErrorText(error.code)});
+    switch (failure.step) {
+    case STEP_DEVICE: {
+        const uint32_t code = failure.code;
+        const UINT id =
+            code == MMSYSERR_BADDEVICEID || code == MMSYSERR_NODRIVER || code == MMSYSERR_NOTENABLED
+                ? IDS_NO_INPUT_DEVICE
+            : code == MMSYSERR_ALLOCATED ? IDS_DEVICE_BUSY
+            : code == WAVERR_BADFORMAT   ? IDS_DEVICE_BAD_FORMAT
+                                         : IDS_DEVICE_FAILED;
+        text = FormatText(id, {DeviceErrorText(code)});
         break;
     }
-    case CAPTURE_FILE_EXISTS:
-    case CAPTURE_FILE_FAILED:
-        text = FormatText(IDS_FILE_FAILED, {path, SystemErrorText(error.code)});
+    case STEP_NO_FOLDER:
+    case STEP_NAME_TOO_LONG:
+    case STEP_ALL_TAKEN:
+        text = WhyText(failure);
         break;
-    case CAPTURE_NO_MEMORY:
+    case STEP_FOLDER:
+        text = FormatText(IDS_FOLDER_FAILED, {failure.path, SystemErrorText(failure.code)});
+        break;
+    case STEP_FILE_EXISTS:
+    case STEP_FILE:
+    case STEP_WRITE:
+    case STEP_COMPLETE:
+        text = FormatText(IDS_FILE_FAILED, {failure.path, SystemErrorText(failure.code)});
+        break;
+    case STEP_NO_MEMORY:
         text = LoadText(IDS_NO_MEMORY);
         break;
-    case CAPTURE_BAD_FORMAT:
-    case CAPTURE_OK:
+    case STEP_FORMAT:
+    case STEP_OK:
         text = FormatText(IDS_DEVICE_BAD_FORMAT, {L""});
         break;
     }
     ShowMessage(g_pMainDlg->GetSafeHwnd(), text);
 }
 
-void CRecordBar::PrepareNextFile() {
-    CWaveIn* capture = g_pMainDlg->m_pWaveIn.get();
-    std::wstring path;
-    const auto failed = [&](const std::wstring& name, const std::wstring& why) {
-        m_strNextFileFailure = FormatText(IDS_STOPPED_NEXT_FILE_FAILED, {name, why});
-    };
-    CSettingsPage* page = g_pMainDlg->m_pSettingsPage.get();
-    if (page->m_bCheckSeqRecFile) {
-        // As a start would: the next free number, its folders, the counter kept at once.
-        SequentialNaming naming = page->Naming();
-        bool wrapped = false; // the next file's wrap is not announced: the recording goes on
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::wstring problem;
-            if (!page->GetNextFileName(path, naming, wrapped, &problem)) {
-                failed(naming.folder, problem);
-                return;
-            }
-            unsigned long error = 0;
-            const std::wstring folder = FolderOf(path);
-            if (!folder.empty() && !CreateDirectoryPath(folder, &error)) {
-                failed(path, SystemErrorText(error));
-                return;
-            }
-            if (capture->PrepareNextFile(path, RawFile::CREATE_NEW_ONLY)) {
-                page->TakeFileNumber(naming);
-                m_strNextFile = path;
-                return;
-            }
-            if (capture->LastFailure().failure != CAPTURE_FILE_EXISTS)
+void CRecordBar::OnRecordingReports(const std::vector<RecordingReport>& reports) {
+    for (const RecordingReport& report : reports) {
+        switch (report.kind) {
+        case RecordingReport::FILE_STARTED:
+            m_strFileName = report.path;
+            UpdateData(false);
+            FollowCounter();
+            break;
+        case RecordingReport::NOT_COMPLETED:
+            ShowNotCompleted(report.failure);
+            break;
+        case RecordingReport::ENDED: {
+            // The recording has stopped itself; what could not be completed follows as reports.
+            EnterStopped({});
+            const RecordingFailure& failure = report.failure;
+            std::wstring text;
+            switch (report.reason) {
+            case CAPTURE_END_DEVICE_FAILED:
+                text = FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceErrorText(failure.code)});
                 break;
+            case CAPTURE_END_FILE_FULL:
+                text = failure ? FormatText(IDS_STOPPED_NEXT_FILE_FAILED,
+                                            {failure.path, WhyText(failure)})
+                               : LoadText(IDS_STOPPED_FILE_FULL);
+                break;
+            case CAPTURE_END_DEVICE_SILENT:
+                text = LoadText(IDS_STOPPED_DEVICE_SILENT);
+                break;
+            case CAPTURE_END_WRITE_FAILED:
+                text = LoadText(IDS_STOPPED_WRITE_FAILED);
+                break;
+            }
+            ShowMessage(g_pMainDlg->GetSafeHwnd(), text);
+            break;
         }
-    } else {
-        // "name (2).ext", "name (3).ext", ...: a number whose file exists is passed over.
-        const size_t slash = m_strTypedName.find_last_of(L"\\/");
-        const size_t dot = m_strTypedName.rfind(L'.');
-        const size_t stem =
-            dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)
-                ? dot
-                : m_strTypedName.size();
-        for (int attempt = 0; attempt < 1000; ++attempt) {
-            path = m_strTypedName.substr(0, stem) + L" (" + std::to_wstring(++m_nTypedPart) + L")" +
-                   m_strTypedName.substr(stem);
-            if (capture->PrepareNextFile(path, RawFile::CREATE_NEW_ONLY)) {
-                m_strNextFile = path;
-                return;
-            }
-            if (capture->LastFailure().failure != CAPTURE_FILE_EXISTS)
-                break;
         }
     }
-    failed(path, SystemErrorText(capture->LastFailure().code));
 }
 
-void CRecordBar::OnNextFileStarted() {
-    if (m_strNextFile.empty())
-        return;
-    m_strFileName = m_strNextFile;
-    m_strNextFile.clear();
-    UpdateData(false);
-    g_pMainDlg->NoteRecording(m_strFileName);
+void CRecordBar::ShowNotCompleted(const RecordingFailure& failure) {
+    ShowMessage(g_pMainDlg->GetSafeHwnd(),
+                FormatText(IDS_FILE_NOT_COMPLETED, {failure.path, SystemErrorText(failure.code)}));
+}
+
+void CRecordBar::FollowCounter() {
+    CSettingsPage* page = g_pMainDlg->m_pSettingsPage.get();
+    if (page->m_bCheckSeqRecFile)
+        page->SetCounter(g_pMainDlg->m_pRecording->Counter());
 }
 
 // The device did not restart: the recording stays paused, its file open, and the user is told.
 void CRecordBar::ResumeRecording() {
     StartTimer();
-    CWaveIn* capture = g_pMainDlg->m_pWaveIn.get();
-    const bool running = capture->Start() != 0;
-    EnterRecordingIf(running);
-    if (!running)
+    const RecordingFailure failure = g_pMainDlg->m_pRecording->Resume();
+    EnterRecordingIf(!failure);
+    if (failure)
         ShowMessage(g_pMainDlg->GetSafeHwnd(),
-                    FormatText(IDS_RESUME_FAILED, {DeviceErrorText(capture->LastFailure().code)}));
+                    FormatText(IDS_RESUME_FAILED, {DeviceErrorText(failure.code)}));
 }
 
 // After a start or a resume: Recording when the capture runs; otherwise the timer goes and the
@@ -364,7 +331,7 @@ void CRecordBar::OnRecordPause() {
     m_dwElapsedBefore += GetTicks() - m_dwRunStart; // unsigned: the clock's wrap does no harm
     KillTimer();
     m_nState = STATE_PAUSED;
-    g_pMainDlg->m_pWaveIn->Stop();
+    g_pMainDlg->m_pRecording->Pause();
     ShowPausedState();
     UpdateData(false);
 }
@@ -372,12 +339,17 @@ void CRecordBar::OnRecordPause() {
 void CRecordBar::OnRecordStop() {
     if (m_nState == STATE_STOPPED)
         return;
+    EnterStopped(g_pMainDlg->m_pRecording->Stop());
+}
+
+void CRecordBar::EnterStopped(const std::vector<RecordingFailure>& notCompleted) {
     KillTimer();
     m_nState = STATE_STOPPED;
-    g_pMainDlg->m_pWaveIn->Close();
-    g_pMainDlg->NoteRecording(L""); // the file is complete
+    FollowCounter(); // a number given back
     ShowStoppedState();
     UpdateData(false);
+    for (const RecordingFailure& failure : notCompleted)
+        ShowNotCompleted(failure);
 }
 
 // The system's Save As dialog, always proposing "sonarix.wav". It asks nothing about an existing

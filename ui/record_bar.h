@@ -1,14 +1,16 @@
 // CRecordBar: the strip below the preview with the start, stop, pause and file-name buttons and
-// the file-name field 1012. It owns the recording's state machine, the recording format and the
-// elapsed-time timer, drives the capture, and writes status-bar parts 0 (state) and 1 (time).
-// Everything here runs on the window thread.
+// the file-name field 1012. It owns the state machine of the buttons, the recording format and
+// the elapsed-time timer, asks the recording to start, pause, resume and stop, shows what it
+// reports, and writes status-bar parts 0 (state) and 1 (time). Everything here runs on the
+// window thread.
 #pragma once
 
-#include "engine/raw_file.h"
+#include "recording/recording.h"
 #include "ui/dialog.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CRecordBar : public CDialog {
 public:
@@ -25,12 +27,9 @@ public:
 
     void OnRecordStart();
     void OnRecordStop();
-    // The capture wants the file it goes on in when the current one is full: the next
-    // sequential name, or the typed name with " (2)", " (3)", ... before its extension. A file
-    // that cannot be made is not said now: the recording ends at the limit, and says why then.
-    void PrepareNextFile();
-    // The recording went on in the prepared file: field 1012 and the settings file name it.
-    void OnNextFileStarted();
+    // What the recording reported: field 1012 follows it into its next file; a recording the
+    // capture ended leaves the Recording state and says why; a file not completed is said.
+    void OnRecordingReports(const std::vector<RecordingReport>& reports);
     void OnRecordPause();
     void OnFileName();
 
@@ -58,12 +57,6 @@ public:
     std::wstring m_strFileName;
     int m_nState = STATE_STOPPED;
     HWND m_hToolbar = nullptr;
-    // The recording's next file: its path once prepared, and why it could not be made.
-    std::wstring m_strNextFile;
-    std::wstring m_strNextFileFailure;
-    // A typed name's numbered files: the name typed, and the number of the last one.
-    std::wstring m_strTypedName;
-    int m_nTypedPart = 1;
 
 protected:
     void DoDataExchange(CDataExchange& dx) override;
@@ -75,17 +68,17 @@ protected:
 
 private:
     void StartNewRecording();
-    // The next sequential file that does not exist yet; its number is taken once the file
-    // exists. wrapped: the counter passed 999999.
-    bool OpenSequentialRecording(bool& wrapped);
-    // The typed or chosen file; one that exists is replaced only when the user says so.
-    bool OpenTypedRecording();
-    // The folders of the path; false, with a message, when they cannot be created.
-    bool CreateFolders(const std::wstring& path);
-    // The capture into path; false when it did not start (FILE_EXISTS is left to the caller,
-    // every other failure has had its message).
-    bool OpenCapture(const std::wstring& path, RawFile::CreateMode mode);
-    void ReportStartFailure(const std::wstring& path);
+    // The typed or chosen file into plan; one that exists is replaced only when the user says
+    // so. False when there is nothing to record into (said) or the user said no.
+    bool PlanTypedRecording(RecordingPlan& plan);
+    // Why a recording did not start, in the user's words, with the system's own text.
+    void ShowStartFailure(const RecordingFailure& failure);
+    // The recording stopped, by the user or by itself: the Stopped view, and every file that
+    // could not be completed said.
+    void EnterStopped(const std::vector<RecordingFailure>& notCompleted);
+    void ShowNotCompleted(const RecordingFailure& failure);
+    // The settings page's counter follows the recording's.
+    void FollowCounter();
     void ResumeRecording();
     void EnterRecordingIf(bool running);
     void StartTimer();

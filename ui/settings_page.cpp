@@ -89,41 +89,10 @@ SequentialNaming CSettingsPage::Naming() const {
     return naming;
 }
 
-int CSettingsPage::GetNextFileName(std::wstring& out, SequentialNaming& naming, bool& wrapped,
-                                   std::wstring* problem) {
-    const auto taken = [](const std::wstring& path) {
-        return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    };
-    std::wstring text;
-    switch (NextSequentialName(naming, out, taken)) {
-    case NAMING_NO_FOLDER:
-        text = LoadText(IDS_NO_FOLDER);
-        break;
-    case NAMING_TOO_LONG:
-        text = LoadText(IDS_FOLDER_TOO_LONG);
-        break;
-    case NAMING_ALL_TAKEN:
-        text = FormatText(IDS_ALL_NUMBERS_TAKEN, {naming.folder});
-        break;
-    case NAMING_WRAPPED:
-        wrapped = true;
-        return 1;
-    case NAMING_DONE:
-    case NAMING_OFF:
-        return 1;
-    }
-    if (problem)
-        *problem = text;
-    else
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), text);
-    return 0;
-}
-
-void CSettingsPage::TakeFileNumber(const SequentialNaming& naming) {
-    m_nSeqRecFileCount = naming.count;
+void CSettingsPage::SetCounter(uint32_t count) {
+    m_nSeqRecFileCount = count;
     SetSpinPosition(m_nSeqRecFileCount);
     UpdateData(false);
-    g_pMainDlg->SaveSequenceCounter(m_nSeqRecFileCount);
 }
 
 void CSettingsPage::UpdateControlStates() {

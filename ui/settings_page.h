@@ -21,18 +21,11 @@ public:
     // on), the values into g_settings. At shutdown.
     void StoreToSettings(bool quiet = false);
 
-    // The five naming values, for GetNextFileName to work on.
+    // The five naming values, for a recording to name its files by.
     SequentialNaming Naming() const;
-    // Into out, the path of the next sequential file that does not exist yet, from naming's
-    // counter on; naming's counter moves past it, and wrapped is set when it passed 999999. Called
-    // again with the same naming after the file appeared meanwhile, it gives the next one. The
-    // page's own counter does not move: TakeFileNumber does that once the file exists. 0 when no
-    // path could be made: its message has been shown, or, when problem is given, put there.
-    int GetNextFileName(std::wstring& out, SequentialNaming& naming, bool& wrapped,
-                        std::wstring* problem = nullptr);
-    // A recording has created its file: the counter moves on to naming's, the field shows it,
-    // and the settings file keeps it at once.
-    void TakeFileNumber(const SequentialNaming& naming);
+    // The recording took or gave back a number: the counter and its field follow (the recording
+    // keeps it in the settings file).
+    void SetCounter(uint32_t count);
     // Enables the six naming controls while sequential naming is on.
     void UpdateControlStates();
 

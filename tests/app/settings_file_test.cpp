@@ -95,28 +95,32 @@ TEST(SettingsFile, UnwritableFileIsReported) {
     fs::create_directory(path);
     EXPECT_FALSE(SaveSettingsFile(path, AppSettings()));
     EXPECT_FALSE(SaveSequenceCounterFile(path, 7));
-    EXPECT_FALSE(NoteRecordingInProgressFile(path, L"C:\\x.wav"));
+    EXPECT_FALSE(NoteRecordingInProgressFile(path, {L"C:\\x.wav"}));
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_TRUE(fs::is_empty(path));
 }
 
 // The counter and the note of a recording in a new file: Unicode from the first write, so a
-// Japanese path comes back whole; the full save later keeps both.
+// Japanese path comes back whole; the full save later keeps both; a shorter list replaces a
+// longer one.
 TEST(SettingsFile, CounterAndNoteWrittenAtOnce) {
     TempDir dir;
     const std::wstring path = (dir / "Sonarix.ini").wstring();
-    const std::wstring file = L"C:\\録音\\会議 \\take000041.wav";
+    const std::vector<std::wstring> files = {L"C:\\録音\\会議 \\take000041.wav",
+                                             L"C:\\録音\\take000042.wav"};
     ASSERT_TRUE(SaveSequenceCounterFile(path, 42));
-    ASSERT_TRUE(NoteRecordingInProgressFile(path, file));
+    ASSERT_TRUE(NoteRecordingInProgressFile(path, files));
     EXPECT_EQ(ReadFileBytes(path).at(0), 0xFF) << "created as Unicode";
-    EXPECT_EQ(RecordingInProgressFile(path), file);
+    EXPECT_EQ(RecordingInProgressFile(path), files);
     AppSettings settings;
     LoadSettingsFile(path, settings);
     EXPECT_EQ(settings.SeqRecFileCount, 42);
     ASSERT_TRUE(SaveSettingsFile(path, settings));
-    EXPECT_EQ(RecordingInProgressFile(path), file);
-    ASSERT_TRUE(NoteRecordingInProgressFile(path, L""));
-    EXPECT_EQ(RecordingInProgressFile(path), L"");
+    EXPECT_EQ(RecordingInProgressFile(path), files);
+    ASSERT_TRUE(NoteRecordingInProgressFile(path, {files[1]}));
+    EXPECT_EQ(RecordingInProgressFile(path), std::vector<std::wstring>{files[1]});
+    ASSERT_TRUE(NoteRecordingInProgressFile(path, {}));
+    EXPECT_TRUE(RecordingInProgressFile(path).empty());
     const auto bytes = ReadFileBytes(path);
     EXPECT_EQ(Utf16Text(bytes, 2).find(L"[Recording]"), std::wstring::npos) << "section removed";
 }

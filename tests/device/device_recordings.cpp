@@ -47,9 +47,9 @@ int wmain(int argc, wchar_t** argv) {
     std::condition_variable ended;
     int endReason = 0;
     Clock::time_point endTime;
-    capture.SetEndHandler([&](CaptureEndReason reason) {
+    capture.SetEndHandler([&](CaptureEnd end) {
         std::lock_guard<std::mutex> guard(lock);
-        endReason = reason;
+        endReason = end.reason;
         endTime = Clock::now();
         ended.notify_all();
     });

@@ -236,34 +236,46 @@ TEST(WaveFileFailure, FolderThatCannotBeWritten) {
     EXPECT_FALSE(wav.IsOpen());
 }
 
-// The size limit: a block that would take the RIFF size past it is not written; the file is
-// completed with everything before it and stays valid.
+// The size limit: a block that would take the file past it (its pad byte counted) is not
+// written; the file is completed with everything before it, stays valid, and never holds more
+// than the limit's RIFF size + 8 bytes. The writer's own limit keeps every file within what
+// FAT32 holds, 4 GiB - 1 bytes.
 TEST(WaveFileFailure, FullFileIsCompletedWithWhatFits) {
+    EXPECT_EQ(CWaveFile::kMaxRiffSize + 8, 0xFFFFFFFFu) << "the largest FAT32 file";
+    const struct {
+        const char* what;
+        int type;
+        uint64_t limit;
+        std::vector<uint32_t> blocks; // bytes handed to Write
+        uint32_t data;                // what lands before the first refusal
+    } cases[] = {
+        {"whole blocks", SAMPLE_TYPE_PCM8, 38 + 1000, {333, 333, 333, 333}, 999},
+        {"exactly at the limit", SAMPLE_TYPE_PCM8, 38 + 1000, {1000, 1}, 1000},
+        {"a partial block after a pause", SAMPLE_TYPE_PCM8, 38 + 1000, {500, 1, 499, 1}, 1000},
+        {"the pad byte at an odd limit", SAMPLE_TYPE_PCM8, 38 + 999, {998, 1}, 998},
+        {"µ-law codes", SAMPLE_TYPE_MULAW, 38 + 1000, {666, 666, 666, 666}, 999},
+    };
     TempDir dir;
-    CWaveFile wav;
-    wav.SetRiffSizeLimit(38 + 1000);
-    ASSERT_EQ(wav.Open(dir / "full.wav", 1, 8000, SAMPLE_TYPE_PCM8), 1);
-    std::vector<uint8_t> block(333, 0x80);
-    for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(wav.Write(block.data(), 333), 1) << "block " << i;
-    // 999 bytes + pad = RIFF 1038: a fourth block does not fit.
-    EXPECT_EQ(wav.Write(block.data(), 333), 0);
-    EXPECT_EQ(wav.GetError(), WAVE_FILE_FULL);
-    EXPECT_FALSE(wav.IsOpen());
-    EXPECT_EQ(wav.Write(block.data(), 1), 0) << "nothing after the end";
-    EXPECT_EQ(wav.Close(), 1);
-    EXPECT_EQ(wav.GetError(), WAVE_FILE_FULL);
-    const auto file = ReadFileBytes(dir / "full.wav");
-    ASSERT_EQ(file.size(), 46u + 999 + 1);
-    EXPECT_EQ(GetU32(file, 42), 999u);
-    EXPECT_EQ(GetU32(file, 4), 38u + 1000);
-
-    // Exactly at the limit is allowed: 1000 bytes give RIFF size 1038.
-    ASSERT_EQ(wav.Open(dir / "exact.wav", 1, 8000, SAMPLE_TYPE_PCM8), 1);
-    std::vector<uint8_t> thousand(1000, 0x80);
-    EXPECT_EQ(wav.Write(thousand.data(), 1000), 1);
-    EXPECT_EQ(wav.Write(thousand.data(), 1), 0);
-    EXPECT_EQ(GetU32(ReadFileBytes(dir / "exact.wav"), 4), 1038u);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CWaveFile wav;
+        wav.SetRiffSizeLimit(c.limit);
+        const fs::path path = dir / (std::string(c.what) + ".wav");
+        ASSERT_EQ(wav.Open(path, 1, 8000, c.type), 1);
+        std::vector<uint8_t> block(1000, 0x80);
+        size_t refused = 0;
+        for (uint32_t size : c.blocks)
+            refused += wav.Write(block.data(), size) ? 0 : 1;
+        EXPECT_EQ(refused, 1u) << "the last block only";
+        EXPECT_EQ(wav.GetError(), WAVE_FILE_FULL);
+        EXPECT_FALSE(wav.IsOpen());
+        EXPECT_EQ(wav.Close(), 1);
+        const auto file = ReadFileBytes(path);
+        EXPECT_EQ(file.size(), 46u + c.data + (c.data & 1));
+        EXPECT_LE(file.size(), c.limit + 8);
+        EXPECT_EQ(GetU32(file, 42), c.data);
+        EXPECT_EQ(GetU32(file, 4), file.size() - 8);
+    }
 }
 
 #ifndef _WIN32

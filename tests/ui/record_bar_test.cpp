@@ -249,7 +249,7 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     const fs::path full = dir / "full.wav";
     TypeFileName(full.wstring());
     Click(ID_RECORD_START);
-    PostMessageW(main->GetSafeHwnd(), WM_APP_CAPTURE_ENDED, CAPTURE_END_FILE_FULL, 0);
+    main->m_pRecording->CaptureEnded({CAPTURE_END_FILE_FULL, 0});
     Pump();
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
     ExpectView(main, kStopped, "after the file filled up");
@@ -277,7 +277,7 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     s_messages.clear();
     TypeFileName((dir / "write.wav").wstring());
     Click(ID_RECORD_START);
-    PostMessageW(main->GetSafeHwnd(), WM_APP_CAPTURE_ENDED, CAPTURE_END_WRITE_FAILED, 0);
+    main->m_pRecording->CaptureEnded({CAPTURE_END_WRITE_FAILED, 0});
     Pump();
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
     ASSERT_EQ(s_messages.size(), 1u);

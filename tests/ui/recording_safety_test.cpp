@@ -11,6 +11,8 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -46,9 +48,10 @@ TEST_F(RecordingSafety, SequentialNumbersAreNeverReused) {
     ASSERT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
     EXPECT_EQ(Bar()->m_strFileName, (dir / "t000043.wav").wstring());
     EXPECT_EQ(StoredCounter(), 44) << "kept at once, not only at the close";
-    EXPECT_EQ(RecordingInProgressFile(SettingsPath()), (dir / "t000043.wav").wstring());
+    EXPECT_EQ(RecordingInProgressFile(SettingsPath()),
+              std::vector<std::wstring>{(dir / "t000043.wav").wstring()});
     Click(ID_RECORD_STOP);
-    EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"") << "complete: no longer noted";
+    EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty()) << "complete: no longer noted";
 
     // Another program creates the next file while the device opens.
     const fs::path raced = dir / "t000044.wav";
@@ -136,7 +139,7 @@ TEST_F(RecordingSafety, EveryFailedStartIsSaid) {
             << fs::path(s_messages[0]).string();
         EXPECT_EQ(Page()->m_nSeqRecFileCount, 5u) << "no number used up";
         EXPECT_FALSE(fs::exists(dir / "t000005.wav")) << "no file left behind";
-        EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
+        EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty());
         CloseMainWindow();
     }
 }
@@ -172,7 +175,7 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
         wav.Close();
         WriteFileBytes(killed, bytes);
     }
-    ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), killed.wstring()));
+    ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), {killed.wstring()}));
     main = new CMainDlg;
     g_pMainDlg = main;
     ASSERT_TRUE(main->Create(nullptr));
@@ -184,20 +187,39 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
     const WavFile completed = ReadWav(killed);
     EXPECT_EQ(completed.dataSize, 32000u) << "the partial sample cut off";
     EXPECT_TRUE(completed.IsComplete());
-    EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
+    EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty());
     CloseMainWindow();
 
     // Named again but gone, or not ours: left alone, the note removed, nothing said.
     s_messages.clear();
     WriteFileBytes(dir / "other.wav", kOld);
     for (const fs::path& file : {dir / "gone.wav", dir / "other.wav"}) {
-        ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), file.wstring()));
+        ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), {file.wstring()}));
         OpenMainWindow();
-        EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
+        EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty());
         CloseMainWindow();
     }
     EXPECT_EQ(ReadFileBytes(dir / "other.wav"), kOld);
     EXPECT_TRUE(s_messages.empty());
+
+    // On a drive that is not there (a USB stick not plugged in): kept for a later start, the
+    // user told once, and still noted after a recording of this run.
+    const std::wstring absent = L"Q:\\録音\\t000001.wav";
+    ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), {absent}));
+    for (int run = 0; run < 2; ++run) {
+        OpenMainWindow();
+        EXPECT_EQ(s_messages.size(), 1u) << "told on the first start only";
+        if (run == 1) {
+            TypeFileName((dir / "later.wav").wstring());
+            Click(ID_RECORD_START);
+            Click(ID_RECORD_STOP);
+        }
+        EXPECT_EQ(RecordingInProgressFile(SettingsPath()), std::vector<std::wstring>{absent});
+        CloseMainWindow();
+    }
+    ASSERT_FALSE(s_messages.empty());
+    EXPECT_TRUE(
+        StartsWith(s_messages[0], L"前回、録音中に終了した「" + absent + L"」のドライブが"));
 }
 
 // A settings file that cannot be written (a folder of its name): the first failed write of the
@@ -239,7 +261,7 @@ TEST_F(RecordingSafety, SessionEndCompletesTheFileWithoutAWord) {
     EXPECT_TRUE(s_messages.empty());
     EXPECT_TRUE(ReadWav(dir / "t000007.wav").IsComplete());
     EXPECT_EQ(StoredCounter(), 8);
-    EXPECT_EQ(RecordingInProgressFile(SettingsPath()), L"");
+    EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty());
 }
 
 // The recording-source button starts control.exe by its full path in the system folder, and says
@@ -310,7 +332,8 @@ TEST_F(RecordingSafety, LongRecordingsGoOnInNextFiles) {
              i < 200 && (!fs::exists(files[2]) || ReadWav(files[2]).data.size() < 5 * block); ++i)
             Pump(20);
         EXPECT_EQ(Bar()->m_strFileName, files[2].wstring()) << "field 1012: the file written";
-        EXPECT_EQ(RecordingInProgressFile(SettingsPath()), files[2].wstring());
+        const auto noted = RecordingInProgressFile(SettingsPath());
+        EXPECT_NE(std::find(noted.begin(), noted.end(), files[2].wstring()), noted.end());
         if (sequential) {
             // Past the file written, and past the one prepared for what follows, if any.
             EXPECT_EQ(StoredCounter(), int32_t(Page()->m_nSeqRecFileCount));

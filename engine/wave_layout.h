@@ -1,0 +1,63 @@
+// The layout of the WAV files this program writes, in one place for the writer and for the
+// completing of an interrupted recording.
+//
+//   offset size  content
+//        0    4  "RIFF"
+//        4    4  RIFF size: file length - 8 (placeholder 0xFFFFFFFF while recording)
+//        8    4  "WAVE"
+//       12    4  "fmt "
+//       16    4  18
+//       20   18  wFormatTag, nChannels, nSamplesPerSec, nAvgBytesPerSec, nBlockAlign,
+//                wBitsPerSample, cbSize = 0
+//       38    4  "data"
+//       42    4  data size n, without the pad byte (placeholder 0xFFFFFFFF while recording)
+//       46    n  sample bytes, in the order the blocks arrived
+//   46 + n  0/1  a zero pad byte when n is odd
+//
+// While a file is recorded both size fields hold 0xFFFFFFFF, which every common reader takes as
+// "up to the end of the file": a recording cut short by a crash or a power loss stays playable.
+// Completing a file writes the pad byte first and then the true sizes, so the file never states
+// more than it holds.
+#pragma once
+
+#include "engine/raw_file.h"
+#include "engine/recording_format.h"
+
+#include <cstdint>
+
+namespace WaveLayout {
+
+constexpr uint32_t kHeaderSize = 46;
+constexpr uint32_t kFmtChunkSize = 18;
+constexpr uint64_t kRiffSizeOffset = 4;
+constexpr uint64_t kDataSizeOffset = 42;
+constexpr uint32_t kSizePlaceholder = 0xFFFFFFFFu;
+// RIFF size of a file with no sample bytes: "WAVE", the fmt chunk, the data chunk's header.
+constexpr uint64_t kEmptyRiffSize = 4 + 8 + kFmtChunkSize + 8;
+// The largest RIFF size the format can state.
+constexpr uint64_t kMaxStatedRiffSize = 0xFFFFFFFFu;
+// The largest file FAT32 (most USB sticks and SD cards) holds is 4 GiB - 1 bytes; a file this
+// program writes stays within it, pad byte included, so its RIFF size stays 8 below that.
+constexpr uint64_t kMaxFileBytes = 0xFFFFFFFFu;
+constexpr uint64_t kMaxRiffSize = kMaxFileBytes - 8;
+
+// The RIFF size of a completed file with this many sample bytes (the pad byte counted).
+constexpr uint64_t RiffSizeFor(uint64_t dataBytes) {
+    return kEmptyRiffSize + dataBytes + (dataBytes & 1);
+}
+
+uint32_t GetU32(const uint8_t* p);
+uint16_t GetU16(const uint8_t* p);
+
+// The 46-byte header of a file being recorded: both sizes the placeholder.
+void MakeRecordingHeader(uint8_t* header, const WaveFormat& format);
+// Whether the 46 bytes are a header this program writes, for some recordable format (in
+// *format), whatever its sizes say.
+bool ReadOurHeader(const uint8_t* header, WaveFormat& format);
+
+// Completes a file holding dataBytes sample bytes after its header: the pad byte, the true sizes,
+// the flush to the storage device, the close. True when every step succeeded; otherwise *error
+// has the system's code of the first that failed. The handle is released either way.
+bool CompleteFile(RawFile& file, uint64_t dataBytes, uint32_t* error);
+
+} // namespace WaveLayout
