@@ -63,38 +63,18 @@ bool RawFile::OpenExisting(const std::filesystem::path& path) {
     return true;
 }
 
-size_t RawFile::WriteAt(uint64_t offset, const void* data, size_t size) {
+// Writes at *offset, or where the last write ended when offset is null.
+size_t RawFile::Put(const void* data, size_t size, const uint64_t* offset) {
     if (!m_handle)
         return 0;
     const auto* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < size) {
         const DWORD chunk = static_cast<DWORD>(std::min(size - done, kMaxPiece));
-        OVERLAPPED at = At(offset + done);
+        OVERLAPPED at = At(offset ? *offset + done : 0);
         DWORD written = 0;
         // A full disk may be reported as success with fewer bytes written: stop there too.
-        if (!WriteFile(m_handle, bytes + done, chunk, &written, &at)) {
-            m_lastError = GetLastError();
-            break;
-        }
-        if (written == 0) {
-            m_lastError = ERROR_DISK_FULL;
-            break;
-        }
-        done += written;
-    }
-    return done;
-}
-
-size_t RawFile::Append(const void* data, size_t size) {
-    if (!m_handle)
-        return 0;
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    size_t done = 0;
-    while (done < size) {
-        const DWORD chunk = static_cast<DWORD>(std::min(size - done, kMaxPiece));
-        DWORD written = 0;
-        if (!WriteFile(m_handle, bytes + done, chunk, &written, nullptr)) {
+        if (!WriteFile(m_handle, bytes + done, chunk, &written, offset ? &at : nullptr)) {
             m_lastError = GetLastError();
             break;
         }
@@ -215,32 +195,15 @@ bool RawFile::OpenExisting(const std::filesystem::path& path) {
     return m_fd >= 0;
 }
 
-size_t RawFile::WriteAt(uint64_t offset, const void* data, size_t size) {
+size_t RawFile::Put(const void* data, size_t size, const uint64_t* offset) {
     if (m_fd < 0)
         return 0;
     const auto* bytes = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < size) {
         const ssize_t n =
-            pwrite(m_fd, bytes + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            m_lastError = n < 0 ? uint32_t(errno) : uint32_t(ENOSPC);
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return done;
-}
-
-size_t RawFile::Append(const void* data, size_t size) {
-    if (m_fd < 0)
-        return 0;
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(m_fd, bytes + done, size - done);
+            offset ? pwrite(m_fd, bytes + done, size - done, static_cast<off_t>(*offset + done))
+                   : write(m_fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {

@@ -32,11 +32,13 @@ public:
     // Writes size bytes at the current end of what was appended (the file's start, for a new
     // file); returns how many landed (fewer on a full disk or an error). No offset travels with
     // the write.
-    size_t Append(const void* data, size_t size);
+    size_t Append(const void* data, size_t size) { return Put(data, size, nullptr); }
     // Writes size bytes at offset; returns how many landed (fewer on a full disk or an error).
     // Appending after it goes on where the last append ended only natively: on Windows it goes
     // on after these bytes, so write at offsets only once appending is over.
-    size_t WriteAt(uint64_t offset, const void* data, size_t size);
+    size_t WriteAt(uint64_t offset, const void* data, size_t size) {
+        return Put(data, size, &offset);
+    }
     // Reads up to size bytes at offset; returns how many were read.
     size_t ReadAt(uint64_t offset, void* data, size_t size);
     // The file's length in bytes, or -1 when it cannot be told.
@@ -72,6 +74,8 @@ public:
     static bool IsSharingError(uint32_t error);
 
 private:
+    size_t Put(const void* data, size_t size, const uint64_t* offset);
+
 #ifdef _WIN32
     void* m_handle = nullptr; // HANDLE; null when closed
 #else
