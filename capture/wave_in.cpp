@@ -256,8 +256,9 @@ void CWaveIn::CaptureThread() {
         m_changed.notify_all();
         if (quit)
             return;
-        if (g_bCaptureActive && m_heard && !m_ended && !closing &&
-            uint32_t(GetTicks() - m_lastBlockMs.load()) > kSilenceTimeoutMs)
+        const uint32_t allowed = m_heard ? kSilenceTimeoutMs : kFirstBlockTimeoutMs;
+        if (g_bCaptureActive && !m_ended && !closing &&
+            uint32_t(GetTicks() - m_lastBlockMs.load()) > allowed)
             EndBySelf(CAPTURE_END_DEVICE_SILENT, 0);
     }
 }
@@ -320,7 +321,7 @@ void CWaveIn::EndBySelf(CaptureEndReason reason, uint32_t code) {
     m_ended = true;
     g_pWaveFile->Close();
     if (m_endHandler)
-        m_endHandler({reason, code});
+        m_endHandler({reason, code, GetTicks()});
 }
 
 int AttachMonitorViews(WindowHandle waveform, WindowHandle meter1, WindowHandle meter2) {

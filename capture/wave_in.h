@@ -28,8 +28,10 @@
 constexpr int kWaveInBufferCount = 30;
 constexpr uint32_t kWaveInBufferMs = 40;
 // How long (on GetTicks' clock) a running device may deliver nothing, once it has handed back a
-// buffer, before the capture counts it as gone.
+// buffer, before the capture counts it as gone; and how long it may take to hand back its first
+// buffer after a start or a resume (a driver that never starts, a stream lost while paused).
 constexpr uint32_t kSilenceTimeoutMs = 2000;
+constexpr uint32_t kFirstBlockTimeoutMs = 5000;
 
 // The writer and the monitor of the one capture, and whether it runs. Owned by the CWaveIn.
 extern CWaveFile* g_pWaveFile;
@@ -49,6 +51,7 @@ enum CaptureEndReason {
 struct CaptureEnd {
     CaptureEndReason reason = CAPTURE_END_WRITE_FAILED;
     uint32_t code = 0;
+    uint32_t atMs = 0; // GetTicks when it ended
 };
 
 // A recording goes on in a next file when its file is full: the owner is asked for that file
@@ -149,7 +152,8 @@ private:
     uint64_t m_syncDone = 0;      // ...and the capture thread says it made it
     // The capture thread's own, while it runs.
     bool m_ended = false; // the capture ended by itself: no more blocks are taken
-    // The device handed back a buffer in this run, empty or not: from here on silence counts.
+    // The device handed back a buffer in this run, empty or not: from here on the silence limit
+    // counts, not the first block's.
     std::atomic<bool> m_heard{false};
     std::atomic<uint32_t> m_lastBlockMs{0}; // GetTicks at the start of the run or the last block
     // The window thread's own.

@@ -305,6 +305,7 @@ void CRecording::EndedBySelf(const CaptureEnd& end, std::vector<RecordingReport>
     RecordingReport report;
     report.kind = RecordingReport::ENDED;
     report.reason = end.reason;
+    report.atMs = end.atMs;
     report.path = m_current;
     switch (end.reason) {
     case CAPTURE_END_FILE_FULL:

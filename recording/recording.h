@@ -77,6 +77,7 @@ struct RecordingReport {
     Kind kind = FILE_STARTED;
     std::wstring path;
     CaptureEndReason reason = CAPTURE_END_WRITE_FAILED;
+    uint32_t atMs = 0; // ENDED: GetTicks when the capture ended
     RecordingFailure failure;
 };
 

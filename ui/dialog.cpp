@@ -85,10 +85,13 @@ bool CDialog::Create(HWND parent) {
                               DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
+// Called while a sent message is handled (WM_ENDSESSION), the modal loop sits inside
+// GetMessage: a posted message wakes it to see the end.
 void CDialog::EndDialog(INT_PTR result) {
     if (m_modal) {
         m_result = result;
         m_endModal = true;
+        PostMessageW(nullptr, WM_NULL, 0, 0);
     } else if (m_hWnd) {
         DestroyWindow(m_hWnd);
     }

@@ -83,14 +83,37 @@ bool CMainDlg::NoteFiles(const std::vector<std::wstring>& files) {
     return ok;
 }
 
+// While the window runs, the message waits for the handler at hand to end (a start first shows
+// the Recording state and starts the clock); at shutdown the recording has ended already.
 void CMainDlg::SettingsWritten(bool ok, uint32_t error) {
     if (ok || m_settingsFailureShown)
         return;
     m_settingsFailureShown = true;
     if (m_quiet)
         return;
-    ShowMessage(m_hWnd,
-                FormatText(IDS_SETTINGS_NOT_SAVED, {SettingsFilePath(), SystemErrorText(error)}));
+    if (m_shutDown || !PostMessageW(m_hWnd, WM_APP_SETTINGS_FAILED, WPARAM(error), 0))
+        ShowMessage(m_hWnd, FormatText(IDS_SETTINGS_NOT_SAVED,
+                                       {SettingsFilePath(), SystemErrorText(error)}));
+}
+
+void CMainDlg::OnRecordingNotice() {
+    if (m_pRecordBar && m_pRecording)
+        m_pRecordBar->OnRecordingReports(m_pRecording->TakeReports());
+}
+
+void CMainDlg::RetryLostNotice() {
+    if (m_noticeLost.exchange(false))
+        OnRecordingNotice();
+}
+
+void CMainDlg::BlockShutdown(bool recording) {
+    if (recording == m_shutdownBlocked)
+        return;
+    m_shutdownBlocked = recording;
+    if (recording)
+        ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
+    else
+        ShutdownBlockReasonDestroy(m_hWnd);
 }
 
 // Each noted file is completed, or found complete, gone or not ours, and leaves the note; one
@@ -115,7 +138,7 @@ void CMainDlg::FinishInterruptedRecordings() {
         } else if (result.status == REPAIR_DONE) {
             const uint64_t ms = result.dataBytes * 1000 / result.format.nAvgBytesPerSec;
             ShowMessage(m_hWnd, FormatText(IDS_RECORDING_COMPLETED,
-                                           {file, CRecordBar::FormatElapsed(uint32_t(ms))}));
+                                           {file, CRecordBar::FormatDuration(ms)}));
         } else if (result.status == REPAIR_FAILED) {
             ShowMessage(m_hWnd, FormatText(IDS_RECORDING_NOT_COMPLETED,
                                            {file, SystemErrorText(result.systemError)}));
@@ -183,8 +206,11 @@ BOOL CMainDlg::OnInitDialog() {
     m_monitorHost->SetMonitor(g_pMonitor);
     m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS, WM_APP_MONITOR_PICTURES);
     const HWND self = m_hWnd;
-    m_pRecording = std::make_unique<CRecording>(
-        *m_pWaveIn, *this, [self] { PostMessageW(self, WM_APP_RECORDING, 0, 0); });
+    // A notice the full queue refuses is not lost: the record bar's timer takes it.
+    m_pRecording = std::make_unique<CRecording>(*m_pWaveIn, *this, [this, self] {
+        if (!PostMessageW(self, WM_APP_RECORDING, 0, 0))
+            m_noticeLost = true;
+    });
     // For tests of long recordings: a smaller size limit of a file than the format's 4 GiB.
     wchar_t limit[32] = {};
     const DWORD length = GetEnvironmentVariableW(L"SONARIX_FILE_SIZE_LIMIT", limit, 32);
@@ -221,21 +247,20 @@ void CMainDlg::OnCancel() {
     EndDialog(IDCANCEL);
 }
 
-// 1. The pages store their values. 2. The settings file is written. 3. A running or paused
-// recording is stopped, which completes its file. 4. The pages, then the capture, go. When the
-// session ends, step 3 comes first, and nothing asks or tells the user anything.
+// 1. A running or paused recording is stopped, which completes its files, before anything is
+// said. 2. The pages store their values. 3. The settings file is written. 4. The pages, the
+// recording, then the capture go. When the session ends nothing asks or tells the user anything.
 void CMainDlg::Shutdown(bool sessionEnding) {
     if (m_shutDown || !m_pRecordBar)
         return;
     m_shutDown = true;
     m_quiet = sessionEnding;
-    if (sessionEnding)
-        m_pRecordBar->OnRecordStop();
+    m_pRecordBar->OnRecordStop();
     m_pRecordBar->StoreFormat();
     m_pSettingsPage->StoreToSettings(sessionEnding);
     uint32_t error = 0;
     SettingsWritten(SaveSettings(&error), error);
-    m_pRecordBar->OnRecordStop();
+    BlockShutdown(false);
     m_pPreviewPage.reset();
     m_pRecordBar.reset();
     m_pSettingsPage.reset();
@@ -324,8 +349,11 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
             g_pMonitor->DeliverStatusTexts();
         return true;
     case WM_APP_RECORDING:
-        if (m_pRecordBar && m_pRecording)
-            m_pRecordBar->OnRecordingReports(m_pRecording->TakeReports());
+        OnRecordingNotice();
+        return true;
+    case WM_APP_SETTINGS_FAILED:
+        ShowMessage(m_hWnd, FormatText(IDS_SETTINGS_NOT_SAVED,
+                                       {SettingsFilePath(), SystemErrorText(uint32_t(wParam))}));
         return true;
     case WM_APP_SHOWN:
         FinishInterruptedRecordings();
@@ -334,7 +362,8 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
         *result = TRUE;
         return true;
     case WM_ENDSESSION:
-        // The session ends: the recording is completed first, while there is still time.
+        // The session ends, or an installer closes the program (ENDSESSION_CLOSEAPP): the
+        // recording is completed first, while there is still time.
         if (wParam) {
             Shutdown(true);
             EndDialog(IDCANCEL);

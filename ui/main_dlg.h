@@ -8,6 +8,7 @@
 #include "recording/recording.h"
 #include "ui/dialog.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,7 @@ constexpr UINT WM_APP_MONITOR_TEXTS = WM_APP + 1;
 constexpr UINT WM_APP_RECORDING = WM_APP + 2;
 constexpr UINT WM_APP_SHOWN = WM_APP + 3;
 constexpr UINT WM_APP_MONITOR_PICTURES = WM_APP + 5;
+constexpr UINT WM_APP_SETTINGS_FAILED = WM_APP + 6; // wParam: the system's error
 
 // COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
 class OleApartment {
@@ -52,6 +54,13 @@ public:
     // loses neither. The first write of a run that fails tells the user.
     bool SaveCounter(uint32_t count) override;
     bool NoteFiles(const std::vector<std::wstring>& files) override;
+
+    // The recording's notices: its reports to the record bar. RetryLostNotice acts on a notice
+    // whose posted message the full queue refused (the record bar's timer calls it).
+    void OnRecordingNotice();
+    void RetryLostNotice();
+    // While a recording runs or is paused, Windows shows why shutting down should wait.
+    void BlockShutdown(bool recording);
 
     std::unique_ptr<CPreviewPage> m_pPreviewPage;
     std::unique_ptr<CRecordBar> m_pRecordBar;
@@ -93,6 +102,8 @@ private:
     bool m_shutDown = false;
     bool m_quiet = false; // the session is ending: nobody is there to answer
     bool m_settingsFailureShown = false;
+    std::atomic<bool> m_noticeLost{false};
+    bool m_shutdownBlocked = false;
 };
 
 extern CMainDlg* g_pMainDlg;

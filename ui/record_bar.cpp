@@ -173,8 +173,16 @@ void CRecordBar::StartNewRecording() {
     m_dwElapsedBefore = 0;
     StartTimer();
     EnterRecordingIf(true);
-    if (recording->Wrapped())
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_COUNTER_WRAPPED);
+    // The counter at 0 after the wrap: the file took 999999. Past 0: the numbers from 000000 on
+    // were taken, and the one before the counter is the file's.
+    if (recording->Wrapped()) {
+        wchar_t used[16];
+        std::swprintf(used, 16, L"%06u", unsigned(recording->Counter() - 1));
+        if (recording->Counter() == 0)
+            ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_COUNTER_WRAPPED);
+        else
+            ShowMessage(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_COUNTER_WRAPPED_TO, {used}));
+    }
 }
 
 bool CRecordBar::PlanTypedRecording(RecordingPlan& plan) {
@@ -198,17 +206,24 @@ bool CRecordBar::PlanTypedRecording(RecordingPlan& plan) {
 
 namespace {
 
-// A failure's own words: the naming's problem, or the system's text.
-std::wstring WhyText(const RecordingFailure& failure) {
+// The file full and its next one not made: the file, its folder or its name, and why.
+std::wstring NextFileFailureText(const RecordingFailure& failure) {
     switch (failure.step) {
+    case STEP_OK:
+        return LoadText(IDS_STOPPED_FILE_FULL);
+    case STEP_FOLDER:
+        return FormatText(IDS_STOPPED_NEXT_FOLDER_FAILED,
+                          {failure.path, SystemErrorText(failure.code)});
     case STEP_NO_FOLDER:
-        return LoadText(IDS_NO_FOLDER);
     case STEP_NAME_TOO_LONG:
-        return LoadText(IDS_FOLDER_TOO_LONG);
     case STEP_ALL_TAKEN:
-        return FormatText(IDS_ALL_NUMBERS_TAKEN, {failure.path});
+        return FormatText(
+            IDS_STOPPED_NO_NEXT_NAME,
+            {failure.path, LoadText(failure.step == STEP_ALL_TAKEN ? IDS_ALL_NUMBERS_USED
+                                                                   : IDS_FOLDER_TOO_LONG)});
     default:
-        return SystemErrorText(failure.code);
+        return FormatText(IDS_STOPPED_NEXT_FILE_FAILED,
+                          {failure.path, SystemErrorText(failure.code)});
     }
 }
 
@@ -229,9 +244,13 @@ void CRecordBar::ShowStartFailure(const RecordingFailure& failure) {
         break;
     }
     case STEP_NO_FOLDER:
+        text = LoadText(IDS_NO_FOLDER);
+        break;
     case STEP_NAME_TOO_LONG:
+        text = LoadText(IDS_FOLDER_TOO_LONG);
+        break;
     case STEP_ALL_TAKEN:
-        text = WhyText(failure);
+        text = FormatText(IDS_ALL_NUMBERS_TAKEN, {failure.path});
         break;
     case STEP_FOLDER:
         text = FormatText(IDS_FOLDER_FAILED, {failure.path, SystemErrorText(failure.code)});
@@ -266,7 +285,7 @@ void CRecordBar::OnRecordingReports(const std::vector<RecordingReport>& reports)
             break;
         case RecordingReport::ENDED: {
             // The recording has stopped itself; what could not be completed follows as reports.
-            EnterStopped({});
+            EnterStopped({}, report.atMs);
             const RecordingFailure& failure = report.failure;
             std::wstring text;
             switch (report.reason) {
@@ -274,9 +293,7 @@ void CRecordBar::OnRecordingReports(const std::vector<RecordingReport>& reports)
                 text = FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceErrorText(failure.code)});
                 break;
             case CAPTURE_END_FILE_FULL:
-                text = failure ? FormatText(IDS_STOPPED_NEXT_FILE_FAILED,
-                                            {failure.path, WhyText(failure)})
-                               : LoadText(IDS_STOPPED_FILE_FULL);
+                text = NextFileFailureText(failure);
                 break;
             case CAPTURE_END_DEVICE_SILENT:
                 text = LoadText(IDS_STOPPED_DEVICE_SILENT);
@@ -319,6 +336,7 @@ void CRecordBar::EnterRecordingIf(bool running) {
     if (running) {
         m_nState = STATE_RECORDING;
         ShowRecordingState();
+        g_pMainDlg->BlockShutdown(true);
     } else {
         KillTimer();
     }
@@ -328,8 +346,9 @@ void CRecordBar::EnterRecordingIf(bool running) {
 void CRecordBar::OnRecordPause() {
     if (m_nState != STATE_RECORDING)
         return;
-    m_dwElapsedBefore += GetTicks() - m_dwRunStart; // unsigned: the clock's wrap does no harm
+    m_dwElapsedBefore = ElapsedAt(GetTicks());
     KillTimer();
+    ShowElapsed(m_dwElapsedBefore);
     m_nState = STATE_PAUSED;
     g_pMainDlg->m_pRecording->Pause();
     ShowPausedState();
@@ -339,11 +358,16 @@ void CRecordBar::OnRecordPause() {
 void CRecordBar::OnRecordStop() {
     if (m_nState == STATE_STOPPED)
         return;
-    EnterStopped(g_pMainDlg->m_pRecording->Stop());
+    const uint32_t now = GetTicks(); // not counting the time the files take to complete
+    EnterStopped(g_pMainDlg->m_pRecording->Stop(), now);
 }
 
-void CRecordBar::EnterStopped(const std::vector<RecordingFailure>& notCompleted) {
+void CRecordBar::EnterStopped(const std::vector<RecordingFailure>& notCompleted, uint32_t endMs) {
+    if (m_nState == STATE_RECORDING)
+        m_dwElapsedBefore = ElapsedAt(endMs);
     KillTimer();
+    ShowElapsed(m_dwElapsedBefore); // minimised too: it stays visible after the restore
+    g_pMainDlg->BlockShutdown(false);
     m_nState = STATE_STOPPED;
     FollowCounter(); // a number given back
     ShowStoppedState();
@@ -392,15 +416,38 @@ std::wstring CRecordBar::FormatElapsed(uint32_t e) {
     return text;
 }
 
+std::wstring CRecordBar::FormatDuration(uint64_t ms) {
+    const uint64_t s = ms / 1000;
+    const auto n = [](uint64_t v) { return std::to_wstring(v); };
+    if (s >= 3600)
+        return FormatText(IDS_DURATION_HMS, {n(s / 3600), n(s / 60 % 60), n(s % 60)});
+    if (s >= 60)
+        return FormatText(IDS_DURATION_MS, {n(s / 60), n(s % 60)});
+    return FormatText(IDS_DURATION_S, {n(s)});
+}
+
 // Every 100 ms while recording: the time recorded, recomputed from the clock each time.
 void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD) {
     CRecordBar* bar = g_pMainDlg ? g_pMainDlg->m_pRecordBar.get() : nullptr;
     if (!bar || message != WM_TIMER || id != bar->m_nTimerId)
         return;
+    g_pMainDlg->RetryLostNotice();
     // Minimised, nobody sees it: the first tick after the window is restored shows it again.
-    if (IsIconic(g_pMainDlg->GetSafeHwnd()))
+    if (IsIconic(g_pMainDlg->GetSafeHwnd()) || bar->m_nState != STATE_RECORDING)
         return;
-    const uint32_t elapsed = GetTicks() - bar->m_dwRunStart + bar->m_dwElapsedBefore;
+    bar->ShowElapsed(bar->ElapsedAt(GetTicks()));
+}
+
+// Unsigned: the clock's wrap does no harm. A moment before the run's start (the capture's end,
+// read on its own thread) counts as the start.
+uint32_t CRecordBar::ElapsedAt(uint32_t nowMs) const {
+    if (m_nState != STATE_RECORDING)
+        return m_dwElapsedBefore;
+    const uint32_t run = nowMs - m_dwRunStart;
+    return m_dwElapsedBefore + (int32_t(run) > 0 ? run : 0);
+}
+
+void CRecordBar::ShowElapsed(uint32_t elapsed) {
     g_pMainDlg->SetStatusText(1, FormatElapsed(elapsed));
 }
 

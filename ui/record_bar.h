@@ -45,6 +45,8 @@ public:
 
     // "%02d:%02d:%02d:%02d" of hours (not wrapped), minutes, seconds, hundredths.
     static std::wstring FormatElapsed(uint32_t milliseconds);
+    // A length for a sentence: "1 時間 2 分 3 秒", "2 分 3 秒", "3 秒" (whole seconds).
+    static std::wstring FormatDuration(uint64_t milliseconds);
     static void CALLBACK ElapsedTimeProc(HWND window, UINT message, UINT_PTR id, DWORD time);
 
     int m_nSamplingChannel = 2;
@@ -73,9 +75,12 @@ private:
     bool PlanTypedRecording(RecordingPlan& plan);
     // Why a recording did not start, in the user's words, with the system's own text.
     void ShowStartFailure(const RecordingFailure& failure);
-    // The recording stopped, by the user or by itself: the Stopped view, and every file that
-    // could not be completed said.
-    void EnterStopped(const std::vector<RecordingFailure>& notCompleted);
+    // The recording stopped at endMs (GetTicks), by the user or by itself: the exact elapsed
+    // time, the Stopped view, and every file that could not be completed said.
+    void EnterStopped(const std::vector<RecordingFailure>& notCompleted, uint32_t endMs);
+    // The time recorded, pauses left out, up to nowMs; into status-bar part 1.
+    uint32_t ElapsedAt(uint32_t nowMs) const;
+    void ShowElapsed(uint32_t elapsed);
     void ShowNotCompleted(const RecordingFailure& failure);
     // The settings page's counter follows the recording's.
     void FollowCounter();

@@ -140,7 +140,7 @@ for reader in sox ffmpeg sndfile python; do
 done
 start_program traced
 check "5: the next start tells that it completed the recording" dismiss_message
-check "5: ...in its message" shown "前回、録音中に終了した「$(winepath -w "$killed")」を完成させました。"
+check "5: ...in its message" shown "前回、録音の途中でプログラムが終了していたため、「$(winepath -w "$killed")」を完成させました。"
 size=$(stat -c %s "$killed")
 riff=$(od -An -tu4 -j4 -N4 "$killed" | tr -d ' ')
 check "5: the killed file is complete (RIFF size = length - 8)" test "$riff" = $((size - 8))

@@ -11,6 +11,9 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+#include <thread>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -187,8 +190,10 @@ TEST_F(MainWindow, ClosingCompletesTheRecordingAndSavesTheSettings) {
         if (way.command) {
             CloseMainWindow(way.command);
         } else {
-            EXPECT_EQ(SendMessageW(main->GetSafeHwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
-            SendMessageW(main->GetSafeHwnd(), WM_ENDSESSION, TRUE, 0);
+            // An installer closing the program (Restart Manager) says so.
+            EXPECT_EQ(SendMessageW(main->GetSafeHwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP),
+                      TRUE);
+            SendMessageW(main->GetSafeHwnd(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
             EXPECT_FALSE(IsWindow(main->GetSafeHwnd()));
             delete main;
             main = nullptr;
@@ -198,6 +203,30 @@ TEST_F(MainWindow, ClosingCompletesTheRecordingAndSavesTheSettings) {
         EXPECT_TRUE(recorded.IsComplete());
         EXPECT_TRUE(fs::exists(SettingsPath())) << "settings written";
     }
+}
+
+// A modal dialog ended while it handles a message sent from another thread (as Windows sends
+// the session's end): its loop returns at once, with no input or posted message to wake it.
+TEST_F(MainWindow, EndDialogFromASentMessageEndsTheModalLoop) {
+    CAboutDlg about;
+    const DWORD dialogThread = GetCurrentThreadId();
+    std::atomic<bool> returned{false}, rescued{false};
+    std::thread sender([&] {
+        HWND window = nullptr;
+        for (int i = 0; i < 500 && !(window && IsWindowVisible(window)); ++i, Sleep(10))
+            window = about.GetSafeHwnd();
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        for (int i = 0; i < 300 && !returned; ++i)
+            Sleep(10);
+        if (!returned) {
+            rescued = true;
+            PostThreadMessageW(dialogThread, WM_NULL, 0, 0);
+        }
+    });
+    EXPECT_EQ(about.DoModal(nullptr), IDOK);
+    returned = true;
+    sender.join();
+    EXPECT_FALSE(rescued) << "the modal loop waited on after EndDialog";
 }
 
 TEST_F(MainWindow, ClosingWhileStoppedTouchesNoRecording) {

@@ -87,19 +87,25 @@ TEST_F(RecordBar, ElapsedTimeLeavesOutThePauses) {
     EXPECT_EQ(StatusText(1), L"00:00:01:23");
     s_now += 5000 - 1234;
     Click(ID_RECORD_PAUSE);
+    EXPECT_EQ(StatusText(1), L"00:00:05:00") << "exact at the pause, not the last tick";
     s_now += 10000;
     Click(ID_RECORD_START);
     s_now += 2000;
     tick();
     EXPECT_EQ(StatusText(1), L"00:00:07:00");
+    s_now += 340;
     Click(ID_RECORD_STOP);
-    EXPECT_EQ(StatusText(1), L"00:00:07:00") << "the last time stays after the stop";
+    EXPECT_EQ(StatusText(1), L"00:00:07:34") << "exact at the stop, and it stays";
     CRecordBar::ElapsedTimeProc(Bar()->GetSafeHwnd(), WM_TIMER, Bar()->m_nTimerId + 1, 0);
-    EXPECT_EQ(StatusText(1), L"00:00:07:00") << "another timer is not ours";
+    EXPECT_EQ(StatusText(1), L"00:00:07:34") << "another timer is not ours";
 
     EXPECT_EQ(CRecordBar::FormatElapsed(3723456), L"01:02:03:45");
     EXPECT_EQ(CRecordBar::FormatElapsed(100u * 3600000), L"100:00:00:00");
+    EXPECT_EQ(CRecordBar::FormatDuration(3723456), L"1 時間 2 分 3 秒");
+    EXPECT_EQ(CRecordBar::FormatDuration(62999), L"1 分 2 秒");
+    EXPECT_EQ(CRecordBar::FormatDuration(999), L"0 秒");
     // The clock wraps at 2^32 ms: the difference still counts right.
+    Bar()->m_nState = CRecordBar::STATE_RECORDING;
     Bar()->m_dwRunStart = 0xFFFFFF00u;
     Bar()->m_dwElapsedBefore = 0;
     s_now = 0x100;
@@ -200,6 +206,16 @@ TEST_F(RecordBar, SequentialNamesAndTheWrap) {
     EXPECT_TRUE(fs::exists(first));
     EXPECT_TRUE(fs::exists(dir / "000K" / "take000000.wav"));
     EXPECT_EQ(Page()->m_nSeqRecFileCount, 1u);
+
+    // From 999999 again, with 000000 taken: the message names the number used.
+    s_messages.clear();
+    Page()->SetCounter(999999);
+    Click(ID_RECORD_START);
+    Click(ID_RECORD_STOP);
+    EXPECT_TRUE(fs::exists(dir / "000K" / "take000001.wav"));
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0],
+              L"ファイル番号が最大値に達したため、0 に戻り、空いている番号 000001 を使いました。");
 }
 
 TEST_F(RecordBar, SequentialNamingWithoutAFolder) {
@@ -257,19 +273,25 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     EXPECT_EQ(s_messages[0], L"ファイルサイズが上限に達したため、録音を停止しました。");
     EXPECT_TRUE(ReadWav(full).IsComplete());
 
+    // The device falls silent while the window is minimised: restored, it shows the exact time
+    // recorded up to the end.
     s_messages.clear();
     const fs::path silent = dir / "silent.wav";
     TypeFileName(silent.wstring());
     Click(ID_RECORD_START);
     Pump(100);
+    ShowWindow(main->GetSafeHwnd(), SW_MINIMIZE);
     s_device->SetSilent(true);
     Pump(50);
     s_now += kSilenceTimeoutMs + 1;
     for (int i = 0; i < 100 && Bar()->m_nState != CRecordBar::STATE_STOPPED; ++i)
         Pump(20);
+    ShowWindow(main->GetSafeHwnd(), SW_RESTORE);
+    Pump();
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    EXPECT_EQ(StatusText(1), L"00:00:02:00");
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"入力デバイスから音声が届かないため、録音を停止しました。");
+    EXPECT_EQ(s_messages[0], L"録音デバイスから音声が届かないため、録音を停止しました。");
     EXPECT_TRUE(ReadWav(silent).IsComplete());
 
     // A write failure reaches the window the same way.

@@ -105,17 +105,17 @@ TEST_F(RecordingSafety, EveryFailedStartIsSaid) {
         std::wstring detail;  // what it also holds
     } cases[] = {
         {"no input device", SimulatedWaveInput::OPEN, MMSYSERR_BADDEVICEID, dir.Path().string(),
-         L"", L"録音デバイスが見つからないため、録音を開始できません。", L"(エラー 2)"},
+         L"", L"録音デバイスが見つからないため、録音を開始できません。", L"（エラー 2）"},
         {"device in use", SimulatedWaveInput::OPEN, MMSYSERR_ALLOCATED, dir.Path().string(), L"",
-         L"録音デバイスが他のプログラムで使用中のため", L"(エラー 4)"},
+         L"録音デバイスが他のプログラムで使用中のため", L"（エラー 4）"},
         {"format refused", SimulatedWaveInput::OPEN, WAVERR_BADFORMAT, dir.Path().string(), L"",
-         L"録音デバイスがこの音声の形式に対応していないため", L"(エラー 32)"},
+         L"録音デバイスがこの音声の形式に対応していないため", L"（エラー 32）"},
         {"device gone at the start", SimulatedWaveInput::START, MMSYSERR_NODRIVER,
-         dir.Path().string(), L"", L"録音デバイスが見つからないため", L"(エラー 6)"},
+         dir.Path().string(), L"", L"録音デバイスが見つからないため", L"（エラー 6）"},
         {"folder", SimulatedWaveInput::OPERATION_COUNT, 0, (dir / "plain" / "sub").string(), L"",
-         L"フォルダ「" + (dir / "plain" / "sub").wstring() + L"」を作成できないため", L"(エラー "},
+         L"フォルダ「" + (dir / "plain" / "sub").wstring() + L"」を作成できないため", L"（エラー "},
         {"file", SimulatedWaveInput::OPERATION_COUNT, 0, "", (dir / "folder.wav").wstring(),
-         L"ファイル「" + (dir / "folder.wav").wstring() + L"」を作成できないため", L"(エラー "},
+         L"ファイル「" + (dir / "folder.wav").wstring() + L"」を作成できないため", L"（エラー "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -182,8 +182,8 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
     EXPECT_TRUE(s_messages.empty()) << "nothing while the window is being made";
     Pump();
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"前回、録音中に終了した「" + killed.wstring() +
-                                 L"」を完成させました。録音時間は 00:00:01:00 です。");
+    EXPECT_EQ(s_messages[0], L"前回、録音の途中でプログラムが終了していたため、「" +
+                                 killed.wstring() + L"」を完成させました。録音時間は 1 秒です。");
     const WavFile completed = ReadWav(killed);
     EXPECT_EQ(completed.dataSize, 32000u) << "the partial sample cut off";
     EXPECT_TRUE(completed.IsComplete());
@@ -218,31 +218,52 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
         CloseMainWindow();
     }
     ASSERT_FALSE(s_messages.empty());
-    EXPECT_TRUE(
-        StartsWith(s_messages[0], L"前回、録音中に終了した「" + absent + L"」のドライブが"));
+    EXPECT_TRUE(StartsWith(s_messages[0], L"前回、録音の途中でプログラムが終了していた「" + absent +
+                                              L"」のドライブが"));
 }
 
 // A settings file that cannot be written (a folder of its name): the first failed write of the
-// run is said, with the path; no later one.
+// run is said, with the path, once the window shows the recording (state and clock from the
+// start, not from OK), and an end of the capture while the message is open is acted on; no
+// later failure is said.
 TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
     struct Folder {
         Folder() { fs::create_directory(SettingsPath()); }
         ~Folder() { fs::remove(SettingsPath()); }
     } folder;
     OpenMainWindow();
+    static int stateDuringMessage;
+    stateDuringMessage = -1;
+    SetMessageHook([](const std::wstring& text, UINT) {
+        s_messages.push_back(text);
+        if (s_messages.size() == 1) {
+            stateDuringMessage = g_pMainDlg->m_pRecordBar->m_nState;
+            s_now += 3000;
+            g_pMainDlg->m_pRecording->CaptureEnded({CAPTURE_END_DEVICE_SILENT, 0, s_now.load()});
+            Pump(); // what the message box's own loop serves
+        }
+        return int(IDOK);
+    });
     TypeFileName((dir / "a.wav").wstring());
     Click(ID_RECORD_START); // the note of the recording
-    Click(ID_RECORD_STOP);
-    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_TRUE(s_messages.empty()) << "nothing before the Recording state";
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    Pump();
+    ASSERT_EQ(s_messages.size(), 2u);
     EXPECT_TRUE(StartsWith(s_messages[0], L"設定ファイル「" + SettingsPath() +
                                               L"」に書き込めないため、設定（連番ファイル名の番"
                                               L"号を含む）を保存できません。"))
         << fs::path(s_messages[0]).string();
+    EXPECT_EQ(stateDuringMessage, CRecordBar::STATE_RECORDING);
+    EXPECT_EQ(s_messages[1], LoadText(IDS_STOPPED_DEVICE_SILENT));
+    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED) << "the end acted on";
+    EXPECT_EQ(StatusText(1), L"00:00:03:00") << "counted from the start";
+    EXPECT_TRUE(ReadWav(dir / "a.wav").IsComplete());
     TypeFileName((dir / "b.wav").wstring());
     Click(ID_RECORD_START);
     Click(ID_RECORD_STOP);
     CloseMainWindow(); // the full save fails too
-    EXPECT_EQ(s_messages.size(), 1u) << "once a run";
+    EXPECT_EQ(s_messages.size(), 2u) << "once a run";
     EXPECT_TRUE(fs::exists(dir / "b.wav"));
 }
 
