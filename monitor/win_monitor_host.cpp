@@ -110,8 +110,7 @@ void CWinMonitorHost::DrawChangedPictures() {
         std::fill(std::begin(m_pending), std::end(m_pending), Pending());
         m_picturesNoticePosted = false;
     }
-    const HWND notify = m_notifyWindow;
-    if (!m_monitor || (notify && IsIconic(notify)))
+    if (!m_monitor || m_hidden)
         return;
     for (const Pending& pending : changed) {
         if (!pending.window)

@@ -160,8 +160,22 @@ void CMainDlg::DoDataExchange(CDataExchange& dx) {
 // the status bar comes last, so the first Stopped view's text goes nowhere.
 BOOL CMainDlg::OnInitDialog() {
     CDialog::OnInitDialog(); // binds the tab control
+    SetUpSystemMenuAndIcon();
+    CreatePages();
+    m_nCurTab = 0;
+    LoadSettings();
+    CreateCapture();
+    m_pSettingsPage->LoadFromSettings();
+    m_pRecordBar->LoadFormat();
+    CreateStatusBar();
+    // What an earlier run left unfinished is seen to once the window stands: no message comes
+    // before it.
+    PostMessageW(m_hWnd, WM_APP_SHOWN, 0, 0);
+    return TRUE;
+}
 
-    // The window cannot be resized: no Restore, Size or Maximise.
+// The window cannot be resized: no Restore, Size or Maximise; the About box joins the menu.
+void CMainDlg::SetUpSystemMenuAndIcon() {
     if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
         const std::wstring about = LoadText(IDS_ABOUTBOX);
         if (!about.empty()) {
@@ -172,10 +186,14 @@ BOOL CMainDlg::OnInitDialog() {
             DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
         }
     }
-
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+}
 
+// Tab 0 shows the preview page and the record bar, tab 1 the settings page. Under visual styles
+// the pages take the tab's own background, and stay above the tab control, which clips them out
+// of its painting.
+void CMainDlg::CreatePages() {
     InsertTab(m_tabCtrl, 0, LoadText(IDS_TAB_MAIN));
     m_pPreviewPage = std::make_unique<CPreviewPage>();
     m_pPreviewPage->Create(m_hWnd);
@@ -186,8 +204,6 @@ BOOL CMainDlg::OnInitDialog() {
     InsertTab(m_tabCtrl, 1, LoadText(IDS_TAB_SETTINGS));
     m_pSettingsPage = std::make_unique<CSettingsPage>();
     m_pSettingsPage->Create(m_hWnd);
-    // Under visual styles the pages take the tab's own background, and stay above the tab
-    // control, which clips them out of its painting.
     for (CDialog* page :
          {static_cast<CDialog*>(m_pPreviewPage.get()), static_cast<CDialog*>(m_pRecordBar.get()),
           static_cast<CDialog*>(m_pSettingsPage.get())}) {
@@ -195,18 +211,17 @@ BOOL CMainDlg::OnInitDialog() {
         SetWindowPos(page->GetSafeHwnd(), HWND_TOP, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
+}
 
-    m_nCurTab = 0;
-    LoadSettings();
-
-    // The capture's monitor draws into the preview page; its notices come back as posted
-    // messages, since the capture thread never waits for this one.
+// The capture, whose monitor draws into the preview page, and the recording that drives it. Their
+// notices come back as posted messages, since the capture thread never waits for this one; a
+// notice the full queue refuses is not lost: the record bar's timer takes it.
+void CMainDlg::CreateCapture() {
     m_monitorHost = std::make_unique<CWinMonitorHost>();
     m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory(), *m_monitorHost);
     m_monitorHost->SetMonitor(g_pMonitor);
     m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS, WM_APP_MONITOR_PICTURES);
     const HWND self = m_hWnd;
-    // A notice the full queue refuses is not lost: the record bar's timer takes it.
     m_pRecording = std::make_unique<CRecording>(*m_pWaveIn, *this, [this, self] {
         if (!PostMessageW(self, WM_APP_RECORDING, 0, 0))
             m_noticeLost = true;
@@ -217,24 +232,19 @@ BOOL CMainDlg::OnInitDialog() {
     if (length > 0 && length < 32)
         g_pWaveFile->SetRiffSizeLimit(std::wcstoull(limit, nullptr, 10));
     m_pPreviewPage->ConnectMonitor();
+}
 
-    m_pSettingsPage->LoadFromSettings();
-    m_pRecordBar->LoadFormat();
-
+// Four parts: the state, the elapsed time and the two held levels. Their right edges, 120, 200
+// and 270 pixels at 100 %, follow the display's scale.
+void CMainDlg::CreateStatusBar() {
     INITCOMMONCONTROLSEX controls = {sizeof controls,
                                      ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     m_hStatusBar =
         CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, L"", m_hWnd, IDC_STATUSBAR);
-    // The parts' right edges, 120, 200 and 270 pixels at 100 %, follow the display's scale.
     int edges[4] = {ScaleToDpi(120), ScaleToDpi(200), ScaleToDpi(270), -1};
     SendMessageW(m_hStatusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
     m_monitorHost->SetStatusBar(m_hStatusBar);
-
-    // What an earlier run left unfinished is seen to once the window stands: no message comes
-    // before it.
-    PostMessageW(m_hWnd, WM_APP_SHOWN, 0, 0);
-    return TRUE;
 }
 
 void CMainDlg::OnOK() {
@@ -335,8 +345,11 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
         *result = reinterpret_cast<LRESULT>(m_hIcon);
         return true;
     case WM_SIZE:
-        if (m_monitorHost && (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED))
-            m_monitorHost->SetHidden(wParam == SIZE_MINIMIZED);
+        if (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED) {
+            m_minimised = wParam == SIZE_MINIMIZED;
+            if (m_monitorHost)
+                m_monitorHost->SetHidden(m_minimised);
+        }
         return false;
     case WM_APP_MONITOR_PICTURES:
         if (m_monitorHost)

@@ -61,6 +61,9 @@ public:
     void RetryLostNotice();
     // While a recording runs or is paused, Windows shows why shutting down should wait.
     void BlockShutdown(bool recording);
+    // The window is minimised: nobody sees the pictures or the time (the one place that says so;
+    // the monitor's host keeps a copy for the capture thread).
+    bool IsMinimised() const { return m_minimised; }
 
     std::unique_ptr<CPreviewPage> m_pPreviewPage;
     std::unique_ptr<CRecordBar> m_pRecordBar;
@@ -83,6 +86,10 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
+    void SetUpSystemMenuAndIcon();
+    void CreatePages();
+    void CreateCapture();
+    void CreateStatusBar();
     void OnSysCommand(WPARAM command);
     bool OnPaint();
     void OnTabSelChanging();
@@ -104,6 +111,7 @@ private:
     bool m_settingsFailureShown = false;
     std::atomic<bool> m_noticeLost{false};
     bool m_shutdownBlocked = false;
+    bool m_minimised = false;
 };
 
 extern CMainDlg* g_pMainDlg;

@@ -433,7 +433,7 @@ void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD
         return;
     g_pMainDlg->RetryLostNotice();
     // Minimised, nobody sees it: the first tick after the window is restored shows it again.
-    if (IsIconic(g_pMainDlg->GetSafeHwnd()) || bar->m_nState != STATE_RECORDING)
+    if (g_pMainDlg->IsMinimised() || bar->m_nState != STATE_RECORDING)
         return;
     bar->ShowElapsed(bar->ElapsedAt(GetTicks()));
 }

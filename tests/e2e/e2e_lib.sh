@@ -111,6 +111,15 @@ frames_python() {
   python3 -c "import wave,sys; w=wave.open(sys.argv[1]); print(len(w.readframes(1 << 31)) // (w.getsampwidth() * w.getnchannels()))" "$1"
 }
 
+# Waits up to 30 s until the file holds at least BYTES bytes: wait_for_size FILE BYTES.
+wait_for_size() {
+  for _ in $(seq 300); do
+    [ "$(stat -c %s "$1" 2>/dev/null || echo 0)" -ge "$2" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # Waits up to 10 s for the program to end.
 wait_for_exit() {
   for _ in $(seq 100); do kill -0 "$program" 2>/dev/null || return 0; sleep 0.1; done

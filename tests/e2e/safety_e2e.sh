@@ -32,7 +32,8 @@ printf '[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFileDir=%s\r\nSeqRecFilePrefix=
   "$(winepath -w "$seq_dir")" >"$ini"
 start_program
 click "$START_X" "$START_Y"
-sleep 5
+# A few seconds recorded (16000 Hz stereo 16-bit: 64000 bytes a second), the flush among them.
+check "1: recording" wait_for_size "$seq_dir/take000041.wav" $((46 + 5 * 64000))
 pkill -9 -x Sonarix.exe || true
 wait "$program" 2>/dev/null || true
 wineserver -k 2>/dev/null || true
@@ -105,7 +106,7 @@ SONARIX_FILE_SIZE_LIMIT=300000 start_program
 long="$work/long.wav"
 type_file_name "$(winepath -w "$long")"
 click "$START_X" "$START_Y"
-sleep 7
+check "5: recording into 'long (2).wav'" wait_for_size "$work/long (2).wav" 100000
 click "$STOP_X" "$STOP_Y"
 check "5: closed" close_program
 second="$work/long (2).wav"

@@ -184,7 +184,7 @@ TEST_F(MainWindow, ClosingCompletesTheRecordingAndSavesTheSettings) {
         const fs::path wav = dir / "closing.wav";
         TypeFileName(wav.wstring());
         Click(ID_RECORD_START);
-        Pump(100);
+        PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }); // blocks recorded
         if (way.pause)
             Click(ID_RECORD_PAUSE);
         if (way.command) {
@@ -425,11 +425,11 @@ TEST_F(MainWindow, PreviewShowsThePicturesAfterManyBlocks) {
     OpenMainWindow();
     TypeFileName((dir / "preview.wav").wstring());
     Click(ID_RECORD_START);
-    Pump(1200); // hundreds of blocks, several between two paints at times
+    // Hundreds of blocks, more than the view has columns, several between two paints at times.
+    EXPECT_TRUE(PumpUntil([] { return s_device->FramesDelivered() > 250u * 640; }));
     s_device->SetSilent(true);
     Pump(200);
     ExpectPreviewShowsThePictures();
-    EXPECT_GT(s_device->FramesDelivered(), 250u * 640) << "more blocks than the view has columns";
 
     // Minimised, nothing is drawn; shown again, the whole is.
     s_device->SetSilent(false);

@@ -30,6 +30,12 @@ protected:
 
     // Serves the window's messages for a while.
     static void Pump(int milliseconds = 50);
+    // Serves them until done() holds, or 20 s have passed; whether it held.
+    template <class Done> static bool PumpUntil(Done done) {
+        for (int i = 0; i < 2000 && !done(); ++i)
+            Pump(10);
+        return done();
+    }
     // A toolbar or button command, as a click sends it.
     void Command(HWND window, int id);
     void Click(int barCommand) { Command(Bar()->GetSafeHwnd(), barCommand); }
