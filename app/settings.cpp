@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "engine/file_name_check.h"
 #include "engine/recording_format.h"
 #include "engine/sequential_naming.h"
 
@@ -82,6 +83,8 @@ void LoadSettings(AppSettings& settings, ISettingsStore& store) {
     }
     // Values a hand-edited file may hold that no recording can use.
     const AppSettings defaults;
+    if (!IsUsablePrefix(settings.SeqRecFilePrefix))
+        settings.SeqRecFilePrefix = defaults.SeqRecFilePrefix;
     if (!IsValidChannelCount(settings.SamplingChannel))
         settings.SamplingChannel = defaults.SamplingChannel;
     if (!IsValidSampleType(settings.SampleType))

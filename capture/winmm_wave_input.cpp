@@ -1,5 +1,7 @@
 #include "capture/winmm_wave_input.h"
 
+#include "capture/winmm_api.h"
+
 #include "engine/win32_handles.h"
 
 #include <windows.h>
@@ -15,13 +17,15 @@ public:
     WinmmWaveInput() : m_event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
     ~WinmmWaveInput() override {
         if (m_wave) {
-            waveInReset(m_wave);
-            if (waveInClose(m_wave) != MMSYSERR_NOERROR)
+            m_api->Reset(m_wave);
+            if (m_api->Close(m_wave) != MMSYSERR_NOERROR)
                 (void)m_headers.release(); // the device may still hold them: never freed
         }
     }
 
     uint32_t Open(const WaveFormat& format) override {
+        if (!m_api)
+            return MMSYSERR_NODRIVER; // no winmm in the system folder
         if (!m_event)
             return MMSYSERR_NOMEM;
         if (m_wave) {
@@ -44,8 +48,8 @@ public:
         ResetEvent(m_event.Get());
         HWAVEIN wave = nullptr;
         const MMRESULT result =
-            waveInOpen(&wave, WAVE_MAPPER, &wfx, reinterpret_cast<DWORD_PTR>(m_event.Get()), 0,
-                       CALLBACK_EVENT);
+            m_api->Open(&wave, WAVE_MAPPER, &wfx, reinterpret_cast<DWORD_PTR>(m_event.Get()), 0,
+                        CALLBACK_EVENT);
         if (result == MMSYSERR_NOERROR)
             m_wave = wave;
         return result;
@@ -57,21 +61,21 @@ public:
         h.lpData = reinterpret_cast<LPSTR>(header.lpData);
         h.dwBufferLength = header.dwBufferLength;
         h.dwLoops = header.dwLoops;
-        return waveInPrepareHeader(m_wave, &h, sizeof h);
+        return m_api->PrepareHeader(m_wave, &h, sizeof h);
     }
     uint32_t AddBuffer(WaveHeader& header) override {
         WAVEHDR& h = Header(header);
-        return waveInAddBuffer(m_wave, &h, sizeof h);
+        return m_api->AddBuffer(m_wave, &h, sizeof h);
     }
-    uint32_t Start() override { return waveInStart(m_wave); }
-    uint32_t Stop() override { return waveInStop(m_wave); }
-    uint32_t Reset() override { return waveInReset(m_wave); }
+    uint32_t Start() override { return m_api->Start(m_wave); }
+    uint32_t Stop() override { return m_api->Stop(m_wave); }
+    uint32_t Reset() override { return m_api->Reset(m_wave); }
     uint32_t Unprepare(WaveHeader& header) override {
         WAVEHDR& h = Header(header);
-        return waveInUnprepareHeader(m_wave, &h, sizeof h);
+        return m_api->UnprepareHeader(m_wave, &h, sizeof h);
     }
     uint32_t Close() override {
-        const MMRESULT result = waveInClose(m_wave);
+        const MMRESULT result = m_api->Close(m_wave);
         if (result == MMSYSERR_NOERROR)
             m_wave = nullptr;
         return result;
@@ -96,6 +100,7 @@ private:
     static constexpr int kHeaders = 64;
     WAVEHDR& Header(const WaveHeader& header) { return m_headers[header.index & (kHeaders - 1)]; }
 
+    const WinmmApi* m_api = Winmm();
     UniqueHandle m_event;
     HWAVEIN m_wave = nullptr;
     // The headers winmm holds between prepare and unprepare; allocated per device opened.

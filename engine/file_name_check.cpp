@@ -52,3 +52,12 @@ bool IsStorableFileName(const std::wstring& path) {
     }
     return true;
 }
+
+bool IsUsablePrefix(const std::wstring& prefix) {
+    if (prefix.empty())
+        return true;
+    if (prefix.find_first_of(L"\\/") != std::wstring::npos || prefix.back() == L'.' ||
+        prefix.back() == L' ' || IsReservedDeviceName(prefix.substr(0, prefix.find(L'.'))))
+        return false;
+    return IsStorableComponent(prefix + L"000000.wav");
+}

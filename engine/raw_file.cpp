@@ -103,6 +103,10 @@ size_t RawFile::ReadAt(uint64_t offset, void* data, size_t size) {
     return done;
 }
 
+bool RawFile::IsDiskFile() const {
+    return m_handle && GetFileType(m_handle) == FILE_TYPE_DISK;
+}
+
 int64_t RawFile::Size() {
     LARGE_INTEGER size;
     if (!m_handle || !GetFileSizeEx(m_handle, &size))
@@ -229,6 +233,11 @@ size_t RawFile::ReadAt(uint64_t offset, void* data, size_t size) {
         done += static_cast<size_t>(n);
     }
     return done;
+}
+
+bool RawFile::IsDiskFile() const {
+    struct stat info;
+    return m_fd >= 0 && fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
 int64_t RawFile::Size() {

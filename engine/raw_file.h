@@ -41,6 +41,9 @@ public:
     }
     // Reads up to size bytes at offset; returns how many were read.
     size_t ReadAt(uint64_t offset, void* data, size_t size);
+    // Whether the open file is a file on a disk (a local drive or a network share), not a device,
+    // a pipe or a console.
+    bool IsDiskFile() const;
     // The file's length in bytes, or -1 when it cannot be told.
     int64_t Size();
     // Cuts the file to size bytes.

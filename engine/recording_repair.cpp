@@ -1,5 +1,6 @@
 #include "engine/recording_repair.h"
 
+#include "engine/file_name_check.h"
 #include "engine/raw_file.h"
 #include "engine/wave_layout.h"
 
@@ -19,15 +20,35 @@ std::filesystem::path VolumeOf(const std::filesystem::path& path) {
     return path.root_path();
 }
 
+// A device or pipe path (\\.\, \\?\), or a name Windows keeps for a device (NUL, COM1, ...):
+// no file of a recording, and opening it could block or talk to a device.
+bool IsDevicePath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const std::wstring text = path.wstring();
+    const bool prefixed = text.size() >= 4 && (text[0] == L'\\' || text[0] == L'/') &&
+                          (text[1] == L'\\' || text[1] == L'/') &&
+                          (text[2] == L'.' || text[2] == L'?') &&
+                          (text[3] == L'\\' || text[3] == L'/');
+    return prefixed || !IsStorableFileName(text);
+#else
+    (void)path;
+    return false; // the file type, once open, tells
+#endif
+}
+
 } // namespace
 
 // 1. A file whose drive or share is not there is left for later. 2. Open it for writing, unless
-// another program writes it. 3. Check the header: ours, and still with the placeholders. 4. Cut
-// the data to whole frames (and to what a RIFF size can state). 5. Shorten the file and complete
-// it as the writer does.
+// another program writes it; only a file on a disk is looked at. 3. Check the header: ours, and
+// still with the placeholders. 4. Cut the data to whole frames (and to what a RIFF size can
+// state). 5. Shorten the file and complete it as the writer does.
 RepairResult CompleteInterruptedRecording(const std::filesystem::path& path) {
     using namespace WaveLayout;
     RepairResult result;
+    if (IsDevicePath(path)) {
+        result.status = REPAIR_NOT_OURS;
+        return result;
+    }
     std::error_code error;
     if (!std::filesystem::exists(path, error) && !error) {
         const std::filesystem::path volume = VolumeOf(path);
@@ -39,6 +60,10 @@ RepairResult CompleteInterruptedRecording(const std::filesystem::path& path) {
     if (!file.OpenExisting(path)) {
         result.systemError = file.LastError();
         result.status = RawFile::IsSharingError(result.systemError) ? REPAIR_BUSY : REPAIR_FAILED;
+        return result;
+    }
+    if (!file.IsDiskFile()) {
+        result.status = REPAIR_NOT_OURS;
         return result;
     }
     uint8_t header[kHeaderSize];

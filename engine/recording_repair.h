@@ -12,7 +12,8 @@
 enum RepairStatus {
     REPAIR_DONE,     // the file was completed
     REPAIR_COMPLETE, // it was complete already: untouched
-    REPAIR_NOT_OURS, // it does not begin with this program's header: untouched
+    REPAIR_NOT_OURS, // it does not begin with this program's header, or is no file on a disk
+                     // (a device, a pipe): untouched
     REPAIR_MISSING,  // there is no such file
     REPAIR_ABSENT,   // its drive or network share is not there (a USB stick not plugged in)
     REPAIR_BUSY,     // another program is writing it (a recording in progress): untouched

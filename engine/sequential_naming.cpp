@@ -1,5 +1,7 @@
 #include "engine/sequential_naming.h"
 
+#include "engine/file_name_check.h"
+
 #include <cwchar>
 
 namespace {
@@ -68,6 +70,8 @@ NamingResult NextSequentialName(SequentialNaming& naming, std::wstring& out,
     uint32_t number = naming.count;
     if (tooLong(number) || tooLong(0))
         return NAMING_TOO_LONG;
+    if (!IsUsablePrefix(naming.prefix) || !IsStorableFileName(PathFor(naming, number)))
+        return NAMING_BAD_NAME;
     const uint32_t numbers = kMaxSequenceNumber + 1 + (number > kMaxSequenceNumber ? 1 : 0);
     bool wrapped = false;
     std::wstring path = PathFor(naming, number);

@@ -23,6 +23,7 @@ enum NamingResult {
     NAMING_NO_FOLDER, // no base folder: nothing changed
     NAMING_TOO_LONG,  // the folder or the whole path would be too long: nothing changed
     NAMING_ALL_TAKEN, // every number from 0 to 999999 names a file that exists: nothing changed
+    NAMING_BAD_NAME,  // the prefix or the folder would not make a plain file in the folder
 };
 
 constexpr uint32_t kMaxSequenceNumber = 999999;

@@ -29,6 +29,18 @@ int SampleTypeOf(uint16_t tag, uint16_t bits) {
 
 } // namespace
 
+uint64_t ParseRiffSizeLimit(const std::wstring& text) {
+    if (text.empty() || text.size() > 12)
+        return 0;
+    uint64_t value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return 0;
+        value = value * 10 + uint64_t(c - L'0');
+    }
+    return value >= kMinRiffSizeLimit && value <= kMaxRiffSize ? value : 0;
+}
+
 uint32_t GetU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }

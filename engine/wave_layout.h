@@ -24,6 +24,7 @@
 #include "engine/recording_format.h"
 
 #include <cstdint>
+#include <string>
 
 namespace WaveLayout {
 
@@ -45,6 +46,12 @@ constexpr uint64_t kMaxRiffSize = kMaxFileBytes - 8;
 constexpr uint64_t RiffSizeFor(uint64_t dataBytes) {
     return kEmptyRiffSize + dataBytes + (dataBytes & 1);
 }
+
+// The smallest size limit a test may set: more than any capture block.
+constexpr uint64_t kMinRiffSizeLimit = 64 * 1024;
+// A size limit given as text (the test setting SONARIX_FILE_SIZE_LIMIT): decimal digits alone,
+// from kMinRiffSizeLimit to kMaxRiffSize; 0 for anything else, which is ignored.
+uint64_t ParseRiffSizeLimit(const std::wstring& text);
 
 uint32_t GetU32(const uint8_t* p);
 uint16_t GetU16(const uint8_t* p);

@@ -173,6 +173,8 @@ RecordingFailure CRecording::NextName(SequentialNaming& naming, std::wstring& pa
         return Failed(STEP_NAME_TOO_LONG, 0, naming.folder);
     case NAMING_ALL_TAKEN:
         return Failed(STEP_ALL_TAKEN, 0, naming.folder);
+    case NAMING_BAD_NAME:
+        return Failed(STEP_BAD_NAME, 0, naming.folder);
     case NAMING_WRAPPED:
         m_wrapped = m_wrapped || !m_recording; // a next file's wrap is not announced
         break;

@@ -29,6 +29,7 @@ enum RecordingStep {
     STEP_NO_FOLDER,     // sequential naming without a folder
     STEP_NAME_TOO_LONG, // the sequential folder or path would be too long
     STEP_ALL_TAKEN,     // every sequential number names a file; path: the folder
+    STEP_BAD_NAME,      // the prefix or the folder would not make a plain file; path: the folder
     STEP_FOLDER,        // a folder of the path could not be made; path: the folder
     STEP_DEVICE,        // the device refused; code: its MMRESULT
     STEP_NO_MEMORY,     // the capture's buffers could not be allocated

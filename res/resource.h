@@ -69,6 +69,8 @@
 #define IDS_DURATION_HMS 240
 #define IDS_DURATION_MS 241
 #define IDS_DURATION_S 242
+#define IDS_BAD_PREFIX 243
+#define IDS_BAD_SEQUENTIAL_FOLDER 244
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771

@@ -1,4 +1,5 @@
 // Sonarix: process entry point.
+#include "engine/system_library.h"
 #include "ui/sonarix_app.h"
 
 #include <windows.h>
@@ -8,5 +9,6 @@ CSonarixApp theApp;
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    RestrictDllSearch(); // before anything loads a DLL of its own
     return theApp.Run(instance);
 }

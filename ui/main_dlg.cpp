@@ -4,6 +4,7 @@
 #include "capture/wave_in.h"
 #include "capture/winmm_wave_input.h"
 #include "engine/recording_repair.h"
+#include "engine/system_library.h"
 #include "engine/win32_handles.h"
 #include "monitor/win_monitor_host.h"
 #include "res/resource.h"
@@ -204,10 +205,13 @@ void CMainDlg::CreatePages() {
     InsertTab(m_tabCtrl, 1, LoadText(IDS_TAB_SETTINGS));
     m_pSettingsPage = std::make_unique<CSettingsPage>();
     m_pSettingsPage->Create(m_hWnd);
+    static auto* const enableThemeTexture = SystemFunction<decltype(::EnableThemeDialogTexture)>(
+        L"uxtheme.dll", "EnableThemeDialogTexture");
     for (CDialog* page :
          {static_cast<CDialog*>(m_pPreviewPage.get()), static_cast<CDialog*>(m_pRecordBar.get()),
           static_cast<CDialog*>(m_pSettingsPage.get())}) {
-        EnableThemeDialogTexture(page->GetSafeHwnd(), ETDT_ENABLETAB);
+        if (enableThemeTexture)
+            enableThemeTexture(page->GetSafeHwnd(), ETDT_ENABLETAB);
         SetWindowPos(page->GetSafeHwnd(), HWND_TOP, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
@@ -229,8 +233,10 @@ void CMainDlg::CreateCapture() {
     // For tests of long recordings: a smaller size limit of a file than the format's 4 GiB.
     wchar_t limit[32] = {};
     const DWORD length = GetEnvironmentVariableW(L"SONARIX_FILE_SIZE_LIMIT", limit, 32);
-    if (length > 0 && length < 32)
-        g_pWaveFile->SetRiffSizeLimit(std::wcstoull(limit, nullptr, 10));
+    const uint64_t riffLimit =
+        length > 0 && length < 32 ? WaveLayout::ParseRiffSizeLimit(limit) : 0;
+    if (riffLimit)
+        g_pWaveFile->SetRiffSizeLimit(riffLimit);
     m_pPreviewPage->ConnectMonitor();
 }
 

@@ -217,6 +217,7 @@ std::wstring NextFileFailureText(const RecordingFailure& failure) {
     case STEP_NO_FOLDER:
     case STEP_NAME_TOO_LONG:
     case STEP_ALL_TAKEN:
+    case STEP_BAD_NAME:
         return FormatText(
             IDS_STOPPED_NO_NEXT_NAME,
             {failure.path, LoadText(failure.step == STEP_ALL_TAKEN ? IDS_ALL_NUMBERS_USED
@@ -251,6 +252,9 @@ void CRecordBar::ShowStartFailure(const RecordingFailure& failure) {
         break;
     case STEP_ALL_TAKEN:
         text = FormatText(IDS_ALL_NUMBERS_TAKEN, {failure.path});
+        break;
+    case STEP_BAD_NAME:
+        text = FormatText(IDS_BAD_SEQUENTIAL_FOLDER, {failure.path});
         break;
     case STEP_FOLDER:
         text = FormatText(IDS_FOLDER_FAILED, {failure.path, SystemErrorText(failure.code)});
@@ -392,7 +396,7 @@ void CRecordBar::OnFileName() {
     ofn.lpstrFile = path;
     ofn.nMaxFile = MAX_PATH;
     ofn.lpstrDefExt = L"wav";
-    ofn.Flags = OFN_EXPLORER;
+    ofn.Flags = OFN_EXPLORER | OFN_NOCHANGEDIR; // the chosen folder (a USB stick) stays free
     if (GetSaveFileNameW(&ofn)) {
         m_strFileName = path;
         UpdateData(false);

@@ -1,6 +1,7 @@
 #include "ui/settings_page.h"
 
 #include "app/settings.h"
+#include "engine/file_name_check.h"
 #include "engine/sequential_naming.h"
 #include "res/resource.h"
 #include "ui/main_dlg.h"
@@ -30,6 +31,8 @@ void CSettingsPage::DoDataExchange(CDataExchange& dx) {
     DDX_Check(dx, IDC_SEQ_ENABLE, m_bCheckSeqRecFile);
     DDX_Text(dx, IDC_SEQ_FOLDER, m_strSeqRecFileDir);
     DDX_Text(dx, IDC_SEQ_PREFIX, m_strSeqRecFilePrefix);
+    if (dx.Saving() && !dx.Failed() && !IsUsablePrefix(m_strSeqRecFilePrefix))
+        dx.Fail(IDC_SEQ_PREFIX, LoadText(IDS_BAD_PREFIX));
     DDX_Check(dx, IDC_SEQ_SUBFOLDERS, m_bCheckReqFileSubDir);
 }
 

@@ -1,5 +1,7 @@
 #include "ui/ui_text.h"
 
+#include "capture/winmm_api.h"
+
 #include "engine/win32_handles.h"
 #include "res/resource.h"
 
@@ -32,14 +34,19 @@ std::wstring LoadText(UINT id) {
     return length > 0 ? std::wstring(text, size_t(length)) : std::wstring();
 }
 
+// One pass over the pattern: an argument that holds "%2" (a path, a system text) stays as it is.
 std::wstring FormatText(UINT id, std::initializer_list<std::wstring> arguments) {
-    std::wstring text = LoadText(id);
-    int number = 1;
-    for (const std::wstring& argument : arguments) {
-        const std::wstring mark = L"%" + std::to_wstring(number++);
-        const size_t at = text.find(mark);
-        if (at != std::wstring::npos)
-            text.replace(at, mark.size(), argument);
+    const std::wstring pattern = LoadText(id);
+    std::wstring text;
+    for (size_t at = 0; at < pattern.size(); ++at) {
+        const wchar_t next = at + 1 < pattern.size() ? pattern[at + 1] : 0;
+        const size_t n = size_t(next - L'1');
+        if (pattern[at] == L'%' && next >= L'1' && next <= L'9' && n < arguments.size()) {
+            text += arguments.begin()[n];
+            ++at;
+        } else {
+            text += pattern[at];
+        }
     }
     return text;
 }
@@ -56,7 +63,9 @@ std::wstring SystemErrorText(DWORD error) {
 
 std::wstring DeviceErrorText(UINT result) {
     wchar_t text[MAXERRORLENGTH] = {};
-    const bool known = waveInGetErrorTextW(result, text, MAXERRORLENGTH) == MMSYSERR_NOERROR;
+    const WinmmApi* winmm = Winmm();
+    const bool known =
+        winmm && winmm->GetErrorText(result, text, MAXERRORLENGTH) == MMSYSERR_NOERROR;
     return FormatText(IDS_SYSTEM_ERROR, {known ? Trimmed(text) : L"", std::to_wstring(result)});
 }
 

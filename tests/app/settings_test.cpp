@@ -129,8 +129,10 @@ TEST(Settings, UnusableValuesBecomeDefaults) {
     store.values[{L"SoundProperty", L"SampleType"}] = L"4";
     store.values[{L"SoundProperty", L"SamplingRate"}] = L"7000";
     store.values[{L"TabPage2", L"SeqRecFileCount"}] = L"1234567";
+    store.values[{L"TabPage2", L"SeqRecFilePrefix"}] = L"10:30-"; // an NTFS stream
     AppSettings settings;
     LoadSettings(settings, store);
+    EXPECT_EQ(settings.SeqRecFilePrefix, L"");
     EXPECT_EQ(settings.SamplingChannel, 2);
     EXPECT_EQ(settings.SampleType, 1);
     EXPECT_EQ(settings.SamplingRate, 16000);

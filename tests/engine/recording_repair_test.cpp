@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -114,6 +118,27 @@ TEST(RecordingRepair, OtherFilesAreLeftAlone) {
     }
     EXPECT_EQ(CompleteInterruptedRecording(dir / "gone.wav").status, REPAIR_MISSING);
     EXPECT_FALSE(fs::exists(dir / "gone.wav"));
+
+    // What is no file on a disk is never opened as one (a device, a pipe); a file whose drive
+    // or network share is not there waits for it.
+#ifdef _WIN32
+    const std::pair<fs::path, RepairStatus> others[] = {
+        {L"\\\\.\\NUL", REPAIR_NOT_OURS},
+        {L"\\\\.\\pipe\\sonarix", REPAIR_NOT_OURS},
+        {L"\\\\?\\C:\\x.wav", REPAIR_NOT_OURS},
+        {L"Q:\\rec\\t000001.wav", REPAIR_ABSENT},
+        {L"\\\\sonarix-absent\\share\\t000001.wav", REPAIR_ABSENT},
+    };
+#else
+    const fs::path fifo = dir / "fifo.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<fs::path, RepairStatus> others[] = {
+        {"/dev/zero", REPAIR_NOT_OURS},
+        {fifo, REPAIR_NOT_OURS},
+    };
+#endif
+    for (const auto& [path, status] : others)
+        EXPECT_EQ(CompleteInterruptedRecording(path).status, status) << path.string();
 }
 
 } // namespace

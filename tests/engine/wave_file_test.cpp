@@ -278,6 +278,27 @@ TEST(WaveFileFailure, FullFileIsCompletedWithWhatFits) {
     }
 }
 
+// The test setting of the size limit: plain decimal digits within 64 KiB .. 4 GiB - 9.
+TEST(WaveFileFailure, SizeLimitSetting) {
+    const struct {
+        const wchar_t* text;
+        uint64_t limit;
+    } cases[] = {{L"300000", 300000},
+                 {L"65536", 65536},
+                 {L"4294967287", 4294967287u},
+                 {L"65535", 0},
+                 {L"4294967288", 0},
+                 {L"0", 0},
+                 {L"", 0},
+                 {L"abc", 0},
+                 {L" 300000", 0},
+                 {L"300000x", 0},
+                 {L"+300000", 0},
+                 {L"99999999999999999999", 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(WaveLayout::ParseRiffSizeLimit(c.text), c.limit) << fs::path(c.text).string();
+}
+
 #ifndef _WIN32
 // A device that takes no byte: the header cannot be written, so the open fails.
 TEST(WaveFileFailure, FullDeviceFailsTheOpen) {

@@ -7,6 +7,7 @@
 #include "ui/preview_page.h"
 #include "ui/record_bar.h"
 #include "ui/settings_page.h"
+#include "ui/ui_text.h"
 #include "version.h"
 
 #include <commctrl.h>
@@ -137,7 +138,7 @@ TEST_F(MainWindow, TabsShowTheirPagesAndClearTheTime) {
 }
 
 // Leaving the settings tab with a counter that is no number from 0 to 999999: the message, and
-// the settings tab stays.
+// the settings tab stays. Texts put into messages keep what they quote.
 TEST_F(MainWindow, InvalidCounterKeepsTheSettingsTab) {
     OpenMainWindow();
     SelectTab(1);
@@ -154,6 +155,19 @@ TEST_F(MainWindow, InvalidCounterKeepsTheSettingsTab) {
                                      ? L"正の整数を入力してください。"
                                      : L"0 から 999999 までの整数を入力してください。");
     }
+    // Nor with a prefix that makes no plain file name (a stream of a file "10").
+    SetDlgItemTextW(Page()->GetSafeHwnd(), IDC_SEQ_COUNT, L"7");
+    SetDlgItemTextW(Page()->GetSafeHwnd(), IDC_SEQ_PREFIX, L"10:30-");
+    s_messages.clear();
+    SelectTab(0);
+    EXPECT_EQ(SendMessageW(main->m_tabCtrl, TCM_GETCURSEL, 0, 0), 1);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0], LoadText(IDS_BAD_PREFIX));
+}
+
+TEST(Texts, ArgumentsAreQuotedAsTheyAre) {
+    EXPECT_EQ(FormatText(IDS_FOLDER_FAILED, {L"C:\\100%2 %1", L"理由 %1"}),
+              L"フォルダ「C:\\100%2 %1」を作成できないため、録音を開始できません。\n\n理由 %1");
 }
 
 TEST_F(MainWindow, TabControlDisabledWhileRecordingOrPaused) {
@@ -181,10 +195,10 @@ TEST_F(MainWindow, ClosingCompletesTheRecordingAndSavesTheSettings) {
         SCOPED_TRACE(way.how);
         DeleteFileW(SettingsPath().c_str());
         OpenMainWindow();
-        const fs::path wav = dir / "closing.wav";
+        const fs::path wav = dir / (std::string(way.how) + ".wav");
         TypeFileName(wav.wstring());
         Click(ID_RECORD_START);
-        PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }); // blocks recorded
+        ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
         if (way.pause)
             Click(ID_RECORD_PAUSE);
         if (way.command) {

@@ -279,7 +279,7 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     const fs::path silent = dir / "silent.wav";
     TypeFileName(silent.wstring());
     Click(ID_RECORD_START);
-    PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }); // blocks recorded
+    ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
     ShowWindow(main->GetSafeHwnd(), SW_MINIMIZE);
     s_device->SetSilent(true);
     Pump(50);

@@ -85,7 +85,7 @@ TEST_F(RecordingSafety, ExistingTypedNameIsReplacedOnlyWhenTheUserSaysSo) {
     s_answer = IDYES;
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
-    PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }); // blocks recorded
+    ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
     Click(ID_RECORD_STOP);
     EXPECT_TRUE(ReadWav(wav).IsComplete()) << "replaced by the recording";
 }
@@ -150,7 +150,7 @@ TEST_F(RecordingSafety, FailedResumeIsSaid) {
     OpenMainWindow();
     TypeFileName((dir / "resume.wav").wstring());
     Click(ID_RECORD_START);
-    PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }); // blocks recorded
+    ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
     Click(ID_RECORD_PAUSE);
     s_device->FailFrom(SimulatedWaveInput::START, s_device->Calls(SimulatedWaveInput::START) + 1,
                        MMSYSERR_NODRIVER);
@@ -273,7 +273,7 @@ TEST_F(RecordingSafety, SessionEndCompletesTheFileWithoutAWord) {
     WriteSettings(SequentialSettings(dir, 7));
     OpenMainWindow();
     Click(ID_RECORD_START);
-    PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }); // blocks recorded
+    ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
     SetDlgItemTextW(Page()->GetSafeHwnd(), IDC_SEQ_COUNT, L"abc");
     SendMessageW(main->GetSafeHwnd(), WM_ENDSESSION, TRUE, 0);
     EXPECT_FALSE(IsWindow(main->GetSafeHwnd()));
