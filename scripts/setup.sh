@@ -10,7 +10,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils
   pulseaudio pulseaudio-utils fonts-ipafont-gothic
   sox libsox-fmt-all ffmpeg sndfile-programs python3 bc
-  googletest libbenchmark-dev clang-format
+  googletest libbenchmark-dev clang-format clang libclang-rt-14-dev
   "$@"
 )
 

@@ -17,6 +17,9 @@ for preset in native native-tsan; do
   ctest --preset "$preset" -j"$jobs"
 done
 
+# Every fuzz target, briefly, from its checked-in corpus: none can rot unseen.
+scripts/fuzz.sh 10
+
 echo "== windows (Wine) =="
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
