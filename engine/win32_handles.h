@@ -76,6 +76,22 @@ private:
     HANDLE m_handle = nullptr;
 };
 
+// A GDI region, deleted at the end; it cannot be copied.
+class GdiRegion {
+public:
+    explicit GdiRegion(HRGN region) : m_region(region) {}
+    ~GdiRegion() {
+        if (m_region)
+            DeleteObject(m_region);
+    }
+    GdiRegion(const GdiRegion&) = delete;
+    GdiRegion& operator=(const GdiRegion&) = delete;
+    HRGN Get() const { return m_region; }
+
+private:
+    HRGN m_region;
+};
+
 // Memory the system allocated for the program and that LocalFree releases (FormatMessage's
 // text, for one).
 struct LocalFreeDeleter {

@@ -55,6 +55,23 @@ void CopyToScreen(HDC dc, RECT area, const PixelSurface& picture) {
                       rows, &info, DIB_RGB_COLORS);
 }
 
+// The one scroll of what a control shows: by the columns its picture scrolled, the left-most
+// column kept (as in the picture). The control's pending update region moves along, so what
+// waits for a paint still does. Parts that could not be scrolled (under another window) are
+// left to WM_PAINT; the strip uncovered at the right is returned, for the caller to draw.
+RECT ScrollShown(HWND window, const PixelSurface& picture, int scrolled) {
+    const RECT client = {0, 0, picture.Width(), picture.Height()};
+    const RECT clip = {1, 0, picture.Width(), picture.Height()};
+    const RECT strip = {std::max(1, picture.Width() - scrolled), 0, picture.Width(),
+                        picture.Height()};
+    const GdiRegion unscrolled(CreateRectRgn(0, 0, 0, 0));
+    const GdiRegion stripRegion(CreateRectRgnIndirect(&strip));
+    ScrollWindowEx(window, -scrolled, 0, &client, &clip, unscrolled.Get(), nullptr, 0);
+    if (CombineRgn(unscrolled.Get(), unscrolled.Get(), stripRegion.Get(), RGN_DIFF) != NULLREGION)
+        InvalidateRgn(window, unscrolled.Get(), FALSE);
+    return strip;
+}
+
 } // namespace
 
 // On the window thread the area is invalidated at once. From the capture thread it waits for
@@ -99,9 +116,8 @@ void CWinMonitorHost::SetHidden(bool hidden) {
 }
 
 // Straight into the controls, under the monitor's lock: the waveform scrolls what it shows by
-// the columns its picture scrolled (the left-most column stays), then the changed areas are
-// copied. A control that waits for a paint anyway, or parts that could not be scrolled (under
-// another window), are left to WM_PAINT, which paints from the picture.
+// the columns its picture scrolled, then the changed areas and the uncovered strip are copied.
+// What waits for a paint is left to WM_PAINT, which paints from the picture.
 void CWinMonitorHost::DrawChangedPictures() {
     Pending changed[3];
     {
@@ -115,29 +131,13 @@ void CWinMonitorHost::DrawChangedPictures() {
     for (const Pending& pending : changed) {
         if (!pending.window)
             continue;
-        if (GetUpdateRect(pending.window, nullptr, FALSE)) {
-            InvalidateRect(pending.window, &pending.area, FALSE);
-            continue;
-        }
         m_monitor->PaintWindow(pending.window, [&](const PixelSurface& picture, int scrolled) {
-            const WindowDc dc(pending.window);
             RECT area = pending.area;
             if (scrolled > 0) {
-                const RECT client = {0, 0, picture.Width(), picture.Height()};
-                const RECT clip = {1, 0, picture.Width(), picture.Height()};
-                HRGN unscrolled = CreateRectRgn(0, 0, 0, 0);
-                ScrollDC(dc.Dc(), -scrolled, 0, &client, &clip, unscrolled, nullptr);
-                // ScrollDC names the uncovered strip too: drawn here; anything else it names
-                // could not be scrolled and is painted by WM_PAINT.
-                const RECT strip = {std::max(1, picture.Width() - scrolled), 0, picture.Width(),
-                                    picture.Height()};
-                HRGN stripRegion = CreateRectRgnIndirect(&strip);
-                if (CombineRgn(unscrolled, unscrolled, stripRegion, RGN_DIFF) != NULLREGION)
-                    InvalidateRgn(pending.window, unscrolled, FALSE);
-                DeleteObject(stripRegion);
-                DeleteObject(unscrolled);
+                const RECT strip = ScrollShown(pending.window, picture, scrolled);
                 UnionRect(&area, &area, &strip);
             }
+            const WindowDc dc(pending.window);
             CopyToScreen(dc.Dc(), area, picture);
         });
     }
@@ -175,19 +175,16 @@ LRESULT CALLBACK CWinMonitorHost::ControlProc(HWND window, UINT message, WPARAM 
     case WM_ERASEBKGND:
         return 1; // the picture covers the whole client area
     case WM_PAINT: {
-        const bool painted =
-            host->m_monitor &&
-            host->m_monitor->PaintWindow(
-                window, [window](const PixelSurface& picture, int scrolled) {
-                    if (scrolled > 0) {
-                        const RECT client = {0, 0, picture.Width(), picture.Height()};
-                        const RECT clip = {1, 0, picture.Width(), picture.Height()};
-                        ScrollWindowEx(window, -scrolled, 0, &client, &clip, nullptr, nullptr,
-                                       SW_INVALIDATE);
-                    }
-                    const PaintScope paint(window);
-                    CopyToScreen(paint.Dc(), paint.Area(), picture);
-                });
+        const bool painted = host->m_monitor &&
+                             host->m_monitor->PaintWindow(
+                                 window, [window](const PixelSurface& picture, int scrolled) {
+                                     if (scrolled > 0) {
+                                         const RECT strip = ScrollShown(window, picture, scrolled);
+                                         InvalidateRect(window, &strip, FALSE);
+                                     }
+                                     const PaintScope paint(window);
+                                     CopyToScreen(paint.Dc(), paint.Area(), picture);
+                                 });
         if (!painted)
             const PaintScope paint(window); // nothing to show: validated all the same
         return 0;
