@@ -138,5 +138,25 @@ PY
 echo "5: the tone across the seam is off by ${seam% *} (within the file, 99 % of samples by up to ${seam#* })"
 check "5: the tone runs on across the seam" between "${seam% *}" 0 400
 
+# 6. A program folder where the settings file cannot be written (a folder of its name: as
+# under Program Files for a user): the recording runs while the message says so, and its file
+# is complete.
+tone_stop
+tone_start
+rm -f "$work/Sonarix.ini"
+mkdir "$work/Sonarix.ini"
+start_program traced
+unsaved="$work/unsaved.wav"
+type_file_name "$(winepath -w "$unsaved")"
+click "$START_X" "$START_Y"
+check "6: it records while the message is open" wait_for_size "$unsaved" $((46 + 2 * 64000))
+check "6: the message" dismiss_message
+check "6: ...says the settings cannot be saved" shown "設定ファイル「$(winepath -w "$work/Sonarix.ini")」に書き込めないため"
+click "$STOP_X" "$STOP_Y"
+check "6: closed" close_program
+check "6: the file is complete" riff_ok "$unsaved"
+check "6: ...and holds the recording" test "$(stat -c %s "$unsaved")" -gt $((46 + 2 * 64000))
+rmdir "$work/Sonarix.ini"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
