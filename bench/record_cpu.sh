@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # CPU seconds per recorded minute and peak memory of recording 48000 Hz stereo 16-bit from the
-# PulseAudio null sink's monitor, all in the same run: under Wine (the Windows process, Wine's
+# PulseAudio null sink's monitor, all in the same run (the Wine ones in interleaved rounds, with
+# their medians): under Wine (the Windows process, Wine's
 # helpers and the X server together), a bare winmm recorder, Sonarix.exe with its window shown
 # and Sonarix.exe minimised; natively, arecord and sox. Runs in the session of
 # scripts/session.sh.
-#   record_cpu.sh SONARIX_EXE BARE_RECORDER_EXE [SECONDS]
+#   record_cpu.sh SONARIX_EXE BARE_RECORDER_EXE [SECONDS [ROUNDS]]
 set -euo pipefail
 SONARIX_EXE=$1
 BARE_RECORDER=$2
 seconds=${3:-60}
+rounds=${4:-3}
 . "$(dirname "$0")/../tests/e2e/e2e_lib.sh"
 work=$(mktemp -d /tmp/sonarix-cpu.XXXXXX)
 trap 'tone_stop; wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -28,26 +30,35 @@ wine_sum() { # wine_sum FILE AWK_PROGRAM
 wine_ticks() { wine_sum stat '{ print $14 + $15 }'; }
 wine_peak_kib() { wine_sum status '/VmHWM/ { print $2 }'; }
 
+# libX11 looks for resource files at every lookup when there are none: give the session its own.
+export HOME="$work/home" XENVIRONMENT="$work/home/.Xdefaults"
+mkdir -p "$HOME"
+: >"$HOME/.Xdefaults"
+
 tone_start
 report() { # report NAME CPU_SECONDS PEAK_KIB
   printf '%-28s %6.2f CPU-s per recorded minute   peak memory %7d KiB\n' "$1" \
     "$(echo "$2 * 60 / $seconds" | bc -l)" "$3"
 }
+median() { tr ' ' '\n' | grep . | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # The bare recorder: the CPU of its recording itself, after its start.
-wineserver -k 2>/dev/null || true
-(cd "$work" && exec wine "$BARE_RECORDER" bare.wav $((seconds + 6))) >/dev/null 2>&1 &
-bare=$!
-sleep 3
-before=$(wine_ticks)
-sleep "$seconds"
-after=$(wine_ticks)
-wait "$bare" || true
-bare_cpu=$(echo "($after - $before) / $hz" | bc -l)
-report "bare winmm recorder + Wine + X" "$bare_cpu" "$(wine_peak_kib)"
+bare_run() {
+  wineserver -k 2>/dev/null || true
+  (cd "$work" && exec wine "$BARE_RECORDER" bare.wav $((seconds + 6))) >/dev/null 2>&1 &
+  bare=$!
+  sleep 3
+  before=$(wine_ticks)
+  sleep "$seconds"
+  after=$(wine_ticks)
+  wait "$bare" || true
+  cpu=$(echo "($after - $before) / $hz" | bc -l)
+  report "bare winmm recorder + Wine + X" "$cpu" "$(wine_peak_kib)"
+}
 
 # Sonarix: 48000 Hz stereo 16-bit from its settings file; the CPU of the recording itself,
-# with the window shown, then minimised (the caption's minimise button, as Wine draws it).
+# with the window shown, then minimised (the caption's minimise button, as Wine draws it). The
+# pointer leaves the window after the clicks, as a user's hand does.
 sonarix_run() { # sonarix_run shown|minimised
   wineserver -k 2>/dev/null || true
   printf '[SoundProperty]\r\nSamplingChannel=2\r\nSampleType=1\r\nSamplingRate=48000\r\n' >"$work/Sonarix.ini"
@@ -56,21 +67,32 @@ sonarix_run() { # sonarix_run shown|minimised
   type_file_name "$(winepath -w "$work/sonarix.wav")"
   click "$START_X" "$START_Y"
   [ "$1" = shown ] || click "$MINIMISE_X" "$MINIMISE_Y"
+  xdotool mousemove 1010 750
   sleep 2
   before=$(wine_ticks)
   sleep "$seconds"
   after=$(wine_ticks)
   peak=$(wine_peak_kib)
-  sonarix_peak=$(awk '/VmHWM/ { print $2 }' "/proc/$(pgrep -x Sonarix.exe | head -1)/status")
   kill "$program" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
-  sonarix_cpu=$(echo "($after - $before) / $hz" | bc -l)
-  report "Sonarix.exe $1 + Wine + X" "$sonarix_cpu" "$peak"
-  echo "  (of that memory, Sonarix.exe itself: $sonarix_peak KiB)"
-  echo "  ($(echo "($sonarix_cpu - $bare_cpu) * 60 / $seconds" | bc -l | xargs printf '%+.2f') CPU-s per recorded minute next to the bare recorder)"
+  cpu=$(echo "($after - $before) / $hz" | bc -l)
+  report "Sonarix.exe $1 + Wine + X" "$cpu" "$peak"
 }
-sonarix_run shown
-sonarix_run minimised
+
+# Interleaved rounds, so that whatever else the machine does falls on all alike; the medians.
+bare_all="" shown_all="" minimised_all="" shown_diff="" minimised_diff=""
+for round in $(seq "$rounds"); do
+  echo "round $round of $rounds:"
+  bare_run; b=$cpu
+  sonarix_run shown; s=$cpu
+  sonarix_run minimised; m=$cpu
+  bare_all+=" $b" shown_all+=" $s" minimised_all+=" $m"
+  shown_diff+=" $(echo "$s - $b" | bc -l)" minimised_diff+=" $(echo "$m - $b" | bc -l)"
+done
+perminute() { echo "$1 * 60 / $seconds" | bc -l | xargs printf '%.2f'; }
+echo "medians of $rounds interleaved rounds, CPU-s per recorded minute:"
+echo "  bare winmm recorder $(perminute "$(median <<<"$bare_all")"), Sonarix shown $(perminute "$(median <<<"$shown_all")"), minimised $(perminute "$(median <<<"$minimised_all")")"
+echo "  Sonarix next to the bare recorder: shown $(perminute "$(median <<<"$shown_diff")" | xargs printf '%+.2f'), minimised $(perminute "$(median <<<"$minimised_diff")" | xargs printf '%+.2f')"
 
 measure() { # measure NAME COMMAND...: user + system time and maximum resident size
   /usr/bin/time -f '%U %S %M' -o "$work/time" "${@:2}" >/dev/null 2>&1 || true

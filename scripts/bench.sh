@@ -34,7 +34,8 @@ WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscore
 echo "== CPU and memory while recording 48000 Hz stereo: a bare winmm recorder, Sonarix shown and minimised, arecord and sox =="
 WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
   scripts/session.sh bench/record_cpu.sh "$PWD/build/windows/ui/Sonarix.exe" \
-  "$PWD/build/windows/bench/windows/bare_recorder.exe" "${SONARIX_CPU_SECONDS:-60}"
+  "$PWD/build/windows/bench/windows/bare_recorder.exe" "${SONARIX_CPU_SECONDS:-30}" \
+  "${SONARIX_CPU_ROUNDS:-3}"
 
 # Opt-in: one real file up to the 4 GiB limit of the format (needs about 4.3 GB free).
 if [ "${SONARIX_BENCH_4GIB:-0}" = 1 ]; then
