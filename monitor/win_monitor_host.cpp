@@ -6,7 +6,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <iterator>
 
 namespace {
 constexpr UINT_PTR kSubclassId = 0x534E; // the monitor's paint hook on a display control
@@ -26,6 +25,14 @@ Rect CWinMonitorHost::GetClientRect(WindowHandle window) {
 
 void CWinMonitorHost::OnAttach(WindowHandle window) {
     m_windowThread = GetCurrentThreadId();
+    {
+        std::lock_guard<std::mutex> lock(m_pendingLock);
+        Pending slot;
+        slot.window = static_cast<HWND>(window);
+        if (std::none_of(m_pending.begin(), m_pending.end(),
+                         [&](const Pending& p) { return p.window == slot.window; }))
+            m_pending.push_back(slot);
+    }
     SetWindowSubclass(static_cast<HWND>(window), ControlProc, kSubclassId,
                       reinterpret_cast<DWORD_PTR>(this));
 }
@@ -88,12 +95,13 @@ void CWinMonitorHost::Invalidate(WindowHandle window, const Rect& area) {
     {
         std::lock_guard<std::mutex> lock(m_pendingLock);
         for (Pending& pending : m_pending) {
-            if (pending.window && pending.window != control)
+            if (pending.window != control)
                 continue;
-            if (pending.window)
+            if (pending.changed)
                 UnionRect(&pending.area, &pending.area, &rc);
             else
-                pending = {control, rc};
+                pending.area = rc;
+            pending.changed = true;
             break;
         }
     }
@@ -119,17 +127,17 @@ void CWinMonitorHost::SetHidden(bool hidden) {
 // the columns its picture scrolled, then the changed areas and the uncovered strip are copied.
 // What waits for a paint is left to WM_PAINT, which paints from the picture.
 void CWinMonitorHost::DrawChangedPictures() {
-    Pending changed[3];
     {
         std::lock_guard<std::mutex> lock(m_pendingLock);
-        std::copy(std::begin(m_pending), std::end(m_pending), changed);
-        std::fill(std::begin(m_pending), std::end(m_pending), Pending());
+        m_drawing = m_pending;
+        for (Pending& pending : m_pending)
+            pending.changed = false;
         m_picturesNoticePosted = false;
     }
     if (!m_monitor || m_hidden)
         return;
-    for (const Pending& pending : changed) {
-        if (!pending.window)
+    for (const Pending& pending : m_drawing) {
+        if (!pending.changed)
             continue;
         m_monitor->PaintWindow(pending.window, [&](const PixelSurface& picture, int scrolled) {
             RECT area = pending.area;

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 class CMonitor;
 
@@ -52,12 +53,15 @@ private:
     std::atomic<bool> m_picturesNoticePosted{false};
     std::atomic<bool> m_hidden{false};
     std::atomic<DWORD> m_windowThread{0}; // the thread the controls belong to
-    // The changed areas waiting to be drawn, one bounding rectangle per control.
+    // The changed areas waiting to be drawn: a slot per attached control (made when it is
+    // attached, before any capture), with the bounding rectangle of what changed.
     struct Pending {
         HWND window = nullptr;
         RECT area = {};
+        bool changed = false;
     };
     std::mutex m_pendingLock;
-    Pending m_pending[3];
+    std::vector<Pending> m_pending;
+    std::vector<Pending> m_drawing; // the window thread's copy, reused
     HWND m_statusBar = nullptr;
 };
