@@ -52,7 +52,7 @@ TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
     // The meters on the screen are their pictures, made for the controls' real sizes.
     TypeFileName((dir / "dpi.wav").wstring());
     Click(ID_RECORD_START);
-    Pump(300);
+    ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 50 * 640; }));
     Click(ID_RECORD_PAUSE);
     Pump(100);
     for (int id : {IDC_METER0, IDC_METER1, IDC_WAVEFORM}) {

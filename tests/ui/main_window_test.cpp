@@ -448,7 +448,8 @@ TEST_F(MainWindow, PreviewShowsThePicturesAfterManyBlocks) {
     // Minimised, nothing is drawn; shown again, the whole is.
     s_device->SetSilent(false);
     ShowWindow(main->GetSafeHwnd(), SW_MINIMIZE);
-    Pump(500);
+    const uint64_t before = s_device->FramesDelivered();
+    EXPECT_TRUE(PumpUntil([&] { return s_device->FramesDelivered() > before + 100 * 640; }));
     s_device->SetSilent(true);
     Pump(100);
     ShowWindow(main->GetSafeHwnd(), SW_RESTORE);

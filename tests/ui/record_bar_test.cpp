@@ -311,7 +311,7 @@ TEST_F(RecordBar, LevelsReachTheStatusBar) {
     OpenMainWindow();
     TypeFileName((dir / "levels.wav").wstring());
     Click(ID_RECORD_START);
-    Pump(200);
+    EXPECT_TRUE(PumpUntil([&] { return !StatusText(2).empty() && !StatusText(3).empty(); }));
     EXPECT_NE(StatusText(2), L"");
     EXPECT_NE(StatusText(3), L"") << "stereo by default";
     EXPECT_NE(StatusText(2).find(L"dB"), std::wstring::npos);
