@@ -44,15 +44,15 @@ int CWaveFile::Open(const std::filesystem::path& fileName, int channels, int sam
 bool CWaveFile::CreateWithHeader(RawFile& file, const std::filesystem::path& fileName,
                                  RawFile::CreateMode mode, const WaveFormat& format,
                                  WaveFileError* error, uint32_t* systemError) {
-    const auto fail = [&](WaveFileError why, uint32_t code) {
+    const auto tell = [&](WaveFileError why, uint32_t code) {
         if (error)
             *error = why;
         if (systemError)
             *systemError = code;
-        return false;
+        return why == WAVE_FILE_OK;
     };
     if (!file.Create(fileName, mode))
-        return fail(RawFile::IsExistsError(file.LastError()) ? WAVE_FILE_EXISTS
+        return tell(RawFile::IsExistsError(file.LastError()) ? WAVE_FILE_EXISTS
                                                              : WAVE_FILE_CREATE_FAILED,
                     file.LastError());
     uint8_t header[kHeaderSize];
@@ -63,10 +63,9 @@ bool CWaveFile::CreateWithHeader(RawFile& file, const std::filesystem::path& fil
         std::error_code ignored;
         if (std::filesystem::is_regular_file(fileName, ignored))
             std::filesystem::remove(fileName, ignored);
-        return fail(WAVE_FILE_CREATE_FAILED, code);
+        return tell(WAVE_FILE_CREATE_FAILED, code);
     }
-    fail(WAVE_FILE_OK, 0);
-    return true;
+    return tell(WAVE_FILE_OK, 0);
 }
 
 int CWaveFile::Create(const std::filesystem::path& fileName, RawFile::CreateMode mode) {
@@ -137,11 +136,12 @@ void CWaveFile::Abandon(WaveFileError error, uint32_t systemError) {
     m_systemError = systemError;
 }
 
+// After every block: the hand-over's lock is taken only once the file is near its end.
 bool CWaveFile::WantsNext(uint32_t seconds) const {
-    if (!m_handOver || !IsOpen() || m_handOver->HasNext())
+    if (!m_handOver || !IsOpen())
         return false;
     const uint64_t room = uint64_t(m_wfx.nAvgBytesPerSec) * seconds;
-    return RiffSizeFor(m_dataBytes) + room > m_riffSizeLimit;
+    return RiffSizeFor(m_dataBytes) + room > m_riffSizeLimit && !m_handOver->HasNext();
 }
 
 // On the capture thread at the seam: two moves of a handle, no disk.

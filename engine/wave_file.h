@@ -27,7 +27,6 @@ enum WaveFileError {
     WAVE_FILE_EXISTS,        // the file exists, and was not to be replaced
     WAVE_FILE_WRITE_FAILED,  // a block did not land completely: disk full or a device error
     WAVE_FILE_FULL,          // the next block would take the file past its limit
-    WAVE_FILE_CLOSE_FAILED,  // the pad byte, the sizes, the flush or the close failed
 };
 
 class CWaveFile {

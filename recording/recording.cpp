@@ -140,25 +140,36 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
 }
 
 // Another program (or a second copy of this one) may create the file between the check and the
-// creation: then the next free number is tried, a bounded number of times. The number is used
-// only once its file exists, and kept at once.
-RecordingFailure CRecording::OpenSequential(const RecordingPlan& plan) {
-    SequentialNaming naming = plan.naming;
+// creation: then the next free number is tried, a bounded number of times. made: the folder made
+// for the last name tried.
+template <class Create>
+RecordingFailure CRecording::TakeFreeName(SequentialNaming& naming, std::wstring& path,
+                                          std::wstring& made, Create create) {
     RecordingFailure failure;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::wstring path, made;
+        made.clear();
         failure = NextName(naming, path, made);
         if (failure)
             return failure;
-        failure = OpenCapture(path, plan, RawFile::CREATE_NEW_ONLY);
-        if (!failure) {
-            m_naming = naming;
-            m_current = path;
-            m_notes.SaveCounter(m_naming.count);
-            return failure;
-        }
+        failure = create(path);
         if (failure.step != STEP_FILE_EXISTS)
             return failure;
+    }
+    return failure;
+}
+
+// The number is used only once its file exists, and kept at once.
+RecordingFailure CRecording::OpenSequential(const RecordingPlan& plan) {
+    SequentialNaming naming = plan.naming;
+    std::wstring path, made;
+    const RecordingFailure failure =
+        TakeFreeName(naming, path, made, [&](const std::wstring& name) {
+            return OpenCapture(name, plan, RawFile::CREATE_NEW_ONLY);
+        });
+    if (!failure) {
+        m_naming = naming;
+        m_current = path;
+        m_notes.SaveCounter(m_naming.count);
     }
     return failure;
 }
@@ -351,25 +362,13 @@ void CRecording::PrepareNextFile() {
         uint32_t code = 0;
         if (CWaveFile::CreateWithHeader(part.file, FileSystemPath(path), RawFile::CREATE_NEW_ONLY,
                                         format, &error, &code))
-            return true;
-        failure = Failed(error == WAVE_FILE_EXISTS ? STEP_FILE_EXISTS : STEP_FILE, code, path);
-        return false;
+            return RecordingFailure();
+        return Failed(error == WAVE_FILE_EXISTS ? STEP_FILE_EXISTS : STEP_FILE, code, path);
     };
     if (m_plan.sequential) {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::wstring made;
-            failure = NextName(naming, prepared.path, made);
-            if (failure)
-                break;
-            if (create(prepared.path)) {
-                prepared.madeFolder = made;
-                break;
-            }
-            if (!made.empty())
-                Remove(made);
-            if (failure.step != STEP_FILE_EXISTS)
-                break;
-        }
+        failure = TakeFreeName(naming, prepared.path, prepared.madeFolder, create);
+        if (failure && !prepared.madeFolder.empty())
+            Remove(prepared.madeFolder); // empty: nothing was made in it
     } else {
         // "name (2).ext", "name (3).ext", ...
         const std::wstring& name = m_plan.typedName;
@@ -381,7 +380,8 @@ void CRecording::PrepareNextFile() {
         for (int attempt = 0; attempt < 1000; ++attempt) {
             prepared.path = name.substr(0, stem) + L" (" + std::to_wstring(++m_typedPart) + L")" +
                             name.substr(stem);
-            if (create(prepared.path) || failure.step != STEP_FILE_EXISTS)
+            failure = create(prepared.path);
+            if (failure.step != STEP_FILE_EXISTS)
                 break;
         }
     }

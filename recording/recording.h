@@ -143,6 +143,10 @@ private:
 
     void Post(Notice notice);
     RecordingFailure OpenSequential(const RecordingPlan& plan);
+    // The first free sequential name that create (path -> RecordingFailure) makes.
+    template <class Create>
+    RecordingFailure TakeFreeName(SequentialNaming& naming, std::wstring& path, std::wstring& made,
+                                  Create create);
     RecordingFailure OpenCapture(const std::wstring& path, const RecordingPlan& plan,
                                  RawFile::CreateMode mode);
     void PrepareNextFile();

@@ -93,8 +93,12 @@ void CMainDlg::SettingsWritten(bool ok, uint32_t error) {
     if (m_quiet)
         return;
     if (m_shutDown || !PostMessageW(m_hWnd, WM_APP_SETTINGS_FAILED, WPARAM(error), 0))
-        ShowMessage(m_hWnd, FormatText(IDS_SETTINGS_NOT_SAVED,
-                                       {SettingsFilePath(), SystemErrorText(error)}));
+        ShowSettingsNotSaved(error);
+}
+
+void CMainDlg::ShowSettingsNotSaved(uint32_t error) {
+    ShowMessage(m_hWnd,
+                FormatText(IDS_SETTINGS_NOT_SAVED, {SettingsFilePath(), SystemErrorText(error)}));
 }
 
 void CMainDlg::OnRecordingNotice() {
@@ -129,12 +133,12 @@ void CMainDlg::FinishInterruptedRecordings() {
     const std::vector<std::wstring> told = AbsentFilesToldFile(settings);
     for (const std::wstring& file : files) {
         const RepairResult result = ::CompleteInterruptedRecording(file);
-        if (result.status == REPAIR_BUSY || result.status == REPAIR_ABSENT) {
+        if (result.status == REPAIR_BUSY) {
             kept.push_back(file);
-            if (result.status == REPAIR_ABSENT)
-                absent.push_back(file);
-            if (result.status == REPAIR_ABSENT &&
-                std::find(told.begin(), told.end(), file) == told.end())
+        } else if (result.status == REPAIR_ABSENT) {
+            kept.push_back(file);
+            absent.push_back(file);
+            if (std::find(told.begin(), told.end(), file) == told.end())
                 ShowMessage(m_hWnd, FormatText(IDS_RECORDING_WAITS_FOR_DRIVE, {file}));
         } else if (result.status == REPAIR_DONE) {
             const uint64_t ms = result.dataBytes * 1000 / result.format.nAvgBytesPerSec;
@@ -276,7 +280,6 @@ void CMainDlg::Shutdown(bool sessionEnding) {
     m_pSettingsPage->StoreToSettings(sessionEnding);
     uint32_t error = 0;
     SettingsWritten(SaveSettings(&error), error);
-    BlockShutdown(false);
     m_pPreviewPage.reset();
     m_pRecordBar.reset();
     m_pSettingsPage.reset();
@@ -371,8 +374,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
         OnRecordingNotice();
         return true;
     case WM_APP_SETTINGS_FAILED:
-        ShowMessage(m_hWnd, FormatText(IDS_SETTINGS_NOT_SAVED,
-                                       {SettingsFilePath(), SystemErrorText(uint32_t(wParam))}));
+        ShowSettingsNotSaved(uint32_t(wParam));
         return true;
     case WM_APP_SHOWN:
         FinishInterruptedRecordings();

@@ -100,6 +100,7 @@ private:
     // After every write to the settings file: the first failure of the run is reported, with
     // the system's error, unless the session is ending.
     void SettingsWritten(bool ok, uint32_t error);
+    void ShowSettingsNotSaved(uint32_t error);
     // The steps OK, Cancel and the end of the Windows session share: store, save, stop,
     // destroy. When the session ends, the recording is stopped first and no message is shown.
     // Runs once.

@@ -135,6 +135,16 @@ void CRecordBar::OnRecordStart() {
         ResumeRecording();
 }
 
+namespace {
+
+// Whether a file (not a folder) of this name exists.
+bool IsPlainFile(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
 // 1. The plan: sequential naming, or the typed name (replaced only when the user says so).
 // 2. The recording: name, folders, capture, counter and note. 3. The clock, from the moment the
 // device runs, and the timer. 4. The view of the new state. 5. The wrap message, while the
@@ -154,15 +164,12 @@ void CRecordBar::StartNewRecording() {
     RecordingFailure failure = recording->Start(plan);
     // A typed file that appeared after the check is asked about now. Something else of that
     // name (a folder) cannot be recorded into at all.
-    if (!plan.sequential && failure.step == STEP_FILE_EXISTS && !plan.replaceTyped) {
-        const DWORD attributes = GetFileAttributesW(m_strFileName.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            if (!AskYesNo(g_pMainDlg->GetSafeHwnd(),
-                          FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName})))
-                return;
-            plan.replaceTyped = true;
-            failure = recording->Start(plan);
-        }
+    if (!plan.sequential && failure.step == STEP_FILE_EXISTS && !plan.replaceTyped &&
+        IsPlainFile(m_strFileName)) {
+        if (!AskToReplace())
+            return;
+        plan.replaceTyped = true;
+        failure = recording->Start(plan);
     }
     if (failure) {
         ShowStartFailure(failure);
@@ -176,14 +183,17 @@ void CRecordBar::StartNewRecording() {
     EnterRecordingIf(true);
     // The counter at 0 after the wrap: the file took 999999. Past 0: the numbers from 000000 on
     // were taken, and the one before the counter is the file's.
-    if (recording->Wrapped()) {
+    if (recording->Wrapped() && recording->Counter() == 0) {
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_COUNTER_WRAPPED);
+    } else if (recording->Wrapped()) {
         wchar_t used[16];
         std::swprintf(used, 16, L"%06u", unsigned(recording->Counter() - 1));
-        if (recording->Counter() == 0)
-            ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_COUNTER_WRAPPED);
-        else
-            ShowMessage(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_COUNTER_WRAPPED_TO, {used}));
+        ShowMessage(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_COUNTER_WRAPPED_TO, {used}));
     }
+}
+
+bool CRecordBar::AskToReplace() {
+    return AskYesNo(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName}));
 }
 
 bool CRecordBar::PlanTypedRecording(RecordingPlan& plan) {
@@ -196,9 +206,8 @@ bool CRecordBar::PlanTypedRecording(RecordingPlan& plan) {
         return false;
     }
     plan.typedName = m_strFileName;
-    const DWORD attributes = GetFileAttributesW(m_strFileName.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (!AskYesNo(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName})))
+    if (IsPlainFile(m_strFileName)) {
+        if (!AskToReplace())
             return false;
         plan.replaceTyped = true;
     }

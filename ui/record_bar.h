@@ -73,6 +73,8 @@ private:
     // The typed or chosen file into plan; one that exists is replaced only when the user says
     // so. False when there is nothing to record into (said) or the user said no.
     bool PlanTypedRecording(RecordingPlan& plan);
+    // Whether the user agrees to replace the existing file of the typed name.
+    bool AskToReplace();
     // Why a recording did not start, in the user's words, with the system's own text.
     void ShowStartFailure(const RecordingFailure& failure);
     // The recording stopped at endMs (GetTicks), by the user or by itself: the exact elapsed
