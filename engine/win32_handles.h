@@ -92,6 +92,39 @@ private:
     HRGN m_region;
 };
 
+// A picture in memory: a memory DC, compatible with a window's, with a bitmap of the given size
+// selected; both deleted at the end. Dc() is null when the system had no room for them.
+class MemoryPicture {
+public:
+    MemoryPicture(HDC compatible, int width, int height)
+        : m_dc(CreateCompatibleDC(compatible)),
+          m_bitmap(CreateCompatibleBitmap(compatible, width, height)), m_width(width),
+          m_height(height) {
+        if (m_dc && m_bitmap)
+            m_old = SelectObject(m_dc, m_bitmap);
+    }
+    ~MemoryPicture() {
+        if (m_old)
+            SelectObject(m_dc, m_old);
+        if (m_bitmap)
+            DeleteObject(m_bitmap);
+        if (m_dc)
+            DeleteDC(m_dc);
+    }
+    MemoryPicture(const MemoryPicture&) = delete;
+    MemoryPicture& operator=(const MemoryPicture&) = delete;
+
+    HDC Dc() const { return m_old ? m_dc : nullptr; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+
+private:
+    HDC m_dc;
+    HBITMAP m_bitmap;
+    HGDIOBJ m_old = nullptr;
+    int m_width, m_height;
+};
+
 // Memory the system allocated for the program and that LocalFree releases (FormatMessage's
 // text, for one).
 struct LocalFreeDeleter {

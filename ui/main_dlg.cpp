@@ -9,7 +9,6 @@
 #include "monitor/win_monitor_host.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
-#include "ui/dpi.h"
 #include "ui/preview_page.h"
 #include "ui/record_bar.h"
 #include "ui/settings_page.h"
@@ -55,12 +54,6 @@ CMainDlg::CMainDlg() : CDialog(IDD_SONARIX_DIALOG) {
 
 CMainDlg::~CMainDlg() {
     Shutdown();
-}
-
-void CMainDlg::SetStatusText(int part, const std::wstring& text) {
-    if (m_hStatusBar)
-        SendMessageW(m_hStatusBar, SB_SETTEXTW, WPARAM(part),
-                     reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 bool CMainDlg::SaveCounter(uint32_t count) {
@@ -244,17 +237,9 @@ void CMainDlg::CreateCapture() {
     m_pPreviewPage->ConnectMonitor();
 }
 
-// Four parts: the state, the elapsed time and the two held levels. Their right edges, 120, 200
-// and 270 pixels at 100 %, follow the display's scale.
 void CMainDlg::CreateStatusBar() {
-    INITCOMMONCONTROLSEX controls = {sizeof controls,
-                                     ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
-    m_hStatusBar =
-        CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, L"", m_hWnd, IDC_STATUSBAR);
-    int edges[4] = {ScaleToDpi(120), ScaleToDpi(200), ScaleToDpi(270), -1};
-    SendMessageW(m_hStatusBar, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
-    m_monitorHost->SetStatusBar(m_hStatusBar);
+    m_statusBar.Create(m_hWnd, IDC_STATUSBAR);
+    m_monitorHost->SetStatusBar(m_statusBar.Handle());
 }
 
 void CMainDlg::OnOK() {
@@ -341,8 +326,11 @@ void CMainDlg::OnTabSelChange() {
     }
 }
 
-bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     switch (message) {
+    case WM_DRAWITEM:
+        *result = TRUE;
+        return m_statusBar.OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) != IDM_ABOUTBOX)
             return false;

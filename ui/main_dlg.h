@@ -7,6 +7,7 @@
 #include "capture/wave_input.h"
 #include "recording/recording.h"
 #include "ui/dialog.h"
+#include "ui/status_bar.h"
 
 #include <atomic>
 #include <memory>
@@ -47,7 +48,8 @@ public:
     ~CMainDlg() override;
 
     // Sets a part of the status bar; nothing while the status bar does not exist.
-    void SetStatusText(int part, const std::wstring& text);
+    void SetStatusText(int part, const std::wstring& text) { m_statusBar.SetText(part, text); }
+    std::wstring StatusText(int part) const { return m_statusBar.Text(part); }
 
     // Writes to the settings file at once, for the recording: the sequential counter after a
     // recording took or gave back a number, and the files not yet complete, so that a crash
@@ -70,7 +72,7 @@ public:
     std::unique_ptr<CSettingsPage> m_pSettingsPage;
     int m_nCurTab = 0;
     int m_bTabChangeFailed = 0;
-    HWND m_hStatusBar = nullptr;
+    CStatusBar m_statusBar;
     std::unique_ptr<CWaveIn> m_pWaveIn;
     // The recording's life across its files; it goes before the capture it drives.
     std::unique_ptr<CRecording> m_pRecording;

@@ -8,8 +8,9 @@
 
 namespace {
 
-// The control's pixels as the screen shows them, as COLORREFs, row by row.
-std::vector<Colour> ScreenPixels(HWND control, int width, int height) {
+// A control's pixels, as COLORREFs row by row, as draw() puts them into a memory DC.
+template <typename Draw>
+std::vector<Colour> Pixels(HWND control, int width, int height, Draw draw) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -21,7 +22,8 @@ std::vector<Colour> ScreenPixels(HWND control, int width, int height) {
     HDC memory = CreateCompatibleDC(screen.Dc());
     HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, dib);
-    BitBlt(memory, 0, 0, width, height, screen.Dc(), 0, 0, SRCCOPY);
+    draw(memory, screen.Dc());
+    GdiFlush();
     std::vector<Colour> pixels(size_t(width) * size_t(height));
     const auto* rows = static_cast<const uint32_t*>(bits);
     for (size_t i = 0; i < pixels.size(); ++i)
@@ -30,6 +32,12 @@ std::vector<Colour> ScreenPixels(HWND control, int width, int height) {
     DeleteObject(dib);
     DeleteDC(memory);
     return pixels;
+}
+
+std::vector<Colour> ScreenPixels(HWND control, int width, int height) {
+    return Pixels(control, width, height, [&](HDC memory, HDC screen) {
+        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    });
 }
 
 } // namespace
@@ -46,4 +54,17 @@ int ScreenDifferences(HWND control, const PixelSurface& picture) {
                               << picture.GetPixel(x, y);
         }
     return differences;
+}
+
+PixelSurface PrintedPicture(HWND control) {
+    RECT rc;
+    GetClientRect(control, &rc);
+    const auto pixels = Pixels(control, rc.right, rc.bottom, [&](HDC memory, HDC) {
+        SendMessageW(control, WM_PRINTCLIENT, WPARAM(memory), PRF_CLIENT | PRF_ERASEBKGND);
+    });
+    PixelSurface picture(rc.right, rc.bottom);
+    for (int y = 0; y < rc.bottom; ++y)
+        for (int x = 0; x < rc.right; ++x)
+            picture.SetPixel(x, y, pixels[size_t(y) * size_t(rc.right) + size_t(x)]);
+    return picture;
 }

@@ -3,6 +3,7 @@
 #include "capture/wave_in.h"
 #include "engine/win32_handles.h"
 #include "res/resource.h"
+#include "tests/support/screen.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/dpi.h"
 #include "ui/preview_page.h"
@@ -23,7 +24,7 @@ TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
     OpenMainWindow();
 
     int edges[4] = {};
-    SendMessageW(main->m_hStatusBar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    SendMessageW(main->m_statusBar.Handle(), SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges));
     EXPECT_EQ(edges[0], MulDiv(120, dpi, 96));
     EXPECT_EQ(edges[1], MulDiv(200, dpi, 96));
     EXPECT_EQ(edges[2], MulDiv(270, dpi, 96));
@@ -54,7 +55,7 @@ TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
     Click(ID_RECORD_START);
     ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 50 * 640; }));
     Click(ID_RECORD_PAUSE);
-    Pump(100);
+    EXPECT_TRUE(SilenceAndSettle());
     for (int id : {IDC_METER0, IDC_METER1, IDC_WAVEFORM}) {
         SCOPED_TRACE(id);
         HWND control = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), id);
@@ -68,6 +69,36 @@ TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
         EXPECT_EQ(ScreenDifferences(control, picture), 0);
     }
     Click(ID_RECORD_STOP);
+}
+
+// The elapsed time, drawn straight into its part and drawn again by the bar's repaint, looks
+// exactly as a status bar draws a text of its own: the same bar with plain texts, off the screen.
+TEST_F(Dpi, TheElapsedTimeLooksAsTheBarsOwnText) {
+    OpenMainWindow();
+    const HWND bar = main->m_statusBar.Handle();
+    RECT client;
+    GetClientRect(main->GetSafeHwnd(), &client);
+    const HWND host = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"Static", L"",
+                                      WS_POPUP | WS_VISIBLE, -4000, -4000, client.right,
+                                      client.bottom, nullptr, nullptr, nullptr, nullptr);
+    const HWND plain = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, L"", host, 1);
+    int edges[4] = {};
+    SendMessageW(bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    SendMessageW(plain, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    SendMessageW(plain, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L"録音中"));
+    main->SetStatusText(0, L"録音中");
+    UpdateWindow(bar);
+
+    for (const wchar_t* elapsed : {L"00:01:02:45", L"12:34:56:78", L""}) {
+        SCOPED_TRACE(testing::Message() << "\"" << elapsed << "\"");
+        SendMessageW(plain, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(elapsed));
+        const PixelSurface expected = PrintedPicture(plain);
+        main->SetStatusText(1, elapsed);
+        EXPECT_EQ(ScreenDifferences(bar, expected), 0) << "drawn straight";
+        RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        EXPECT_EQ(ScreenDifferences(bar, expected), 0) << "drawn by the bar's repaint";
+    }
+    DestroyWindow(host);
 }
 
 } // namespace

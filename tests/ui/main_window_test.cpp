@@ -56,11 +56,11 @@ TEST_F(MainWindow, StartUp) {
     EXPECT_TRUE(Visible(main->m_pPreviewPage));
     EXPECT_TRUE(Visible(main->m_pRecordBar));
     EXPECT_FALSE(Visible(main->m_pSettingsPage));
-    EXPECT_EQ(SendMessageW(main->m_hStatusBar, SB_GETPARTS, 0, 0), 4);
+    EXPECT_EQ(SendMessageW(main->m_statusBar.Handle(), SB_GETPARTS, 0, 0), 4);
     for (int part = 0; part < 4; ++part)
         EXPECT_EQ(StatusText(part), L"") << "part " << part;
     int edges[4] = {};
-    SendMessageW(main->m_hStatusBar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    SendMessageW(main->m_statusBar.Handle(), SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges));
     EXPECT_EQ(edges[0], 120);
     EXPECT_EQ(edges[1], 200);
     EXPECT_EQ(edges[2], 270);
@@ -441,8 +441,7 @@ TEST_F(MainWindow, PreviewShowsThePicturesAfterManyBlocks) {
     Click(ID_RECORD_START);
     // Hundreds of blocks, more than the view has columns, several between two paints at times.
     EXPECT_TRUE(PumpUntil([] { return s_device->FramesDelivered() > 250u * 640; }));
-    s_device->SetSilent(true);
-    Pump(200);
+    EXPECT_TRUE(SilenceAndSettle());
     ExpectPreviewShowsThePictures();
 
     // Minimised, nothing is drawn; shown again, the whole is.
@@ -450,10 +449,9 @@ TEST_F(MainWindow, PreviewShowsThePicturesAfterManyBlocks) {
     ShowWindow(main->GetSafeHwnd(), SW_MINIMIZE);
     const uint64_t before = s_device->FramesDelivered();
     EXPECT_TRUE(PumpUntil([&] { return s_device->FramesDelivered() > before + 100 * 640; }));
-    s_device->SetSilent(true);
-    Pump(100);
+    EXPECT_TRUE(SilenceAndSettle());
     ShowWindow(main->GetSafeHwnd(), SW_RESTORE);
-    Pump(300);
+    EXPECT_TRUE(SilenceAndSettle());
     ExpectPreviewShowsThePictures();
     Click(ID_RECORD_STOP);
 }

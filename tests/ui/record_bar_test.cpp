@@ -29,9 +29,7 @@ void ExpectView(CMainDlg* main, const View& v, const char* where) {
     EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_RECORD_PAUSE, 0) != 0, v.pause);
     EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_FILE_NAME, 0) != 0, v.fileName);
     EXPECT_EQ(IsWindowEnabled(bar->m_editFileName) != 0, v.field);
-    wchar_t text[64] = {};
-    SendMessageW(main->m_hStatusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
-    EXPECT_STREQ(text, v.state);
+    EXPECT_EQ(main->StatusText(0), v.state);
 }
 
 const View kStopped = {true, true, false, false, true, true, L""};
@@ -266,8 +264,7 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     TypeFileName(full.wstring());
     Click(ID_RECORD_START);
     main->m_pRecording->CaptureEnded({CAPTURE_END_FILE_FULL, 0});
-    Pump();
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    EXPECT_TRUE(PumpUntil([&] { return Bar()->m_nState == CRecordBar::STATE_STOPPED; }));
     ExpectView(main, kStopped, "after the file filled up");
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"ファイルサイズが上限に達したため、録音を停止しました。");
@@ -282,13 +279,11 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
     ShowWindow(main->GetSafeHwnd(), SW_MINIMIZE);
     s_device->SetSilent(true);
-    Pump(50);
+    // Every buffer back with the device: no block is on its way to move the silence's start.
+    ASSERT_TRUE(PumpUntil([] { return s_device->QueuedCount() == kWaveInBufferCount; }));
     s_now += kSilenceTimeoutMs + 1;
-    for (int i = 0; i < 100 && Bar()->m_nState != CRecordBar::STATE_STOPPED; ++i)
-        Pump(20);
+    EXPECT_TRUE(PumpUntil([&] { return Bar()->m_nState == CRecordBar::STATE_STOPPED; }));
     ShowWindow(main->GetSafeHwnd(), SW_RESTORE);
-    Pump();
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
     EXPECT_EQ(StatusText(1), L"00:00:02:00");
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"録音デバイスから音声が届かないため、録音を停止しました。");
@@ -300,8 +295,7 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     TypeFileName((dir / "write.wav").wstring());
     Click(ID_RECORD_START);
     main->m_pRecording->CaptureEnded({CAPTURE_END_WRITE_FAILED, 0});
-    Pump();
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    EXPECT_TRUE(PumpUntil([&] { return Bar()->m_nState == CRecordBar::STATE_STOPPED; }));
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"ファイルに書き込めないため、録音を停止しました。");
 }
@@ -316,9 +310,7 @@ TEST_F(RecordBar, LevelsReachTheStatusBar) {
     EXPECT_NE(StatusText(3), L"") << "stereo by default";
     EXPECT_NE(StatusText(2).find(L"dB"), std::wstring::npos);
     Click(ID_RECORD_STOP);
-    Pump();
-    EXPECT_EQ(StatusText(2), L"");
-    EXPECT_EQ(StatusText(3), L"");
+    EXPECT_TRUE(PumpUntil([&] { return StatusText(2).empty() && StatusText(3).empty(); }));
 }
 
 } // namespace

@@ -70,6 +70,14 @@ void UiFixture::Pump(int milliseconds) {
     } while (int(end - GetTickCount()) > 0);
 }
 
+bool UiFixture::SilenceAndSettle() {
+    s_device->SetSilent(true);
+    return PumpUntil([] {
+        return s_device->QueuedCount() == kWaveInBufferCount &&
+               HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_PAINT | QS_SENDMESSAGE)) == 0;
+    });
+}
+
 void UiFixture::Command(HWND window, int id) {
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
@@ -91,9 +99,7 @@ CSettingsPage* UiFixture::Page() const {
 }
 
 std::wstring UiFixture::StatusText(int part) const {
-    wchar_t text[128] = {};
-    SendMessageW(main->m_hStatusBar, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(text));
-    return text;
+    return main->StatusText(part);
 }
 
 bool UiFixture::ToolbarEnabled(int command) const {

@@ -36,6 +36,9 @@ protected:
             Pump(10);
         return done();
     }
+    // Silences the simulated device and serves the window until every buffer is back with the
+    // device and no message or paint waits: all that was recorded is shown.
+    static bool SilenceAndSettle();
     // A toolbar or button command, as a click sends it.
     void Command(HWND window, int id);
     void Click(int barCommand) { Command(Bar()->GetSafeHwnd(), barCommand); }
