@@ -349,9 +349,8 @@ TEST_F(RecordingSafety, LongRecordingsGoOnInNextFiles) {
         if (!sequential)
             TypeFileName(files[0].wstring());
         Click(ID_RECORD_START);
-        for (int i = 0;
-             i < 200 && (!fs::exists(files[2]) || ReadWav(files[2]).data.size() < 5 * block); ++i)
-            Pump(20);
+        EXPECT_TRUE(PumpUntil(
+            [&] { return fs::exists(files[2]) && ReadWav(files[2]).data.size() >= 5 * block; }));
         EXPECT_EQ(Bar()->m_strFileName, files[2].wstring()) << "field 1012: the file written";
         const auto noted = RecordingInProgressFile(SettingsPath());
         EXPECT_NE(std::find(noted.begin(), noted.end(), files[2].wstring()), noted.end());
@@ -389,9 +388,7 @@ TEST_F(RecordingSafety, NextFileThatCannotBeMadeIsSaid) {
     OpenMainWindow();
     g_pWaveFile->SetRiffSizeLimit(38 + 40 * 640 * 4);
     Click(ID_RECORD_START);
-    for (int i = 0; i < 200 && Bar()->m_nState != CRecordBar::STATE_STOPPED; ++i)
-        Pump(20);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    EXPECT_TRUE(PumpUntil([&] { return Bar()->m_nState == CRecordBar::STATE_STOPPED; }));
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_TRUE(StartsWith(s_messages[0],
                            L"ファイルサイズが上限に達しましたが、続きを録音するファイル「" +
