@@ -70,18 +70,22 @@ void CStatusBar::DrawElapsedStraight() {
     }
     const int width = m_inside.right - m_inside.left;
     const int height = m_inside.bottom - m_inside.top;
-    MemoryPicture composed(screen.Dc(), width, height);
+    if (m_background &&
+        (!m_composed || m_composed->Width() != width || m_composed->Height() != height))
+        m_composed = std::make_unique<MemoryPicture>(screen.Dc(), width, height);
+    const HDC composed = m_composed ? m_composed->Dc() : nullptr;
     const RECT inside = {0, 0, width, height};
-    if (!screen.Dc() || !m_background || !composed.Dc() ||
-        !BitBlt(composed.Dc(), 0, 0, width, height, m_background->Dc(), m_inside.left, m_inside.top,
+    if (!screen.Dc() || !m_background || !composed ||
+        !BitBlt(composed, 0, 0, width, height, m_background->Dc(), m_inside.left, m_inside.top,
                 SRCCOPY)) {
         InvalidateRect(m_hWnd, &bound, FALSE);
         return;
     }
-    SelectObject(composed.Dc(), HGDIOBJ(SendMessageW(m_hWnd, WM_GETFONT, 0, 0)));
-    DrawElapsed(composed.Dc(), inside);
-    if (!BitBlt(screen.Dc(), m_inside.left, m_inside.top, width, height, composed.Dc(), 0, 0,
-                SRCCOPY))
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
+    if (GetCurrentObject(composed, OBJ_FONT) != font)
+        SelectObject(composed, font);
+    DrawElapsed(composed, inside);
+    if (!BitBlt(screen.Dc(), m_inside.left, m_inside.top, width, height, composed, 0, 0, SRCCOPY))
         InvalidateRect(m_hWnd, &bound, FALSE);
 }
 
@@ -101,11 +105,11 @@ bool CStatusBar::TakeBackground(HDC screen) {
 
 // As the bar draws a text part's text over its background: three pixels in, centred in height.
 void CStatusBar::DrawElapsed(HDC dc, const RECT& inside) const {
-    const int saved = SaveDC(dc);
-    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    SetBkMode(dc, TRANSPARENT);
+    const COLORREF colour = SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    const int mode = SetBkMode(dc, TRANSPARENT);
     RECT text = inside;
     text.left += 3;
     DrawTextW(dc, m_elapsed.c_str(), -1, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    RestoreDC(dc, saved);
+    SetBkMode(dc, mode);
+    SetTextColor(dc, colour);
 }

@@ -35,6 +35,9 @@ private:
     // The part without its text, as the bar paints it (its border, the theme's pane), with
     // where it was taken: the part's rectangle in the bar and the inside of its border.
     std::unique_ptr<MemoryPicture> m_background;
+    // The part with the new time, before it goes to the screen: kept from one time to the next,
+    // since making a picture costs the system a look at the displays.
+    std::unique_ptr<MemoryPicture> m_composed;
     RECT m_bound = {};
     RECT m_inside = {};
     bool m_takingBackground = false;
