@@ -76,22 +76,6 @@ private:
     HANDLE m_handle = nullptr;
 };
 
-// A GDI region, deleted at the end; it cannot be copied.
-class GdiRegion {
-public:
-    explicit GdiRegion(HRGN region) : m_region(region) {}
-    ~GdiRegion() {
-        if (m_region)
-            DeleteObject(m_region);
-    }
-    GdiRegion(const GdiRegion&) = delete;
-    GdiRegion& operator=(const GdiRegion&) = delete;
-    HRGN Get() const { return m_region; }
-
-private:
-    HRGN m_region;
-};
-
 // A picture in memory: a memory DC, compatible with a window's, with a bitmap of the given size
 // selected; both deleted at the end. Dc() is null when the system had no room for them.
 class MemoryPicture {

@@ -62,23 +62,6 @@ void CopyToScreen(HDC dc, RECT area, const PixelSurface& picture) {
                       rows, &info, DIB_RGB_COLORS);
 }
 
-// The one scroll of what a control shows: by the columns its picture scrolled, the left-most
-// column kept (as in the picture). The control's pending update region moves along, so what
-// waits for a paint still does. Parts that could not be scrolled (under another window) are
-// left to WM_PAINT; the strip uncovered at the right is returned, for the caller to draw.
-RECT ScrollShown(HWND window, const PixelSurface& picture, int scrolled) {
-    const RECT client = {0, 0, picture.Width(), picture.Height()};
-    const RECT clip = {1, 0, picture.Width(), picture.Height()};
-    const RECT strip = {std::max(1, picture.Width() - scrolled), 0, picture.Width(),
-                        picture.Height()};
-    const GdiRegion unscrolled(CreateRectRgn(0, 0, 0, 0));
-    const GdiRegion stripRegion(CreateRectRgnIndirect(&strip));
-    ScrollWindowEx(window, -scrolled, 0, &client, &clip, unscrolled.Get(), nullptr, 0);
-    if (CombineRgn(unscrolled.Get(), unscrolled.Get(), stripRegion.Get(), RGN_DIFF) != NULLREGION)
-        InvalidateRgn(window, unscrolled.Get(), FALSE);
-    return strip;
-}
-
 } // namespace
 
 // On the window thread the area is invalidated at once. From the capture thread it waits for
@@ -123,9 +106,10 @@ void CWinMonitorHost::SetHidden(bool hidden) {
         m_monitor->DeliverStatusTexts();
 }
 
-// Straight into the controls, under the monitor's lock: the waveform scrolls what it shows by
-// the columns its picture scrolled, then the changed areas and the uncovered strip are copied.
-// What waits for a paint is left to WM_PAINT, which paints from the picture.
+// Straight into the controls, under the monitor's lock: the changed areas are copied from the
+// pictures, and the whole waveform when its picture scrolled (copying what the control shows
+// along would cost the window system two round trips a block, copying the pixels nothing that
+// counts). What waits for a paint is left to WM_PAINT, which paints from the same pictures.
 void CWinMonitorHost::DrawChangedPictures() {
     {
         std::lock_guard<std::mutex> lock(m_pendingLock);
@@ -140,11 +124,8 @@ void CWinMonitorHost::DrawChangedPictures() {
         if (!pending.changed)
             continue;
         m_monitor->PaintWindow(pending.window, [&](const PixelSurface& picture, int scrolled) {
-            RECT area = pending.area;
-            if (scrolled > 0) {
-                const RECT strip = ScrollShown(pending.window, picture, scrolled);
-                UnionRect(&area, &area, &strip);
-            }
+            const RECT area =
+                scrolled > 0 ? RECT{0, 0, picture.Width(), picture.Height()} : pending.area;
             const WindowDc dc(pending.window);
             CopyToScreen(dc.Dc(), area, picture);
         });
@@ -172,10 +153,8 @@ void CWinMonitorHost::SetStatusText(int part, const char* text) {
     SendMessageW(m_statusBar, SB_SETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(wide));
 }
 
-// A display control paints the monitor's picture of it, under the monitor's lock. The
-// waveform's picture has scrolled since the last paint: what the window shows scrolls by as
-// many columns first (the left-most column stays, as in the picture), so only the uncovered
-// columns need painting.
+// A display control paints the monitor's picture of it, under the monitor's lock; the whole of
+// it when the waveform's picture has scrolled since the control last showed it.
 LRESULT CALLBACK CWinMonitorHost::ControlProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam, UINT_PTR, DWORD_PTR self) {
     auto* host = reinterpret_cast<CWinMonitorHost*>(self);
@@ -183,16 +162,14 @@ LRESULT CALLBACK CWinMonitorHost::ControlProc(HWND window, UINT message, WPARAM 
     case WM_ERASEBKGND:
         return 1; // the picture covers the whole client area
     case WM_PAINT: {
-        const bool painted = host->m_monitor &&
-                             host->m_monitor->PaintWindow(
-                                 window, [window](const PixelSurface& picture, int scrolled) {
-                                     if (scrolled > 0) {
-                                         const RECT strip = ScrollShown(window, picture, scrolled);
-                                         InvalidateRect(window, &strip, FALSE);
-                                     }
-                                     const PaintScope paint(window);
-                                     CopyToScreen(paint.Dc(), paint.Area(), picture);
-                                 });
+        const bool painted =
+            host->m_monitor && host->m_monitor->PaintWindow(
+                                   window, [window](const PixelSurface& picture, int scrolled) {
+                                       if (scrolled > 0)
+                                           InvalidateRect(window, nullptr, FALSE);
+                                       const PaintScope paint(window);
+                                       CopyToScreen(paint.Dc(), paint.Area(), picture);
+                                   });
         if (!painted)
             const PaintScope paint(window); // nothing to show: validated all the same
         return 0;

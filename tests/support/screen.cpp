@@ -34,16 +34,13 @@ std::vector<Colour> Pixels(HWND control, int width, int height, Draw draw) {
     return pixels;
 }
 
-std::vector<Colour> ScreenPixels(HWND control, int width, int height) {
-    return Pixels(control, width, height, [&](HDC memory, HDC screen) {
-        BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    });
-}
-
 } // namespace
 
 int ScreenDifferences(HWND control, const PixelSurface& picture) {
-    const auto screen = ScreenPixels(control, picture.Width(), picture.Height());
+    const int width = picture.Width(), height = picture.Height();
+    const auto screen = Pixels(control, width, height, [&](HDC memory, HDC dc) {
+        BitBlt(memory, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    });
     int differences = 0;
     for (int y = 0; y < picture.Height(); ++y)
         for (int x = 0; x < picture.Width(); ++x) {

@@ -278,9 +278,7 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     Click(ID_RECORD_START);
     ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
     ShowWindow(main->GetSafeHwnd(), SW_MINIMIZE);
-    s_device->SetSilent(true);
-    // Every buffer back with the device: no block is on its way to move the silence's start.
-    ASSERT_TRUE(PumpUntil([] { return s_device->QueuedCount() == kWaveInBufferCount; }));
+    ASSERT_TRUE(SilenceAndSettle()); // no block on its way to move the silence's start
     s_now += kSilenceTimeoutMs + 1;
     EXPECT_TRUE(PumpUntil([&] { return Bar()->m_nState == CRecordBar::STATE_STOPPED; }));
     ShowWindow(main->GetSafeHwnd(), SW_RESTORE);
