@@ -17,8 +17,19 @@ trap 'tone_stop; wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 hz=$(getconf CLK_TCK)
 
 # CPU ticks and peak memory (KiB) of the Wine side: the program, Wine's own processes and the
-# X server that shows the windows.
-wine_processes() { pgrep -x 'Sonarix.exe|bare_recorder.e|wineserver|wineserver64|services.exe|explorer.exe|winedevice.exe|plugplay.exe|svchost.exe|rpcss.exe|conhost.exe|start.exe|Xvfb' || true; }
+# X server that shows the windows; this session's only (its display), not those of a Wine
+# left running elsewhere on the machine.
+wine_processes() {
+  local pid
+  for pid in $(pgrep -x 'Sonarix.exe|bare_recorder.e|wineserver|wineserver64|services.exe|explorer.exe|winedevice.exe|plugplay.exe|svchost.exe|rpcss.exe|conhost.exe|start.exe|Xvfb' || true); do
+    if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
+      tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -q "^Xvfb $DISPLAY " && echo "$pid"
+    else
+      tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "DISPLAY=$DISPLAY" && echo "$pid"
+    fi
+  done
+  return 0
+}
 # Sums a value over the Wine side's processes: an awk program run on each one's FILE in /proc.
 wine_sum() { # wine_sum FILE AWK_PROGRAM
   local total=0 pid
