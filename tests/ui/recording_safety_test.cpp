@@ -180,7 +180,7 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
     g_pMainDlg = main;
     ASSERT_TRUE(main->Create(nullptr));
     EXPECT_TRUE(s_messages.empty()) << "nothing while the window is being made";
-    Pump();
+    PumpUntil([] { return !s_messages.empty(); });
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"前回、録音の途中でプログラムが終了していたため、「" +
                                  killed.wstring() + L"」を完成させました。録音時間は 1 秒です。");
@@ -240,7 +240,9 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
             stateDuringMessage = g_pMainDlg->m_pRecordBar->m_nState;
             s_now += 3000;
             g_pMainDlg->m_pRecording->CaptureEnded({CAPTURE_END_DEVICE_SILENT, 0, s_now.load()});
-            Pump(); // what the message box's own loop serves
+            // What the message box's own loop serves: the end is acted on meanwhile.
+            PumpUntil(
+                [] { return g_pMainDlg->m_pRecordBar->m_nState == CRecordBar::STATE_STOPPED; });
         }
         return int(IDOK);
     });
@@ -248,7 +250,7 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
     Click(ID_RECORD_START); // the note of the recording
     EXPECT_TRUE(s_messages.empty()) << "nothing before the Recording state";
     EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
-    Pump();
+    PumpUntil([] { return s_messages.size() >= 2; });
     ASSERT_EQ(s_messages.size(), 2u);
     EXPECT_TRUE(StartsWith(s_messages[0], L"設定ファイル「" + SettingsPath() +
                                               L"」に書き込めないため、設定（連番ファイル名の番"

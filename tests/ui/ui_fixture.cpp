@@ -48,12 +48,12 @@ void UiFixture::OpenMainWindow() {
     main = new CMainDlg;
     g_pMainDlg = main;
     ASSERT_TRUE(main->Create(nullptr)) << "the main window: error " << GetLastError();
-    Pump();
+    EXPECT_TRUE(PumpUntil(Settled));
 }
 
 void UiFixture::CloseMainWindow(UINT command) {
     Command(main->GetSafeHwnd(), int(command));
-    Pump();
+    EXPECT_TRUE(PumpUntil(Settled));
     delete main;
     main = nullptr;
 }
@@ -70,12 +70,13 @@ void UiFixture::Pump(int milliseconds) {
     } while (int(end - GetTickCount()) > 0);
 }
 
+bool UiFixture::Settled() {
+    return HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_PAINT | QS_SENDMESSAGE)) == 0;
+}
+
 bool UiFixture::SilenceAndSettle() {
     s_device->SetSilent(true);
-    return PumpUntil([] {
-        return s_device->QueuedCount() == kWaveInBufferCount &&
-               HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_PAINT | QS_SENDMESSAGE)) == 0;
-    });
+    return PumpUntil([] { return s_device->QueuedCount() == kWaveInBufferCount && Settled(); });
 }
 
 void UiFixture::Command(HWND window, int id) {

@@ -36,8 +36,10 @@ protected:
             Pump(10);
         return done();
     }
+    // No message or paint waits for the window thread.
+    static bool Settled();
     // Silences the simulated device and serves the window until every buffer is back with the
-    // device and no message or paint waits: all that was recorded is shown.
+    // device and it is settled: all that was recorded is shown.
     static bool SilenceAndSettle();
     // A toolbar or button command, as a click sends it.
     void Command(HWND window, int id);
