@@ -1,8 +1,11 @@
 // CStatusBar: the main window's four-part status bar: the recording state, the elapsed time and
 // the two held levels. Setting a common status bar's text repaints the bar at once, which ten
-// times a second was the window's largest cost while recording; so the elapsed time's part is
-// drawn by the window (owner-drawn): a new time goes straight onto the part's background as the
-// bar paints it, and the bar's own repaints draw the same text, as the bar draws its texts.
+// times a second for the time, and several times a second for the levels of speech, was the
+// window's largest cost while recording. So those three parts are drawn by the window
+// (owner-drawn): a new text goes straight onto the part's background as the bar paints it, and
+// the bar's own repaints draw the same text, as the bar draws its texts. The bar still takes
+// and gives every part's text with its own messages (SB_SETTEXT, SB_GETTEXT), so whoever sets
+// a text, and whatever reads the bar (a screen reader), sees a plain status bar.
 #pragma once
 
 #include "engine/win32_handles.h"
@@ -12,6 +15,7 @@
 
 class CStatusBar {
 public:
+    static constexpr int kParts = 4;
     static constexpr int kElapsedPart = 1;
 
     // The bar at the bottom of parent, its parts' right edges 120, 200 and 270 pixels at 100 %,
@@ -22,23 +26,29 @@ public:
     // Sets a part's text; nothing while the bar does not exist.
     void SetText(int part, const std::wstring& text);
     std::wstring Text(int part) const;
-    // The bar asks its parent to draw the elapsed time's part: true when it was that.
+    // The bar asks its parent to draw a part drawn straight: true when it was one of those.
     bool OnDrawItem(const DRAWITEMSTRUCT& item);
 
 private:
-    void DrawElapsedStraight();
+    static bool DrawnStraight(int part) { return part > 0 && part < kParts; }
+    static LRESULT CALLBACK BarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR id, DWORD_PTR self);
+    void TakeText(int part, const wchar_t* text);
+    LRESULT GiveText(int part, wchar_t* text) const;
+    void DrawStraight(int part);
     bool TakeBackground(HDC screen);
-    void DrawElapsed(HDC dc, const RECT& inside) const;
+    void PaintText(HDC dc, const RECT& inside, int part) const;
 
     HWND m_hWnd = nullptr;
-    std::wstring m_elapsed;
-    // The part without its text, as the bar paints it (its border, the theme's pane), with
-    // where it was taken: the part's rectangle in the bar and the inside of its border.
+    std::wstring m_text[kParts];
+    // The bar without the texts of the parts drawn straight, as the bar paints it (borders, the
+    // theme's panes), with where it was taken: each part's rectangle in the bar and the inside
+    // of its border.
     std::unique_ptr<MemoryPicture> m_background;
-    // The part with the new time, before it goes to the screen: kept from one time to the next,
+    // A part with its new text, before it goes to the screen: kept from one text to the next,
     // since making a picture costs the system a look at the displays.
     std::unique_ptr<MemoryPicture> m_composed;
-    RECT m_bound = {};
-    RECT m_inside = {};
+    RECT m_bound[kParts] = {};
+    RECT m_inside[kParts] = {};
     bool m_takingBackground = false;
 };

@@ -71,9 +71,10 @@ TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
     Click(ID_RECORD_STOP);
 }
 
-// The elapsed time, drawn straight into its part and drawn again by the bar's repaint, looks
-// exactly as a status bar draws a text of its own: the same bar with plain texts, off the screen.
-TEST_F(Dpi, TheElapsedTimeLooksAsTheBarsOwnText) {
+// The elapsed time and the levels, drawn straight into their parts and drawn again by the bar's
+// repaint, look exactly as a status bar draws texts of its own: the same bar with plain texts,
+// off the screen. The bar gives them back as plain texts, as a screen reader asks.
+TEST_F(Dpi, TheTextsDrawnStraightLookAsTheBarsOwn) {
     OpenMainWindow();
     const HWND bar = main->m_statusBar.Handle();
     RECT client;
@@ -86,11 +87,17 @@ TEST_F(Dpi, TheElapsedTimeLooksAsTheBarsOwnText) {
     SendMessageW(bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges));
     SendMessageW(plain, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
 
-    for (const wchar_t* elapsed : {L"00:01:02:45", L"12:34:56:78", L""}) {
-        SCOPED_TRACE(testing::Message() << "\"" << elapsed << "\"");
-        SendMessageW(plain, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(elapsed));
+    const wchar_t* const texts[][3] = {
+        {L"00:01:02:45", L"-12.3dB", L"0.0dB"}, {L"12:34:56:78", L"-96.3dB", L""}, {L"", L"", L""}};
+    for (const auto& row : texts) {
+        SCOPED_TRACE(testing::Message() << "\"" << row[0] << "\" \"" << row[1] << "\"");
+        for (int part = 1; part <= 3; ++part) {
+            const auto text = reinterpret_cast<LPARAM>(row[part - 1]);
+            SendMessageW(plain, SB_SETTEXTW, WPARAM(part), text);
+            SendMessageW(bar, SB_SETTEXTW, WPARAM(part), text); // as the clock and the monitor do
+            EXPECT_EQ(main->StatusText(part), row[part - 1]);
+        }
         const PixelSurface expected = PrintedPicture(plain);
-        main->SetStatusText(1, elapsed);
         EXPECT_EQ(ScreenDifferences(bar, expected), 0) << "drawn straight";
         RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         EXPECT_EQ(ScreenDifferences(bar, expected), 0) << "drawn by the bar's repaint";
