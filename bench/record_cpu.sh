@@ -46,7 +46,13 @@ export HOME="$work/home" XENVIRONMENT="$work/home/.Xdefaults"
 mkdir -p "$HOME"
 : >"$HOME/.Xdefaults"
 
-tone_start
+# A voice's loudness rather than a steady tone: pink noise that swells and fades at the pace of
+# syllables and phrases, so the held levels change several times a second as they do for speech;
+# long enough for every round.
+sox -q -n -r 48000 -c 2 -b 16 -e signed -t raw - \
+  synth $((rounds * 3 * (seconds + 30) + 60)) pinknoise vol 0.5 tremolo 2.7 95 tremolo 0.6 80 |
+  pacat --playback --device=vsink --format=s16le --rate=48000 --channels=2 --latency-msec=20 &
+tone=$!
 report() { # report NAME CPU_SECONDS PEAK_KIB
   printf '%-28s %6.2f CPU-s per recorded minute   peak memory %7d KiB\n' "$1" \
     "$(echo "$2 * 60 / $seconds" | bc -l)" "$3"
