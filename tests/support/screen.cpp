@@ -37,9 +37,8 @@ std::vector<Colour> Pixels(HWND control, int width, int height, Draw draw) {
 } // namespace
 
 int ScreenDifferences(HWND control, const PixelSurface& picture) {
-    const int width = picture.Width(), height = picture.Height();
-    const auto screen = Pixels(control, width, height, [&](HDC memory, HDC dc) {
-        BitBlt(memory, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    const auto screen = Pixels(control, picture.Width(), picture.Height(), [&](HDC memory, HDC dc) {
+        BitBlt(memory, 0, 0, picture.Width(), picture.Height(), dc, 0, 0, SRCCOPY);
     });
     int differences = 0;
     for (int y = 0; y < picture.Height(); ++y)
@@ -60,8 +59,7 @@ PixelSurface PrintedPicture(HWND control) {
         SendMessageW(control, WM_PRINTCLIENT, WPARAM(memory), PRF_CLIENT | PRF_ERASEBKGND);
     });
     PixelSurface picture(rc.right, rc.bottom);
-    for (int y = 0; y < rc.bottom; ++y)
-        for (int x = 0; x < rc.right; ++x)
-            picture.SetPixel(x, y, pixels[size_t(y) * size_t(rc.right) + size_t(x)]);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        picture.SetPixel(int(i % size_t(rc.right)), int(i / size_t(rc.right)), pixels[i]);
     return picture;
 }

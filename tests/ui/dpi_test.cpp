@@ -71,30 +71,26 @@ TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
     Click(ID_RECORD_STOP);
 }
 
-// The elapsed time and the levels, drawn straight into their parts and drawn again by the bar's
-// repaint, look exactly as a status bar draws texts of its own: the same bar with plain texts,
-// off the screen. The bar gives them back as plain texts, as a screen reader asks.
+// The time and the levels, drawn straight and by the bar's repaint, look as a plain status bar
+// draws its texts (off the screen), and read back as plain texts, as a screen reader asks.
 TEST_F(Dpi, TheTextsDrawnStraightLookAsTheBarsOwn) {
     OpenMainWindow();
     const HWND bar = main->m_statusBar.Handle();
     RECT client;
-    GetClientRect(main->GetSafeHwnd(), &client);
+    GetClientRect(bar, &client);
     const HWND host = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"Static", L"",
                                       WS_POPUP | WS_VISIBLE, -4000, -4000, client.right,
                                       client.bottom, nullptr, nullptr, nullptr, nullptr);
     const HWND plain = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | CCS_BOTTOM, L"", host, 1);
-    int edges[4] = {};
-    SendMessageW(bar, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges));
+    int edges[4] = {ScaleToDpi(120), ScaleToDpi(200), ScaleToDpi(270), -1};
     SendMessageW(plain, SB_SETPARTS, 4, reinterpret_cast<LPARAM>(edges));
-
     const wchar_t* const texts[][3] = {
         {L"00:01:02:45", L"-12.3dB", L"0.0dB"}, {L"12:34:56:78", L"-96.3dB", L""}, {L"", L"", L""}};
     for (const auto& row : texts) {
         SCOPED_TRACE(testing::Message() << "\"" << row[0] << "\" \"" << row[1] << "\"");
-        for (int part = 1; part <= 3; ++part) {
-            const auto text = reinterpret_cast<LPARAM>(row[part - 1]);
-            SendMessageW(plain, SB_SETTEXTW, WPARAM(part), text);
-            SendMessageW(bar, SB_SETTEXTW, WPARAM(part), text); // as the clock and the monitor do
+        for (int part = 1; part <= 3; ++part) { // set as the clock and the monitor set them
+            for (HWND each : {plain, bar})
+                SendMessageW(each, SB_SETTEXTW, WPARAM(part), LPARAM(row[part - 1]));
             EXPECT_EQ(main->StatusText(part), row[part - 1]);
         }
         const PixelSurface expected = PrintedPicture(plain);

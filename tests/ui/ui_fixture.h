@@ -38,8 +38,7 @@ protected:
     }
     // No message or paint waits for the window thread.
     static bool Settled();
-    // Silences the simulated device and serves the window until every buffer is back with the
-    // device and it is settled: all that was recorded is shown.
+    // Silences the device, serves the window until every buffer is back and all is shown.
     static bool SilenceAndSettle();
     // A toolbar or button command, as a click sends it.
     void Command(HWND window, int id);
