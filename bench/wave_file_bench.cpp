@@ -29,7 +29,7 @@ void BM_WriteBlock(benchmark::State& state) {
     int written = 0;
     wav.Open(path, kChannels, kRate, sampleType, RawFile::CREATE_REPLACE);
     for (auto _ : state) {
-        if (wav.Write(block.data(), uint32_t(block.size())) != 1) {
+        if (wav.Write(block.data(), uint32_t(block.size())) != CWaveFile::WRITE_OK) {
             state.SkipWithError("write failed");
             break;
         }

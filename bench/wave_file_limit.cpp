@@ -30,11 +30,12 @@ int main(int argc, char** argv) {
     }
     const auto start = std::chrono::steady_clock::now();
     uint64_t blocks = 0;
-    while (wav.Write(block.data(), uint32_t(block.size())))
+    CWaveFile::WriteResult result;
+    while ((result = wav.Write(block.data(), uint32_t(block.size()))) == CWaveFile::WRITE_OK)
         ++blocks;
+    const bool full = result == CWaveFile::WRITE_FULL && wav.Close();
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const WaveFileError error = wav.GetError();
 
     std::ifstream in(path, std::ios::binary);
     const uint64_t fileSize = fs::file_size(path);
@@ -46,13 +47,12 @@ int main(int argc, char** argv) {
     const uint64_t expectedData = blocks * block.size();
     std::printf("blocks written: %llu (%.1f hours of 48000 Hz stereo 16-bit)\n",
                 (unsigned long long)blocks, double(blocks) * 0.04 / 3600);
-    std::printf("stopped because: %s\n", error == WAVE_FILE_FULL ? "file full" : "other error");
+    std::printf("stopped because: %s\n", full ? "file full" : "other error");
     std::printf("file size %llu, RIFF size %u, data size %u\n", (unsigned long long)fileSize,
                 riffSize, dataSize);
     std::printf("write rate: %.0f MB/s\n", double(expectedData) / seconds / 1e6);
-    const bool ok = error == WAVE_FILE_FULL && dataSize == expectedData &&
-                    riffSize == fileSize - 8 && fileSize == 46 + expectedData &&
-                    expectedData + 7680 + 38 > 0xFFFFFFFFull;
+    const bool ok = full && dataSize == expectedData && riffSize == fileSize - 8 &&
+                    fileSize == 46 + expectedData && expectedData + 7680 + 38 > 0xFFFFFFFFull;
     std::printf("%s\n", ok ? "limit respected: complete file, no size wrapped" : "LIMIT BROKEN");
     return ok ? 0 : 1;
 }

@@ -6,7 +6,6 @@
 #include <new>
 #include <system_error>
 
-CWaveFile* g_pWaveFile = nullptr;
 CMonitor* g_pMonitor = nullptr;
 std::atomic<int> g_bCaptureActive{0};
 
@@ -22,48 +21,39 @@ uint32_t WaveInBufferSize(const WaveFormat& deviceFormat) {
 }
 
 CWaveIn::CWaveIn(std::unique_ptr<IWaveInput> device, IMonitorHost& monitorHost)
-    : m_device(std::move(device)), m_writer(std::make_unique<CWaveFile>()),
-      m_monitor(std::make_unique<CMonitor>(monitorHost)) {
+    : m_device(std::move(device)), m_monitor(std::make_unique<CMonitor>(monitorHost)) {
     g_bCaptureActive = 0;
-    g_pWaveFile = m_writer.get();
     g_pMonitor = m_monitor.get();
 }
 
 CWaveIn::~CWaveIn() {
     if (m_open)
-        Close(); // never leave the capture thread running or a file incomplete
+        Close(); // never leave the capture thread running
     g_pMonitor = nullptr;
-    g_pWaveFile = nullptr;
 }
 
-void CWaveIn::SetEndHandler(std::function<void(CaptureEnd)> handler) {
+void CWaveIn::SetEndHandler(std::function<void(const RecordingFailure&, uint32_t)> handler) {
     m_endHandler = std::move(handler);
 }
 
-void CWaveIn::SetFileHandler(std::function<void(CaptureFileEvent)> handler) {
-    m_fileHandler = std::move(handler);
-}
-
-int CWaveIn::Fail(CaptureFailure failure, uint32_t code) {
-    m_failure = {failure, code};
+int CWaveIn::Fail(RecordingStep step, uint32_t code) {
+    m_failure = Failed(step, code);
     return 0;
 }
 
 // 1. Check the format. 2. Allocate the thirty blocks. 3. Open the device. 4. Prepare and queue
-// every buffer. 5. Create the file. 6. Start the capture thread. 7. Tell the monitor the
-// format. 8. Start the device. Any failure releases everything taken and removes the file.
-int CWaveIn::Open(const std::filesystem::path& fileName, int channels, int samplesPerSec,
-                  int sampleType, RawFile::CreateMode mode) {
+// every buffer. 5. Start the capture thread. 6. Tell the monitor the format. 7. Start the
+// device. Any failure releases everything taken.
+int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleType) {
     if (m_open)
         return 0;
-    Fail(CAPTURE_OK, 0);
+    Fail(STEP_OK, 0);
     if (!IsRecordableFormat(channels, samplesPerSec, sampleType))
-        return Fail(CAPTURE_BAD_FORMAT, 0);
+        return Fail(STEP_FORMAT, 0);
     const WaveFormat format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
     const uint32_t size = WaveInBufferSize(format);
 
-    bool fileCreated = false;
-    auto abandon = [&](CaptureFailure failure, uint32_t code) {
+    auto abandon = [&](RecordingStep step, uint32_t code) {
         g_bCaptureActive = 0;
         {
             std::lock_guard<std::mutex> lock(m_lock);
@@ -72,18 +62,14 @@ int CWaveIn::Open(const std::filesystem::path& fileName, int channels, int sampl
                 m_device->Reset();
         }
         Release();
-        if (fileCreated) {
-            g_pWaveFile->Close();
-            std::error_code ignored;
-            std::filesystem::remove(fileName, ignored);
-        }
         m_open = false;
-        return Fail(failure, code);
+        m_sink = nullptr;
+        return Fail(step, code);
     };
 
     m_blocks.reset(new (std::nothrow) uint8_t[size_t(size) * kWaveInBufferCount]);
     if (!m_blocks)
-        return abandon(CAPTURE_NO_MEMORY, 0);
+        return abandon(STEP_NO_MEMORY, 0);
     for (int i = 0; i < kWaveInBufferCount; ++i) {
         m_waveHdr[i] = WaveHeader();
         m_waveHdr[i].lpData = m_blocks.get() + size_t(size) * i;
@@ -104,31 +90,23 @@ int CWaveIn::Open(const std::filesystem::path& fileName, int channels, int sampl
         }
         if (code != 0) {
             lock.unlock();
-            return abandon(CAPTURE_DEVICE_FAILED, code);
+            return abandon(STEP_DEVICE, code);
         }
     }
 
-    if (!g_pWaveFile->Open(fileName, channels, samplesPerSec, sampleType, mode)) {
-        const bool exists = g_pWaveFile->GetError() == WAVE_FILE_EXISTS;
-        const uint32_t code = g_pWaveFile->GetSystemError();
-        return abandon(exists ? CAPTURE_FILE_EXISTS : CAPTURE_FILE_FAILED, code);
-    }
-    fileCreated = true;
-
+    m_sink = &sink;
     m_next = 0;
     m_quit = false;
     m_closing = false;
     m_ended = false;
     m_syncRequested = m_syncDone = 0;
     m_heard = false;
-    m_switchesTold = 0;
-    m_nextAsked = false;
     m_thread = std::thread(&CWaveIn::CaptureThread, this);
     g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample);
     m_open = true;
     if (!Start()) {
-        const CaptureError failed = m_failure;
-        return abandon(failed.failure, failed.code);
+        const RecordingFailure failed = m_failure;
+        return abandon(failed.step, failed.code);
     }
     return 1;
 }
@@ -147,21 +125,24 @@ int CWaveIn::Start() {
     }
     if (code) {
         g_bCaptureActive = 0;
-        return Fail(CAPTURE_DEVICE_FAILED, code);
+        return Fail(STEP_DEVICE, code);
     }
     return 1;
 }
 
+// A device that will not stop records on: the flag is set again, so its blocks still count.
 int CWaveIn::Stop() {
     if (!m_open)
         return 0;
     g_bCaptureActive = 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (m_device->Stop() != 0)
-            return 0;
+        if (const uint32_t code = m_device->Stop()) {
+            g_bCaptureActive = 1;
+            return Fail(STEP_DEVICE, code);
+        }
     }
-    // The block the device was filling is written and its buffer back in the queue before
+    // The block the device was filling is in the sink and its buffer back in the queue before
     // the device can start again.
     WaitUntilProcessed();
     g_pMonitor->OnPause();
@@ -169,12 +150,13 @@ int CWaveIn::Stop() {
 }
 
 // 1. Pause. 2. Reset: the device hands back every buffer. 3. End the capture thread, which
-// writes what came back. 4. Unprepare, close the device, free the blocks. 5. Complete the file.
-// 6. Clear the monitor's picture.
+// hands what came back to the sink. 4. Unprepare, close the device, free the blocks. 5. Clear the
+// monitor's picture.
 int CWaveIn::Close() {
     if (!m_open)
         return 1;
     Stop();
+    g_bCaptureActive = 0; // also when the device would not stop
     bool ok;
     {
         // From here on no buffer goes back to the device: the reset hands them all back.
@@ -183,9 +165,9 @@ int CWaveIn::Close() {
         ok = m_device->Reset() == 0;
     }
     ok = Release() && ok;
-    ok = g_pWaveFile->Close() && ok;
     g_pMonitor->OnClose();
     m_open = false;
+    m_sink = nullptr;
     return ok ? 1 : 0;
 }
 
@@ -229,14 +211,14 @@ void CWaveIn::WaitUntilProcessed() {
     std::unique_lock<std::mutex> lock(m_lock);
     const uint64_t ticket = ++m_syncRequested;
     m_device->Wake();
-    // Bounded, so that a pause cannot hang on a capture thread stuck in a file write: the pause
-    // then goes on with that block still on its way. (Close waits for the thread without a bound:
-    // the file is not completed while a block is in the writer.)
+    // Bounded, though the capture thread waits for nothing: a pause never hangs on it. (Close
+    // waits for the thread without a bound: no block may be in the sink afterwards.)
     m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_syncDone >= ticket; });
 }
 
-// The capture thread: waits for buffers, writes them, feeds the monitor and gives them back,
-// until Close asks it to end; then takes what the reset handed back, without giving it back.
+// The capture thread: waits for buffers, hands them to the sink and the monitor and gives them
+// back, until Close asks it to end; then takes what the reset handed back, without giving it
+// back.
 void CWaveIn::CaptureThread() {
     for (;;) {
         m_device->WaitForDone(kWaitSliceMs);
@@ -259,7 +241,7 @@ void CWaveIn::CaptureThread() {
         const uint32_t allowed = m_heard ? kSilenceTimeoutMs : kFirstBlockTimeoutMs;
         if (g_bCaptureActive && !m_ended && !closing &&
             uint32_t(GetTicks() - m_lastBlockMs.load()) > allowed)
-            EndBySelf(CAPTURE_END_DEVICE_SILENT, 0);
+            EndBySelf(Failed(STEP_DEVICE_SILENT));
     }
 }
 
@@ -273,15 +255,8 @@ void CWaveIn::ProcessDoneBuffers() {
             m_heard = true; // empty buffers that come back at once count as silence too
         if (header.dwBytesRecorded > 0) {
             m_lastBlockMs = GetTicks(); // the silence is counted from the last block
-            if (g_pWaveFile->Write(header.lpData, header.dwBytesRecorded)) {
-                TellAboutNextFile();
-                g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
-            } else {
-                EndBySelf(g_pWaveFile->GetError() == WAVE_FILE_FULL ? CAPTURE_END_FILE_FULL
-                                                                    : CAPTURE_END_WRITE_FAILED,
-                          g_pWaveFile->GetSystemError());
-                return;
-            }
+            m_sink->TakeBlock(header.lpData, header.dwBytesRecorded);
+            g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
         }
         // Decided under the lock that Close takes to stop the giving back, so no buffer can go
         // back to the device after its reset.
@@ -292,36 +267,17 @@ void CWaveIn::ProcessDoneBuffers() {
             // A buffer the device will not take back leaves a hole in the ring: the recording
             // ends here, with every block taken so far in the file.
             lock.unlock();
-            EndBySelf(CAPTURE_END_DEVICE_FAILED, code);
+            EndBySelf(Failed(STEP_DEVICE, code));
             return;
         }
     }
 }
 
-// On the capture thread, after a block is in the file: the owner hears that the recording moved
-// into the next file, or that the next file is wanted, each once.
-void CWaveIn::TellAboutNextFile() {
-    const uint32_t switches = g_pWaveFile->Switches();
-    if (switches != m_switchesTold) {
-        m_switchesTold = switches;
-        m_nextAsked = false;
-        if (m_fileHandler)
-            m_fileHandler(CAPTURE_NEXT_FILE_STARTED);
-    }
-    if (!m_nextAsked && g_pWaveFile->WantsNext(kNextFileLeadSeconds)) {
-        m_nextAsked = true;
-        if (m_fileHandler)
-            m_fileHandler(CAPTURE_NEXT_FILE_WANTED);
-    }
-}
-
-// On the capture thread: no more blocks are taken, the file is completed with what it holds
-// (how that went, Close tells later), and the owner is told.
-void CWaveIn::EndBySelf(CaptureEndReason reason, uint32_t code) {
+// On the capture thread: no more blocks are taken, and the owner is told.
+void CWaveIn::EndBySelf(RecordingFailure failure) {
     m_ended = true;
-    g_pWaveFile->Close();
     if (m_endHandler)
-        m_endHandler({reason, code, GetTicks()});
+        m_endHandler(failure, GetTicks());
 }
 
 int AttachMonitorViews(WindowHandle waveform, WindowHandle meter1, WindowHandle meter2) {

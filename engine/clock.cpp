@@ -19,6 +19,7 @@ uint32_t SystemTicks() {
 }
 
 std::atomic<TickFunction> g_tickFunction{SystemTicks};
+std::atomic<TickFunction> g_diskTickFunction{SystemTicks};
 
 } // namespace
 
@@ -28,4 +29,12 @@ uint32_t GetTicks() {
 
 void SetTickFunction(TickFunction function) {
     g_tickFunction = function ? function : SystemTicks;
+}
+
+uint32_t GetDiskTicks() {
+    return g_diskTickFunction.load(std::memory_order_relaxed)();
+}
+
+void SetDiskTickFunction(TickFunction function) {
+    g_diskTickFunction = function ? function : SystemTicks;
 }

@@ -11,3 +11,9 @@ uint32_t GetTicks();
 
 // Replaces the clock; nullptr puts the system's clock back.
 void SetTickFunction(TickFunction function);
+
+// The disk thread's clock (the flush cadence, the free-space watch): the same system clock, but
+// replaced on its own, so that a test steps the flushes without the capture's silence rule or
+// the elapsed time seeing time pass.
+uint32_t GetDiskTicks();
+void SetDiskTickFunction(TickFunction function);

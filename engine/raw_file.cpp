@@ -1,5 +1,7 @@
 #include "engine/raw_file.h"
 
+#include <atomic>
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -13,12 +15,55 @@
 
 namespace {
 
-bool (*g_flushHook)() = nullptr;
+std::atomic<RawFileHooks*> g_hooks{nullptr};
 
 } // namespace
 
-void RawFile::SetFlushHook(bool (*hook)()) {
-    g_flushHook = hook;
+void RawFile::SetHooks(RawFileHooks* hooks) {
+    g_hooks = hooks;
+}
+
+// Writes at *offset, or where the last write ended when offset is null.
+size_t RawFile::Put(const void* data, size_t size, const uint64_t* offset) {
+    RawFileHooks* hooks = g_hooks;
+    if (!hooks || !IsOpen())
+        return PutToSystem(data, size, offset);
+    size_t landing = size;
+    const uint32_t error = hooks->BeforeWrite(m_path, offset == nullptr, landing);
+    if (error == 0)
+        return PutToSystem(data, size, offset);
+    const size_t landed = landing < size ? PutToSystem(data, landing, offset) : 0;
+    m_lastError = error;
+    return landed;
+}
+
+bool RawFile::Flush() {
+    RawFileHooks* hooks = g_hooks;
+    if (hooks && IsOpen()) {
+        if (const uint32_t error = hooks->BeforeFlush(m_path)) {
+            m_lastError = error;
+            return false;
+        }
+    }
+    return FlushToSystem();
+}
+
+bool RawFile::MayOpen(const std::filesystem::path& path) {
+    RawFileHooks* hooks = g_hooks;
+    const uint32_t error = hooks ? hooks->BeforeOpen(path) : 0;
+    if (error)
+        m_lastError = error;
+    return error == 0;
+}
+
+int64_t RawFile::FreeSpace(const std::filesystem::path& folder) {
+    if (RawFileHooks* hooks = g_hooks)
+        return hooks->FreeSpace(folder);
+    std::error_code error;
+    const std::filesystem::space_info space = std::filesystem::space(folder, error);
+    if (error || space.available == static_cast<std::uintmax_t>(-1))
+        return -1;
+    return static_cast<int64_t>(space.available);
 }
 
 #ifdef _WIN32
@@ -39,6 +84,8 @@ OVERLAPPED At(uint64_t position) {
 
 bool RawFile::Create(const std::filesystem::path& path, CreateMode mode) {
     Close();
+    if (!MayOpen(path))
+        return false;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            mode == CREATE_NEW_ONLY ? CREATE_NEW : CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -47,12 +94,15 @@ bool RawFile::Create(const std::filesystem::path& path, CreateMode mode) {
         return false;
     }
     m_handle = h;
+    m_path = path;
     return true;
 }
 
 // Others may go on reading; a writer elsewhere (a recording in progress) keeps us out.
 bool RawFile::OpenExisting(const std::filesystem::path& path) {
     Close();
+    if (!MayOpen(path))
+        return false;
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -60,11 +110,11 @@ bool RawFile::OpenExisting(const std::filesystem::path& path) {
         return false;
     }
     m_handle = h;
+    m_path = path;
     return true;
 }
 
-// Writes at *offset, or where the last write ended when offset is null.
-size_t RawFile::Put(const void* data, size_t size, const uint64_t* offset) {
+size_t RawFile::PutToSystem(const void* data, size_t size, const uint64_t* offset) {
     if (!m_handle)
         return 0;
     const auto* bytes = static_cast<const uint8_t*>(data);
@@ -123,29 +173,13 @@ bool RawFile::Truncate(uint64_t size) {
     return false;
 }
 
-bool RawFile::Flush() {
+bool RawFile::FlushToSystem() {
     if (!m_handle)
         return false;
-    if (g_flushHook && !g_flushHook()) {
-        m_lastError = ERROR_WRITE_FAULT;
-        return false;
-    }
     if (FlushFileBuffers(m_handle))
         return true;
     m_lastError = GetLastError();
     return m_lastError == ERROR_INVALID_FUNCTION; // a file system that has nothing to flush
-}
-
-RawFile RawFile::Duplicate() {
-    RawFile copy;
-    HANDLE process = GetCurrentProcess();
-    HANDLE h = nullptr;
-    if (m_handle &&
-        DuplicateHandle(process, m_handle, process, &h, 0, FALSE, DUPLICATE_SAME_ACCESS))
-        copy.m_handle = h;
-    else
-        copy.m_lastError = GetLastError();
-    return copy;
 }
 
 bool RawFile::Close() {
@@ -166,6 +200,7 @@ RawFile& RawFile::operator=(RawFile&& other) noexcept {
     if (this != &other) {
         Close();
         m_handle = other.m_handle;
+        m_path = std::move(other.m_path);
         m_lastError = other.m_lastError;
         other.m_handle = nullptr;
     }
@@ -184,22 +219,30 @@ bool RawFile::IsSharingError(uint32_t error) {
 
 bool RawFile::Create(const std::filesystem::path& path, CreateMode mode) {
     Close();
+    if (!MayOpen(path))
+        return false;
     const int how = mode == CREATE_NEW_ONLY ? O_EXCL : O_TRUNC;
     m_fd = open(path.c_str(), O_WRONLY | O_CREAT | how | O_CLOEXEC, 0666);
     if (m_fd < 0)
         m_lastError = uint32_t(errno);
+    else
+        m_path = path;
     return m_fd >= 0;
 }
 
 bool RawFile::OpenExisting(const std::filesystem::path& path) {
     Close();
+    if (!MayOpen(path))
+        return false;
     m_fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (m_fd < 0)
         m_lastError = uint32_t(errno);
+    else
+        m_path = path;
     return m_fd >= 0;
 }
 
-size_t RawFile::Put(const void* data, size_t size, const uint64_t* offset) {
+size_t RawFile::PutToSystem(const void* data, size_t size, const uint64_t* offset) {
     if (m_fd < 0)
         return 0;
     const auto* bytes = static_cast<const uint8_t*>(data);
@@ -254,26 +297,13 @@ bool RawFile::Truncate(uint64_t size) {
     return false;
 }
 
-bool RawFile::Flush() {
+bool RawFile::FlushToSystem() {
     if (m_fd < 0)
         return false;
-    if (g_flushHook && !g_flushHook()) {
-        m_lastError = EIO;
-        return false;
-    }
     if (fsync(m_fd) == 0)
         return true;
     m_lastError = uint32_t(errno);
     return errno == EINVAL || errno == ENOTSUP; // a file that has nothing to flush (a device)
-}
-
-RawFile RawFile::Duplicate() {
-    RawFile copy;
-    if (m_fd >= 0)
-        copy.m_fd = fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
-    if (copy.m_fd < 0)
-        copy.m_lastError = uint32_t(errno);
-    return copy;
 }
 
 bool RawFile::Close() {
@@ -294,6 +324,7 @@ RawFile& RawFile::operator=(RawFile&& other) noexcept {
     if (this != &other) {
         Close();
         m_fd = other.m_fd;
+        m_path = std::move(other.m_path);
         m_lastError = other.m_lastError;
         other.m_fd = -1;
     }

@@ -1,12 +1,33 @@
 // An unbuffered file: every write goes to the operating system at once, appended at the file's
 // end or at the offset given. Other programs may read the file while it is open. Wide paths on
 // Windows.
+//
+// A file is used by one thread at a time: on Windows the I/O of one synchronous file object is
+// serialised, so a second thread's call would wait for the first one's (a flush for a write).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <utility>
+
+// Tests: what a disk does to every RawFile's opening, writes and flushes, seen before the
+// system call on the thread that makes it, with the file's path. A hook may hold the thread
+// there (a disk that stops answering). A nonzero result fails the call with that system error
+// code; a write then lands only the first `landing` bytes (at first the whole size), as on a
+// disk that fills up. appending: the write extends the file (it needs room on the disk).
+class RawFileHooks {
+public:
+    virtual ~RawFileHooks() = default;
+    virtual uint32_t BeforeOpen(const std::filesystem::path&) { return 0; }
+    virtual uint32_t BeforeWrite(const std::filesystem::path&, bool /*appending*/,
+                                 size_t& /*landing*/) {
+        return 0;
+    }
+    virtual uint32_t BeforeFlush(const std::filesystem::path&) { return 0; }
+    // The free bytes of the folder's drive, or -1 when it cannot be told.
+    virtual int64_t FreeSpace(const std::filesystem::path&) { return -1; }
+};
 
 class RawFile {
 public:
@@ -51,22 +72,23 @@ public:
 
     // Hands everything written, and the file's length, to the storage device. True as well where
     // the file system cannot flush (nothing to do there); false on an error, which LastError
-    // has. Safe on one handle while another handle of the same file writes.
+    // has (on a network share, a late write error surfaces here).
     bool Flush();
 
-    // Tests: called before every flush; false fails the flush as a network share's late write
-    // error would. Set while no file is open.
-    static void SetFlushHook(bool (*hook)());
+    // The free bytes of the drive that holds folder (its quota for this user), or -1 when the
+    // drive cannot tell.
+    static int64_t FreeSpace(const std::filesystem::path& folder);
 
-    // A second handle to the same open file, for flushing it from another thread; closed when
-    // the system cannot make one.
-    RawFile Duplicate();
+    // Tests: the disk's behaviour for every file (nullptr: the system's own). Set while no file
+    // is being written.
+    static void SetHooks(RawFileHooks* hooks);
 
     // Releases the handle; false when the system reported an error (LastError has it). Closing
     // twice is harmless.
     bool Close();
 
     bool IsOpen() const;
+    const std::filesystem::path& Path() const { return m_path; }
     // The system's error code of the last call that failed
     // (GetLastError on Windows, errno elsewhere).
     uint32_t LastError() const { return m_lastError; }
@@ -78,11 +100,16 @@ public:
 
 private:
     size_t Put(const void* data, size_t size, const uint64_t* offset);
+    size_t PutToSystem(const void* data, size_t size, const uint64_t* offset);
+    bool FlushToSystem();
+    // The test disk's say before the file is opened: false (with LastError) when it fails it.
+    bool MayOpen(const std::filesystem::path& path);
 
 #ifdef _WIN32
     void* m_handle = nullptr; // HANDLE; null when closed
 #else
     int m_fd = -1;
 #endif
+    std::filesystem::path m_path;
     uint32_t m_lastError = 0;
 };

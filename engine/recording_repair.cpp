@@ -41,7 +41,8 @@ bool IsDevicePath(const std::filesystem::path& path) {
 // 1. A file whose drive or share is not there is left for later. 2. Open it for writing, unless
 // another program writes it; only a file on a disk is looked at. 3. Check the header: ours, and
 // still with the placeholders. 4. Cut the data to whole frames (and to what a RIFF size can
-// state). 5. Shorten the file and complete it as the writer does.
+// state); a file without a whole frame is left for the caller to remove. 5. Shorten the file and
+// complete it as the writer does.
 RepairResult CompleteInterruptedRecording(const std::filesystem::path& path) {
     using namespace WaveLayout;
     RepairResult result;
@@ -87,6 +88,10 @@ RepairResult CompleteInterruptedRecording(const std::filesystem::path& path) {
     if (data > maxData)
         data = maxData;
     result.dataBytes = data;
+    if (data == 0) {
+        result.status = REPAIR_EMPTY;
+        return result;
+    }
     if (!file.Truncate(sizeof header + data)) {
         result.systemError = file.LastError();
         result.status = REPAIR_FAILED;

@@ -12,12 +12,15 @@
 enum RepairStatus {
     REPAIR_DONE,     // the file was completed
     REPAIR_COMPLETE, // it was complete already: untouched
+    REPAIR_EMPTY,    // it holds this program's header with the placeholders and not one whole
+                     // frame of sound (a next file made ahead, never recorded into): untouched
     REPAIR_NOT_OURS, // it does not begin with this program's header, or is no file on a disk
                      // (a device, a pipe): untouched
     REPAIR_MISSING,  // there is no such file
     REPAIR_ABSENT,   // its drive or network share is not there (a USB stick not plugged in)
     REPAIR_BUSY,     // another program is writing it (a recording in progress): untouched
-    REPAIR_FAILED,   // it could not be read or written; systemError says why
+    REPAIR_FAILED,   // it could not be looked at, read or written (a card reader without its
+                     // card, a share that answers with an error); systemError says why
 };
 
 struct RepairResult {

@@ -3,8 +3,28 @@
 #include "engine/g711.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 using WaveLayout::RiffSizeFor;
+
+namespace {
+
+// The path for a failure's text; natively a name the locale cannot convert keeps its bytes.
+std::wstring PathText(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return path.wstring();
+#else
+    const std::string bytes = path.string();
+    std::wstring text(bytes.size(), L'\0');
+    const size_t length = std::mbstowcs(&text[0], bytes.c_str(), bytes.size());
+    if (length == static_cast<size_t>(-1))
+        return std::wstring(bytes.begin(), bytes.end());
+    text.resize(length);
+    return text;
+#endif
+}
+
+} // namespace
 
 CWaveFile::CWaveFile() = default;
 
@@ -17,8 +37,7 @@ int CWaveFile::Open(const std::filesystem::path& fileName, int channels, int sam
     if (IsOpen())
         Close();
     if (!IsRecordableFormat(channels, samplesPerSec, sampleType)) {
-        m_error = WAVE_FILE_CREATE_FAILED;
-        m_systemError = 0;
+        Fail(STEP_FORMAT, 0);
         return 0;
     }
     m_wfx = MakeFileFormat(channels, samplesPerSec, sampleType);
@@ -33,27 +52,21 @@ int CWaveFile::Open(const std::filesystem::path& fileName, int channels, int sam
             m_scratchSize = codesPerBlock;
         }
     }
-    if (!Create(fileName, mode))
-        return 0;
-    if (m_handOver)
-        m_handOver->Open(std::make_shared<RawFile>(m_file.Duplicate()));
-    return 1;
+    return Create(fileName, mode);
 }
 
 // A device, such as /dev/full, is no file to remove.
 bool CWaveFile::CreateWithHeader(RawFile& file, const std::filesystem::path& fileName,
                                  RawFile::CreateMode mode, const WaveFormat& format,
-                                 WaveFileError* error, uint32_t* systemError) {
-    const auto tell = [&](WaveFileError why, uint32_t code) {
-        if (error)
-            *error = why;
-        if (systemError)
-            *systemError = code;
-        return why == WAVE_FILE_OK;
+                                 RecordingFailure* failure) {
+    const auto tell = [&](RecordingStep step, uint32_t code) {
+        if (failure)
+            *failure =
+                step == STEP_OK ? RecordingFailure() : Failed(step, code, PathText(fileName));
+        return step == STEP_OK;
     };
     if (!file.Create(fileName, mode))
-        return tell(RawFile::IsExistsError(file.LastError()) ? WAVE_FILE_EXISTS
-                                                             : WAVE_FILE_CREATE_FAILED,
+        return tell(RawFile::IsExistsError(file.LastError()) ? STEP_FILE_EXISTS : STEP_FILE,
                     file.LastError());
     uint8_t header[kHeaderSize];
     WaveLayout::MakeRecordingHeader(header, format);
@@ -63,28 +76,38 @@ bool CWaveFile::CreateWithHeader(RawFile& file, const std::filesystem::path& fil
         std::error_code ignored;
         if (std::filesystem::is_regular_file(fileName, ignored))
             std::filesystem::remove(fileName, ignored);
-        return tell(WAVE_FILE_CREATE_FAILED, code);
+        return tell(STEP_FILE, code);
     }
-    return tell(WAVE_FILE_OK, 0);
+    return tell(STEP_OK, 0);
 }
 
 int CWaveFile::Create(const std::filesystem::path& fileName, RawFile::CreateMode mode) {
     m_dataBytes = 0;
-    m_switches = 0;
-    m_completionError = 0;
-    m_completionFailed = false;
-    m_path = fileName;
-    return CreateWithHeader(m_file, fileName, mode, m_wfx, &m_error, &m_systemError) ? 1 : 0;
+    return CreateWithHeader(m_file, fileName, mode, m_wfx, &m_failure) ? 1 : 0;
 }
 
-int CWaveFile::Write(const void* data, uint32_t byteCount) {
-    if (!IsOpen())
-        return 0;
-    if (m_wfx.wFormatTag == WAVE_FORMAT_TAG_PCM)
-        return byteCount == 0 || WriteRaw(data, byteCount);
+void CWaveFile::Continue(RawFile&& file) {
+    if (IsOpen())
+        Close();
+    m_file = std::move(file);
+    m_dataBytes = 0;
+    m_failure = RecordingFailure();
+}
+
+CWaveFile::WriteResult CWaveFile::Write(const void* data, uint32_t byteCount) {
+    if (!IsOpen() || m_failure.step == STEP_WRITE)
+        return WRITE_FAILED;
+    const bool pcm = m_wfx.wFormatTag == WAVE_FORMAT_TAG_PCM;
+    const uint32_t fileBytes = pcm ? byteCount : byteCount / 2;
+    if (fileBytes == 0)
+        return WRITE_OK;
+    if (RiffSizeFor(m_dataBytes + fileBytes) > m_riffSizeLimit)
+        return WRITE_FULL;
+    if (pcm)
+        return WriteRaw(data, byteCount) ? WRITE_OK : WRITE_FAILED;
 
     const auto* samples = static_cast<const uint8_t*>(data);
-    uint32_t count = byteCount / 2;
+    uint32_t count = fileBytes;
     while (count > 0) {
         const uint32_t n = std::min(count, m_scratchSize);
         if (m_wfx.wFormatTag == WAVE_FORMAT_TAG_MULAW)
@@ -92,71 +115,69 @@ int CWaveFile::Write(const void* data, uint32_t byteCount) {
         else
             EncodeALawFromBytes(samples, m_scratch.get(), n);
         if (!WriteRaw(m_scratch.get(), n))
-            return 0;
+            return WRITE_FAILED;
         samples += 2 * size_t(n);
         count -= n;
     }
-    return 1;
+    return WRITE_OK;
 }
 
 int CWaveFile::WriteRaw(const void* data, uint32_t count) {
-    if (count == 0 || data == nullptr || !IsOpen())
+    if (count == 0 || data == nullptr || !IsOpen() || m_failure.step == STEP_WRITE ||
+        RiffSizeFor(m_dataBytes + count) > m_riffSizeLimit)
         return 0;
-    if (RiffSizeFor(m_dataBytes + count) > m_riffSizeLimit &&
-        (RiffSizeFor(count) > m_riffSizeLimit || !SwitchToNext())) {
-        Abandon(WAVE_FILE_FULL, 0);
-        return 0;
-    }
     const size_t landed = m_file.Append(data, count);
     m_dataBytes += landed;
     if (landed != count) {
-        Abandon(WAVE_FILE_WRITE_FAILED, m_file.LastError());
+        Abandon(m_file.LastError());
         return 0;
     }
     return 1;
 }
 
+bool CWaveFile::Flush() {
+    if (!IsOpen())
+        return false;
+    if (m_file.Flush())
+        return true;
+    Fail(STEP_FLUSH, m_file.LastError());
+    return false;
+}
+
 int CWaveFile::Close() {
-    if (IsOpen())
-        Complete();
-    if (m_handOver)
-        m_handOver->StopFlushing();
-    return m_completionFailed ? 0 : 1;
+    if (!IsOpen())
+        return 1;
+    return Complete() ? 1 : 0;
 }
 
+// The sizes say exactly what the file holds: a failed write before leaves its failure as the
+// one to tell, unless completing fails too.
 bool CWaveFile::Complete() {
-    m_completionFailed = !WaveLayout::CompleteFile(m_file, m_dataBytes, &m_completionError);
-    return !m_completionFailed;
+    uint32_t error = 0;
+    if (WaveLayout::CompleteFile(m_file, m_dataBytes, &error))
+        return true;
+    Fail(STEP_COMPLETE, error);
+    return false;
 }
 
-// Ends a file that cannot take the block at hand: what is in it is kept and completed.
-void CWaveFile::Abandon(WaveFileError error, uint32_t systemError) {
-    Complete();
-    m_error = error;
-    m_systemError = systemError;
+void CWaveFile::Fail(RecordingStep step, uint32_t code) {
+    m_failure = Failed(step, code, PathText(Path()));
 }
 
-// After every block: the hand-over's lock is taken only once the file is near its end.
+// What landed of the block is cut back to whole frames, so the file never states half a
+// sample; the caller completes it.
+void CWaveFile::Abandon(uint32_t code) {
+    const uint64_t align = m_wfx.nBlockAlign ? m_wfx.nBlockAlign : 1;
+    const uint64_t whole = m_dataBytes / align * align;
+    if (whole != m_dataBytes)
+        m_file.Truncate(kHeaderSize + whole); // a drive that is gone keeps the rest unstated
+    m_dataBytes = whole;
+    Fail(STEP_WRITE, code ? code : 1);
+}
+
 bool CWaveFile::WantsNext(uint32_t seconds) const {
-    if (!m_handOver || !IsOpen())
+    if (!IsOpen())
         return false;
     const uint64_t room = uint64_t(m_wfx.nAvgBytesPerSec) * seconds;
-    return RiffSizeFor(m_dataBytes) + room > m_riffSizeLimit && !m_handOver->HasNext();
-}
-
-// On the capture thread at the seam: two moves of a handle, no disk.
-bool CWaveFile::SwitchToNext() {
-    WavePart next;
-    if (!m_handOver || !m_handOver->TakeNext(next))
-        return false;
-    WavePart full;
-    full.file = std::move(m_file);
-    full.path = m_path;
-    full.dataBytes = m_dataBytes;
-    m_handOver->GiveFull(std::move(full));
-    m_file = std::move(next.file);
-    m_path = next.path;
-    m_dataBytes = 0;
-    ++m_switches;
-    return true;
+    return RiffSizeFor(m_dataBytes) + room > m_riffSizeLimit;
 }

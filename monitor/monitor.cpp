@@ -171,18 +171,23 @@ bool CMonitor::PaintWindow(WindowHandle window,
                            const std::function<void(const PixelSurface&, int scrolled)>& paint) {
     if (!window)
         return false;
-    std::lock_guard<std::mutex> lock(m_lock);
-    if (m_pView->Window() == window) {
-        paint(m_pView->Surface(), m_pView->TakeScrolled());
-        return true;
-    }
-    for (const CLevelMeter* meter : {m_pMeter0.get(), m_pMeter1.get()}) {
-        if (meter->Window() == window) {
-            paint(meter->Surface(), 0);
-            return true;
+    int scrolled = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        const PixelSurface* picture = nullptr;
+        if (m_pView->Window() == window) {
+            picture = &m_pView->Surface();
+            scrolled = m_pView->TakeScrolled();
         }
+        for (const CLevelMeter* meter : {m_pMeter0.get(), m_pMeter1.get()})
+            if (!picture && meter->Window() == window)
+                picture = &meter->Surface();
+        if (!picture)
+            return false;
+        m_painted = *picture; // the same size every time: no allocation
     }
-    return false;
+    paint(m_painted, scrolled);
+    return true;
 }
 
 bool CMonitor::CopyPicture(WindowHandle window, PixelSurface& picture) const {

@@ -2,9 +2,11 @@
 // level meters, and leaves the held dB texts for the status bar.
 //
 // Threads: ProcessBlock runs on the capture thread, everything else on the window thread. One
-// lock guards the peaks, the history, the hold, the pictures and the texts; the capture thread
-// holds it only while it draws, and tells the windows afterwards without waiting for them
-// (IMonitorHost::Invalidate, IMonitorHost::StatusTextsPending). A block tells only what it
+// lock guards the peaks, the history, the hold, the pictures and the texts. It is held only to
+// draw into memory or to copy a picture, never across a call into the window system: the
+// capture thread needs it for every block before the block's buffer goes back to the device.
+// The windows are told afterwards, without waiting for them (IMonitorHost::Invalidate,
+// IMonitorHost::StatusTextsPending). A block tells only what it
 // changed: the waveform's new column (the window scrolls what it shows when it paints) and the
 // meters' rows whose colour changed.
 #pragma once
@@ -46,10 +48,10 @@ public:
     // status-bar parts 2 and 3 through the host.
     void DeliverStatusTexts();
 
-    // Calls paint with the picture the monitor keeps for a control and the columns the picture
-    // scrolled since the last paint (the waveform's; 0 for a meter), under the monitor's lock;
-    // false when the window is none of the monitor's. For the control's WM_PAINT, which scrolls
-    // what the window shows by as many columns before it paints.
+    // Calls paint with a copy of the picture the monitor keeps for a control and the columns the
+    // picture scrolled since the last paint (the waveform's; 0 for a meter), outside the
+    // monitor's lock; false when the window is none of the monitor's. Window thread (the copy is
+    // kept from one call to the next).
     bool PaintWindow(WindowHandle window,
                      const std::function<void(const PixelSurface&, int scrolled)>& paint);
 
@@ -73,4 +75,5 @@ private:
     uint16_t m_bitsPerSample = 16; // likewise
     MeterTexts m_texts;
     mutable std::mutex m_lock;
+    PixelSurface m_painted; // the window thread's copy of the picture being painted
 };

@@ -106,8 +106,9 @@ void CWinMonitorHost::SetHidden(bool hidden) {
         m_monitor->DeliverStatusTexts();
 }
 
-// Straight into the controls, under the monitor's lock: the changed areas are copied from the
-// pictures, and the whole waveform when its picture scrolled (copying what the control shows
+// Straight into the controls, from copies of the pictures taken under the monitor's lock (never
+// held while the window system is called): the changed areas, and the whole waveform when its
+// picture scrolled (copying what the control shows
 // along would cost the window system two round trips a block, copying the pixels nothing that
 // counts). What waits for a paint is left to WM_PAINT, which paints from the same pictures.
 void CWinMonitorHost::DrawChangedPictures() {
@@ -153,8 +154,8 @@ void CWinMonitorHost::SetStatusText(int part, const char* text) {
     SendMessageW(m_statusBar, SB_SETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(wide));
 }
 
-// A display control paints the monitor's picture of it, under the monitor's lock; the whole of
-// it when the waveform's picture has scrolled since the control last showed it.
+// A display control paints a copy of the monitor's picture of it; the whole of it when the
+// waveform's picture has scrolled since the control last showed it.
 LRESULT CALLBACK CWinMonitorHost::ControlProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam, UINT_PTR, DWORD_PTR self) {
     auto* host = reinterpret_cast<CWinMonitorHost*>(self);

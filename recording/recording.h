@@ -1,52 +1,32 @@
-// CRecording: one recording's life, from Start to its end across all its files. It picks each
-// file's name (the next free sequential name, or the typed name and then "name (2).ext", ...),
-// has it created exclusively, keeps the sequential counter and the settings note of the files
-// not yet complete, offers the capture its next file ahead of time, has each full file completed
-// by its disk thread, and reports every failure as a value: what failed, the system's or the
-// device's code, the path.
+// CRecording: one recording's life, from Start to the completion of its last file, across all
+// its files, and what is left of earlier ones. It picks each file's name (the next free
+// sequential name, or the typed name and then "name (2).ext", ...), has it created exclusively,
+// keeps the sequential counter and the settings note of the files not yet complete, completes
+// at start-up what an earlier run left unfinished, and reports every failure as a value.
 //
-// Threads: every public call runs on the window thread. The capture thread (its end and its
-// file events) and the disk thread (a full file completed) only queue a notice here and call
-// the notify function, which must not block (the window posts itself a message); the window
-// thread then calls TakeReports, which acts on the notices and returns what the user is to see.
+// The way of a block: the device -> the capture thread (CWaveIn) -> the recording's queue
+// (BlockQueue) -> its disk thread (DiskThread) -> the writer (CWaveFile) -> the file. Each
+// recording has a queue and a disk thread of its own; Stop returns at once, and the disk thread
+// completes the files afterwards (a new recording may start meanwhile).
+//
+// Threads: every public call runs on the window thread. The capture thread (its end) and the
+// disk threads only queue a notice here and call the notify function, which must not block (the
+// window posts itself a message); the window thread then calls TakeReports, which acts on the
+// notices and returns what the user is to see.
 #pragma once
 
 #include "capture/wave_in.h"
-#include "engine/file_hand_over.h"
+#include "engine/recording_failure.h"
 #include "engine/sequential_naming.h"
-#include "recording/disk_thread.h"
+#include "recording/recording_report.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <vector>
-
-// What failed.
-enum RecordingStep {
-    STEP_OK = 0,
-    STEP_NO_FOLDER,     // sequential naming without a folder
-    STEP_NAME_TOO_LONG, // the sequential folder or path would be too long
-    STEP_ALL_TAKEN,     // every sequential number names a file; path: the folder
-    STEP_BAD_NAME,      // the prefix or the folder would not make a plain file; path: the folder
-    STEP_FOLDER,        // a folder of the path could not be made; path: the folder
-    STEP_DEVICE,        // the device refused; code: its MMRESULT
-    STEP_NO_MEMORY,     // the capture's buffers could not be allocated
-    STEP_FORMAT,        // a format no recording can use
-    STEP_FILE_EXISTS,   // the file exists and was not to be replaced
-    STEP_FILE,          // the file could not be created
-    STEP_WRITE,         // a block could not be written: a full disk, a lost drive
-    STEP_COMPLETE,      // the file's sizes could not be written, or it could not be flushed
-                        // or closed: it keeps its note, to be completed at the next start
-};
-
-struct RecordingFailure {
-    RecordingStep step = STEP_OK;
-    uint32_t code = 0; // the system's error, or the device's MMRESULT for STEP_DEVICE
-    std::wstring path; // the file or folder concerned
-    explicit operator bool() const { return step != STEP_OK; }
-};
 
 // What a recording keeps in the settings file at once. Window thread; false when it could not
 // be written (the implementation tells the user).
@@ -56,6 +36,11 @@ public:
     virtual bool SaveCounter(uint32_t count) = 0;
     // The files not yet complete, so that the next start completes them; empty: none.
     virtual bool NoteFiles(const std::vector<std::wstring>& files) = 0;
+    virtual std::vector<std::wstring> NotedFiles() = 0;
+    // The noted files the user has heard about already (waiting for their drive, or failing to
+    // be completed), so that each is said once.
+    virtual std::vector<std::wstring> ToldFiles() = 0;
+    virtual bool NoteToldFiles(const std::vector<std::wstring>& files) = 0;
 };
 
 // How a recording is to be made.
@@ -69,69 +54,67 @@ struct RecordingPlan {
     bool replaceTyped = false; // the user agreed to replace an existing typed file
 };
 
-struct RecordingReport {
-    enum Kind {
-        FILE_STARTED,  // the recording went on in path
-        ENDED,         // the capture ended it by itself (reason); failure says why, if known
-        NOT_COMPLETED, // failure: a file that could not be completed
-    };
-    Kind kind = FILE_STARTED;
-    std::wstring path;
-    CaptureEndReason reason = CAPTURE_END_WRITE_FAILED;
-    uint32_t atMs = 0; // ENDED: GetTicks when the capture ended
-    RecordingFailure failure;
+// The one state of the recording.
+enum RecordingState {
+    RECORDING_STOPPED, // no recording, nothing left to complete
+    RECORDING_RUNNING, // the device records
+    RECORDING_PAUSED,  // the device is stopped, the file open
+    RECORDING_ENDING,  // stopped; a disk thread still completes the files
 };
 
 class CRecording {
 public:
     // notify: called on any thread when a notice waits for TakeReports.
     CRecording(CWaveIn& capture, IRecordingNotes& notes, std::function<void()> notify);
+    // Stops a recording; what is still being completed is left to finish on its own.
     ~CRecording();
     CRecording(const CRecording&) = delete;
     CRecording& operator=(const CRecording&) = delete;
 
-    // Files an earlier run could not complete and that are still to be (their drive absent):
-    // kept in the note with the files of every recording. Before the first Start.
-    void KeepNoted(std::vector<std::wstring> files);
+    // At start-up, before the first Start: the noted files of earlier runs are completed (or
+    // found complete, gone, not ours, or without a sound: removed, their number given back in
+    // naming); one that cannot be completed now keeps its note. What the user is to hear, each
+    // file once.
+    std::vector<RecordingReport> CompleteInterrupted(SequentialNaming& naming);
 
-    // 1. The name: the next free sequential number (a file that appears meanwhile sends it on
-    // to the next), or the typed one. 2. Its folders. 3. The capture, which opens the device and
-    // creates the file. 4. The counter and the note, at once. 5. The disk thread.
+    // 1. The queue. 2. The capture: the device runs into the queue. 3. The name: the next free
+    // sequential number (a file that appears meanwhile sends it on to the next), or the typed
+    // one, with its folders and its file. 4. The counter and the note, at once. 5. The disk
+    // thread. A start that fails uses no number and leaves no file.
     RecordingFailure Start(const RecordingPlan& plan);
-    // Pauses and resumes the capture; Resume's failure is the device's.
-    bool Pause();
+    // Pauses the device; a device that would not stop records on (STEP_DEVICE).
+    RecordingFailure Pause();
+    // Resumes it; on failure the recording stays paused.
     RecordingFailure Resume();
-    // Ends the recording: the capture closed and its file completed, a next file made ahead and
-    // not needed removed with its number given back, every full file completed. The files that
-    // could not be completed (each keeps its note).
-    std::vector<RecordingFailure> Stop();
+    // Ends the recording at once: the capture is closed, and the disk thread completes the files
+    // (their completion follows as reports).
+    void Stop();
+    // Close and the end of the session: waits up to timeoutMs for every file to be completed,
+    // acting on the notices meanwhile. Whether all were; the reports met on the way.
+    bool WaitUntilComplete(uint32_t timeoutMs, std::vector<RecordingReport>& reports);
 
-    // Queues the capture's end; its end handler calls this on the capture thread (and tests on
-    // any thread, to end a recording as the capture would).
-    void CaptureEnded(CaptureEnd end);
-
-    // Acts on the notices of the other threads: offers the next file when the capture wants it,
-    // follows the recording into it, notes the full files completed, and stops a recording the
-    // capture ended. Returns what the window is to show, in order.
+    // Acts on the notices of the other threads: offers a next file when a disk thread wants one,
+    // follows the recording into it, forgets the notes of completed files, and stops a recording
+    // that could not go on. Returns what the window is to show, in order.
     std::vector<RecordingReport> TakeReports();
 
-    bool IsRecording() const { return m_recording; }
+    RecordingState State() const;
+    // The time recorded up to nowTicks (GetTicks), pauses left out: up to the stop, once
+    // stopped; a recording that ended by itself counts up to its end.
+    uint32_t ElapsedMs(uint32_t nowTicks) const;
     // The path of the file being written (the last one, once stopped).
     const std::wstring& CurrentFile() const { return m_current; }
     // The sequential counter: the number the next file would get.
     uint32_t Counter() const { return m_naming.count; }
     // The last Start passed 999999 on its way to a free number.
     bool Wrapped() const { return m_wrapped; }
-    // The flushes of the file being written so far (tests, benchmark).
-    uint32_t Flushes() const { return m_disk.Flushes(); }
+
+    // The largest RIFF size of a file (tests of long recordings); 0: the format's own limit.
+    void SetFileSizeLimit(uint64_t riffSize) { m_sizeLimit = riffSize; }
 
 private:
-    struct Notice {
-        enum Kind { WANTED, STARTED, COMPLETED, ENDED } kind;
-        CaptureEnd end;
-        std::wstring path;
-        uint32_t code = 0;
-    };
+    struct Run;
+    class Notices;
     // A next file made ahead of time: where, its number's counter before and after, and the
     // folder made for it.
     struct Prepared {
@@ -141,41 +124,42 @@ private:
         std::wstring madeFolder;
     };
 
-    void Post(Notice notice);
-    RecordingFailure OpenSequential(const RecordingPlan& plan);
-    // The first free sequential name that create (path -> RecordingFailure) makes.
-    template <class Create>
-    RecordingFailure TakeFreeName(SequentialNaming& naming, std::wstring& path, std::wstring& made,
+    Run* Find(uint32_t serial);
+    Run* Live();
+    // Names from next() until create() makes one whose file did not exist.
+    template <class NextName, class Create>
+    RecordingFailure TakeFreeName(std::wstring& path, std::wstring& madeFolder, NextName next,
                                   Create create);
-    RecordingFailure OpenCapture(const std::wstring& path, const RecordingPlan& plan,
-                                 RawFile::CreateMode mode);
-    void PrepareNextFile();
-    // The next name and its folders; STEP_OK, or why not.
-    RecordingFailure NextName(SequentialNaming& naming, std::wstring& path,
-                              std::wstring& madeFolder);
-    void GiveBack(Prepared& prepared);
+    RecordingFailure NextSequentialPath(SequentialNaming& naming, std::wstring& path,
+                                        std::wstring& madeFolder);
+    RecordingFailure CreateFirstFile(Run& run, std::wstring& path, std::wstring& madeFolder);
+    void PrepareNextFile(Run& run);
+    void StopAt(uint32_t endTicks);
+    // Whether the user is to hear of it.
+    bool EndedBySelf(Run& run, RecordingReport& report);
+    void DiskDone(Run& run);
+    void GiveBackInterrupted(const std::wstring& file, SequentialNaming& naming);
+    // A file made and never recorded into: removed, with the folder made for it, its note
+    // dropped and its number given back unless a later one was taken since.
+    void GiveBack(const Prepared& prepared);
     void Note();
     void Forget(const std::wstring& path);
-    void EndedBySelf(const CaptureEnd& end, std::vector<RecordingReport>& reports);
 
     CWaveIn& m_capture;
     IRecordingNotes& m_notes;
-    std::function<void()> m_notify;
-    FileHandOver m_handOver;
-    DiskThread m_disk;
-
-    std::mutex m_noticeLock; // the queue between the other threads and the window thread
-    std::vector<Notice> m_notices;
+    std::shared_ptr<Notices> m_notices; // shared with the disk threads, which may outlive this
 
     // The window thread's own.
-    bool m_recording = false;
-    RecordingPlan m_plan;
+    RecordingState m_state = RECORDING_STOPPED;
+    uint32_t m_runStart = 0;                  // GetTicks at the start or the last resume
+    uint32_t m_elapsedBefore = 0;             // the time recorded before it
+    std::atomic<uint32_t> m_captureRun{0};    // the run the capture records for (its end's notice)
+    std::vector<std::unique_ptr<Run>> m_runs; // the live one last; the others still completing
+    uint32_t m_serial = 0;
     SequentialNaming m_naming;
     bool m_wrapped = false;
-    int m_typedPart = 1;
     std::wstring m_current;
-    Prepared m_prepared;                    // path empty: none
-    RecordingFailure m_nextFailure;         // why the next file could not be made
+    uint64_t m_sizeLimit = 0;
     std::vector<std::wstring> m_unfinished; // noted: not yet complete
 };
 

@@ -71,6 +71,11 @@
 #define IDS_DURATION_S 242
 #define IDS_BAD_PREFIX 243
 #define IDS_BAD_SEQUENTIAL_FOLDER 244
+#define IDS_STOPPED_FLUSH_FAILED 245
+#define IDS_SOUND_LOST 246
+#define IDS_SPACE_LOW 247
+#define IDS_PAUSE_FAILED 248
+#define IDS_DURATION_S_TENTHS 249
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771

@@ -17,8 +17,8 @@ python3 bench/g711_compare.py build/bench
 echo "== WAV writer, one 40 ms block at 48000 Hz stereo =="
 build/bench/bench/wave_file_bench --benchmark_out=build/bench/wave_file.json
 python3 bench/percent_of_block.py build/bench/wave_file.json
-echo "== Long recordings: the block at the seam into the next file =="
-build/bench/bench/seam_bench "${TMPDIR:-/tmp}"
+echo "== The disk: blocks and seams on the disk thread, the flush cadence, a stalled disk =="
+build/bench/bench/disk_bench "${TMPDIR:-/tmp}"
 echo "== Monitor, one 40 ms block at 48000 Hz stereo 16-bit =="
 build/bench/bench/monitor_bench --benchmark_out=build/bench/monitor.json
 python3 bench/percent_of_block.py build/bench/monitor.json

@@ -3,14 +3,16 @@
 #include "app/settings.h"
 #include "capture/wave_in.h"
 #include "capture/winmm_wave_input.h"
-#include "engine/recording_repair.h"
 #include "engine/system_library.h"
+#include "engine/wave_layout.h"
 #include "engine/win32_handles.h"
 #include "monitor/win_monitor_host.h"
+#include "recording/recording_policy.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
 #include "ui/preview_page.h"
 #include "ui/record_bar.h"
+#include "ui/recording_texts.h"
 #include "ui/settings_page.h"
 #include "ui/ui_text.h"
 
@@ -47,13 +49,15 @@ OleApartment::~OleApartment() {
 }
 
 CMainDlg::CMainDlg() : CDialog(IDD_SONARIX_DIALOG) {
+    SetMessagesQuiet(false);
     m_hIcon =
         static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
                                       IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
 }
 
 CMainDlg::~CMainDlg() {
-    Shutdown();
+    Finish();
+    Release();
 }
 
 bool CMainDlg::SaveCounter(uint32_t count) {
@@ -77,15 +81,27 @@ bool CMainDlg::NoteFiles(const std::vector<std::wstring>& files) {
     return ok;
 }
 
+std::vector<std::wstring> CMainDlg::NotedFiles() {
+    return RecordingInProgressFile(SettingsFilePath());
+}
+
+std::vector<std::wstring> CMainDlg::ToldFiles() {
+    return AbsentFilesToldFile(SettingsFilePath());
+}
+
+bool CMainDlg::NoteToldFiles(const std::vector<std::wstring>& files) {
+    return NoteAbsentFilesToldFile(SettingsFilePath(), files);
+}
+
 // While the window runs, the message waits for the handler at hand to end (a start first shows
 // the Recording state and starts the clock); at shutdown the recording has ended already.
 void CMainDlg::SettingsWritten(bool ok, uint32_t error) {
     if (ok || m_settingsFailureShown)
         return;
     m_settingsFailureShown = true;
-    if (m_quiet)
+    if (MessagesQuiet())
         return;
-    if (m_shutDown || !PostMessageW(m_hWnd, WM_APP_SETTINGS_FAILED, WPARAM(error), 0))
+    if (m_finished || !PostMessageW(m_hWnd, WM_APP_SETTINGS_FAILED, WPARAM(error), 0))
         ShowSettingsNotSaved(error);
 }
 
@@ -104,49 +120,27 @@ void CMainDlg::RetryLostNotice() {
         OnRecordingNotice();
 }
 
-void CMainDlg::BlockShutdown(bool recording) {
-    if (recording == m_shutdownBlocked)
-        return;
-    m_shutdownBlocked = recording;
-    if (recording)
+void CMainDlg::FollowRecordingState() {
+    const RecordingState state = m_pRecording ? m_pRecording->State() : RECORDING_STOPPED;
+    if (state == RECORDING_RUNNING || state == RECORDING_PAUSED)
         ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
     else
         ShutdownBlockReasonDestroy(m_hWnd);
 }
 
-// Each noted file is completed, or found complete, gone or not ours, and leaves the note; one
-// that another copy of the program records, or whose drive is absent, stays noted. The user
-// hears of an absent drive once per file.
+// Each noted file is completed, or found complete, gone, not ours or without sound (removed, its
+// number given back), and leaves the note; one that another copy of the program records, or that
+// cannot be completed now, stays noted. The user hears of each such file once.
 void CMainDlg::FinishInterruptedRecordings() {
-    const std::wstring settings = SettingsFilePath();
-    const std::vector<std::wstring> files = RecordingInProgressFile(settings);
-    if (files.empty())
+    if (!m_pRecording || !m_pSettingsPage)
         return;
-    std::vector<std::wstring> kept, absent;
-    const std::vector<std::wstring> told = AbsentFilesToldFile(settings);
-    for (const std::wstring& file : files) {
-        const RepairResult result = ::CompleteInterruptedRecording(file);
-        if (result.status == REPAIR_BUSY) {
-            kept.push_back(file);
-        } else if (result.status == REPAIR_ABSENT) {
-            kept.push_back(file);
-            absent.push_back(file);
-            if (std::find(told.begin(), told.end(), file) == told.end())
-                ShowMessage(m_hWnd, FormatText(IDS_RECORDING_WAITS_FOR_DRIVE, {file}));
-        } else if (result.status == REPAIR_DONE) {
-            const uint64_t ms = result.dataBytes * 1000 / result.format.nAvgBytesPerSec;
-            ShowMessage(m_hWnd, FormatText(IDS_RECORDING_COMPLETED,
-                                           {file, CRecordBar::FormatDuration(ms)}));
-        } else if (result.status == REPAIR_FAILED) {
-            ShowMessage(m_hWnd, FormatText(IDS_RECORDING_NOT_COMPLETED,
-                                           {file, SystemErrorText(result.systemError)}));
-        }
-    }
-    NoteRecordingInProgressFile(settings, kept);
-    if (!absent.empty())
-        NoteAbsentFilesToldFile(settings, absent);
-    if (m_pRecording)
-        m_pRecording->KeepNoted(kept);
+    SequentialNaming naming = m_pSettingsPage->Naming();
+    const uint32_t counter = naming.count;
+    const std::vector<RecordingReport> reports = m_pRecording->CompleteInterrupted(naming);
+    if (naming.count != counter)
+        m_pSettingsPage->SetCounter(naming.count);
+    for (const RecordingReport& report : reports)
+        ShowMessage(m_hWnd, ReportText(report));
 }
 
 void CMainDlg::DoDataExchange(CDataExchange& dx) {
@@ -230,10 +224,10 @@ void CMainDlg::CreateCapture() {
     // For tests of long recordings: a smaller size limit of a file than the format's 4 GiB.
     wchar_t limit[32] = {};
     const DWORD length = GetEnvironmentVariableW(L"SONARIX_FILE_SIZE_LIMIT", limit, 32);
-    const uint64_t riffLimit =
-        length > 0 && length < 32 ? WaveLayout::ParseRiffSizeLimit(limit) : 0;
-    if (riffLimit)
-        g_pWaveFile->SetRiffSizeLimit(riffLimit);
+    if (length > 0 && length < 32)
+        m_pRecording->SetFileSizeLimit(WaveLayout::ParseRiffSizeLimit(limit));
+    m_pRecordBar->Connect(*m_pRecording, *m_pSettingsPage);
+    m_pSettingsPage->WhenNamingSwitched([this] { m_pRecordBar->ShowStoppedState(); });
     m_pPreviewPage->ConnectMonitor();
 }
 
@@ -243,28 +237,37 @@ void CMainDlg::CreateStatusBar() {
 }
 
 void CMainDlg::OnOK() {
-    Shutdown();
+    Finish();
+    Release();
     EndDialog(IDOK);
 }
 
 void CMainDlg::OnCancel() {
-    Shutdown();
+    Finish();
+    Release();
     EndDialog(IDCANCEL);
 }
 
-// 1. A running or paused recording is stopped, which completes its files, before anything is
-// said. 2. The pages store their values. 3. The settings file is written. 4. The pages, the
-// recording, then the capture go. When the session ends nothing asks or tells the user anything.
-void CMainDlg::Shutdown(bool sessionEnding) {
-    if (m_shutDown || !m_pRecordBar)
+// 1. A running or paused recording is stopped at once, before anything is said. 2. Its files are
+// completed, waited for up to kCompletionWaitMs; what the recording reports meanwhile is shown
+// (when the session ends, nothing is). 3. The pages store their values. 4. The settings file is
+// written.
+void CMainDlg::Finish() {
+    if (m_finished || !m_pRecordBar || !m_pRecording)
         return;
-    m_shutDown = true;
-    m_quiet = sessionEnding;
+    m_finished = true;
     m_pRecordBar->OnRecordStop();
+    std::vector<RecordingReport> reports;
+    m_pRecording->WaitUntilComplete(kCompletionWaitMs, reports);
+    m_pRecordBar->OnRecordingReports(reports); // a number given back, a file not completed
     m_pRecordBar->StoreFormat();
-    m_pSettingsPage->StoreToSettings(sessionEnding);
+    m_pSettingsPage->StoreToSettings(MessagesQuiet());
     uint32_t error = 0;
     SettingsWritten(SaveSettings(&error), error);
+}
+
+// A completion still running is left to end on its own: its file keeps its note.
+void CMainDlg::Release() {
     m_pPreviewPage.reset();
     m_pRecordBar.reset();
     m_pSettingsPage.reset();
@@ -274,6 +277,70 @@ void CMainDlg::Shutdown(bool sessionEnding) {
         m_monitorHost->SetMonitor(nullptr);
         m_monitorHost->SetStatusBar(nullptr);
     }
+}
+
+// Windows shows the reason given with ShutdownBlockReasonCreate, and lets the user choose, only
+// for a program that says no. A critical end cannot be refused.
+bool CMainDlg::OnQueryEndSession(LPARAM reason) {
+    const RecordingState state = m_pRecording ? m_pRecording->State() : RECORDING_STOPPED;
+    const bool recording = state == RECORDING_RUNNING || state == RECORDING_PAUSED;
+    return !recording || (reason & ENDSESSION_CRITICAL);
+}
+
+namespace {
+
+constexpr UINT_PTR kSessionEndTimer = 3;
+
+// The program's modal dialogs and message boxes, which belong to the window thread (every
+// top-level dialog but the main window): each is asked to end as Cancel (or No, for a question)
+// would. How many there are.
+int CloseModalWindows(HWND mainWindow) {
+    struct Walk {
+        HWND main;
+        int open;
+    } walk = {mainWindow, 0};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM state) -> BOOL {
+            auto* walk = reinterpret_cast<Walk*>(state);
+            wchar_t name[16];
+            if (window == walk->main || !IsWindowVisible(window) ||
+                !GetClassNameW(window, name, 16) || lstrcmpW(name, L"#32770") != 0)
+                return TRUE;
+            ++walk->open;
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    return walk.open;
+}
+
+} // namespace
+
+// Inside WM_ENDSESSION nothing is destroyed: a modal loop of the program may be running below
+// this handler (a message box, the Save As dialog, the folder browser), whose caller goes on once
+// it returns. If the process lives on (Restart Manager may leave it), the windows close once
+// those loops have ended.
+void CMainDlg::OnEndSession() {
+    SetMessagesQuiet(true);
+    Finish();
+    CloseModalWindows(m_hWnd);
+    if (!PostMessageW(m_hWnd, WM_APP_SESSION_ENDED, 0, 0))
+        SetTimer(m_hWnd, kSessionEndTimer, 100, nullptr);
+}
+
+// Posted behind the modal windows' Cancel: nothing is released while one of them is still
+// open (its loop would then serve this very message); they are asked again for a while.
+void CMainDlg::OnSessionEnded() {
+    if (CloseModalWindows(m_hWnd) > 0) {
+        if (++m_sessionEndTries < 50)
+            SetTimer(m_hWnd, kSessionEndTimer, 100, nullptr);
+        return;
+    }
+    KillTimer(m_hWnd, kSessionEndTimer);
+    Release();
+    EndDialog(IDCANCEL);
 }
 
 bool CMainDlg::OnNotify(NMHDR* header, LRESULT* result) {
@@ -368,15 +435,22 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         FinishInterruptedRecordings();
         return true;
     case WM_QUERYENDSESSION:
-        *result = TRUE;
+        *result = OnQueryEndSession(lParam) ? TRUE : FALSE;
         return true;
     case WM_ENDSESSION:
         // The session ends, or an installer closes the program (ENDSESSION_CLOSEAPP): the
         // recording is completed first, while there is still time.
-        if (wParam) {
-            Shutdown(true);
-            EndDialog(IDCANCEL);
-        }
+        if (wParam)
+            OnEndSession();
+        return true;
+    case WM_APP_SESSION_ENDED:
+        OnSessionEnded();
+        return true;
+    case WM_TIMER:
+        if (wParam != kSessionEndTimer)
+            return false;
+        KillTimer(m_hWnd, kSessionEndTimer);
+        OnSessionEnded();
         return true;
     default:
         return false;

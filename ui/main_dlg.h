@@ -26,6 +26,7 @@ constexpr UINT WM_APP_RECORDING = WM_APP + 2;
 constexpr UINT WM_APP_SHOWN = WM_APP + 3;
 constexpr UINT WM_APP_MONITOR_PICTURES = WM_APP + 5;
 constexpr UINT WM_APP_SETTINGS_FAILED = WM_APP + 6; // wParam: the system's error
+constexpr UINT WM_APP_SESSION_ENDED = WM_APP + 7;   // the window closes, once modal loops unwound
 
 // COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
 class OleApartment {
@@ -56,13 +57,17 @@ public:
     // loses neither. The first write of a run that fails tells the user.
     bool SaveCounter(uint32_t count) override;
     bool NoteFiles(const std::vector<std::wstring>& files) override;
+    std::vector<std::wstring> NotedFiles() override;
+    std::vector<std::wstring> ToldFiles() override;
+    bool NoteToldFiles(const std::vector<std::wstring>& files) override;
 
     // The recording's notices: its reports to the record bar. RetryLostNotice acts on a notice
     // whose posted message the full queue refused (the record bar's timer calls it).
     void OnRecordingNotice();
     void RetryLostNotice();
-    // While a recording runs or is paused, Windows shows why shutting down should wait.
-    void BlockShutdown(bool recording);
+    // While a recording runs or is paused, Windows shows why shutting down should wait. After
+    // every change of the recording's state.
+    void FollowRecordingState();
     // The window is minimised: nobody sees the pictures or the time (the one place that says so;
     // the monitor's host keeps a copy for the capture thread).
     bool IsMinimised() const { return m_minimised; }
@@ -97,23 +102,30 @@ private:
     void OnTabSelChanging();
     void OnTabSelChange();
     // Recordings cut short in an earlier run (the settings file still names them) are completed,
-    // and the user told; one whose drive is absent waits for a later start.
+    // and the user told; one that cannot be completed now waits for a later start.
     void FinishInterruptedRecordings();
     // After every write to the settings file: the first failure of the run is reported, with
     // the system's error, unless the session is ending.
     void SettingsWritten(bool ok, uint32_t error);
     void ShowSettingsNotSaved(uint32_t error);
-    // The steps OK, Cancel and the end of the Windows session share: store, save, stop,
-    // destroy. When the session ends, the recording is stopped first and no message is shown.
+    // What OK, Cancel and the end of the Windows session share: the recording stopped and its
+    // files completed (waited for, bounded), then the values stored and the settings saved.
     // Runs once.
-    void Shutdown(bool sessionEnding = false);
+    void Finish();
+    // The pages, the recording, then the capture go. Never while a modal loop of theirs runs.
+    void Release();
+    // The session ends (or Restart Manager closes the program): everything is finished quietly,
+    // every modal dialog and message box of the program is closed, and the window closes once
+    // their loops have unwound.
+    void OnEndSession();
+    void OnSessionEnded();
+    bool OnQueryEndSession(LPARAM reason);
 
     std::unique_ptr<CWinMonitorHost> m_monitorHost;
-    bool m_shutDown = false;
-    bool m_quiet = false; // the session is ending: nobody is there to answer
+    bool m_finished = false;
+    int m_sessionEndTries = 0;
     bool m_settingsFailureShown = false;
     std::atomic<bool> m_noticeLost{false};
-    bool m_shutdownBlocked = false;
     bool m_minimised = false;
 };
 

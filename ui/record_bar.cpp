@@ -112,11 +112,28 @@ bool CRecordBar::OnNotify(NMHDR* header, LRESULT*) {
     return true;
 }
 
+void CRecordBar::Connect(CRecording& recording, CSettingsPage& page) {
+    m_recording = &recording;
+    m_page = &page;
+}
+
+int CRecordBar::State() const {
+    switch (m_recording ? m_recording->State() : RECORDING_STOPPED) {
+    case RECORDING_RUNNING:
+        return STATE_RECORDING;
+    case RECORDING_PAUSED:
+        return STATE_PAUSED;
+    case RECORDING_STOPPED:
+    case RECORDING_ENDING:
+        break;
+    }
+    return STATE_STOPPED;
+}
+
 void CRecordBar::LoadFormat() {
     m_nSamplingChannel = g_settings.SamplingChannel;
     m_nSampleType = g_settings.SampleType;
     m_nSamplingRate = g_settings.SamplingRate;
-    m_nState = STATE_STOPPED;
     ShowStoppedState();
 }
 
@@ -129,10 +146,14 @@ void CRecordBar::StoreFormat() {
 
 void CRecordBar::OnRecordStart() {
     UpdateData(true);
-    if (m_nState == STATE_STOPPED)
+    if (State() == STATE_STOPPED)
         StartNewRecording();
-    else if (m_nState == STATE_PAUSED)
+    else if (State() == STATE_PAUSED)
         ResumeRecording();
+}
+
+void CRecordBar::ShowMessage(const std::wstring& text) {
+    ::ShowMessage(g_pMainDlg->GetSafeHwnd(), text);
 }
 
 namespace {
@@ -146,22 +167,19 @@ bool IsPlainFile(const std::wstring& path) {
 } // namespace
 
 // 1. The plan: sequential naming, or the typed name (replaced only when the user says so).
-// 2. The recording: name, folders, capture, counter and note. 3. The clock, from the moment the
-// device runs, and the timer. 4. The view of the new state. 5. The wrap message, while the
-// recording runs.
+// 2. The recording: capture, name, folders, file, counter and note. 3. The timer. 4. The view of
+// the new state. 5. The wrap message, while the recording runs.
 void CRecordBar::StartNewRecording() {
-    CSettingsPage* page = g_pMainDlg->m_pSettingsPage.get();
-    CRecording* recording = g_pMainDlg->m_pRecording.get();
     RecordingPlan plan;
     plan.channels = m_nSamplingChannel;
     plan.samplesPerSec = m_nSamplingRate;
     plan.sampleType = m_nSampleType;
-    plan.sequential = page->m_bCheckSeqRecFile != 0;
+    plan.sequential = m_page->m_bCheckSeqRecFile != 0;
     if (plan.sequential)
-        plan.naming = page->Naming();
+        plan.naming = m_page->Naming();
     else if (!PlanTypedRecording(plan))
         return;
-    RecordingFailure failure = recording->Start(plan);
+    RecordingFailure failure = m_recording->Start(plan);
     // A typed file that appeared after the check is asked about now. Something else of that
     // name (a folder) cannot be recorded into at all.
     if (!plan.sequential && failure.step == STEP_FILE_EXISTS && !plan.replaceTyped &&
@@ -169,26 +187,25 @@ void CRecordBar::StartNewRecording() {
         if (!AskToReplace())
             return;
         plan.replaceTyped = true;
-        failure = recording->Start(plan);
+        failure = m_recording->Start(plan);
     }
     if (failure) {
-        ShowStartFailure(failure);
+        ShowMessage(StartFailureText(failure));
         return;
     }
     FollowCounter();
-    m_strFileName = recording->CurrentFile();
+    m_strFileName = m_recording->CurrentFile();
     UpdateData(false); // field 1012 shows the path in use, a sequential one too
-    m_dwElapsedBefore = 0;
     StartTimer();
-    EnterRecordingIf(true);
+    EnterRecording();
     // The counter at 0 after the wrap: the file took 999999. Past 0: the numbers from 000000 on
     // were taken, and the one before the counter is the file's.
-    if (recording->Wrapped() && recording->Counter() == 0) {
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_COUNTER_WRAPPED);
-    } else if (recording->Wrapped()) {
+    if (m_recording->Wrapped() && m_recording->Counter() == 0) {
+        ShowMessage(LoadText(IDS_COUNTER_WRAPPED));
+    } else if (m_recording->Wrapped()) {
         wchar_t used[16];
-        std::swprintf(used, 16, L"%06u", unsigned(recording->Counter() - 1));
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_COUNTER_WRAPPED_TO, {used}));
+        std::swprintf(used, 16, L"%06u", unsigned(m_recording->Counter() - 1));
+        ShowMessage(FormatText(IDS_COUNTER_WRAPPED_TO, {used}));
     }
 }
 
@@ -198,11 +215,11 @@ bool CRecordBar::AskToReplace() {
 
 bool CRecordBar::PlanTypedRecording(RecordingPlan& plan) {
     if (m_strFileName.empty()) {
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_NO_FILE_NAME);
+        ShowMessage(LoadText(IDS_NO_FILE_NAME));
         return false;
     }
     if (!IsStorableFileName(m_strFileName)) {
-        ShowMessage(g_pMainDlg->GetSafeHwnd(), IDS_BAD_FILE_NAME);
+        ShowMessage(LoadText(IDS_BAD_FILE_NAME));
         return false;
     }
     plan.typedName = m_strFileName;
@@ -214,95 +231,76 @@ bool CRecordBar::PlanTypedRecording(RecordingPlan& plan) {
     return true;
 }
 
-void CRecordBar::ShowStartFailure(const RecordingFailure& failure) {
-    ShowMessage(g_pMainDlg->GetSafeHwnd(), StartFailureText(failure));
-}
-
+// A recording that could not go on has stopped already (a new one may run meanwhile, when the
+// files of the last one failed on the disk); field 1012 follows the file being written.
 void CRecordBar::OnRecordingReports(const std::vector<RecordingReport>& reports) {
     for (const RecordingReport& report : reports) {
-        switch (report.kind) {
-        case RecordingReport::FILE_STARTED:
+        if (report.kind == RecordingReport::FILE_STARTED) {
             m_strFileName = report.path;
             UpdateData(false);
             FollowCounter();
-            break;
-        case RecordingReport::NOT_COMPLETED:
-            ShowNotCompleted(report.failure);
-            break;
-        case RecordingReport::ENDED: {
-            // The recording has stopped itself; what could not be completed follows as reports.
-            EnterStopped({}, report.atMs);
-            ShowMessage(g_pMainDlg->GetSafeHwnd(), EndedText(report));
-            break;
+            continue;
         }
-        }
+        if (report.kind == RecordingReport::ENDED && State() == STATE_STOPPED)
+            EnterStopped();
+        const std::wstring text = ReportText(report);
+        if (!text.empty())
+            ShowMessage(text);
     }
 }
 
-void CRecordBar::ShowNotCompleted(const RecordingFailure& failure) {
-    ShowMessage(g_pMainDlg->GetSafeHwnd(), NotCompletedText(failure));
-}
-
 void CRecordBar::FollowCounter() {
-    CSettingsPage* page = g_pMainDlg->m_pSettingsPage.get();
-    if (page->m_bCheckSeqRecFile)
-        page->SetCounter(g_pMainDlg->m_pRecording->Counter());
+    if (m_page->m_bCheckSeqRecFile)
+        m_page->SetCounter(m_recording->Counter());
 }
 
 // The device did not restart: the recording stays paused, its file open, and the user is told.
 void CRecordBar::ResumeRecording() {
+    const RecordingFailure failure = m_recording->Resume();
+    if (failure) {
+        ShowMessage(FormatText(IDS_RESUME_FAILED, {DeviceErrorText(failure.code)}));
+        return;
+    }
     StartTimer();
-    const RecordingFailure failure = g_pMainDlg->m_pRecording->Resume();
-    EnterRecordingIf(!failure);
-    if (failure)
-        ShowMessage(g_pMainDlg->GetSafeHwnd(),
-                    FormatText(IDS_RESUME_FAILED, {DeviceErrorText(failure.code)}));
+    EnterRecording();
 }
 
-// After a start or a resume: Recording when the capture runs; otherwise the timer goes and the
-// state stays.
-void CRecordBar::EnterRecordingIf(bool running) {
-    if (running) {
-        m_nState = STATE_RECORDING;
-        ShowRecordingState();
-        g_pMainDlg->BlockShutdown(true);
-    } else {
-        KillTimer();
-    }
+void CRecordBar::EnterRecording() {
+    ShowRecordingState();
+    g_pMainDlg->FollowRecordingState();
     UpdateData(false);
 }
 
+// The device would not stop: the recording goes on, and the user is told.
 void CRecordBar::OnRecordPause() {
-    if (m_nState != STATE_RECORDING)
+    if (State() != STATE_RECORDING)
         return;
-    m_dwElapsedBefore = ElapsedAt(GetTicks());
+    const RecordingFailure failure = m_recording->Pause();
+    if (failure) {
+        ShowMessage(FormatText(IDS_PAUSE_FAILED, {DeviceErrorText(failure.code)}));
+        return;
+    }
     KillTimer();
-    ShowElapsed(m_dwElapsedBefore);
-    m_nState = STATE_PAUSED;
-    g_pMainDlg->m_pRecording->Pause();
+    ShowElapsed();
     ShowPausedState();
     UpdateData(false);
 }
 
+// At once: the disk thread completes the files afterwards, and says so if it cannot.
 void CRecordBar::OnRecordStop() {
-    if (m_nState == STATE_STOPPED)
+    if (State() == STATE_STOPPED)
         return;
-    const uint32_t now = GetTicks(); // not counting the time the files take to complete
-    EnterStopped(g_pMainDlg->m_pRecording->Stop(), now);
+    m_recording->Stop();
+    EnterStopped();
 }
 
-void CRecordBar::EnterStopped(const std::vector<RecordingFailure>& notCompleted, uint32_t endMs) {
-    if (m_nState == STATE_RECORDING)
-        m_dwElapsedBefore = ElapsedAt(endMs);
+void CRecordBar::EnterStopped() {
     KillTimer();
-    ShowElapsed(m_dwElapsedBefore); // minimised too: it stays visible after the restore
-    g_pMainDlg->BlockShutdown(false);
-    m_nState = STATE_STOPPED;
+    ShowElapsed(); // minimised too: it stays visible after the restore
+    g_pMainDlg->FollowRecordingState();
     FollowCounter(); // a number given back
     ShowStoppedState();
     UpdateData(false);
-    for (const RecordingFailure& failure : notCompleted)
-        ShowNotCompleted(failure);
 }
 
 // The system's Save As dialog, always proposing "sonarix.wav". It asks nothing about an existing
@@ -328,9 +326,8 @@ void CRecordBar::OnFileName() {
     }
 }
 
-// A run begins: its clock, and the 100 ms timer of the elapsed time.
+// A run begins: the 100 ms timer of the elapsed time.
 void CRecordBar::StartTimer() {
-    m_dwRunStart = GetTicks();
     m_nTimerId = SetTimer(m_hWnd, kTimerEvent, kTimerPeriodMs, ElapsedTimeProc);
 }
 
@@ -345,16 +342,6 @@ std::wstring CRecordBar::FormatElapsed(uint32_t e) {
     return text;
 }
 
-std::wstring CRecordBar::FormatDuration(uint64_t ms) {
-    const uint64_t s = ms / 1000;
-    const auto n = [](uint64_t v) { return std::to_wstring(v); };
-    if (s >= 3600)
-        return FormatText(IDS_DURATION_HMS, {n(s / 3600), n(s / 60 % 60), n(s % 60)});
-    if (s >= 60)
-        return FormatText(IDS_DURATION_MS, {n(s / 60), n(s % 60)});
-    return FormatText(IDS_DURATION_S, {n(s)});
-}
-
 // Every 100 ms while recording: the time recorded, recomputed from the clock each time.
 void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD) {
     CRecordBar* bar = g_pMainDlg ? g_pMainDlg->m_pRecordBar.get() : nullptr;
@@ -362,30 +349,19 @@ void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD
         return;
     g_pMainDlg->RetryLostNotice();
     // Minimised, nobody sees it: the first tick after the window is restored shows it again.
-    if (g_pMainDlg->IsMinimised() || bar->m_nState != STATE_RECORDING)
+    if (g_pMainDlg->IsMinimised() || bar->State() != STATE_RECORDING)
         return;
-    bar->ShowElapsed(bar->ElapsedAt(GetTicks()));
+    bar->ShowElapsed();
 }
 
-// Unsigned: the clock's wrap does no harm. A moment before the run's start (the capture's end,
-// read on its own thread) counts as the start.
-uint32_t CRecordBar::ElapsedAt(uint32_t nowMs) const {
-    if (m_nState != STATE_RECORDING)
-        return m_dwElapsedBefore;
-    const uint32_t run = nowMs - m_dwRunStart;
-    return m_dwElapsedBefore + (int32_t(run) > 0 ? run : 0);
-}
-
-void CRecordBar::ShowElapsed(uint32_t elapsed) {
-    g_pMainDlg->SetStatusText(1, FormatElapsed(elapsed));
+void CRecordBar::ShowElapsed() {
+    g_pMainDlg->SetStatusText(1, FormatElapsed(m_recording->ElapsedMs(GetTicks())));
 }
 
 void CRecordBar::ShowStoppedState() {
-    const bool typed =
-        !g_pMainDlg->m_pSettingsPage || !g_pMainDlg->m_pSettingsPage->m_bCheckSeqRecFile;
+    const bool typed = !m_page || !m_page->m_bCheckSeqRecFile;
     ShowState(true, true, false, false, typed, 0);
 }
-
 void CRecordBar::ShowRecordingState() {
     ShowState(false, false, true, true, false, IDS_STATE_RECORDING);
 }

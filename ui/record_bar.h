@@ -1,8 +1,8 @@
 // CRecordBar: the strip below the preview with the start, stop, pause and file-name buttons and
-// the file-name field 1012. It owns the state machine of the buttons, the recording format and
-// the elapsed-time timer, asks the recording to start, pause, resume and stop, shows what it
-// reports, and writes status-bar parts 0 (state) and 1 (time). Everything here runs on the
-// window thread.
+// the file-name field 1012. It shows the recording's state in its buttons, keeps the recording
+// format and the elapsed-time timer, asks the recording to start, pause, resume and stop, shows
+// what it reports, and writes status-bar parts 0 (state) and 1 (time). Everything here runs on
+// the window thread.
 #pragma once
 
 #include "recording/recording.h"
@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class CSettingsPage;
+
 class CRecordBar : public CDialog {
 public:
     enum { STATE_STOPPED = 0, STATE_RECORDING = 1, STATE_PAUSED = 2 };
@@ -20,6 +22,11 @@ public:
 
     CRecordBar();
 
+    // The recording the bar drives and the page that names sequential files. Before LoadFormat.
+    void Connect(CRecording& recording, CSettingsPage& page);
+    // The recording's state as the buttons show it: one still completing its files is stopped.
+    int State() const;
+
     // The format from g_settings, the Stopped state and its view. Once, at start-up.
     void LoadFormat();
     // The controls into the fields, the format into g_settings. At shutdown.
@@ -27,8 +34,8 @@ public:
 
     void OnRecordStart();
     void OnRecordStop();
-    // What the recording reported: field 1012 follows it into its next file; a recording the
-    // capture ended leaves the Recording state and says why; a file not completed is said.
+    // What the recording reported: field 1012 follows it into its next file; a recording that
+    // could not go on leaves the Recording state and says why; everything else said is said.
     void OnRecordingReports(const std::vector<RecordingReport>& reports);
     void OnRecordPause();
     void OnFileName();
@@ -45,19 +52,14 @@ public:
 
     // "%02d:%02d:%02d:%02d" of hours (not wrapped), minutes, seconds, hundredths.
     static std::wstring FormatElapsed(uint32_t milliseconds);
-    // A length for a sentence: "1 時間 2 分 3 秒", "2 分 3 秒", "3 秒" (whole seconds).
-    static std::wstring FormatDuration(uint64_t milliseconds);
     static void CALLBACK ElapsedTimeProc(HWND window, UINT message, UINT_PTR id, DWORD time);
 
     int m_nSamplingChannel = 2;
     int m_nSampleType = 1;
     int m_nSamplingRate = 16000;
     UINT_PTR m_nTimerId = 0;
-    uint32_t m_dwRunStart = 0;
-    uint32_t m_dwElapsedBefore = 0;
     HWND m_editFileName = nullptr;
     std::wstring m_strFileName;
-    int m_nState = STATE_STOPPED;
     HWND m_hToolbar = nullptr;
 
 protected:
@@ -75,21 +77,21 @@ private:
     bool PlanTypedRecording(RecordingPlan& plan);
     // Whether the user agrees to replace the existing file of the typed name.
     bool AskToReplace();
-    // Why a recording did not start, in the user's words, with the system's own text.
-    void ShowStartFailure(const RecordingFailure& failure);
-    // The recording stopped at endMs (GetTicks), by the user or by itself: the exact elapsed
-    // time, the Stopped view, and every file that could not be completed said.
-    void EnterStopped(const std::vector<RecordingFailure>& notCompleted, uint32_t endMs);
-    // The time recorded, pauses left out, up to nowMs; into status-bar part 1.
-    uint32_t ElapsedAt(uint32_t nowMs) const;
-    void ShowElapsed(uint32_t elapsed);
-    void ShowNotCompleted(const RecordingFailure& failure);
+    void ShowMessage(const std::wstring& text);
+    // The recording has stopped, by the user or by itself: the exact elapsed time recorded, and
+    // the Stopped view.
+    void EnterStopped();
+    // The time the recording has recorded, pauses left out; into status-bar part 1.
+    void ShowElapsed();
     // The settings page's counter follows the recording's.
     void FollowCounter();
     void ResumeRecording();
-    void EnterRecordingIf(bool running);
+    void EnterRecording();
     void StartTimer();
     void KillTimer();
     // The view of a state: tab control, buttons, field 1012 and status-bar part 0.
     void ShowState(bool tabs, bool start, bool stop, bool pause, bool fileName, UINT stateText);
+
+    CRecording* m_recording = nullptr;
+    CSettingsPage* m_page = nullptr;
 };

@@ -5,8 +5,52 @@
 
 #include <mmsystem.h>
 
+namespace {
+
+std::wstring SystemText(const RecordingFailure& failure) {
+    return SystemErrorText(failure.code);
+}
+
+// The recording ended by itself: the device, the disk, or the file full and its next one not
+// made (the file, its folder or its name, and why).
+std::wstring EndedText(const RecordingReport& report) {
+    const RecordingFailure& failure = report.failure;
+    switch (failure.step) {
+    case STEP_DEVICE:
+        return FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceErrorText(failure.code)});
+    case STEP_DEVICE_SILENT:
+        return LoadText(IDS_STOPPED_DEVICE_SILENT);
+    case STEP_WRITE:
+        return FormatText(IDS_STOPPED_WRITE_FAILED,
+                          {failure.path, SystemText(failure), FormatDuration(report.lengthMs)});
+    case STEP_FLUSH:
+        return FormatText(IDS_STOPPED_FLUSH_FAILED, {failure.path, SystemText(failure)});
+    case STEP_FILE_FULL:
+    case STEP_OK:
+        return LoadText(IDS_STOPPED_FILE_FULL);
+    case STEP_FOLDER:
+        return FormatText(IDS_STOPPED_NEXT_FOLDER_FAILED, {failure.path, SystemText(failure)});
+    case STEP_NO_FOLDER:
+    case STEP_NAME_TOO_LONG:
+    case STEP_ALL_TAKEN:
+    case STEP_BAD_NAME:
+        return FormatText(
+            IDS_STOPPED_NO_NEXT_NAME,
+            {failure.path, LoadText(failure.step == STEP_ALL_TAKEN ? IDS_ALL_NUMBERS_USED
+                                                                   : IDS_FOLDER_TOO_LONG)});
+    case STEP_FORMAT:
+    case STEP_NO_MEMORY:
+    case STEP_FILE_EXISTS:
+    case STEP_FILE:
+    case STEP_COMPLETE:
+        break;
+    }
+    return FormatText(IDS_STOPPED_NEXT_FILE_FAILED, {failure.path, SystemText(failure)});
+}
+
+} // namespace
+
 std::wstring StartFailureText(const RecordingFailure& failure) {
-    std::wstring text;
     switch (failure.step) {
     case STEP_DEVICE: {
         const uint32_t code = failure.code;
@@ -16,77 +60,71 @@ std::wstring StartFailureText(const RecordingFailure& failure) {
             : code == MMSYSERR_ALLOCATED ? IDS_DEVICE_BUSY
             : code == WAVERR_BADFORMAT   ? IDS_DEVICE_BAD_FORMAT
                                          : IDS_DEVICE_FAILED;
-        text = FormatText(id, {DeviceErrorText(code)});
-        break;
+        return FormatText(id, {DeviceErrorText(code)});
     }
     case STEP_NO_FOLDER:
-        text = LoadText(IDS_NO_FOLDER);
-        break;
+        return LoadText(IDS_NO_FOLDER);
     case STEP_NAME_TOO_LONG:
-        text = LoadText(IDS_FOLDER_TOO_LONG);
-        break;
+        return LoadText(IDS_FOLDER_TOO_LONG);
     case STEP_ALL_TAKEN:
-        text = FormatText(IDS_ALL_NUMBERS_TAKEN, {failure.path});
-        break;
+        return FormatText(IDS_ALL_NUMBERS_TAKEN, {failure.path});
     case STEP_BAD_NAME:
-        text = FormatText(IDS_BAD_SEQUENTIAL_FOLDER, {failure.path});
-        break;
+        return FormatText(IDS_BAD_SEQUENTIAL_FOLDER, {failure.path});
     case STEP_FOLDER:
-        text = FormatText(IDS_FOLDER_FAILED, {failure.path, SystemErrorText(failure.code)});
-        break;
+        return FormatText(IDS_FOLDER_FAILED, {failure.path, SystemText(failure)});
+    case STEP_NO_MEMORY:
+        return LoadText(IDS_NO_MEMORY);
     case STEP_FILE_EXISTS:
     case STEP_FILE:
     case STEP_WRITE:
+    case STEP_FLUSH:
     case STEP_COMPLETE:
-        text = FormatText(IDS_FILE_FAILED, {failure.path, SystemErrorText(failure.code)});
-        break;
-    case STEP_NO_MEMORY:
-        text = LoadText(IDS_NO_MEMORY);
-        break;
+    case STEP_FILE_FULL:
+        return FormatText(IDS_FILE_FAILED, {failure.path, SystemText(failure)});
+    case STEP_DEVICE_SILENT:
     case STEP_FORMAT:
     case STEP_OK:
-        text = FormatText(IDS_DEVICE_BAD_FORMAT, {L""});
         break;
     }
-    return text;
+    return FormatText(IDS_DEVICE_BAD_FORMAT, {L""});
 }
 
-// The file full and its next one not made: the file, its folder or its name, and why.
-std::wstring NextFileFailureText(const RecordingFailure& failure) {
-    switch (failure.step) {
-    case STEP_OK:
-        return LoadText(IDS_STOPPED_FILE_FULL);
-    case STEP_FOLDER:
-        return FormatText(IDS_STOPPED_NEXT_FOLDER_FAILED,
-                          {failure.path, SystemErrorText(failure.code)});
-    case STEP_NO_FOLDER:
-    case STEP_NAME_TOO_LONG:
-    case STEP_ALL_TAKEN:
-    case STEP_BAD_NAME:
-        return FormatText(
-            IDS_STOPPED_NO_NEXT_NAME,
-            {failure.path, LoadText(failure.step == STEP_ALL_TAKEN ? IDS_ALL_NUMBERS_USED
-                                                                   : IDS_FOLDER_TOO_LONG)});
-    default:
-        return FormatText(IDS_STOPPED_NEXT_FILE_FAILED,
-                          {failure.path, SystemErrorText(failure.code)});
-    }
-}
-
-std::wstring EndedText(const RecordingReport& report) {
-    switch (report.reason) {
-    case CAPTURE_END_DEVICE_FAILED:
-        return FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceErrorText(report.failure.code)});
-    case CAPTURE_END_FILE_FULL:
-        return NextFileFailureText(report.failure);
-    case CAPTURE_END_DEVICE_SILENT:
-        return LoadText(IDS_STOPPED_DEVICE_SILENT);
-    case CAPTURE_END_WRITE_FAILED:
+std::wstring ReportText(const RecordingReport& report) {
+    switch (report.kind) {
+    case RecordingReport::ENDED:
+        return EndedText(report);
+    case RecordingReport::FILE_COMPLETED:
+        if (!report.failure)
+            return L"";
+        return FormatText(IDS_FILE_NOT_COMPLETED,
+                          {report.failure.path, SystemText(report.failure)});
+    case RecordingReport::SOUND_LOST:
+        return FormatText(IDS_SOUND_LOST, {FormatDuration(report.atMs, true),
+                                           FormatDuration(report.lengthMs, true)});
+    case RecordingReport::SPACE_LOW:
+        return FormatText(IDS_SPACE_LOW, {report.path, FormatDuration(report.lengthMs)});
+    case RecordingReport::INTERRUPTED_COMPLETED:
+        return FormatText(IDS_RECORDING_COMPLETED, {report.path, FormatDuration(report.lengthMs)});
+    case RecordingReport::INTERRUPTED_WAITS:
+        return FormatText(IDS_RECORDING_WAITS_FOR_DRIVE, {report.path});
+    case RecordingReport::INTERRUPTED_FAILED:
+        return FormatText(IDS_RECORDING_NOT_COMPLETED, {report.path, SystemText(report.failure)});
+    case RecordingReport::FILE_STARTED:
+    case RecordingReport::NEXT_WANTED:
+    case RecordingReport::DISK_DONE:
         break;
     }
-    return LoadText(IDS_STOPPED_WRITE_FAILED);
+    return L"";
 }
 
-std::wstring NotCompletedText(const RecordingFailure& failure) {
-    return FormatText(IDS_FILE_NOT_COMPLETED, {failure.path, SystemErrorText(failure.code)});
+std::wstring FormatDuration(uint64_t ms, bool tenths) {
+    const uint64_t s = ms / 1000;
+    const auto n = [](uint64_t v) { return std::to_wstring(v); };
+    if (s >= 3600)
+        return FormatText(IDS_DURATION_HMS, {n(s / 3600), n(s / 60 % 60), n(s % 60)});
+    if (s >= 60)
+        return FormatText(IDS_DURATION_MS, {n(s / 60), n(s % 60)});
+    if (tenths)
+        return FormatText(IDS_DURATION_S_TENTHS, {n(s), n(ms / 100 % 10)});
+    return FormatText(IDS_DURATION_S, {n(s)});
 }

@@ -1,16 +1,17 @@
-// What the user reads of a recording's failures: each failure value in words, with the
-// system's or the device's own text. Window thread.
+// What the user reads of a recording: each failure value and report in words, with the system's
+// or the device's own text. Window thread.
 #pragma once
 
 #include "recording/recording.h"
 
+#include <cstdint>
 #include <string>
 
 // Why a recording did not start.
 std::wstring StartFailureText(const RecordingFailure& failure);
-// Why the capture ended a recording by itself; for a full file, why no next file was made.
-std::wstring EndedText(const RecordingReport& report);
-// A file that could not be completed, and why.
-std::wstring NotCompletedText(const RecordingFailure& failure);
-// The file full and its next one not made: the file, its folder or its name, and why.
-std::wstring NextFileFailureText(const RecordingFailure& failure);
+// What a report tells the user; empty for what is not said (a file started or completed).
+std::wstring ReportText(const RecordingReport& report);
+
+// A length for a sentence: "1 時間 2 分 3 秒", "2 分 3 秒", "3 秒" (whole seconds); with
+// tenths, a length under a minute reads "3.4 秒".
+std::wstring FormatDuration(uint64_t milliseconds, bool tenths = false);

@@ -5,7 +5,6 @@
 #include "engine/sequential_naming.h"
 #include "res/resource.h"
 #include "ui/main_dlg.h"
-#include "ui/record_bar.h"
 #include "ui/sound_format_dlg.h"
 #include "ui/system_program.h"
 #include "ui/ui_text.h"
@@ -109,7 +108,8 @@ void CSettingsPage::UpdateControlStates() {
 
 void CSettingsPage::OnCheckSeqRecFile() {
     UpdateControlStates();
-    g_pMainDlg->m_pRecordBar->ShowStoppedState();
+    if (m_namingSwitched)
+        m_namingSwitched();
 }
 
 // The shell's folder browser, opened at the folder in the field; a chosen drive root keeps its

@@ -7,6 +7,7 @@
 #include "ui/dialog.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class CSettingsPage : public CDialog {
@@ -28,6 +29,9 @@ public:
     void SetCounter(uint32_t count);
     // Enables the six naming controls while sequential naming is on.
     void UpdateControlStates();
+    // Called whenever check box 1018 (sequential naming) is clicked: the record bar's file-name
+    // field and button follow it.
+    void WhenNamingSwitched(std::function<void()> follow) { m_namingSwitched = std::move(follow); }
 
     void OnCheckSeqRecFile();
     void OnBrowseFolder();
@@ -54,4 +58,6 @@ protected:
 
 private:
     void SetSpinPosition(uint32_t position);
+
+    std::function<void()> m_namingSwitched;
 };

@@ -11,7 +11,12 @@ namespace {
 
 MessageHook g_messageHook = nullptr;
 
+bool g_quiet = false;
+
+// Quiet: nobody is there to answer; a question gets its default answer, No.
 int Show(HWND owner, const std::wstring& text, UINT type) {
+    if (g_quiet)
+        return (type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK;
     if (g_messageHook)
         return g_messageHook(text, type);
     return MessageBoxW(owner ? owner : GetActiveWindow(), text.c_str(), ApplicationName().c_str(),
@@ -94,4 +99,12 @@ bool AskYesNo(HWND owner, const std::wstring& text) {
 
 void SetMessageHook(MessageHook hook) {
     g_messageHook = hook;
+}
+
+void SetMessagesQuiet(bool quiet) {
+    g_quiet = quiet;
+}
+
+bool MessagesQuiet() {
+    return g_quiet;
 }

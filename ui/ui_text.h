@@ -32,3 +32,8 @@ bool AskYesNo(HWND owner, const std::wstring& text);
 // the box.
 using MessageHook = int (*)(const std::wstring& text, UINT type);
 void SetMessageHook(MessageHook hook);
+
+// While the Windows session ends nobody is there to answer: no message box is shown, and a
+// question is answered No. Window thread.
+void SetMessagesQuiet(bool quiet);
+bool MessagesQuiet();

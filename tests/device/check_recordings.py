@@ -61,9 +61,9 @@ def main():
         name, channels, rate, sample_type, a, b, closed = line.split()
         problems = []
         if name == "silenced":
-            reason, after = int(a), float(b)
-            if reason != 3:
-                problems.append(f"notice {reason} instead of 3 (device silent)")
+            reason, after = a, float(b)
+            if reason != "device-silent":
+                problems.append(f"ended as {reason}, not as a silent device")
             elif not 0 <= after <= 3.0:
                 problems.append(f"the notice came {after:.2f} s after the input stopped")
             soxi = run("soxi", str(folder / "silenced.wav"))

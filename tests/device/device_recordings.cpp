@@ -1,20 +1,19 @@
-// Records from the system's default input through winmm, as the program does, into a folder
-// given on the command line, and writes a manifest of what it recorded for the checker
-// (check_recordings.py) to compare with the files.
+// Records from the system's default input through winmm, as the program does (the capture, the
+// queue, the disk thread), into a folder given on the command line, and writes a manifest of
+// what it recorded for the checker (check_recordings.py) to compare with the files.
 //   device_recordings FOLDER
 // While it runs, a 1 kHz tone plays into the input (see run_device_tests.sh). For the last
 // recording it asks the script to suspend the input, by creating FOLDER\suspend-input.
 #include "capture/wave_in.h"
 #include "capture/winmm_wave_input.h"
 #include "monitor/win_monitor_host.h"
+#include "recording/recording.h"
 
 #include <windows.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -31,6 +30,15 @@ void Sleep(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
+class NoNotes : public IRecordingNotes {
+public:
+    bool SaveCounter(uint32_t) override { return true; }
+    bool NoteFiles(const std::vector<std::wstring>&) override { return true; }
+    std::vector<std::wstring> NotedFiles() override { return {}; }
+    std::vector<std::wstring> ToldFiles() override { return {}; }
+    bool NoteToldFiles(const std::vector<std::wstring>&) override { return true; }
+};
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -42,44 +50,47 @@ int wmain(int argc, wchar_t** argv) {
     std::ofstream manifest(folder / "manifest.txt");
     CWinMonitorHost host;
     CWaveIn capture(MakeWinmmWaveInput(), host);
-
-    std::mutex lock;
-    std::condition_variable ended;
-    int endReason = 0;
-    Clock::time_point endTime;
-    capture.SetEndHandler([&](CaptureEnd end) {
-        std::lock_guard<std::mutex> guard(lock);
-        endReason = end.reason;
-        endTime = Clock::now();
-        ended.notify_all();
-    });
+    NoNotes notes;
+    CRecording recording(capture, notes, nullptr);
+    const auto plan = [&](const fs::path& path, int channels, int rate, int type) {
+        RecordingPlan plan;
+        plan.channels = channels;
+        plan.samplesPerSec = rate;
+        plan.sampleType = type;
+        plan.typedName = path.wstring();
+        plan.replaceTyped = true;
+        return plan;
+    };
 
     int failures = 0;
     auto record = [&](const std::string& name, int channels, int rate, int type, bool withPause) {
         const fs::path path = folder / (name + ".wav");
         const auto start = Clock::now();
-        if (!capture.Open(path, channels, rate, type, RawFile::CREATE_REPLACE)) {
-            std::printf("FAILED to open %s\n", name.c_str());
+        if (recording.Start(plan(path, channels, rate, type))) {
+            std::printf("FAILED to start %s\n", name.c_str());
             ++failures;
             return;
         }
-        // The time the device ran: from the end of Open (which starts it) to the pause, and
-        // from the resume to the close.
+        // The time the device ran: from the end of the start to the pause, and from the resume
+        // to the stop.
         auto running = Clock::now();
         double recorded = 0;
         if (withPause) {
             Sleep(1.5);
             recorded += Seconds(Clock::now() - running);
-            capture.Stop();
+            recording.Pause();
             Sleep(1.0);
-            capture.Start();
+            recording.Resume();
             running = Clock::now();
             Sleep(1.5);
         } else {
             Sleep(3.0);
         }
         recorded += Seconds(Clock::now() - running);
-        const int closed = capture.Close();
+        recording.Stop();
+        std::vector<RecordingReport> reports;
+        const bool complete = recording.WaitUntilComplete(10000, reports);
+        const int closed = complete && reports.empty() ? 1 : 0;
         const double wall = Seconds(Clock::now() - start);
         manifest << name << ' ' << channels << ' ' << rate << ' ' << type << ' ' << recorded << ' '
                  << wall << ' ' << closed << '\n';
@@ -98,19 +109,23 @@ int wmain(int argc, wchar_t** argv) {
     record("paused", 2, 44100, 1, true);
 
     // The input stops delivering in the middle of a recording.
-    const fs::path path = folder / "silenced.wav";
-    if (capture.Open(path, 1, 16000, 1)) {
+    if (!recording.Start(plan(folder / "silenced.wav", 1, 16000, 1))) {
         Sleep(1.5);
         std::ofstream(folder / "suspend-input").put('1');
         const auto asked = Clock::now();
-        std::unique_lock<std::mutex> guard(lock);
-        const bool gotNotice =
-            ended.wait_for(guard, std::chrono::seconds(8), [&] { return endReason != 0; });
-        guard.unlock();
-        const double after = gotNotice ? Seconds(endTime - asked) : -1;
-        capture.Close();
-        manifest << "silenced 1 16000 1 " << (gotNotice ? endReason : 0) << ' ' << after << " 1\n";
-        std::printf("silenced: notice %d after %.2f s\n", endReason, after);
+        RecordingStep ended = STEP_OK;
+        while (ended == STEP_OK && Clock::now() - asked < std::chrono::seconds(8)) {
+            Sleep(0.02);
+            for (const RecordingReport& report : recording.TakeReports())
+                if (report.kind == RecordingReport::ENDED)
+                    ended = report.failure.step;
+        }
+        const double after = ended != STEP_OK ? Seconds(Clock::now() - asked) : -1;
+        std::vector<RecordingReport> reports;
+        recording.WaitUntilComplete(10000, reports);
+        const char* why = ended == STEP_DEVICE_SILENT ? "device-silent" : "other";
+        manifest << "silenced 1 16000 1 " << why << ' ' << after << " 1\n";
+        std::printf("silenced: %s after %.2f s\n", why, after);
     } else {
         ++failures;
     }

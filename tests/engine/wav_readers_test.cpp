@@ -66,7 +66,7 @@ std::vector<uint8_t> CaptureBytes(const std::vector<int16_t>& tone, int sampleTy
 void WriteBlocks(CWaveFile& wav, const std::vector<uint8_t>& bytes, size_t blockBytes) {
     for (size_t at = 0; at < bytes.size(); at += blockBytes) {
         const size_t n = std::min(blockBytes, bytes.size() - at);
-        ASSERT_EQ(wav.Write(bytes.data() + at, uint32_t(n)), 1);
+        ASSERT_EQ(wav.Write(bytes.data() + at, uint32_t(n)), CWaveFile::WRITE_OK);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "engine/g711.h"
 #include "engine/wave_file.h"
+#include "tests/support/test_disk.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +8,6 @@
 #include <cstring>
 #include <fstream>
 #include <numeric>
-
-#ifndef _WIN32
-#include <csignal>
-#include <sys/resource.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -93,8 +89,8 @@ TEST(WaveFileData, PcmBlocksAreWrittenUnchangedInOrder) {
     ASSERT_EQ(wav.Open(dir / "p.wav", 2, 48000, SAMPLE_TYPE_PCM16), 1);
     const auto first = SampleBytes(Ramp(3840, 17));
     const auto second = SampleBytes(Ramp(3840, -29));
-    ASSERT_EQ(wav.Write(first.data(), uint32_t(first.size())), 1);
-    ASSERT_EQ(wav.Write(second.data(), uint32_t(second.size())), 1);
+    ASSERT_EQ(wav.Write(first.data(), uint32_t(first.size())), CWaveFile::WRITE_OK);
+    ASSERT_EQ(wav.Write(second.data(), uint32_t(second.size())), CWaveFile::WRITE_OK);
     ASSERT_EQ(wav.Close(), 1);
     const auto file = ReadFileBytes(dir / "p.wav");
     ASSERT_EQ(file.size(), 46 + first.size() + second.size());
@@ -116,9 +112,9 @@ TEST(WaveFileData, G711BlocksHoldTheEncodersCodes) {
         const auto samples = Ramp(20000, 3); // 40000 bytes: many times the 640-byte buffer
         auto bytes = SampleBytes(samples);
         bytes.push_back(0x7F); // an odd trailing byte is no sample
-        ASSERT_EQ(wav.Write(bytes.data(), uint32_t(bytes.size())), 1);
+        ASSERT_EQ(wav.Write(bytes.data(), uint32_t(bytes.size())), CWaveFile::WRITE_OK);
         const auto oneMore = SampleBytes({1000, -1000});
-        ASSERT_EQ(wav.Write(oneMore.data(), 3), 1); // 1 sample, 1 byte dropped
+        ASSERT_EQ(wav.Write(oneMore.data(), 3), CWaveFile::WRITE_OK); // 1 sample, 1 byte dropped
         ASSERT_EQ(wav.Close(), 1);
 
         std::vector<uint8_t> expected;
@@ -142,7 +138,7 @@ TEST(WaveFileData, OddDataGetsAPadByte) {
     std::vector<uint8_t> block(441);
     std::iota(block.begin(), block.end(), uint8_t(1));
     for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(wav.Write(block.data(), 441), 1);
+        ASSERT_EQ(wav.Write(block.data(), 441), CWaveFile::WRITE_OK);
     ASSERT_EQ(wav.Close(), 1);
     const auto file = ReadFileBytes(dir / "o.wav");
     ASSERT_EQ(file.size(), 46u + 1323 + 1);
@@ -157,12 +153,12 @@ TEST(WaveFileData, EmptyBlocksWriteNothing) {
     CWaveFile wav;
     ASSERT_EQ(wav.Open(dir / "e.wav", 2, 16000, SAMPLE_TYPE_ALAW), 1);
     const uint8_t byte = 0x55;
-    EXPECT_EQ(wav.Write(&byte, 0), 1);
-    EXPECT_EQ(wav.Write(&byte, 1), 1) << "half a sample is nothing to write";
+    EXPECT_EQ(wav.Write(&byte, 0), CWaveFile::WRITE_OK);
+    EXPECT_EQ(wav.Write(&byte, 1), CWaveFile::WRITE_OK) << "half a sample is nothing to write";
     EXPECT_EQ(wav.WriteRaw(&byte, 0), 0);
     EXPECT_EQ(wav.WriteRaw(nullptr, 4), 0);
     EXPECT_TRUE(wav.IsOpen());
-    EXPECT_EQ(wav.GetError(), WAVE_FILE_OK);
+    EXPECT_FALSE(wav.LastFailure());
     ASSERT_EQ(wav.Close(), 1);
     EXPECT_EQ(ReadFileBytes(dir / "e.wav").size(), 46u);
 }
@@ -174,8 +170,8 @@ TEST(WaveFileData, OpenFileHoldsPlaceholdersAndEveryBlock) {
     CWaveFile wav;
     ASSERT_EQ(wav.Open(dir / "live.wav", 1, 16000, SAMPLE_TYPE_PCM16), 1);
     const auto block = SampleBytes(Ramp(640, 101));
-    ASSERT_EQ(wav.Write(block.data(), uint32_t(block.size())), 1);
-    ASSERT_EQ(wav.Write(block.data(), 7), 1);
+    ASSERT_EQ(wav.Write(block.data(), uint32_t(block.size())), CWaveFile::WRITE_OK);
+    ASSERT_EQ(wav.Write(block.data(), 7), CWaveFile::WRITE_OK);
 
     const auto live = ReadFileBytes(dir / "live.wav");
     ASSERT_EQ(live.size(), 46u + block.size() + 7);
@@ -197,14 +193,14 @@ TEST(WaveFileData, ExistingFileIsReplacedOnlyWhenAsked) {
     WriteFileBytes(dir / "old.wav", old);
     CWaveFile wav;
     EXPECT_EQ(wav.Open(dir / "old.wav", 1, 8000, SAMPLE_TYPE_PCM8, RawFile::CREATE_NEW_ONLY), 0);
-    EXPECT_EQ(wav.GetError(), WAVE_FILE_EXISTS);
-    EXPECT_TRUE(RawFile::IsExistsError(wav.GetSystemError())) << wav.GetSystemError();
+    EXPECT_EQ(wav.LastFailure().step, STEP_FILE_EXISTS);
+    EXPECT_TRUE(RawFile::IsExistsError(wav.LastFailure().code)) << wav.LastFailure().code;
     EXPECT_FALSE(wav.IsOpen());
     EXPECT_EQ(ReadFileBytes(dir / "old.wav"), old) << "untouched";
 
     ASSERT_EQ(wav.Open(dir / "old.wav", 1, 8000, SAMPLE_TYPE_PCM8, RawFile::CREATE_REPLACE), 1);
     const uint8_t two[2] = {1, 2};
-    ASSERT_EQ(wav.Write(two, 2), 1);
+    ASSERT_EQ(wav.Write(two, 2), CWaveFile::WRITE_OK);
     ASSERT_EQ(wav.Close(), 1);
     const auto file = ReadFileBytes(dir / "old.wav");
     ASSERT_EQ(file.size(), 48u);
@@ -222,7 +218,7 @@ TEST(WaveFileFailure, RefusedFormatsCreateNoFile) {
     EXPECT_FALSE(wav.IsOpen());
     EXPECT_TRUE(fs::is_empty(dir.Path()));
     const uint8_t byte = 1;
-    EXPECT_EQ(wav.Write(&byte, 1), 0) << "no file open";
+    EXPECT_EQ(wav.Write(&byte, 1), CWaveFile::WRITE_FAILED) << "no file open";
     EXPECT_EQ(wav.Close(), 1) << "closing with no file open is no failure";
 }
 
@@ -231,13 +227,13 @@ TEST(WaveFileFailure, FolderThatCannotBeWritten) {
     WriteFileBytes(dir / "plain-file", {1});
     CWaveFile wav;
     EXPECT_EQ(wav.Open(dir / "missing" / "x.wav", 1, 8000, SAMPLE_TYPE_PCM16), 0);
-    EXPECT_EQ(wav.GetError(), WAVE_FILE_CREATE_FAILED);
+    EXPECT_EQ(wav.LastFailure().step, STEP_FILE);
     EXPECT_EQ(wav.Open(dir / "plain-file" / "x.wav", 1, 8000, SAMPLE_TYPE_PCM16), 0);
     EXPECT_FALSE(wav.IsOpen());
 }
 
 // The size limit: a block that would take the file past it (its pad byte counted) is not
-// written; the file is completed with everything before it, stays valid, and never holds more
+// written; the file, completed, holds everything before it, stays valid, and never holds more
 // than the limit's RIFF size + 8 bytes. The writer's own limit keeps every file within what
 // FAT32 holds, 4 GiB - 1 bytes.
 TEST(WaveFileFailure, FullFileIsCompletedWithWhatFits) {
@@ -265,10 +261,10 @@ TEST(WaveFileFailure, FullFileIsCompletedWithWhatFits) {
         std::vector<uint8_t> block(1000, 0x80);
         size_t refused = 0;
         for (uint32_t size : c.blocks)
-            refused += wav.Write(block.data(), size) ? 0 : 1;
+            refused += wav.Write(block.data(), size) == CWaveFile::WRITE_FULL ? 1 : 0;
         EXPECT_EQ(refused, 1u) << "the last block only";
-        EXPECT_EQ(wav.GetError(), WAVE_FILE_FULL);
-        EXPECT_FALSE(wav.IsOpen());
+        EXPECT_EQ(wav.DataBytes(), c.data);
+        EXPECT_TRUE(wav.IsOpen()) << "the caller goes on in the next file, or completes it";
         EXPECT_EQ(wav.Close(), 1);
         const auto file = ReadFileBytes(path);
         EXPECT_EQ(file.size(), 46u + c.data + (c.data & 1));
@@ -304,39 +300,34 @@ TEST(WaveFileFailure, SizeLimitSetting) {
 TEST(WaveFileFailure, FullDeviceFailsTheOpen) {
     CWaveFile wav;
     EXPECT_EQ(wav.Open("/dev/full", 1, 8000, SAMPLE_TYPE_PCM16, RawFile::CREATE_REPLACE), 0);
-    EXPECT_EQ(wav.GetError(), WAVE_FILE_CREATE_FAILED);
+    EXPECT_EQ(wav.LastFailure().step, STEP_FILE);
     EXPECT_FALSE(wav.IsOpen());
 }
 
-// A disk that fills up in the middle of a block (a file size limit stands in for it): the bytes
-// that landed are kept, the sizes say exactly that much, and the failure is reported.
-TEST(WaveFileFailure, ShortWriteKeepsWhatLanded) {
-    TempDir dir;
-    CWaveFile wav;
-    ASSERT_EQ(wav.Open(dir / "short.wav", 1, 8000, SAMPLE_TYPE_PCM8), 1);
-    std::vector<uint8_t> block(640, 0x90);
-    ASSERT_EQ(wav.Write(block.data(), 640), 1);
-
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 46 + 640 + 101; // the next block lands only in part
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const int result = wav.Write(block.data(), 640);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(wav.GetError(), WAVE_FILE_WRITE_FAILED);
-    EXPECT_FALSE(wav.IsOpen());
-    const auto file = ReadFileBytes(dir / "short.wav");
-    ASSERT_EQ(file.size(), 46u + 741);
-    EXPECT_EQ(GetU32(file, 42), 741u);
-    // The pad byte did not fit either: the RIFF size states only what the file holds.
-    EXPECT_EQ(GetU32(file, 4), file.size() - 8);
-}
 #endif
+
+// A disk that fills up in the middle of a block: the whole frames that landed are kept (a
+// partial frame is cut off), the sizes say exactly that much, and the failure is reported
+// with the file and the system's code; the file stays complete.
+TEST(WaveFileFailure, ShortWriteKeepsWholeFrames) {
+    TempDir dir;
+    TestDisk disk;
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(dir / "short.wav", 2, 16000, SAMPLE_TYPE_PCM16), 1);
+    std::vector<uint8_t> block(2560, 0x90);
+    ASSERT_EQ(wav.Write(block.data(), 2560), CWaveFile::WRITE_OK);
+    disk.FillAt(46 + 2560 + 2050); // half a frame past 512 frames
+    EXPECT_EQ(wav.Write(block.data(), 2560), CWaveFile::WRITE_FAILED);
+    EXPECT_EQ(wav.LastFailure().step, STEP_WRITE);
+    EXPECT_EQ(wav.LastFailure().code, kDiskFullError);
+    EXPECT_EQ(fs::path(wav.LastFailure().path), dir / "short.wav");
+    EXPECT_EQ(wav.Write(block.data(), 4), CWaveFile::WRITE_FAILED) << "nothing after a failure";
+    EXPECT_EQ(wav.DataBytes(), 2560u + 2048);
+    ASSERT_EQ(wav.Close(), 1);
+    const WavFile file = ReadWav(dir / "short.wav");
+    EXPECT_EQ(file.dataSize, 2560u + 2048);
+    EXPECT_TRUE(file.IsComplete());
+}
 
 } // namespace
 
@@ -351,7 +342,7 @@ TEST(WaveFileData, JapaneseFileName) {
     CWaveFile wav;
     ASSERT_EQ(wav.Open(path, 1, 8000, SAMPLE_TYPE_PCM16), 1);
     const auto block = SampleBytes({1, 2, 3});
-    ASSERT_EQ(wav.Write(block.data(), 6), 1);
+    ASSERT_EQ(wav.Write(block.data(), 6), CWaveFile::WRITE_OK);
     ASSERT_EQ(wav.Close(), 1);
     ASSERT_TRUE(fs::exists(path));
     EXPECT_EQ(fs::file_size(path), 52u);
@@ -362,7 +353,7 @@ TEST(WaveFileData, JapaneseFileName) {
 TEST(WaveFileFailure, FullDeviceFailsTheOpen) {
     CWaveFile wav;
     EXPECT_EQ(wav.Open(L"Z:\\dev\\full", 1, 8000, SAMPLE_TYPE_PCM16, RawFile::CREATE_REPLACE), 0);
-    EXPECT_EQ(wav.GetError(), WAVE_FILE_CREATE_FAILED);
+    EXPECT_EQ(wav.LastFailure().step, STEP_FILE);
 }
 #endif
 

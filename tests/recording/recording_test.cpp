@@ -1,11 +1,15 @@
-// A recording's life across its files, against the simulated device: the next files' names and
-// numbers, the seams, the note, the disk thread's completions and flushes, and every failure on
-// the way, each as the user would meet it.
+// A recording's life across its files, against the simulated device and a test disk that can
+// stop answering, fill up and fail: the seams, the names and numbers, the note, the flushes,
+// the stalls the queue rides out and the ones it cannot, and every failure on the way, each as
+// the user would meet it.
 #include "recording/recording.h"
 
 #include "engine/clock.h"
+#include "engine/wave_file.h"
+#include "recording/recording_policy.h"
 #include "tests/monitor/fake_monitor_host.h"
 #include "tests/support/simulated_wave_input.h"
+#include "tests/support/test_disk.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,24 +24,10 @@ using Sim = SimulatedWaveInput;
 
 namespace {
 
+// The capture's clock (silence, elapsed time) and the disk thread's (flushes, free space), each
+// stepped on its own.
 std::atomic<uint32_t> s_ticks{1000};
-std::atomic<int> s_slowFlushes{0}; // flushes still to be slow
-std::atomic<int> s_failFlushes{0}; // flushes still to fail
-std::atomic<bool> s_inSlowFlush{false};
-
-bool FlushHook() {
-    if (s_failFlushes > 0) {
-        --s_failFlushes;
-        return false;
-    }
-    if (s_slowFlushes > 0) {
-        --s_slowFlushes;
-        s_inSlowFlush = true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500)); // a network share
-        s_inSlowFlush = false;
-    }
-    return true;
-}
+std::atomic<uint32_t> s_diskTicks{1000};
 
 class FakeNotes : public IRecordingNotes {
 public:
@@ -49,38 +39,52 @@ public:
         noted = files;
         return true;
     }
+    std::vector<std::wstring> NotedFiles() override { return noted; }
+    std::vector<std::wstring> ToldFiles() override { return told; }
+    bool NoteToldFiles(const std::vector<std::wstring>& files) override {
+        told = files;
+        return true;
+    }
     int64_t counter = -1;
-    std::vector<std::wstring> noted;
+    std::vector<std::wstring> noted, told;
 };
+
+// 16000 Hz stereo 16-bit: 640 frames of 4 bytes a block, 64000 bytes a second.
+constexpr uint32_t kFramesPerBlock = 640;
+constexpr uint32_t kBlockBytes = 4 * kFramesPerBlock;
+constexpr uint64_t kFramesPerSecond = 16000;
 
 class RecordingTest : public testing::Test {
 protected:
     void SetUp() override {
         SetTickFunction([] { return s_ticks.load(); });
-        RawFile::SetFlushHook(FlushHook);
+        SetDiskTickFunction([] { return s_diskTicks.load(); });
         host.SetSize(host.view, 100, 50);
         host.SetSize(host.meter0, 15, 50);
         host.SetSize(host.meter1, 15, 50);
         auto device = std::make_unique<Sim>();
         sim = device.get();
+        sim->SetBlockInterval(300);
         capture = std::make_unique<CWaveIn>(std::move(device), host);
         recording = std::make_unique<CRecording>(*capture, notes, [this] {
             std::lock_guard<std::mutex> lock(m_lock);
             ++m_notices;
             m_signal.notify_all();
         });
+        reports.clear();
     }
 
     void TearDown() override {
+        disk.Release();
         recording.reset();
         capture.reset();
-        RawFile::SetFlushHook(nullptr);
         SetTickFunction(nullptr);
+        SetDiskTickFunction(nullptr);
     }
 
-    // The window thread's part: takes the reports until done() or 10 s.
-    template <typename Done> void Pump(Done done) {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    // The window thread's part: takes the reports until done() or 20 s.
+    template <typename Done> bool Pump(Done done) {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!done() && std::chrono::steady_clock::now() < limit) {
             {
                 std::unique_lock<std::mutex> lock(m_lock);
@@ -90,12 +94,26 @@ protected:
             for (auto& report : recording->TakeReports())
                 reports.push_back(report);
         }
+        return done();
+    }
+    bool PumpFrames(uint64_t frames) {
+        return Pump([&] { return sim->FramesDelivered() >= frames; });
+    }
+    void StopAndComplete() {
+        recording->Stop();
+        EXPECT_TRUE(recording->WaitUntilComplete(20000, reports));
+    }
+    const RecordingReport* Find(RecordingReport::Kind kind) const {
+        for (const RecordingReport& report : reports)
+            if (report.kind == kind)
+                return &report;
+        return nullptr;
     }
 
     RecordingPlan Plan(const fs::path& folder, bool sequential, uint32_t count = 7,
                        bool subFolders = false) {
         RecordingPlan plan;
-        plan.channels = 1;
+        plan.channels = 2;
         plan.samplesPerSec = 16000;
         plan.sampleType = SAMPLE_TYPE_PCM16;
         plan.sequential = sequential;
@@ -105,6 +123,7 @@ protected:
     }
 
     TempDir dir;
+    TestDisk disk;
     FakeMonitorHost host;
     FakeNotes notes;
     Sim* sim = nullptr;
@@ -116,27 +135,49 @@ protected:
     int m_notices = 0;
 };
 
-std::vector<uint64_t> Frames(const fs::path& path) {
-    const WavFile wav = ReadWav(path);
-    std::vector<uint64_t> frames;
-    for (size_t at = 0; at + 2 <= std::min<size_t>(wav.dataSize, wav.data.size()); at += 2)
-        frames.push_back(uint64_t(wav.data[at]) | uint64_t(wav.data[at + 1]) << 8);
+// The frames of the files, in order: frame n holds n (the simulated device's numbering), and
+// silence (0) stands where sound could not be kept. Each file complete.
+std::vector<uint32_t> Frames(const std::vector<fs::path>& files) {
+    std::vector<uint32_t> frames;
+    for (const fs::path& file : files) {
+        const WavFile wav = ReadWav(file);
+        EXPECT_TRUE(wav.IsComplete()) << file.string();
+        for (size_t at = 0; at + 4 <= std::min<size_t>(wav.dataSize, wav.data.size()); at += 4)
+            frames.push_back(uint32_t(wav.data[at]) | uint32_t(wav.data[at + 1]) << 8 |
+                             uint32_t(wav.data[at + 2]) << 16 | uint32_t(wav.data[at + 3]) << 24);
+    }
     return frames;
 }
 
-// Recordings past a file's limit (20 or 100 blocks of 40 ms), sequential and typed, with names
-// taken on the way, a pause, a seam whose full file takes seconds to flush, and a next file that
-// cannot be made: every frame lands once, in order, over complete files; the counter ends just
-// past the last file used (a file made ahead and never needed gives its number back, and its
-// new sub-folder goes with it); the note names what is not complete, nothing once stopped.
+// Every frame in its place on the clock: frame i holds i, or silence in a stretch that was
+// lost. The lost stretches, as (first frame, frames).
+std::vector<std::pair<uint64_t, uint64_t>> Gaps(const std::vector<uint32_t>& frames) {
+    std::vector<std::pair<uint64_t, uint64_t>> gaps;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (frames[i] == i)
+            continue;
+        EXPECT_EQ(frames[i], 0u) << "frame " << i << " out of place";
+        if (frames[i] != 0)
+            break;
+        if (gaps.empty() || gaps.back().first + gaps.back().second != i)
+            gaps.emplace_back(i, 0);
+        ++gaps.back().second;
+    }
+    return gaps;
+}
+
+// Recordings past a file's limit (20 or 100 blocks), sequential and typed, with names taken on
+// the way, a pause, and a next file that cannot be made: every frame lands once, in order, over
+// complete files; the counter ends just past the last file used (a file made ahead and never
+// needed gives its number back, and its new sub-folder goes with it); the note names what is
+// not complete, nothing once complete.
 TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
-    const uint32_t block = 640 * 2;
     const struct Case {
         const char* what;
         bool sequential;
         uint32_t count;
         uint32_t blocks; // per file
-        bool subFolders, pause, slowSeam;
+        bool subFolders, pause;
         const char* taken;              // a file in the way
         std::vector<const char*> files; // the recording's files, in order
         const char* givenBack;          // the file made ahead, which must be gone
@@ -147,7 +188,6 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
          false,
          0,
          20,
-         false,
          false,
          false,
          "talk (3).wav",
@@ -161,30 +201,16 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
          20,
          false,
          true,
-         false,
          "t000008.wav",
          {"t000007.wav", "t000009.wav", "t000010.wav", "t000011.wav"},
          "t000012.wav",
          12,
-         STEP_OK},
-        {"slow flush at the seam",
-         true,
-         0,
-         100,
-         false,
-         false,
-         true,
-         nullptr,
-         {"t000000.wav", "t000001.wav"},
-         "t000002.wav",
-         2,
          STEP_OK},
         {"sub-folder given back",
          true,
          998,
          20,
          true,
-         false,
          false,
          nullptr,
          {"000K/t000998.wav", "000K/t000999.wav"},
@@ -197,7 +223,6 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
          20,
          true,
          false,
-         false,
          "001K",
          {"000K/t000999.wav"},
          "001K/t001000.wav",
@@ -208,91 +233,239 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
         SCOPED_TRACE(c.what);
         TearDown();
         SetUp();
-        reports.clear();
         notes = FakeNotes();
         const fs::path folder = dir / c.what;
         fs::create_directory(folder);
         if (c.taken)
             WriteFileBytes(folder / c.taken, {1, 2, 3});
-        g_pWaveFile->SetRiffSizeLimit(38 + c.blocks * block + 100);
-        s_slowFlushes = c.slowSeam ? 1 : 0;
-        sim->SetBlockInterval(10000); // the window thread has a file's time to make the next
+        recording->SetFileSizeLimit(38 + c.blocks * kBlockBytes + 100);
 
+        const size_t files = c.files.size();
+        // Into the last file, past the moment its own next file is made, and no further.
+        const uint64_t frames = ((files - 1) * c.blocks + 12) * kFramesPerBlock;
+        if (c.nextFailure == STEP_OK)
+            sim->SetFrameLimit(frames);
         ASSERT_FALSE(recording->Start(Plan(folder, c.sequential, c.count, c.subFolders)));
         if (c.pause) {
-            Pump([&] { return sim->FramesDelivered() > 30 * 640; });
-            ASSERT_TRUE(recording->Pause());
+            PumpFrames(30 * kFramesPerBlock);
+            ASSERT_FALSE(recording->Pause());
             ASSERT_FALSE(recording->Resume());
         }
-        if (c.slowSeam) {
-            // While the full file's flush takes its time, the capture goes on: more than the
-            // thirty buffers the device holds are delivered meanwhile.
-            Pump([&] { return s_inSlowFlush.load(); });
-            ASSERT_TRUE(s_inSlowFlush);
-            const uint64_t before = sim->FramesDelivered();
-            Pump([&] { return sim->FramesDelivered() > before + 40 * 640 || !s_inSlowFlush; });
-            EXPECT_GT(sim->FramesDelivered(), before + 40 * 640) << "the capture thread waited";
-        }
-        const size_t files = c.files.size();
         if (c.nextFailure != STEP_OK) {
-            Pump([&] { return !recording->IsRecording(); });
-            ASSERT_FALSE(reports.empty());
-            EXPECT_EQ(reports.back().kind, RecordingReport::ENDED);
-            EXPECT_EQ(reports.back().reason, CAPTURE_END_FILE_FULL);
-            EXPECT_EQ(reports.back().failure.step, c.nextFailure);
+            Pump([&] { return recording->State() != RECORDING_RUNNING; });
+            const RecordingReport* ended = Find(RecordingReport::ENDED);
+            ASSERT_TRUE(ended);
+            EXPECT_EQ(ended->failure.step, c.nextFailure);
+            EXPECT_TRUE(recording->WaitUntilComplete(20000, reports));
         } else {
-            // Into the last file, past the moment its own next file is made.
             Pump([&] {
-                return sim->FramesDelivered() > (files - 1) * c.blocks * 640 + 12 * 640 &&
-                       fs::exists(folder / c.givenBack);
+                return sim->FramesDelivered() == frames && fs::exists(folder / c.givenBack);
             });
-            EXPECT_TRUE(recording->Stop().empty());
+            StopAndComplete();
         }
+        EXPECT_EQ(recording->State(), RECORDING_STOPPED);
+        EXPECT_FALSE(Find(RecordingReport::FILE_COMPLETED)) << "every file completed";
         EXPECT_FALSE(fs::exists(folder / c.givenBack)) << "made ahead, never needed: gone";
         EXPECT_EQ(notes.counter, c.counter);
         EXPECT_TRUE(notes.noted.empty()) << "every file complete";
         EXPECT_EQ(FileSystemPath(recording->CurrentFile()), folder / c.files.back());
-        std::vector<uint64_t> frames;
+        std::vector<fs::path> paths;
         for (const char* name : c.files) {
-            EXPECT_TRUE(ReadWav(folder / name).IsComplete()) << name;
-            const auto part = Frames(folder / name);
-            EXPECT_LE(part.size(), c.blocks * 640) << name;
-            frames.insert(frames.end(), part.begin(), part.end());
+            paths.push_back(folder / name);
+            EXPECT_LE(ReadWav(folder / name).dataSize, c.blocks * kBlockBytes) << name;
         }
+        const std::vector<uint32_t> recorded = Frames(paths);
         if (c.nextFailure == STEP_OK) {
-            ASSERT_EQ(frames.size(), sim->FramesDelivered());
+            EXPECT_EQ(recorded.size(), frames);
         }
-        for (size_t i = 0; i < frames.size(); ++i)
-            ASSERT_EQ(frames[i], i & 0xFFFF) << "frame " << i << " over the seams";
-        g_pWaveFile->SetRiffSizeLimit(CWaveFile::kMaxRiffSize);
+        EXPECT_TRUE(Gaps(recorded).empty());
     }
 }
 
-// The file being written reaches the disk every few seconds of the clock, not before; and a
-// file whose completion fails keeps its note and is reported with the system's code.
-TEST_F(RecordingTest, FlushCadenceAndFailedCompletion) {
-    sim->SetBlockInterval(20000);
-    ASSERT_FALSE(recording->Start(Plan(dir.Path(), false)));
-    const std::wstring file = (dir / "talk.wav").wstring();
-    EXPECT_EQ(notes.noted, std::vector<std::wstring>{file}) << "noted while it records";
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    EXPECT_EQ(recording->Flushes(), 0u) << "not before its time";
-    for (uint32_t n = 1; n <= 2; ++n) {
-        s_ticks += kFlushPeriodMs;
-        Pump([&] { return recording->Flushes() >= n; });
-        EXPECT_EQ(recording->Flushes(), n);
+// A disk that stops answering, writes and flushes held (a USB stick, a network share): for up
+// to the queue's 30 s nothing is lost and the device's buffers keep going back; for longer, the
+// stretch that could not be kept is told with its place and length, silence stands in for it
+// (the file keeps the clock's time), and the recording goes on when the disk answers. A stop
+// while the disk is away, with the queue holding a seam, leaves every file complete, the right
+// file current, and no file made ahead behind.
+TEST_F(RecordingTest, StalledDisk) {
+    const struct {
+        const char* what;
+        uint32_t heldSeconds; // of sound delivered while the disk is held
+        uint32_t blocksPerFile;
+        bool stopWhileHeld;
+        bool lost;
+        std::vector<const char*> files;
+    } cases[] = {
+        {"10 s", 10, 0, false, false, {"t000000.wav"}},
+        {"40 s", 40, 0, false, true, {"t000000.wav"}},
+        {"a stop racing a seam", 5, 75, true, false, {"t000000.wav", "t000001.wav"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        const fs::path folder = dir / c.what;
+        fs::create_directory(folder);
+        if (c.blocksPerFile)
+            recording->SetFileSizeLimit(38 + c.blocksPerFile * kBlockBytes);
+        const uint64_t held = 10 * kFramesPerBlock;
+        sim->SetFrameLimit(held);
+        ASSERT_FALSE(recording->Start(Plan(folder, true, 0)));
+        ASSERT_TRUE(PumpFrames(held));
+        if (c.blocksPerFile) { // made ahead before the disk stops answering
+            ASSERT_TRUE(Pump([&] { return fs::exists(folder / "t000001.wav"); }));
+        }
+        disk.Hold();
+        sim->SetFrameLimit(held + c.heldSeconds * kFramesPerSecond);
+        ASSERT_TRUE(PumpFrames(held + c.heldSeconds * kFramesPerSecond));
+        EXPECT_TRUE(Pump([&] { return disk.Waiting() == 1; }))
+            << "the disk thread waits in its write...";
+        EXPECT_EQ(recording->State(), RECORDING_RUNNING) << "...while the recording goes on";
+        if (c.stopWhileHeld)
+            recording->Stop();
+        disk.Release();
+        if (!c.stopWhileHeld) { // the recording goes on
+            sim->SetFrameLimit(UINT64_MAX);
+            PumpFrames(sim->FramesDelivered() + 20 * kFramesPerBlock);
+        }
+        StopAndComplete();
+
+        std::vector<fs::path> files;
+        for (const char* name : c.files)
+            files.push_back(folder / name);
+        const std::vector<uint32_t> frames = Frames(files);
+        EXPECT_EQ(frames.size(), sim->FramesDelivered()) << "the clock's time, gaps filled";
+        const auto gaps = Gaps(frames);
+        const RecordingReport* lost = Find(RecordingReport::SOUND_LOST);
+        ASSERT_EQ(gaps.size(), c.lost ? 1u : 0u);
+        ASSERT_EQ(lost != nullptr, c.lost);
+        if (c.lost) {
+            EXPECT_EQ(lost->atMs, gaps[0].first * 1000 / kFramesPerSecond);
+            EXPECT_EQ(lost->lengthMs, gaps[0].second * 1000 / kFramesPerSecond);
+            EXPECT_GE(gaps[0].first, kQueueSeconds * kFramesPerSecond) << "30 s kept first";
+            EXPECT_GE(gaps[0].second, (c.heldSeconds - kQueueSeconds) * kFramesPerSecond);
+        }
+        EXPECT_EQ(FileSystemPath(recording->CurrentFile()), files.back());
+        EXPECT_TRUE(notes.noted.empty()) << "only files not complete stay noted";
+        EXPECT_FALSE(fs::exists(folder / ("t00000" + std::to_string(c.files.size()) + ".wav")))
+            << "the file made ahead is gone";
+        EXPECT_EQ(notes.counter, int64_t(c.files.size())) << "and its number given back";
     }
-    s_failFlushes = 1;
-    const auto failures = recording->Stop();
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0].step, STEP_COMPLETE);
-    EXPECT_EQ(failures[0].path, file);
-    EXPECT_NE(failures[0].code, 0u);
-    EXPECT_EQ(notes.noted, std::vector<std::wstring>{file}) << "kept for the next start";
+}
+
+// The flushes come every 4 s of the disk thread's clock, not before, to the file being written
+// (a full file's only other flush is its completion's). A disk that fills up between the last
+// block of one file and the first of the next names the file that failed, keeps whole frames,
+// and completes both; a flush that fails is told at once, with its file and the system's code.
+TEST_F(RecordingTest, DiskFailuresAndFlushes) {
+    const fs::path t0 = dir / "t000000.wav", t1 = dir / "t000001.wav", t2 = dir / "t000002.wav";
+    recording->SetFileSizeLimit(38 + 20 * kBlockBytes);
+    // The device falls quiet after this many blocks, and everything is written.
+    const auto quietAfter = [&](uint64_t blocks) {
+        sim->SetFrameLimit(blocks * kFramesPerBlock);
+        EXPECT_TRUE(Pump([&] {
+            const uint64_t onDisk =
+                (ReadWav(t0).data.size() + (fs::exists(t1) ? ReadWav(t1).data.size() : 0)) / 4;
+            return sim->QueuedCount() == kWaveInBufferCount && onDisk == blocks * kFramesPerBlock;
+        }));
+    };
+    sim->SetFrameLimit(0);
     ASSERT_FALSE(recording->Start(Plan(dir.Path(), true, 0)));
-    EXPECT_EQ(notes.noted.size(), 2u) << "still noted beside the new recording";
-    recording->Stop();
-    EXPECT_EQ(notes.noted, std::vector<std::wstring>{file});
+    quietAfter(5);
+    EXPECT_EQ(disk.Flushes(t0), 0) << "not before its time";
+    s_diskTicks += kFlushPeriodMs;
+    EXPECT_TRUE(Pump([&] { return disk.Flushes(t0) == 1; }));
+    quietAfter(25);
+    EXPECT_EQ(disk.Flushes(t0), 2) << "and once more, completed";
+    EXPECT_EQ(disk.Flushes(t1), 0);
+    s_diskTicks += kFlushPeriodMs;
+    EXPECT_TRUE(Pump([&] { return disk.Flushes(t1) == 1; }));
+    EXPECT_EQ(disk.Flushes(t0), 2) << "the full file is flushed no more";
+
+    ASSERT_TRUE(fs::exists(t2)) << "made ahead";
+    disk.FillAt(disk.Appended() + 15 * kBlockBytes + 2050); // half a frame into t2
+    sim->SetFrameLimit(UINT64_MAX);
+    ASSERT_TRUE(Pump([&] { return recording->State() != RECORDING_RUNNING; }));
+    const RecordingReport* ended = Find(RecordingReport::ENDED);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(ended->failure.step, STEP_WRITE);
+    EXPECT_EQ(FileSystemPath(ended->failure.path), t2) << "the file that failed";
+    EXPECT_EQ(ended->failure.code, kDiskFullError);
+    EXPECT_EQ(ended->lengthMs, (40 * kFramesPerBlock + 512) * 1000 / kFramesPerSecond);
+    EXPECT_TRUE(recording->WaitUntilComplete(20000, reports));
+    EXPECT_EQ(ReadWav(t2).dataSize, 2048u) << "whole frames";
+    EXPECT_TRUE(Gaps(Frames({t0, t1, t2})).empty());
+    EXPECT_TRUE(notes.noted.empty()) << "each note kept until its own completion was known";
+
+    disk.FillAt(UINT64_MAX);
+    disk.FailFlushes(1);
+    const fs::path typed = dir / "talk.wav";
+    ASSERT_FALSE(recording->Start(Plan(dir.Path(), false)));
+    ASSERT_TRUE(Pump([&] { return ReadWav(typed).data.size() >= kBlockBytes; }));
+    s_diskTicks += kFlushPeriodMs;
+    ASSERT_TRUE(Pump([&] { return recording->State() != RECORDING_RUNNING; })) << "at once";
+    ended = &reports.back();
+    ASSERT_EQ(ended->kind, RecordingReport::ENDED);
+    EXPECT_EQ(ended->failure.step, STEP_FLUSH);
+    EXPECT_EQ(ended->failure.path, typed.wstring());
+    EXPECT_EQ(ended->failure.code, kWriteFaultError);
+    EXPECT_TRUE(recording->WaitUntilComplete(20000, reports));
+    EXPECT_TRUE(ReadWav(typed).IsComplete());
+}
+
+// The drive holds less than 10 minutes of the recording: said once, while it goes on.
+TEST_F(RecordingTest, LowFreeSpaceIsSaidOnce) {
+    disk.SetFreeSpace(5 * 60 * 64000);
+    ASSERT_FALSE(recording->Start(Plan(dir.Path(), false)));
+    ASSERT_TRUE(Pump([&] { return Find(RecordingReport::SPACE_LOW) != nullptr; }));
+    EXPECT_EQ(Find(RecordingReport::SPACE_LOW)->lengthMs, 5u * 60 * 1000);
+    s_diskTicks += 2 * kFreeSpaceCheckMs;
+    PumpFrames(sim->FramesDelivered() + 10 * kFramesPerBlock);
+    StopAndComplete();
+    EXPECT_EQ(std::count_if(
+                  reports.begin(), reports.end(),
+                  [](const RecordingReport& r) { return r.kind == RecordingReport::SPACE_LOW; }),
+              1);
+}
+
+// At start-up, the files an earlier run left unfinished: one whose card reader has no card
+// (the drive not ready) keeps its note and is said once, and is completed once the card is
+// back; one made ahead and never recorded into goes without a word, with its number.
+TEST_F(RecordingTest, InterruptedFilesAreNeverForgotten) {
+    const fs::path cut = dir / "t000003.wav", ahead = dir / "t000004.wav";
+    for (const fs::path& file : {cut, ahead}) {
+        CWaveFile wav;
+        ASSERT_EQ(wav.Open(file, 2, 16000, SAMPLE_TYPE_PCM16), 1);
+        const std::vector<uint8_t> block(file == cut ? kBlockBytes : 0, 0x11);
+        wav.Write(block.data(), uint32_t(block.size()));
+        WriteFileBytes(dir / "copy", ReadFileBytes(file)); // as the crash left it
+        wav.Close();
+        fs::rename(dir / "copy", file);
+    }
+    notes.noted = {cut.wstring(), ahead.wstring()};
+    disk.FailOpening(cut, kNotReadyError);
+    SequentialNaming naming = {5, 1, dir.Path().wstring(), L"t", 0};
+    for (int start = 0; start < 3; ++start) {
+        SCOPED_TRACE(start);
+        if (start == 2)
+            disk.FailOpening({}, 0);
+        const auto said = recording->CompleteInterrupted(naming);
+        ASSERT_EQ(said.size(), start == 1 ? 0u : 1u) << "the card's absence said once";
+        EXPECT_EQ(notes.noted, start < 2 ? std::vector<std::wstring>{cut.wstring()}
+                                         : std::vector<std::wstring>{});
+        if (start == 0) {
+            EXPECT_EQ(said[0].kind, RecordingReport::INTERRUPTED_FAILED);
+            EXPECT_EQ(said[0].failure.code, kNotReadyError);
+        }
+        if (start == 2) {
+            EXPECT_EQ(said[0].kind, RecordingReport::INTERRUPTED_COMPLETED);
+            EXPECT_EQ(said[0].lengthMs, 40u);
+        }
+    }
+    EXPECT_FALSE(fs::exists(ahead));
+    EXPECT_EQ(naming.count, 4u);
+    EXPECT_EQ(notes.counter, 4);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "tests/support/simulated_wave_input.h"
 
+#include <algorithm>
 #include <chrono>
 
 SimulatedWaveInput::~SimulatedWaveInput() {
@@ -16,6 +17,14 @@ void SimulatedWaveInput::SetSilent(bool silent) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_silent = silent;
+    }
+    m_generatorWake.notify_all();
+}
+
+void SimulatedWaveInput::SetFrameLimit(uint64_t frames) {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_frameLimit = frames;
     }
     m_generatorWake.notify_all();
 }
@@ -61,6 +70,13 @@ uint32_t SimulatedWaveInput::BufferLength(int index) const {
     std::lock_guard<std::mutex> lock(m_lock);
     const Buffer& buffer = m_buffers.at(size_t(index));
     return buffer.prepared ? buffer.header->dwBufferLength : 0;
+}
+
+std::vector<double> SimulatedWaveInput::TakeTurnarounds() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    std::vector<double> taken;
+    taken.swap(m_turnarounds);
+    return taken;
 }
 
 int SimulatedWaveInput::QueuedCount() const {
@@ -119,6 +135,10 @@ uint32_t SimulatedWaveInput::AddBuffer(WaveHeader& header) {
         Buffer& buffer = m_buffers[header.index];
         if (!buffer.prepared || buffer.queued)
             return kError;
+        if (buffer.handedBack != std::chrono::steady_clock::time_point())
+            m_turnarounds.push_back(std::chrono::duration<double, std::micro>(
+                                        std::chrono::steady_clock::now() - buffer.handedBack)
+                                        .count());
         buffer.queued = true;
         buffer.done = false;
         buffer.bytesRecorded = 0;
@@ -230,7 +250,8 @@ void SimulatedWaveInput::Wake() {
 
 uint32_t SimulatedWaveInput::Fill(Buffer& buffer, uint32_t bytes) {
     const uint32_t align = m_format.nBlockAlign;
-    const uint32_t frames = bytes / align;
+    const uint32_t frames = uint32_t(
+        std::min<uint64_t>(bytes / align, m_frameLimit - std::min(m_frameLimit, m_nextFrame)));
     uint8_t* out = buffer.header->lpData;
     const bool wide = m_format.wBitsPerSample == 16;
     const bool stereo = m_format.nChannels == 2;
@@ -255,6 +276,7 @@ uint32_t SimulatedWaveInput::Fill(Buffer& buffer, uint32_t bytes) {
 }
 
 void SimulatedWaveInput::HandBack(Buffer& buffer) {
+    buffer.handedBack = std::chrono::steady_clock::now();
     m_queue.pop_front();
     buffer.queued = false;
     buffer.done = true;
@@ -265,8 +287,10 @@ void SimulatedWaveInput::HandBack(Buffer& buffer) {
 void SimulatedWaveInput::Generate() {
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
-        m_generatorWake.wait(
-            lock, [&] { return m_quit || (m_open && m_started && !m_silent && !m_queue.empty()); });
+        m_generatorWake.wait(lock, [&] {
+            return m_quit || (m_open && m_started && !m_silent && !m_queue.empty() &&
+                              (m_returnEmpty || m_nextFrame < m_frameLimit));
+        });
         if (m_quit)
             return;
         if (m_returnEmpty) {

@@ -11,6 +11,7 @@
 #include "capture/wave_input.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -46,6 +47,9 @@ public:
     }
     // While silent, the device runs but fills nothing.
     void SetSilent(bool silent);
+    // It falls silent once it has delivered this many frames since it was opened (a test's
+    // exact stopping point); UINT64_MAX: never.
+    void SetFrameLimit(uint64_t frames);
     // While set, a running device hands every buffer back at once with nothing recorded.
     void SetReturnEmpty(bool empty);
     // Each operation lasts at least this long, so that calls from two threads would overlap.
@@ -56,6 +60,10 @@ public:
     // Called with every operation, before the device acts on it (tests check the program's
     // state at that moment). Set before the device is used.
     void SetCallHook(std::function<void(Operation)> hook) { m_hook = std::move(hook); }
+
+    // Microseconds from each buffer's return by the device to its return to the device, since
+    // the last call (benchmarks).
+    std::vector<double> TakeTurnarounds();
 
     // What the device did since it was opened, for the test to compare with the file.
     uint64_t FramesDelivered() const { return m_framesDelivered; }
@@ -86,6 +94,7 @@ private:
         bool done = false;
         uint32_t bytesRecorded = 0;
         WaveHeader* header = nullptr;
+        std::chrono::steady_clock::time_point handedBack;
     };
     // Marks an operation as running, for the overlap count; first thing in every operation.
     class Call {
@@ -118,6 +127,7 @@ private:
     bool m_quit = false;
     uint64_t m_signals = 0; // completions and wakes, for WaitForDone
     uint64_t m_nextFrame = 0;
+    uint64_t m_frameLimit = UINT64_MAX;
     std::atomic<uint64_t> m_framesDelivered{0};
     std::atomic<uint32_t> m_intervalUs{0};
     int m_failFrom[OPERATION_COUNT] = {};
@@ -127,4 +137,5 @@ private:
     std::atomic<int> m_running{0};
     std::atomic<int> m_overlaps{0};
     std::atomic<uint32_t> m_callUs{0};
+    std::vector<double> m_turnarounds;
 };

@@ -2,12 +2,15 @@
 // notices.
 #include "capture/wave_in.h"
 #include "res/resource.h"
+#include "tests/support/test_disk.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/record_bar.h"
+#include "ui/recording_texts.h"
 #include "ui/settings_page.h"
 #include "ui/ui_text.h"
 
 #include <commctrl.h>
+#include <mmsystem.h>
 
 namespace fs = std::filesystem;
 
@@ -44,31 +47,31 @@ TEST_F(RecordBar, StateTable) {
 
     Click(ID_RECORD_STOP);
     Click(ID_RECORD_PAUSE);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED)
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED)
         << "stop and pause do nothing when stopped";
     Click(ID_RECORD_START);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
     ExpectView(main, kRecording, "recording");
     Click(ID_RECORD_START);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING) << "start while recording does nothing";
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING) << "start while recording does nothing";
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 1);
 
     Click(ID_RECORD_PAUSE);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_PAUSED);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_PAUSED);
     ExpectView(main, kPaused, "paused");
     Click(ID_RECORD_PAUSE);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_PAUSED) << "pause while paused does nothing";
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_PAUSED) << "pause while paused does nothing";
     Click(ID_RECORD_START);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING) << "resume";
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING) << "resume";
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 1) << "the same capture";
     Click(ID_RECORD_STOP);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
     ExpectView(main, kStopped, "stopped");
 
     Click(ID_RECORD_START);
     Click(ID_RECORD_PAUSE);
     Click(ID_RECORD_STOP);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED) << "stop from paused";
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << "stop from paused";
     EXPECT_FALSE(g_pMainDlg->m_pWaveIn->IsOpen());
 }
 
@@ -99,17 +102,18 @@ TEST_F(RecordBar, ElapsedTimeLeavesOutThePauses) {
 
     EXPECT_EQ(CRecordBar::FormatElapsed(3723456), L"01:02:03:45");
     EXPECT_EQ(CRecordBar::FormatElapsed(100u * 3600000), L"100:00:00:00");
-    EXPECT_EQ(CRecordBar::FormatDuration(3723456), L"1 時間 2 分 3 秒");
-    EXPECT_EQ(CRecordBar::FormatDuration(62999), L"1 分 2 秒");
-    EXPECT_EQ(CRecordBar::FormatDuration(999), L"0 秒");
+    EXPECT_EQ(FormatDuration(3723456), L"1 時間 2 分 3 秒");
+    EXPECT_EQ(FormatDuration(62999), L"1 分 2 秒");
+    EXPECT_EQ(FormatDuration(999), L"0 秒");
+    EXPECT_EQ(FormatDuration(3456, true), L"3.4 秒");
     // The clock wraps at 2^32 ms: the difference still counts right.
-    Bar()->m_nState = CRecordBar::STATE_RECORDING;
-    Bar()->m_dwRunStart = 0xFFFFFF00u;
-    Bar()->m_dwElapsedBefore = 0;
+    s_now = 0xFFFFFF00u;
+    TypeFileName((dir / "wrap.wav").wstring());
+    Click(ID_RECORD_START);
     s_now = 0x100;
-    Bar()->m_nTimerId = 77;
-    CRecordBar::ElapsedTimeProc(Bar()->GetSafeHwnd(), WM_TIMER, 77, 0);
+    tick();
     EXPECT_EQ(StatusText(1), L"00:00:00:51");
+    Click(ID_RECORD_STOP);
 }
 
 TEST_F(RecordBar, Tooltips) {
@@ -141,7 +145,7 @@ TEST_F(RecordBar, NamesThatCannotBeRecordedInto) {
     Click(ID_RECORD_START);
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"キャプチャファイル名が指定されていません。");
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
 
     const std::vector<std::wstring> names = {L"NUL",
                                              L"nul.wav",
@@ -153,7 +157,7 @@ TEST_F(RecordBar, NamesThatCannotBeRecordedInto) {
         s_messages.clear();
         TypeFileName(name);
         Click(ID_RECORD_START);
-        EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED) << fs::path(name).string();
+        EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << fs::path(name).string();
         ASSERT_EQ(s_messages.size(), 1u) << fs::path(name).string();
         EXPECT_EQ(s_messages[0], L"ファイル名が正しくありません。");
     }
@@ -189,7 +193,7 @@ TEST_F(RecordBar, SequentialNamesAndTheWrap) {
     OpenMainWindow();
     s_messages.clear(); // (none expected at start-up)
     Click(ID_RECORD_START);
-    ASSERT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    ASSERT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
     const fs::path first = dir / "999K" / "take999999.wav";
     EXPECT_EQ(Bar()->m_strFileName, first.wstring());
     wchar_t field[MAX_PATH] = {};
@@ -220,7 +224,7 @@ TEST_F(RecordBar, SequentialNamingWithoutAFolder) {
     WriteSettings("[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFileCount=5\r\n");
     OpenMainWindow();
     Click(ID_RECORD_START);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"キャプチャフォルダ名が指定されていません。");
     EXPECT_EQ(Page()->m_nSeqRecFileCount, 5u);
@@ -255,24 +259,12 @@ TEST_F(RecordBar, EnterAndEscapeInTheFieldDoNothing) {
     main = nullptr;
 }
 
-// The capture ends the recording by itself: the bar stops, the file is complete, and the user
-// is told why.
-TEST_F(RecordBar, CaptureEndsTheRecording) {
+// The recording ends by itself: the bar stops, the file is complete, and the user is told why;
+// a pause the device refuses leaves it recording, and says so.
+TEST_F(RecordBar, RecordingEndsByItself) {
     OpenMainWindow();
-    // The file full with no next file ready (the window thread too late to make one).
-    const fs::path full = dir / "full.wav";
-    TypeFileName(full.wstring());
-    Click(ID_RECORD_START);
-    main->m_pRecording->CaptureEnded({CAPTURE_END_FILE_FULL, 0});
-    EXPECT_TRUE(PumpUntil([&] { return Bar()->m_nState == CRecordBar::STATE_STOPPED; }));
-    ExpectView(main, kStopped, "after the file filled up");
-    ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"ファイルサイズが上限に達したため、録音を停止しました。");
-    EXPECT_TRUE(ReadWav(full).IsComplete());
-
     // The device falls silent while the window is minimised: restored, it shows the exact time
     // recorded up to the end.
-    s_messages.clear();
     const fs::path silent = dir / "silent.wav";
     TypeFileName(silent.wstring());
     Click(ID_RECORD_START);
@@ -280,22 +272,46 @@ TEST_F(RecordBar, CaptureEndsTheRecording) {
     ShowWindow(main->GetSafeHwnd(), SW_MINIMIZE);
     ASSERT_TRUE(SilenceAndSettle()); // no block on its way to move the silence's start
     s_now += kSilenceTimeoutMs + 1;
-    EXPECT_TRUE(PumpUntil([&] { return Bar()->m_nState == CRecordBar::STATE_STOPPED; }));
+    EXPECT_TRUE(PumpUntil([&] { return main->m_pRecording->State() == RECORDING_STOPPED; }));
     ShowWindow(main->GetSafeHwnd(), SW_RESTORE);
+    ExpectView(main, kStopped, "after the device fell silent");
     EXPECT_EQ(StatusText(1), L"00:00:02:00");
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"録音デバイスから音声が届かないため、録音を停止しました。");
     EXPECT_TRUE(ReadWav(silent).IsComplete());
 
-    // A write failure reaches the window the same way.
+    // The disk fills up in the middle of a frame: the file, the reason and what was kept said.
     s_device->SetSilent(false);
     s_messages.clear();
-    TypeFileName((dir / "write.wav").wstring());
+    const fs::path full = dir / "full.wav";
+    TypeFileName(full.wstring());
+    TestDisk disk;
+    disk.FillAt(46 + 25 * 2560 + 2);
     Click(ID_RECORD_START);
-    main->m_pRecording->CaptureEnded({CAPTURE_END_WRITE_FAILED, 0});
-    EXPECT_TRUE(PumpUntil([&] { return Bar()->m_nState == CRecordBar::STATE_STOPPED; }));
+    EXPECT_TRUE(PumpUntil([&] { return main->m_pRecording->State() == RECORDING_STOPPED; }));
+    ExpectView(main, kStopped, "after the disk filled up");
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"ファイルに書き込めないため、録音を停止しました。");
+    EXPECT_EQ(s_messages[0], L"ファイル「" + full.wstring() +
+                                 L"」に書き込めないため、録音を停止しました。録音の最初から 1 "
+                                 L"秒までがファイルに残っています。\n\n" +
+                                 SystemErrorText(kDiskFullError));
+    EXPECT_EQ(ReadWav(full).dataSize, 25u * 2560);
+    EXPECT_TRUE(ReadWav(full).IsComplete());
+
+    // The device will not stop for a pause: it records on.
+    disk.FillAt(UINT64_MAX);
+    s_messages.clear();
+    TypeFileName((dir / "pause.wav").wstring());
+    Click(ID_RECORD_START);
+    s_device->FailFrom(SimulatedWaveInput::STOP, s_device->Calls(SimulatedWaveInput::STOP) + 1,
+                       MMSYSERR_NODRIVER);
+    Click(ID_RECORD_PAUSE);
+    ExpectView(main, kRecording, "after the refused pause");
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(s_messages[0].rfind(L"録音デバイスを一時停止できないため、録音を続けています。", 0),
+              0u);
+    s_device->FailFrom(SimulatedWaveInput::STOP, 0);
+    Click(ID_RECORD_STOP);
 }
 
 // While recording, the monitor's texts reach status-bar parts 2 and 3.

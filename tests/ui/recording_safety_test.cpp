@@ -5,6 +5,7 @@
 #include "capture/wave_in.h"
 #include "engine/wave_file.h"
 #include "res/resource.h"
+#include "tests/support/test_disk.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/system_program.h"
 #include "ui/ui_text.h"
@@ -45,7 +46,7 @@ TEST_F(RecordingSafety, SequentialNumbersAreNeverReused) {
     WriteFileBytes(dir / "t000042.wav", kOld);
     OpenMainWindow();
     Click(ID_RECORD_START);
-    ASSERT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    ASSERT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
     EXPECT_EQ(Bar()->m_strFileName, (dir / "t000043.wav").wstring());
     EXPECT_EQ(StoredCounter(), 44) << "kept at once, not only at the close";
     EXPECT_EQ(RecordingInProgressFile(SettingsPath()),
@@ -78,13 +79,13 @@ TEST_F(RecordingSafety, ExistingTypedNameIsReplacedOnlyWhenTheUserSaysSo) {
     Click(ID_RECORD_START);
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"「" + wav.wstring() + L"」は既に存在します。上書きしますか？");
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
     EXPECT_EQ(ReadFileBytes(wav), kOld);
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 0) << "the device is not even opened";
 
     s_answer = IDYES;
     Click(ID_RECORD_START);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
     ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
     Click(ID_RECORD_STOP);
     EXPECT_TRUE(ReadWav(wav).IsComplete()) << "replaced by the recording";
@@ -132,7 +133,7 @@ TEST_F(RecordingSafety, EveryFailedStartIsSaid) {
         if (c.failing != SimulatedWaveInput::OPERATION_COUNT)
             s_device->FailFrom(c.failing, 1, c.code);
         Click(ID_RECORD_START);
-        EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+        EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
         ASSERT_EQ(s_messages.size(), 1u);
         EXPECT_TRUE(StartsWith(s_messages[0], c.message)) << fs::path(s_messages[0]).string();
         EXPECT_NE(s_messages[0].find(c.detail), std::wstring::npos)
@@ -155,7 +156,7 @@ TEST_F(RecordingSafety, FailedResumeIsSaid) {
     s_device->FailFrom(SimulatedWaveInput::START, s_device->Calls(SimulatedWaveInput::START) + 1,
                        MMSYSERR_NODRIVER);
     Click(ID_RECORD_START);
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_PAUSED);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_PAUSED);
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_TRUE(StartsWith(s_messages[0], L"録音デバイスを再開できないため"));
     Click(ID_RECORD_STOP);
@@ -237,19 +238,19 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
     SetMessageHook([](const std::wstring& text, UINT) {
         s_messages.push_back(text);
         if (s_messages.size() == 1) {
-            stateDuringMessage = g_pMainDlg->m_pRecordBar->m_nState;
+            stateDuringMessage = g_pMainDlg->m_pRecordBar->State();
+            // The device falls silent 3 s in; what the message box's own loop serves: the end
+            // is acted on meanwhile.
+            SilenceAndSettle();
             s_now += 3000;
-            g_pMainDlg->m_pRecording->CaptureEnded({CAPTURE_END_DEVICE_SILENT, 0, s_now.load()});
-            // What the message box's own loop serves: the end is acted on meanwhile.
-            PumpUntil(
-                [] { return g_pMainDlg->m_pRecordBar->m_nState == CRecordBar::STATE_STOPPED; });
+            PumpUntil([] { return g_pMainDlg->m_pRecording->State() == RECORDING_STOPPED; });
         }
         return int(IDOK);
     });
     TypeFileName((dir / "a.wav").wstring());
     Click(ID_RECORD_START); // the note of the recording
     EXPECT_TRUE(s_messages.empty()) << "nothing before the Recording state";
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_RECORDING);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
     PumpUntil([] { return s_messages.size() >= 2; });
     ASSERT_EQ(s_messages.size(), 2u);
     EXPECT_TRUE(StartsWith(s_messages[0], L"設定ファイル「" + SettingsPath() +
@@ -258,7 +259,7 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
         << fs::path(s_messages[0]).string();
     EXPECT_EQ(stateDuringMessage, CRecordBar::STATE_RECORDING);
     EXPECT_EQ(s_messages[1], LoadText(IDS_STOPPED_DEVICE_SILENT));
-    EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED) << "the end acted on";
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << "the end acted on";
     EXPECT_EQ(StatusText(1), L"00:00:03:00") << "counted from the start";
     EXPECT_TRUE(ReadWav(dir / "a.wav").IsComplete());
     TypeFileName((dir / "b.wav").wstring());
@@ -269,22 +270,68 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
     EXPECT_TRUE(fs::exists(dir / "b.wav"));
 }
 
-// The session ends while recording, with a counter field that would not pass its check: the
-// file is completed and the settings stored, and nothing asks or tells anything.
+// The session ends while recording, with a counter field that would not pass its check: Windows
+// is first told no (so that it shows why, and the user chooses); then the file is completed and
+// the settings stored, and nothing asks or tells anything. Also when it ends while a modal
+// dialog of the program is open, or a message box is being shown: nothing is destroyed under
+// them, they are closed, and the window closes once their loops have returned.
 TEST_F(RecordingSafety, SessionEndCompletesTheFileWithoutAWord) {
-    WriteSettings(SequentialSettings(dir, 7));
-    OpenMainWindow();
-    Click(ID_RECORD_START);
-    ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
-    SetDlgItemTextW(Page()->GetSafeHwnd(), IDC_SEQ_COUNT, L"abc");
-    SendMessageW(main->GetSafeHwnd(), WM_ENDSESSION, TRUE, 0);
-    EXPECT_FALSE(IsWindow(main->GetSafeHwnd()));
-    delete main;
-    main = nullptr;
-    EXPECT_TRUE(s_messages.empty());
-    EXPECT_TRUE(ReadWav(dir / "t000007.wav").IsComplete());
-    EXPECT_EQ(StoredCounter(), 8);
-    EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty());
+    static CMainDlg* s_main;
+    static bool s_pagesDuringBox;
+    for (int open : {0, 1, 2}) { // nothing, the About box, a message box
+        s_pagesDuringBox = false;
+        SCOPED_TRACE(open);
+        s_messages.clear();
+        WriteSettings(SequentialSettings(dir, 7 + open));
+        OpenMainWindow();
+        s_main = main;
+        TestDisk disk;
+        if (open == 2) { // the drive nearly full: said at the start, and the session ends
+            disk.SetFreeSpace(64000);
+            SetMessageHook([](const std::wstring& text, UINT) {
+                s_messages.push_back(text);
+                SendMessageW(s_main->GetSafeHwnd(), WM_ENDSESSION, TRUE, 0);
+                s_pagesDuringBox = s_main->m_pRecordBar && IsWindow(s_main->GetSafeHwnd());
+                return int(IDOK);
+            });
+        }
+        SetDlgItemTextW(Page()->GetSafeHwnd(), IDC_SEQ_COUNT, L"abc");
+        Click(ID_RECORD_START);
+        if (open != 2) {
+            ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
+            EXPECT_EQ(SendMessageW(main->GetSafeHwnd(), WM_QUERYENDSESSION, 0, 0), FALSE);
+            EXPECT_EQ(SendMessageW(main->GetSafeHwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_CRITICAL),
+                      TRUE);
+        }
+        const auto endSession = [] {
+            SendMessageW(s_main->GetSafeHwnd(), WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+        };
+        if (open == 0) {
+            endSession();
+        } else if (open == 1) {
+            // The session ends from inside the About box's own loop.
+            SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR timer, DWORD) {
+                KillTimer(nullptr, timer);
+                SendMessageW(s_main->GetSafeHwnd(), WM_ENDSESSION, TRUE, 0);
+            });
+            SendMessageW(main->GetSafeHwnd(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        }
+        if (open == 2) {
+            EXPECT_TRUE(PumpUntil([] { return !s_messages.empty(); }));
+            EXPECT_TRUE(s_pagesDuringBox) << "nothing destroyed under the message box";
+        }
+        EXPECT_TRUE(PumpUntil([&] { return !IsWindow(main->GetSafeHwnd()); }));
+        delete main;
+        main = nullptr;
+        EXPECT_EQ(s_messages.size(), open == 2 ? 1u : 0u);
+        EXPECT_TRUE(ReadWav(dir / ("t00000" + std::to_string(7 + open) + ".wav")).IsComplete());
+        EXPECT_EQ(StoredCounter(), 8 + open);
+        EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty());
+        SetMessageHook([](const std::wstring& text, UINT) {
+            s_messages.push_back(text);
+            return int(IDOK);
+        });
+    }
 }
 
 // The recording-source button starts control.exe by its full path in the system folder, and says
@@ -347,7 +394,7 @@ TEST_F(RecordingSafety, LongRecordingsGoOnInNextFiles) {
                                                folder / "talk (4).wav"};
         WriteFileBytes(sequential ? folder / "t000008.wav" : folder / "talk (3).wav", kOld);
         OpenMainWindow();
-        g_pWaveFile->SetRiffSizeLimit(38 + 25 * block);
+        main->m_pRecording->SetFileSizeLimit(38 + 25 * block);
         if (!sequential)
             TypeFileName(files[0].wstring());
         Click(ID_RECORD_START);
@@ -364,7 +411,7 @@ TEST_F(RecordingSafety, LongRecordingsGoOnInNextFiles) {
         Click(ID_RECORD_STOP);
         EXPECT_FALSE(fs::exists(sequential ? folder / "t000011.wav" : folder / "talk (5).wav"))
             << "a file prepared but never needed is not left behind";
-        EXPECT_EQ(Bar()->m_nState, CRecordBar::STATE_STOPPED);
+        EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
         std::vector<uint32_t> frames;
         for (const fs::path& file : files) {
             EXPECT_TRUE(ReadWav(file).IsComplete()) << file.string();
@@ -388,9 +435,9 @@ TEST_F(RecordingSafety, NextFileThatCannotBeMadeIsSaid) {
         dir.Path().string() + "\r\n");
     WriteFileBytes(dir / "001K", kOld);
     OpenMainWindow();
-    g_pWaveFile->SetRiffSizeLimit(38 + 40 * 640 * 4);
+    main->m_pRecording->SetFileSizeLimit(38 + 40 * 640 * 4);
     Click(ID_RECORD_START);
-    EXPECT_TRUE(PumpUntil([&] { return Bar()->m_nState == CRecordBar::STATE_STOPPED; }));
+    EXPECT_TRUE(PumpUntil([&] { return Bar()->State() == CRecordBar::STATE_STOPPED; }));
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_TRUE(StartsWith(s_messages[0],
                            L"ファイルサイズが上限に達しましたが、続きを録音するファイル「" +

@@ -74,13 +74,22 @@ bool UiFixture::Settled() {
     return HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_PAINT | QS_SENDMESSAGE)) == 0;
 }
 
+// Once the device has handed back a block (before, its first block's limit would count).
 bool UiFixture::SilenceAndSettle() {
+    PumpUntil([] { return s_device->FramesDelivered() > 0; });
     s_device->SetSilent(true);
     return PumpUntil([] { return s_device->QueuedCount() == kWaveInBufferCount && Settled(); });
 }
 
 void UiFixture::Command(HWND window, int id) {
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+void UiFixture::Click(int barCommand) {
+    Command(Bar()->GetSafeHwnd(), barCommand);
+    if (barCommand == ID_RECORD_STOP) {
+        EXPECT_TRUE(PumpUntil([&] { return main->m_pRecording->State() == RECORDING_STOPPED; }));
+    }
 }
 
 void UiFixture::SelectTab(int index) {

@@ -42,7 +42,8 @@ protected:
     static bool SilenceAndSettle();
     // A toolbar or button command, as a click sends it.
     void Command(HWND window, int id);
-    void Click(int barCommand) { Command(Bar()->GetSafeHwnd(), barCommand); }
+    // A record bar command; after a stop, the window is served until the files are complete.
+    void Click(int barCommand);
     // The tab control's notifications around a change to tab index, as a click sends them.
     void SelectTab(int index);
 

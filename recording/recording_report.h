@@ -1,0 +1,34 @@
+// What the recording's threads tell the window thread, and what the window then shows: one
+// value from the thread where it happened to the words on the screen.
+#pragma once
+
+#include "engine/recording_failure.h"
+
+#include <cstdint>
+#include <string>
+
+struct RecordingReport {
+    enum Kind {
+        FILE_STARTED,   // the recording went on in path
+        FILE_COMPLETED, // path is complete; with a failure (STEP_COMPLETE) it could not be, and
+                        // keeps its note for the next start
+        ENDED,          // the recording could not go on and has stopped: failure says why,
+                        // endTicks when (GetTicks), lengthMs the sound its files kept
+        SOUND_LOST,     // the disk fell behind by more than the queue holds: lengthMs of sound
+                        // atMs into the recording could not be kept (silence stands in for it)
+        SPACE_LOW,      // the drive of path has room for lengthMs more of this recording
+        NEXT_WANTED,    // (for the recording) the file being written is nearly full
+        DISK_DONE,      // (for the recording) the disk thread has done its last
+        // At start-up, for the files an earlier run could not complete:
+        INTERRUPTED_COMPLETED, // path was completed now; it holds lengthMs
+        INTERRUPTED_WAITS,     // path's drive or share is not there: completed at a later start
+        INTERRUPTED_FAILED,    // failure: path could not be completed; tried again next start
+    };
+    Kind kind = FILE_STARTED;
+    std::wstring path;
+    RecordingFailure failure;
+    uint64_t atMs = 0;
+    uint64_t lengthMs = 0;
+    uint32_t endTicks = 0;
+    uint32_t run = 0; // which recording of this run of the program it concerns
+};
