@@ -6,6 +6,7 @@
 #include "bench/null_monitor_host.h"
 #include "capture/wave_in.h"
 #include "recording/recording.h"
+#include "tests/support/no_notes.h"
 #include "tests/support/simulated_wave_input.h"
 
 #include <chrono>
@@ -41,15 +42,6 @@ double CpuSeconds() {
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
-
-class NoNotes : public IRecordingNotes {
-public:
-    bool SaveCounter(uint32_t) override { return true; }
-    bool NoteFiles(const std::vector<std::wstring>&) override { return true; }
-    std::vector<std::wstring> NotedFiles() override { return {}; }
-    std::vector<std::wstring> ToldFiles() override { return {}; }
-    bool NoteToldFiles(const std::vector<std::wstring>&) override { return true; }
-};
 
 } // namespace
 

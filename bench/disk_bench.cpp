@@ -14,6 +14,7 @@
 #include "engine/wave_file.h"
 #include "recording/recording.h"
 #include "recording/recording_policy.h"
+#include "tests/support/no_notes.h"
 #include "tests/support/simulated_wave_input.h"
 #include "tests/support/test_disk.h"
 
@@ -58,15 +59,6 @@ public:
     }
     std::mutex m_timesLock;
     std::vector<Clock::time_point> flushes;
-};
-
-class NoNotes : public IRecordingNotes {
-public:
-    bool SaveCounter(uint32_t) override { return true; }
-    bool NoteFiles(const std::vector<std::wstring>&) override { return true; }
-    std::vector<std::wstring> NotedFiles() override { return {}; }
-    std::vector<std::wstring> ToldFiles() override { return {}; }
-    bool NoteToldFiles(const std::vector<std::wstring>&) override { return true; }
 };
 
 // 1. The writer on the disk thread: blocks into files of 200, the seams between them.

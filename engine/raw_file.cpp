@@ -59,11 +59,7 @@ bool RawFile::MayOpen(const std::filesystem::path& path) {
 int64_t RawFile::FreeSpace(const std::filesystem::path& folder) {
     if (RawFileHooks* hooks = g_hooks)
         return hooks->FreeSpace(folder);
-    std::error_code error;
-    const std::filesystem::space_info space = std::filesystem::space(folder, error);
-    if (error || space.available == static_cast<std::uintmax_t>(-1))
-        return -1;
-    return static_cast<int64_t>(space.available);
+    return FreeSpaceOfSystem(folder);
 }
 
 #ifdef _WIN32
@@ -155,6 +151,20 @@ size_t RawFile::ReadAt(uint64_t offset, void* data, size_t size) {
 
 bool RawFile::IsDiskFile() const {
     return m_handle && GetFileType(m_handle) == FILE_TYPE_DISK;
+}
+
+// The folder itself, with its trailing backslash (a share's root needs it): what is left for this
+// user there, quotas and mounted volumes counted.
+int64_t RawFile::FreeSpaceOfSystem(const std::filesystem::path& folder) {
+    std::wstring name = folder.wstring();
+    if (name.empty())
+        return -1;
+    if (name.back() != L'\\' && name.back() != L'/')
+        name += L'\\';
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExW(name.c_str(), &available, nullptr, nullptr))
+        return -1;
+    return static_cast<int64_t>(available.QuadPart);
 }
 
 int64_t RawFile::Size() {
@@ -281,6 +291,14 @@ size_t RawFile::ReadAt(uint64_t offset, void* data, size_t size) {
 bool RawFile::IsDiskFile() const {
     struct stat info;
     return m_fd >= 0 && fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+int64_t RawFile::FreeSpaceOfSystem(const std::filesystem::path& folder) {
+    std::error_code error;
+    const std::filesystem::space_info space = std::filesystem::space(folder, error);
+    if (error || space.available == static_cast<std::uintmax_t>(-1))
+        return -1;
+    return static_cast<int64_t>(space.available);
 }
 
 int64_t RawFile::Size() {

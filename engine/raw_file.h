@@ -104,6 +104,7 @@ private:
     bool FlushToSystem();
     // The test disk's say before the file is opened: false (with LastError) when it fails it.
     bool MayOpen(const std::filesystem::path& path);
+    static int64_t FreeSpaceOfSystem(const std::filesystem::path& folder);
 
 #ifdef _WIN32
     void* m_handle = nullptr; // HANDLE; null when closed

@@ -386,9 +386,10 @@ RecordingFailure CRecording::NextSequentialPath(SequentialNaming& naming, std::w
 RecordingFailure CRecording::Pause() {
     if (m_state != RECORDING_RUNNING)
         return RecordingFailure();
+    const uint32_t now = GetTicks(); // not counting the time the device takes to stop
     if (!m_capture.Stop())
         return m_capture.LastFailure();
-    m_elapsedBefore = ElapsedMs(GetTicks());
+    m_elapsedBefore = ElapsedMs(now);
     m_state = RECORDING_PAUSED;
     return RecordingFailure();
 }

@@ -8,6 +8,7 @@
 #include "capture/winmm_wave_input.h"
 #include "monitor/win_monitor_host.h"
 #include "recording/recording.h"
+#include "tests/support/no_notes.h"
 
 #include <windows.h>
 
@@ -29,15 +30,6 @@ double Seconds(Clock::duration d) {
 void Sleep(double seconds) {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
-
-class NoNotes : public IRecordingNotes {
-public:
-    bool SaveCounter(uint32_t) override { return true; }
-    bool NoteFiles(const std::vector<std::wstring>&) override { return true; }
-    std::vector<std::wstring> NotedFiles() override { return {}; }
-    std::vector<std::wstring> ToldFiles() override { return {}; }
-    bool NoteToldFiles(const std::vector<std::wstring>&) override { return true; }
-};
 
 } // namespace
 

@@ -53,8 +53,10 @@ start_program() {
 
 # The texts the traced program has put into its windows so far, one a line (long ones cut).
 window_texts() { python3 "$(dirname "${BASH_SOURCE[0]}")/window_texts.py" "$work/wine.log"; }
-# Whether a window of the traced program began with this text (a message box, say).
-shown() { window_texts | grep -qF -- "$1"; }
+# Whether a window of the traced program began with this text (a message box, say). grep reads
+# to the end: with -q it would stop at the first match and, under pipefail, the reader's broken
+# pipe would make a match a failure.
+shown() { window_texts | grep -F -- "$1" >/dev/null; }
 
 click() { # click X Y, relative to the main window
   xdotool mousemove $((origin_x + $1)) $((origin_y + $2)) click 1

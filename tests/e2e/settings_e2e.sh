@@ -7,7 +7,8 @@
 #  4. the window closed while paused: the file is complete;
 #  5. the program killed 10 s into a recording: every reader still gets the audio, and the next
 #     start completes the file;
-#  6. a file system that fills up: the recording ends with its message, the file valid;
+#  6. a file system that fills up: the user is warned at the start that it is nearly full, then
+#     the recording ends with its message, naming the file, and the file is valid;
 #  7. every file is read with the same frame count by soxi, ffprobe, libsndfile and Python.
 #   settings_e2e.sh SONARIX_EXE [SCREENSHOT_FOLDER]
 set -euo pipefail
@@ -149,12 +150,17 @@ check "5: closed" close_program
 # 6. A file system that fills up.
 if mkdir -p "$work/small" && mount -t tmpfs -o size=160k tmpfs "$work/small" 2>/dev/null; then
   small="$work/small"
-  start_program
+  start_program traced
   typed_name_and_default_format # the killed run saved no settings
   full="$small/full.wav"
   type_file_name "$(winepath -w "$full")"
   click "$START_X" "$START_Y"
-  check "6: the recording ends with its message" dismiss_message
+  check "6: two messages" dismiss_message
+  check "6: ...both" dismiss_message
+  check "6: the warning that the drive is nearly full" \
+    shown "「$(winepath -w "$full")」を保存しているドライブの空き容量が少なくなっています。"
+  check "6: the recording ends, naming the file" \
+    shown "ファイル「$(winepath -w "$full")」に書き込めないため、録音を停止しました。"
   check "6: the bar is stopped (start is enabled again)" close_program
   size=$(stat -c %s "$full")
   riff=$(od -An -tu4 -j4 -N4 "$full" | tr -d ' ')

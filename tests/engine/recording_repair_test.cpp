@@ -81,18 +81,6 @@ TEST(RecordingRepair, InterruptedFilesAreCompleted) {
     }
 }
 
-// A file made ahead of a seam and never recorded into holds no whole frame: it is left for the
-// recording to remove.
-TEST(RecordingRepair, FilesWithoutSoundAreLeftToRemove) {
-    for (size_t extra : {0, 3}) {
-        TempDir dir;
-        const auto killed = Killed(dir, 2, SAMPLE_TYPE_PCM16, 0, extra);
-        WriteFileBytes(dir / "t.wav", killed);
-        EXPECT_EQ(CompleteInterruptedRecording(dir / "t.wav").status, REPAIR_EMPTY) << extra;
-        EXPECT_EQ(ReadFileBytes(dir / "t.wav"), killed);
-    }
-}
-
 TEST(RecordingRepair, OtherFilesAreLeftAlone) {
     TempDir dir;
     CWaveFile wav;
