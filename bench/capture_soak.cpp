@@ -87,8 +87,8 @@ int main(int argc, char** argv) {
     recording.Stop();
     recording.WaitUntilComplete(600000, reports);
     for (const RecordingReport& report : reports)
-        if (report.kind == RecordingReport::SOUND_LOST)
-            lostMs += report.lengthMs;
+        for (const RecordingGap& gap : report.gaps)
+            lostMs += gap.lengthMs;
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = CpuSeconds() - cpuStart;

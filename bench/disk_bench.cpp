@@ -181,8 +181,8 @@ void Stalls(const fs::path& folder) {
         session.Stop();
         uint64_t lostMs = 0;
         for (const RecordingReport& report : session.reports)
-            if (report.kind == RecordingReport::SOUND_LOST)
-                lostMs += report.lengthMs;
+            for (const RecordingGap& gap : report.gaps)
+                lostMs += gap.lengthMs;
         std::printf("  a stall of %2u s of sound: %s", seconds, lostMs ? "" : "nothing lost\n");
         if (lostMs)
             std::printf("%.2f s lost (told, silence in its place)\n", double(lostMs) / 1000);

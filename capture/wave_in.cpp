@@ -36,22 +36,30 @@ void CWaveIn::SetEndHandler(std::function<void(const RecordingFailure&, uint32_t
     m_endHandler = std::move(handler);
 }
 
+void CWaveIn::SetInputHandler(std::function<void(bool)> handler) {
+    m_inputHandler = std::move(handler);
+}
+
+void CWaveIn::ReopenInput() {
+    m_reopenAsked = true;
+    m_device->Wake();
+}
+
 int CWaveIn::Fail(RecordingStep step, uint32_t code) {
     m_failure = Failed(step, code);
     return 0;
 }
 
-// 1. Check the format. 2. Allocate the thirty blocks. 3. Open the device. 4. Prepare and queue
-// every buffer. 5. Start the capture thread. 6. Tell the monitor the format. 7. Start the
-// device. Any failure releases everything taken.
+// 1. Check the format. 2. Open the device with its buffers (see OpenDevice). 3. Start the
+// capture thread. 4. Tell the monitor the format. 5. Start the device. Any failure releases
+// everything taken.
 int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleType) {
     if (m_open)
         return 0;
     Fail(STEP_OK, 0);
     if (!IsRecordableFormat(channels, samplesPerSec, sampleType))
         return Fail(STEP_FORMAT, 0);
-    const WaveFormat format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
-    const uint32_t size = WaveInBufferSize(format);
+    m_format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
 
     auto abandon = [&](RecordingStep step, uint32_t code) {
         g_bCaptureActive = 0;
@@ -66,43 +74,25 @@ int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleT
         m_sink = nullptr;
         return Fail(step, code);
     };
-
-    m_blocks.reset(new (std::nothrow) uint8_t[size_t(size) * kWaveInBufferCount]);
-    if (!m_blocks)
-        return abandon(STEP_NO_MEMORY, 0);
-    for (int i = 0; i < kWaveInBufferCount; ++i) {
-        m_waveHdr[i] = WaveHeader();
-        m_waveHdr[i].lpData = m_blocks.get() + size_t(size) * i;
-        m_waveHdr[i].dwBufferLength = size;
-        m_waveHdr[i].dwLoops = 1;
-        m_waveHdr[i].index = i;
-    }
     {
         std::unique_lock<std::mutex> lock(m_lock);
-        uint32_t code = m_device->Open(format);
-        m_deviceOpen = code == 0;
-        for (int i = 0; code == 0 && i < kWaveInBufferCount; ++i) {
-            code = m_device->Prepare(m_waveHdr[i]);
-            if (code == 0) {
-                m_prepared = i + 1;
-                code = m_device->AddBuffer(m_waveHdr[i]);
-            }
-        }
+        m_closing = m_waiting = false;
+        m_runBefore = 0;
+        const uint32_t code = OpenDevice();
         if (code != 0) {
             lock.unlock();
-            return abandon(STEP_DEVICE, code);
+            return abandon(m_blocks ? STEP_DEVICE : STEP_NO_MEMORY, code);
         }
     }
-
     m_sink = &sink;
-    m_next = 0;
     m_quit = false;
-    m_closing = false;
-    m_ended = false;
+    m_ended = m_everHeard = m_dropping = false;
+    m_reopenAsked = false;
     m_syncRequested = m_syncDone = 0;
     m_heard = false;
+    m_lastDefaultCheck = GetTicks();
     m_thread = std::thread(&CWaveIn::CaptureThread, this);
-    g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample);
+    g_pMonitor->SetFormat(m_format.nChannels, m_format.wBitsPerSample);
     m_open = true;
     if (!Start()) {
         const RecordingFailure failed = m_failure;
@@ -111,17 +101,51 @@ int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleT
     return 1;
 }
 
+// Under the lock. 1. The thirty blocks, unless a device that would not close kept the last ones
+// (then new ones). 2. Open the default input. 3. Prepare and queue every buffer. 4. The name of
+// the default input, to follow a change.
+uint32_t CWaveIn::OpenDevice() {
+    const uint32_t size = WaveInBufferSize(m_format);
+    if (!m_blocks) {
+        m_blocks.reset(new (std::nothrow) uint8_t[size_t(size) * kWaveInBufferCount]);
+        if (!m_blocks)
+            return 1; // MMSYSERR_ERROR: no memory
+    }
+    for (int i = 0; i < kWaveInBufferCount; ++i) {
+        m_waveHdr[i] = WaveHeader();
+        m_waveHdr[i].lpData = m_blocks.get() + size_t(size) * i;
+        m_waveHdr[i].dwBufferLength = size;
+        m_waveHdr[i].dwLoops = 1;
+        m_waveHdr[i].index = i;
+    }
+    m_next = 0;
+    uint32_t code = m_device->Open(m_format);
+    m_deviceOpen = code == 0;
+    for (int i = 0; code == 0 && i < kWaveInBufferCount; ++i) {
+        code = m_device->Prepare(m_waveHdr[i]);
+        if (code == 0) {
+            m_prepared = i + 1;
+            code = m_device->AddBuffer(m_waveHdr[i]);
+        }
+    }
+    if (code == 0 && !m_device->DefaultInput(m_defaultInput))
+        m_defaultInput.clear();
+    return code;
+}
+
+// While the capture waits for its input, a start only says that it is to run once open.
 int CWaveIn::Start() {
     if (!m_open)
         return 0;
     g_bCaptureActive = 1;
     g_pMonitor->OnStart();
-    uint32_t code;
+    uint32_t code = 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_lastBlockMs = GetTicks();
+        m_lastBlockMs = m_runStart = GetTicks();
         m_heard = false;
-        code = m_device->Start();
+        if (!m_waiting)
+            code = m_device->Start();
     }
     if (code) {
         g_bCaptureActive = 0;
@@ -134,19 +158,28 @@ int CWaveIn::Start() {
 int CWaveIn::Stop() {
     if (!m_open)
         return 0;
-    g_bCaptureActive = 0;
+    const bool running = g_bCaptureActive.exchange(0) != 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (const uint32_t code = m_device->Stop()) {
-            g_bCaptureActive = 1;
-            return Fail(STEP_DEVICE, code);
+        if (!m_waiting) {
+            if (const uint32_t code = m_device->Stop()) {
+                g_bCaptureActive = running ? 1 : 0;
+                return Fail(STEP_DEVICE, code);
+            }
         }
+        if (running)
+            m_runBefore += GetTicks() - m_runStart;
     }
     // The block the device was filling is in the sink and its buffer back in the queue before
     // the device can start again.
     WaitUntilProcessed();
     g_pMonitor->OnPause();
     return 1;
+}
+
+uint32_t CWaveIn::RunningMs(uint32_t now) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return g_bCaptureActive ? m_runBefore + (now - m_runStart) : m_runBefore;
 }
 
 // 1. Pause. 2. Reset: the device hands back every buffer. 3. End the capture thread, which
@@ -162,12 +195,13 @@ int CWaveIn::Close() {
         // From here on no buffer goes back to the device: the reset hands them all back.
         std::lock_guard<std::mutex> lock(m_lock);
         m_closing = true;
-        ok = m_device->Reset() == 0;
+        ok = !m_deviceOpen || m_device->Reset() == 0;
     }
     ok = Release() && ok;
     g_pMonitor->OnClose();
     m_open = false;
     m_sink = nullptr;
+    m_waiting = false;
     return ok ? 1 : 0;
 }
 
@@ -192,6 +226,14 @@ bool CWaveIn::Release() {
 
 bool CWaveIn::CloseDevice() {
     std::lock_guard<std::mutex> lock(m_lock);
+    const bool closed = CloseDeviceLocked();
+    m_blocks.reset();
+    return closed;
+}
+
+// A device that will not close, even after a second reset, may still write into its buffers:
+// they are kept as long as the device object, and a later opening gets blocks of its own.
+bool CWaveIn::CloseDeviceLocked() {
     bool closed = !m_deviceOpen || m_device->Close() == 0;
     if (!closed) {
         m_device->Reset();
@@ -200,9 +242,8 @@ bool CWaveIn::CloseDevice() {
         closed = m_device->Close() == 0;
     }
     m_deviceOpen = false;
-    if (closed)
-        m_blocks.reset();
-    else if (m_blocks)
+    m_prepared = 0;
+    if (!closed && m_blocks)
         m_retiredBlocks.push_back(std::move(m_blocks));
     return closed;
 }
@@ -218,19 +259,24 @@ void CWaveIn::WaitUntilProcessed() {
 
 // The capture thread: waits for buffers, hands them to the sink and the monitor and gives them
 // back, until Close asks it to end; then takes what the reset handed back, without giving it
-// back.
+// back. Before the input has given sound, a device that fails or stays silent ends the
+// recording; after, it is given up and waited for.
 void CWaveIn::CaptureThread() {
     for (;;) {
         m_device->WaitForDone(kWaitSliceMs);
-        bool quit, closing;
+        bool quit, closing, waiting;
         uint64_t sync;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             quit = m_quit;
             closing = m_closing;
+            waiting = m_waiting;
             sync = m_syncRequested;
         }
-        ProcessDoneBuffers();
+        if (!waiting)
+            ProcessDoneBuffers();
+        if (!g_bCaptureActive)
+            m_sink->Settle(); // paused: nothing comes for a while
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_syncDone = sync;
@@ -238,10 +284,26 @@ void CWaveIn::CaptureThread() {
         m_changed.notify_all();
         if (quit)
             return;
-        const uint32_t allowed = m_heard ? kSilenceTimeoutMs : kFirstBlockTimeoutMs;
-        if (g_bCaptureActive && !m_ended && !closing &&
-            uint32_t(GetTicks() - m_lastBlockMs.load()) > allowed)
-            EndBySelf(Failed(STEP_DEVICE_SILENT));
+        if (closing || m_ended)
+            continue;
+        const uint32_t now = GetTicks();
+        if (m_waiting) {
+            TryReopen(now);
+        } else if (m_reopenAsked.exchange(false) && m_everHeard) {
+            LoseInput();
+        } else if (g_bCaptureActive) {
+            const uint32_t allowed = m_heard ? kSilenceTimeoutMs : kFirstBlockTimeoutMs;
+            if (uint32_t(now - m_lastBlockMs.load()) > allowed) {
+                if (m_everHeard)
+                    LoseInput();
+                else
+                    EndBySelf(Failed(STEP_DEVICE_SILENT));
+            } else if (uint32_t(now - m_lastDefaultCheck) >= kDefaultInputCheckMs) {
+                m_lastDefaultCheck = now;
+                if (DefaultInputChanged())
+                    LoseInput();
+            }
+        }
     }
 }
 
@@ -254,23 +316,88 @@ void CWaveIn::ProcessDoneBuffers() {
         if (g_bCaptureActive)
             m_heard = true; // empty buffers that come back at once count as silence too
         if (header.dwBytesRecorded > 0) {
-            m_lastBlockMs = GetTicks(); // the silence is counted from the last block
-            m_sink->TakeBlock(header.lpData, header.dwBytesRecorded);
+            const uint32_t now = GetTicks();
+            m_lastBlockMs = now; // the silence is counted from the last block
+            m_everHeard = true;
+            m_sink->TakeBlock(header.lpData, header.dwBytesRecorded, RunningMs(now));
             g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
         }
         // Decided under the lock that Close takes to stop the giving back, so no buffer can go
         // back to the device after its reset.
         std::unique_lock<std::mutex> lock(m_lock);
-        if (m_closing)
+        if (m_closing || m_dropping)
             continue;
         if (const uint32_t code = m_device->AddBuffer(header)) {
-            // A buffer the device will not take back leaves a hole in the ring: the recording
-            // ends here, with every block taken so far in the file.
+            // A buffer the device will not take back leaves a hole in the ring: before the first
+            // sound the recording ends here; after, the device is given up and waited for.
             lock.unlock();
-            EndBySelf(Failed(STEP_DEVICE, code));
+            if (m_everHeard)
+                LoseInput();
+            else
+                EndBySelf(Failed(STEP_DEVICE, code));
             return;
         }
     }
+}
+
+// 1. Reset: the device hands back its buffers, whose sound goes to the sink. 2. Unprepare and
+// close it. 3. What the sink holds is settled; the capture waits, and tries to open the default
+// input at once.
+void CWaveIn::LoseInput() {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_deviceOpen)
+            m_device->Reset();
+    }
+    m_dropping = true;
+    ProcessDoneBuffers();
+    m_dropping = false;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        for (int i = 0; i < m_prepared; ++i)
+            m_device->Unprepare(m_waveHdr[i]);
+        CloseDeviceLocked();
+        m_waiting = true;
+    }
+    m_sink->Settle();
+    m_lastAttempt = GetTicks() - kReopenPeriodMs;
+    Tell(true);
+}
+
+void CWaveIn::TryReopen(uint32_t now) {
+    if (uint32_t(now - m_lastAttempt) < kReopenPeriodMs)
+        return;
+    m_lastAttempt = now;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        uint32_t code = OpenDevice();
+        if (code == 0 && g_bCaptureActive)
+            code = m_device->Start();
+        if (code != 0) {
+            if (m_deviceOpen)
+                m_device->Reset();
+            for (int i = 0; i < m_prepared; ++i)
+                m_device->Unprepare(m_waveHdr[i]);
+            CloseDeviceLocked();
+            return;
+        }
+        m_waiting = false;
+        m_lastBlockMs = now;
+        m_heard = false;
+    }
+    m_lastDefaultCheck = now;
+    Tell(false);
+}
+
+bool CWaveIn::DefaultInputChanged() {
+    std::wstring name;
+    std::lock_guard<std::mutex> lock(m_lock);
+    return !m_defaultInput.empty() && m_device->DefaultInput(name) && name != m_defaultInput;
+}
+
+void CWaveIn::Tell(bool waiting) {
+    if (m_inputHandler)
+        m_inputHandler(waiting);
 }
 
 // On the capture thread: no more blocks are taken, and the owner is told.

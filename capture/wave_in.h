@@ -2,13 +2,19 @@
 // device and the program. Every buffer that comes back is copied into the recording's block sink
 // (its queue to the disk), fed to the monitor, and given back to the device at once.
 //
-// Threads: Open, Start, Stop and Close run on the window thread. The per-block work runs on a
-// capture thread of CWaveIn's own, woken by the device's completion notice; the device's own
-// notification does nothing else. The capture thread waits for nothing: no disk (the sink only
-// copies), no window (the monitor draws into memory and posts its notices), never the window
-// thread. Close returns only after the capture thread has ended, so no block is in the sink or
-// the monitor afterwards. The device promises nothing about calls from two threads at once, so
-// every call into it is made under one lock.
+// Once the input has given its first sound, nothing that happens to it ends the recording: an
+// input that fails, disappears, falls silent for kSilenceTimeoutMs, or is no longer the default
+// is closed, and the default input is opened again at the same format every kReopenPeriodMs
+// until one records; the owner hears that the capture waits and that it records again.
+//
+// Threads: Open, Start, Stop and Close run on the window thread. The per-block work, and closing
+// and opening the device again while it waits, run on a capture thread of CWaveIn's own, woken by
+// the device's completion notice; the device's own notification does nothing else. The capture
+// thread waits for nothing: no disk (the sink only copies), no window (the monitor draws into
+// memory and posts its notices), never the window thread. Close returns only after the capture
+// thread has ended, so no block is in the sink or the monitor afterwards. The device promises
+// nothing about calls from two threads at once, so every call into it is made under one lock,
+// which also guards whether it is open.
 #pragma once
 
 #include "capture/block_sink.h"
@@ -23,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -33,6 +40,10 @@ constexpr uint32_t kWaveInBufferMs = 40;
 // buffer after a start or a resume (a driver that never starts, a stream lost while paused).
 constexpr uint32_t kSilenceTimeoutMs = 2000;
 constexpr uint32_t kFirstBlockTimeoutMs = 5000;
+// While the input is away, it is opened again this often; and this often the capture asks which
+// input is the default, to follow a new one.
+constexpr uint32_t kReopenPeriodMs = 1000;
+constexpr uint32_t kDefaultInputCheckMs = 2000;
 
 // The monitor of the one capture, and whether the device runs. Owned by the CWaveIn.
 extern CMonitor* g_pMonitor;
@@ -56,16 +67,24 @@ public:
     // Starts or resumes the device; 1 when it runs (otherwise LastFailure says why).
     int Start();
     // Pauses: stops the device; the block it was filling goes to the sink and its buffer back to
-    // the device. 0 when the device would not stop (LastFailure): it records on.
+    // the device. 0 when the device would not stop (LastFailure): it records on. While the
+    // capture waits for its input, a start or a stop only says whether it is to run once open.
     int Stop();
     // Ends the capture: every byte recorded up to here is in the sink. 0 when the device
     // reported an error on the way (everything is released anyway).
     int Close();
 
-    // Called on the capture thread when the capture ends by itself (STEP_DEVICE with the
-    // device's code, or STEP_DEVICE_SILENT) at atTicks (GetTicks); must not block (the owner
-    // queues it and posts a message). Set while no capture is open.
+    // Called on the capture thread when the capture ends by itself (before the input gave any
+    // sound: STEP_DEVICE with the device's code, or STEP_DEVICE_SILENT) at atTicks (GetTicks);
+    // must not block (the owner queues it and posts a message). Set while no capture is open.
     void SetEndHandler(std::function<void(const RecordingFailure&, uint32_t atTicks)> handler);
+    // Called on the capture thread when it begins to wait for its input (true) and when the input
+    // records again (false); must not block. Set while no capture is open.
+    void SetInputHandler(std::function<void(bool waiting)> handler);
+    // Any thread: the input is closed and opened again (the computer woke up).
+    void ReopenInput();
+    // Whether the capture waits for its input. Any thread.
+    bool Waiting() const { return m_waiting; }
 
     bool IsOpen() const { return m_open; }
     // What made the last Open, Start or Stop fail. Window thread.
@@ -73,15 +92,31 @@ public:
 
 private:
     void CaptureThread();
-    // Takes the buffers that came back, in queue order; gives them back unless closing.
+    // Takes the buffers that came back, in queue order; gives them back unless closing or
+    // dropping the device.
     void ProcessDoneBuffers();
     void EndBySelf(RecordingFailure failure);
+    // Capture thread: the device is given up (what it hands back goes to the sink), and the
+    // capture waits for an input.
+    void LoseInput();
+    // Capture thread, while waiting, every kReopenPeriodMs: the default input opened again.
+    void TryReopen(uint32_t now);
+    // Capture thread: whether another input than the one opened is the default now.
+    bool DefaultInputChanged();
+    // Under the lock: the buffers (allocated when there are none), the device opened at the
+    // format, every buffer prepared and queued. The device's code on failure.
+    uint32_t OpenDevice();
+    // Under the lock: every buffer back, unprepared, the device closed.
+    bool CloseDeviceLocked();
+    // The recording's clock, pauses left out, at now (GetTicks).
+    uint32_t RunningMs(uint32_t now) const;
     void WaitUntilProcessed();
     // Ends the thread, gives up the buffers and the device; returns false on a device error.
     bool Release();
     // Closes the device; when it will not close, even after a second reset, it may still hold
     // the buffers, which then stay allocated as long as the device object exists.
     bool CloseDevice();
+    void Tell(bool waiting);
     int Fail(RecordingStep step, uint32_t code);
 
     // Blocks of a device that would not close: it may still write into them, so they live
@@ -92,8 +127,9 @@ private:
     IBlockSink* m_sink = nullptr;        // while a capture is open
     WaveHeader m_waveHdr[kWaveInBufferCount];
     std::unique_ptr<uint8_t[]> m_blocks;
-    int m_prepared = 0; // headers prepared, from the first
-    int m_next = 0;     // the header the device hands back next
+    WaveFormat m_format; // the device's, while a capture is open
+    int m_prepared = 0;  // headers prepared, from the first
+    int m_next = 0;      // the header the device hands back next
     bool m_deviceOpen = false;
     bool m_open = false; // between a successful Open and Close
 
@@ -101,12 +137,21 @@ private:
     // Guards the fields below, shared with the capture thread, and every call into the device.
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
-    bool m_closing = false;       // buffers that come back are no longer given back
+    bool m_closing = false;             // buffers that come back are no longer given back
+    std::atomic<bool> m_waiting{false}; // the device is given up: it is opened again
+    uint32_t m_runStart = 0;            // GetTicks when the device last started
+    uint32_t m_runBefore = 0;           // the clock's time before that, pauses left out
     bool m_quit = false;          // the capture thread takes what came back once more and ends
     uint64_t m_syncRequested = 0; // the window thread asks for one more scan...
     uint64_t m_syncDone = 0;      // ...and the capture thread says it made it
     // The capture thread's own, while it runs.
-    bool m_ended = false; // the capture ended by itself: no more blocks are taken
+    bool m_ended = false;            // the capture ended by itself: no more blocks are taken
+    bool m_everHeard = false;        // the input has given sound: from here on it is waited for
+    bool m_dropping = false;         // the device is being given up: nothing goes back to it
+    uint32_t m_lastAttempt = 0;      // GetTicks of the last opening while waiting
+    uint32_t m_lastDefaultCheck = 0; // GetTicks when the default input was last asked
+    std::wstring m_defaultInput;     // the default input when the device was opened
+    std::atomic<bool> m_reopenAsked{false};
     // The device handed back a buffer in this run, empty or not: from here on the silence limit
     // counts, not the first block's.
     std::atomic<bool> m_heard{false};
@@ -114,6 +159,7 @@ private:
     // The window thread's own.
     RecordingFailure m_failure;
     std::function<void(const RecordingFailure&, uint32_t)> m_endHandler;
+    std::function<void(bool)> m_inputHandler;
 };
 
 // The preview page's way to the monitor: controls 1010, 1007, 1009, and its repaint.

@@ -10,6 +10,7 @@
 #include "engine/recording_format.h"
 
 #include <cstdint>
+#include <string>
 
 // One buffer of the capture, as a WAVEHDR describes it.
 struct WaveHeader {
@@ -41,4 +42,8 @@ public:
     virtual void WaitForDone(uint32_t timeoutMs) = 0;
     // Ends the current or next WaitForDone at once. Any thread.
     virtual void Wake() = 0;
+
+    // The name of the input the default (the wave mapper) would open now; false when it cannot
+    // be told.
+    virtual bool DefaultInput(std::wstring& name) = 0;
 };

@@ -19,7 +19,9 @@ WinmmApi Load(bool& complete) {
                Take(module, "waveInReset", api.Reset) &&
                Take(module, "waveInUnprepareHeader", api.UnprepareHeader) &&
                Take(module, "waveInClose", api.Close) &&
-               Take(module, "waveInGetErrorTextW", api.GetErrorText);
+               Take(module, "waveInGetErrorTextW", api.GetErrorText) &&
+               Take(module, "waveInMessage", api.Message) &&
+               Take(module, "waveInGetDevCapsW", api.GetDevCaps);
     return api;
 }
 

@@ -16,6 +16,8 @@ struct WinmmApi {
     decltype(&::waveInUnprepareHeader) UnprepareHeader;
     decltype(&::waveInClose) Close;
     decltype(&::waveInGetErrorTextW) GetErrorText;
+    decltype(&::waveInMessage) Message;
+    decltype(&::waveInGetDevCapsW) GetDevCaps;
 };
 
 // The functions, every one found; null when winmm cannot be loaded or lacks one. Loaded once.

@@ -12,6 +12,9 @@
 
 namespace {
 
+// DRVM_MAPPER_PREFERRED_GET, from the driver kit's mmddk.h, which the SDK does not carry.
+constexpr UINT kMapperPreferredGet = 0x2000 + 21;
+
 class WinmmWaveInput : public IWaveInput {
 public:
     WinmmWaveInput() : m_event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
@@ -95,6 +98,24 @@ public:
     }
     void WaitForDone(uint32_t timeoutMs) override { WaitForSingleObject(m_event.Get(), timeoutMs); }
     void Wake() override { SetEvent(m_event.Get()); }
+
+    // The wave mapper's preferred input (asked of the mapper itself, by its id in place of a
+    // handle), by its name: its id may change when another input comes or goes.
+    bool DefaultInput(std::wstring& name) override {
+        if (!m_api)
+            return false;
+        DWORD id = DWORD(-1), flags = 0;
+        if (m_api->Message(reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(WAVE_MAPPER)),
+                           kMapperPreferredGet, reinterpret_cast<DWORD_PTR>(&id),
+                           reinterpret_cast<DWORD_PTR>(&flags)) != MMSYSERR_NOERROR ||
+            id == DWORD(-1))
+            return false;
+        WAVEINCAPSW caps = {};
+        if (m_api->GetDevCaps(id, &caps, sizeof caps) != MMSYSERR_NOERROR)
+            return false;
+        name = caps.szPname;
+        return true;
+    }
 
 private:
     static constexpr int kHeaders = 64;

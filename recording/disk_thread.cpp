@@ -46,24 +46,36 @@ void DiskThread::Detach() {
         m_thread.detach();
 }
 
+void DiskThread::FlushNow() {
+    m_flushNow = true;
+    if (m_work.queue)
+        m_work.queue->Wake();
+}
+
 void DiskThread::Say(RecordingReport&& report) {
     if (m_tell)
         m_tell(std::move(report));
 }
 
-// 1. Take the blocks in order; a loss before a block is said and filled with silence. 2. Write
-// each, across seams. 3. Between blocks, and when none comes, flush when due and watch the free
-// space. 4. Once the queue is closed and empty, complete the last file.
+// 1. Take the blocks in order; the sound the queue could not keep before a block, and the
+// stretch of the clock without sound before it, are gaps. 2. Write each block, across seams.
+// 3. Between blocks, and when none comes, flush when due and watch the free space. 4. Once the
+// queue is closed and empty, complete the last file.
 void DiskThread::Run() {
     m_ended = m_asked = m_dirty = m_spaceTold = false;
-    m_completedBytes = 0;
+    m_completedBytes = m_gapFrames = 0;
     m_lastFlush = GetDiskTicks();
     m_lastSpaceCheck = m_lastFlush - kFreeSpaceCheckMs; // at once: a drive already nearly full
     for (;;) {
         BlockQueue::Block block;
         const BlockQueue::Wait wait = m_work.queue->Next(kWaitSlice, block);
-        if (block.lostBytes > 0 && !m_ended)
-            FillLoss(block.lostBytes, block.lostAt);
+        const uint32_t frameBytes = std::max<uint32_t>(m_work.device.nBlockAlign, 1);
+        if (block.lostBytes > 0 && !m_ended) // sound the device gave: its place on the clock
+            Gap(block.lostAt / frameBytes + m_gapFrames, block.lostBytes / frameBytes);
+        if (block.gap.frames > 0 && !m_ended) {
+            Gap(block.gap.atFrames, block.gap.frames);
+            m_gapFrames += block.gap.frames;
+        }
         if (wait == BlockQueue::BLOCK) {
             if (!m_ended)
                 WriteBlock(block.data, block.bytes);
@@ -134,14 +146,19 @@ bool DiskThread::GoOnInNextFile() {
     return true;
 }
 
-void DiskThread::FillLoss(uint64_t lostBytes, uint64_t lostAt) {
-    const uint32_t rate = std::max<uint32_t>(m_work.device.nAvgBytesPerSec, 1);
-    RecordingReport report = Report(RecordingReport::SOUND_LOST, m_work.name);
-    report.atMs = lostAt * 1000 / rate;
-    report.lengthMs = lostBytes * 1000 / rate;
+void DiskThread::Gap(uint64_t atFrames, uint64_t frames) {
+    const uint64_t rate = std::max<uint32_t>(m_work.device.nSamplesPerSec, 1);
+    RecordingGap gap;
+    gap.atMs = atFrames * 1000 / rate;
+    gap.lengthMs = frames * 1000 / rate;
+    gap.filled = gap.lengthMs <= kMaxFilledGapMs;
+    RecordingReport report = Report(RecordingReport::GAP, m_work.name);
+    report.gaps.push_back(gap);
     Say(std::move(report));
+    if (!gap.filled)
+        return;
     const uint32_t align = std::max<uint32_t>(m_work.device.nBlockAlign, 1);
-    uint64_t left = lostBytes - lostBytes % align;
+    uint64_t left = frames * align;
     while (left > 0 && !m_ended) {
         const uint32_t n = uint32_t(std::min<uint64_t>(left, m_silenceBytes));
         if (!WriteBlock(m_silence.get(), n))
@@ -181,7 +198,8 @@ uint64_t DiskThread::KeptMs() const {
 // ends at once and says so.
 void DiskThread::FlushIfDue() {
     const uint32_t now = GetDiskTicks();
-    if (!m_dirty || uint32_t(now - m_lastFlush) < kFlushPeriodMs)
+    const bool asked = m_flushNow.exchange(false);
+    if (!m_dirty || (!asked && uint32_t(now - m_lastFlush) < kFlushPeriodMs))
         return;
     m_lastFlush = now;
     m_dirty = false;

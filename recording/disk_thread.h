@@ -47,6 +47,9 @@ public:
     // Window thread, when the program must go while the thread still waits for its disk: it is
     // left to run out on its own (whatever it works on must then never be freed).
     void Detach();
+    // Any thread: the file being written reaches the storage device at once (the computer is
+    // about to sleep).
+    void FlushNow();
     // Any thread: the thread has done its last.
     bool Finished() const { return m_finished; }
 
@@ -54,8 +57,9 @@ private:
     void Run();
     // Writes one block, across a seam if it must; false when the recording cannot go on.
     bool WriteBlock(const uint8_t* data, uint32_t bytes);
-    // Silence in place of sound the queue could not keep.
-    void FillLoss(uint64_t lostBytes, uint64_t lostAt);
+    // A stretch of the clock without sound before a block: said, and up to kMaxFilledGapMs
+    // filled with silence of its length (device frames; at: on the clock).
+    void Gap(uint64_t atFrames, uint64_t frames);
     bool GoOnInNextFile();
     void CompleteFile();
     // The recording cannot go on: said, and the file completed with what it holds.
@@ -69,6 +73,7 @@ private:
     Tell m_tell;
     std::thread m_thread;
     std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_flushNow{false};
 
     // The thread's own, while it runs.
     std::unique_ptr<uint8_t[]> m_silence; // a block of the device's silence
@@ -78,6 +83,7 @@ private:
     bool m_dirty = false;          // written since the last flush
     bool m_spaceTold = false;      // the drive's free space has been said once
     uint64_t m_completedBytes = 0; // sample bytes in the files completed before this one
+    uint64_t m_gapFrames = 0;      // the clock's frames of the input's gaps so far
     uint32_t m_lastFlush = 0;
     uint32_t m_lastSpaceCheck = 0;
 };

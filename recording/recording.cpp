@@ -26,13 +26,15 @@ bool Exists(const std::wstring& path) {
 }
 
 // A file made for a recording and never recorded into, and the folder made for it (which goes
-// only when it is empty).
-void RemoveMade(const std::wstring& file, const std::wstring& madeFolder) {
-    std::error_code ignored;
+// only when it is empty). Whether the file is gone.
+bool RemoveMade(const std::wstring& file, const std::wstring& madeFolder) {
+    std::error_code error;
     if (!file.empty())
-        std::filesystem::remove(FileSystemPath(file), ignored);
+        std::filesystem::remove(FileSystemPath(file), error);
+    std::error_code ignored;
     if (!madeFolder.empty())
         std::filesystem::remove(FileSystemPath(madeFolder), ignored);
+    return !error;
 }
 
 // Makes the folder and the missing ones above it; the outermost one made, for taking back.
@@ -125,9 +127,10 @@ private:
 struct CRecording::Run {
     uint32_t serial = 0;
     RecordingPlan plan;
-    int typedPart = 1;            // the last " (n)" used for a typed name
-    Prepared prepared;            // the next file made ahead; path empty: none
-    RecordingFailure nextFailure; // why the next file could not be made
+    int typedPart = 1;              // the last " (n)" used for a typed name
+    Prepared prepared;              // the next file made ahead; path empty: none
+    RecordingFailure nextFailure;   // why the next file could not be made
+    std::vector<RecordingGap> gaps; // said when its disk thread is done
     BlockQueue queue;
     FileHandOver handOver;
     CWaveFile writer;
@@ -144,6 +147,12 @@ CRecording::CRecording(CWaveIn& capture, IRecordingNotes& notes, std::function<v
         report.run = m_captureRun;
         m_notices->Post(std::move(report));
     });
+    m_capture.SetInputHandler([this](bool waiting) {
+        RecordingReport report;
+        report.kind = waiting ? RecordingReport::INPUT_LOST : RecordingReport::INPUT_BACK;
+        report.run = m_captureRun;
+        m_notices->Post(std::move(report));
+    });
 }
 
 // A disk thread still waiting for its disk is left to run out: its next file is refused, and
@@ -152,6 +161,7 @@ CRecording::~CRecording() {
     Stop();
     TakeReports();
     m_capture.SetEndHandler(nullptr);
+    m_capture.SetInputHandler(nullptr);
     for (std::unique_ptr<Run>& run : m_runs) {
         NextFile untaken;
         if (run->handOver.Close(untaken)) {
@@ -181,7 +191,19 @@ CRecording::Run* CRecording::Live() {
 }
 
 RecordingState CRecording::State() const {
+    if (m_state == RECORDING_RUNNING && m_capture.Waiting())
+        return RECORDING_WAITING;
     return m_state == RECORDING_STOPPED && !m_runs.empty() ? RECORDING_ENDING : m_state;
+}
+
+void CRecording::FlushNow() {
+    if (Run* run = Live())
+        run->disk.FlushNow();
+}
+
+void CRecording::ReopenInput() {
+    if (Live())
+        m_capture.ReopenInput();
 }
 
 uint32_t CRecording::ElapsedMs(uint32_t nowTicks) const {
@@ -275,7 +297,7 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
     if (m_sizeLimit)
         run->writer.SetRiffSizeLimit(m_sizeLimit);
     const WaveFormat device = MakeDeviceFormat(plan.channels, plan.samplesPerSec, plan.sampleType);
-    if (!run->queue.Allocate(WaveInBufferSize(device), device.nAvgBytesPerSec, kQueueSeconds))
+    if (!run->queue.Allocate(device, WaveInBufferSize(device), kQueueSeconds))
         return Failed(STEP_NO_MEMORY);
 
     m_captureRun = run->serial;
@@ -466,13 +488,30 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             if (run && EndedBySelf(*run, report))
                 shown.push_back(std::move(report));
             break;
-        case RecordingReport::SOUND_LOST:
+        case RecordingReport::GAP:
+            if (run)
+                for (const RecordingGap& gap : report.gaps)
+                    AddGap(run->gaps, gap);
+            break;
+        case RecordingReport::INPUT_LOST:
+        case RecordingReport::INPUT_BACK:
+            if (run && run->serial == m_serial)
+                shown.push_back(std::move(report)); // the window shows the state anew
+            break;
         case RecordingReport::SPACE_LOW:
             shown.push_back(std::move(report));
             break;
         case RecordingReport::DISK_DONE:
-            if (run)
-                DiskDone(*run);
+            if (!run)
+                break;
+            if (!run->gaps.empty()) {
+                RecordingReport gaps;
+                gaps.kind = RecordingReport::GAPS;
+                gaps.run = run->serial;
+                gaps.gaps = std::move(run->gaps);
+                shown.push_back(std::move(gaps));
+            }
+            DiskDone(*run);
             break;
         default:
             break;
@@ -494,6 +533,18 @@ bool CRecording::EndedBySelf(Run& run, RecordingReport& report) {
     if (report.failure.step == STEP_FILE_FULL && run.nextFailure)
         report.failure = run.nextFailure; // why no next file could be had
     return true;
+}
+
+// Two stretches without sound found within a second of each other (the capture kept from its
+// buffers while the input stalled splits one) are said as one.
+void CRecording::AddGap(std::vector<RecordingGap>& gaps, const RecordingGap& gap) {
+    if (!gaps.empty() && gap.atMs <= gaps.back().atMs + gaps.back().lengthMs + 1000) {
+        RecordingGap& last = gaps.back();
+        last.lengthMs = gap.atMs + gap.lengthMs - last.atMs;
+        last.filled = last.filled && gap.filled;
+        return;
+    }
+    gaps.push_back(gap);
 }
 
 // The disk thread has done its last: a next file made and never taken goes.
@@ -566,7 +617,10 @@ void CRecording::PrepareNextFile(Run& run) {
     prepared.countAfter = naming.count;
     if (!run.handOver.Offer(next)) { // the disk thread has ended meanwhile
         next.file.Close();
-        RemoveMade(prepared.path, prepared.madeFolder);
+        if (!RemoveMade(prepared.path, prepared.madeFolder)) {
+            m_unfinished.push_back(prepared.path); // the next start removes it
+            Note();
+        }
         return;
     }
     run.prepared = prepared;
@@ -578,10 +632,10 @@ void CRecording::PrepareNextFile(Run& run) {
     }
 }
 
+// A file that will not go keeps its note and its number: the next start removes it.
 void CRecording::GiveBack(const Prepared& prepared) {
-    if (prepared.path.empty())
+    if (prepared.path.empty() || !RemoveMade(prepared.path, prepared.madeFolder))
         return;
-    RemoveMade(prepared.path, prepared.madeFolder);
     Forget(prepared.path);
     Note();
     if (prepared.sequential && m_naming.count == prepared.countAfter) {

@@ -58,6 +58,8 @@ struct RecordingPlan {
 enum RecordingState {
     RECORDING_STOPPED, // no recording, nothing left to complete
     RECORDING_RUNNING, // the device records
+    RECORDING_WAITING, // recording, but the input is gone or silent: it is opened again until
+                       // it records (the clock runs on)
     RECORDING_PAUSED,  // the device is stopped, the file open
     RECORDING_ENDING,  // stopped; a disk thread still completes the files
 };
@@ -89,6 +91,10 @@ public:
     // Ends the recording at once: the capture is closed, and the disk thread completes the files
     // (their completion follows as reports).
     void Stop();
+    // The computer is about to sleep: what was written reaches the storage device at once.
+    void FlushNow();
+    // The computer woke up: the input is opened again (it may be gone, or another).
+    void ReopenInput();
     // Close and the end of the session: waits up to timeoutMs for every file to be completed,
     // acting on the notices meanwhile. Whether all were; the reports met on the way.
     bool WaitUntilComplete(uint32_t timeoutMs, std::vector<RecordingReport>& reports);
@@ -139,6 +145,7 @@ private:
     bool EndedBySelf(Run& run, RecordingReport& report);
     void DiskDone(Run& run);
     void GiveBackInterrupted(const std::wstring& file, SequentialNaming& naming);
+    static void AddGap(std::vector<RecordingGap>& gaps, const RecordingGap& gap);
     // A file made and never recorded into: removed, with the folder made for it, its note
     // dropped and its number given back unless a later one was taken since.
     void GiveBack(const Prepared& prepared);

@@ -23,3 +23,8 @@ constexpr uint32_t kLowSpaceSeconds = 10 * 60;
 // How long closing the program, or the end of the Windows session, waits for a recording's files
 // to be completed; a completion still running then keeps its file's note for the next start.
 constexpr uint32_t kCompletionWaitMs = 10000;
+
+// A stretch of the clock without sound up to this long is filled with silence of its length,
+// so every later moment of the file stays at its clock time; a longer one (an input away for
+// minutes, a laptop asleep) is only said.
+constexpr uint32_t kMaxFilledGapMs = 10000;

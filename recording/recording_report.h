@@ -6,6 +6,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+// A stretch of the recording's clock without sound: where it began (the time in the recording),
+// how long it was, and whether silence of its length stands in for it in the file.
+struct RecordingGap {
+    uint64_t atMs = 0;
+    uint64_t lengthMs = 0;
+    bool filled = false;
+};
 
 struct RecordingReport {
     enum Kind {
@@ -14,8 +23,11 @@ struct RecordingReport {
                         // keeps its note for the next start
         ENDED,          // the recording could not go on and has stopped: failure says why,
                         // endTicks when (GetTicks), lengthMs the sound its files kept
-        SOUND_LOST,     // the disk fell behind by more than the queue holds: lengthMs of sound
-                        // atMs into the recording could not be kept (silence stands in for it)
+        GAP,            // (for the recording) gaps[0]: the input gave no sound for a while, or
+                        // the disk fell behind by more than the queue holds
+        GAPS,           // the recording has ended, and had these gaps
+        INPUT_LOST,     // the input is gone or silent: the recording waits for it
+        INPUT_BACK,     // the input is open again
         SPACE_LOW,      // the drive of path has room for lengthMs more of this recording
         NEXT_WANTED,    // (for the recording) the file being written is nearly full
         DISK_DONE,      // (for the recording) the disk thread has done its last
@@ -31,4 +43,5 @@ struct RecordingReport {
     uint64_t lengthMs = 0;
     uint32_t endTicks = 0;
     uint32_t run = 0; // which recording of this run of the program it concerns
+    std::vector<RecordingGap> gaps;
 };

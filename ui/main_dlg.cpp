@@ -434,6 +434,15 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_APP_SHOWN:
         FinishInterruptedRecordings();
         return true;
+    case WM_POWERBROADCAST:
+        // Asleep, the device stops and the battery may die: what was written is flushed first;
+        // woken, the input is opened again, and the time asleep is a gap of the recording.
+        if (m_pRecording && wParam == PBT_APMSUSPEND)
+            m_pRecording->FlushNow();
+        if (m_pRecording && (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND))
+            m_pRecording->ReopenInput();
+        *result = TRUE;
+        return true;
     case WM_QUERYENDSESSION:
         *result = OnQueryEndSession(lParam) ? TRUE : FALSE;
         return true;

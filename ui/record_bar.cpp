@@ -120,6 +120,7 @@ void CRecordBar::Connect(CRecording& recording, CSettingsPage& page) {
 int CRecordBar::State() const {
     switch (m_recording ? m_recording->State() : RECORDING_STOPPED) {
     case RECORDING_RUNNING:
+    case RECORDING_WAITING:
         return STATE_RECORDING;
     case RECORDING_PAUSED:
         return STATE_PAUSED;
@@ -243,6 +244,10 @@ void CRecordBar::OnRecordingReports(const std::vector<RecordingReport>& reports)
         }
         if (report.kind == RecordingReport::ENDED && State() == STATE_STOPPED)
             EnterStopped();
+        if ((report.kind == RecordingReport::INPUT_LOST ||
+             report.kind == RecordingReport::INPUT_BACK) &&
+            State() == STATE_RECORDING)
+            ShowRecordingState(); // waiting for the input, or recording again
         const std::wstring text = ReportText(report);
         if (!text.empty())
             ShowMessage(text);
@@ -362,8 +367,10 @@ void CRecordBar::ShowStoppedState() {
     const bool typed = !m_page || !m_page->m_bCheckSeqRecFile;
     ShowState(true, true, false, false, typed, 0);
 }
+// While the input is waited for, the recording goes on: its own state text, the clock running.
 void CRecordBar::ShowRecordingState() {
-    ShowState(false, false, true, true, false, IDS_STATE_RECORDING);
+    const bool waiting = m_recording && m_recording->State() == RECORDING_WAITING;
+    ShowState(false, false, true, true, false, waiting ? IDS_STATE_WAITING : IDS_STATE_RECORDING);
 }
 
 void CRecordBar::ShowPausedState() {

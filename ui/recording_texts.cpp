@@ -5,6 +5,8 @@
 
 #include <mmsystem.h>
 
+#include <cwchar>
+
 namespace {
 
 std::wstring SystemText(const RecordingFailure& failure) {
@@ -46,6 +48,23 @@ std::wstring EndedText(const RecordingReport& report) {
         break;
     }
     return FormatText(IDS_STOPPED_NEXT_FILE_FAILED, {failure.path, SystemText(failure)});
+}
+
+// Each stretch without sound on a line: where in the recording ("00:12:34"), and how long.
+std::wstring GapsText(const std::vector<RecordingGap>& gaps) {
+    std::wstring lines;
+    for (const RecordingGap& gap : gaps) {
+        const uint64_t s = gap.atMs / 1000;
+        wchar_t at[32];
+        std::swprintf(at, 32, L"%02u:%02u:%02u", unsigned(s / 3600), unsigned(s / 60 % 60),
+                      unsigned(s % 60));
+        lines += FormatText(gap.filled ? IDS_GAP : IDS_GAP_NOT_FILLED,
+                            {at, FormatDuration(gap.lengthMs, true)});
+        lines += L"\n";
+    }
+    if (!lines.empty())
+        lines.pop_back();
+    return FormatText(IDS_GAPS, {std::to_wstring(gaps.size()), lines});
 }
 
 } // namespace
@@ -98,9 +117,8 @@ std::wstring ReportText(const RecordingReport& report) {
             return L"";
         return FormatText(IDS_FILE_NOT_COMPLETED,
                           {report.failure.path, SystemText(report.failure)});
-    case RecordingReport::SOUND_LOST:
-        return FormatText(IDS_SOUND_LOST, {FormatDuration(report.atMs, true),
-                                           FormatDuration(report.lengthMs, true)});
+    case RecordingReport::GAPS:
+        return GapsText(report.gaps);
     case RecordingReport::SPACE_LOW:
         return FormatText(IDS_SPACE_LOW, {report.path, FormatDuration(report.lengthMs)});
     case RecordingReport::INTERRUPTED_COMPLETED:
@@ -112,6 +130,9 @@ std::wstring ReportText(const RecordingReport& report) {
     case RecordingReport::FILE_STARTED:
     case RecordingReport::NEXT_WANTED:
     case RecordingReport::DISK_DONE:
+    case RecordingReport::GAP:
+    case RecordingReport::INPUT_LOST:
+    case RecordingReport::INPUT_BACK:
         break;
     }
     return L"";

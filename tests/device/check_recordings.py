@@ -62,14 +62,14 @@ def main():
         problems = []
         if name == "silenced":
             reason, after = a, float(b)
-            if reason != "device-silent":
-                problems.append(f"ended as {reason}, not as a silent device")
+            if reason != "waits":
+                problems.append(f"{reason}: the recording does not wait for its input")
             elif not 0 <= after <= 3.0:
                 problems.append(f"the notice came {after:.2f} s after the input stopped")
             soxi = run("soxi", str(folder / "silenced.wav"))
             if "Sample Encoding" not in soxi:
                 problems.append("soxi cannot read the file")
-            summary = f"notice {reason} after {after:.2f} s"
+            summary = f"{reason} after {after:.2f} s"
         else:
             recorded = float(a)
             duration, frequency, peak = check(folder, name, int(channels), int(rate), int(sample_type),

@@ -3,7 +3,8 @@
 // what it recorded for the checker (check_recordings.py) to compare with the files.
 //   device_recordings FOLDER
 // While it runs, a 1 kHz tone plays into the input (see run_device_tests.sh). For the last
-// recording it asks the script to suspend the input, by creating FOLDER\suspend-input.
+// recording it asks the script to suspend the input, by creating FOLDER\suspend-input: the
+// recording is to wait for it.
 #include "capture/wave_in.h"
 #include "capture/winmm_wave_input.h"
 #include "monitor/win_monitor_host.h"
@@ -105,17 +106,18 @@ int wmain(int argc, wchar_t** argv) {
         Sleep(1.5);
         std::ofstream(folder / "suspend-input").put('1');
         const auto asked = Clock::now();
-        RecordingStep ended = STEP_OK;
-        while (ended == STEP_OK && Clock::now() - asked < std::chrono::seconds(8)) {
+        const char* why = "nothing";
+        while (Clock::now() - asked < std::chrono::seconds(8) && why[0] == 'n') {
             Sleep(0.02);
             for (const RecordingReport& report : recording.TakeReports())
-                if (report.kind == RecordingReport::ENDED)
-                    ended = report.failure.step;
+                why = report.kind == RecordingReport::INPUT_LOST ? "waits"
+                      : report.kind == RecordingReport::ENDED    ? "ended"
+                                                                 : why;
         }
-        const double after = ended != STEP_OK ? Seconds(Clock::now() - asked) : -1;
+        const double after = why[0] != 'n' ? Seconds(Clock::now() - asked) : -1;
+        recording.Stop();
         std::vector<RecordingReport> reports;
         recording.WaitUntilComplete(10000, reports);
-        const char* why = ended == STEP_DEVICE_SILENT ? "device-silent" : "other";
         manifest << "silenced 1 16000 1 " << why << ' ' << after << " 1\n";
         std::printf("silenced: %s after %.2f s\n", why, after);
     } else {

@@ -7,7 +7,10 @@
 #  4. no audio server at all: the start says that there is no input device;
 #  5. a recording longer than a file may be (a smaller limit, set for the test by the
 #     environment variable SONARIX_FILE_SIZE_LIMIT) goes on in "name (2).wav": both files
-#     complete for every reader, and the tone runs on across the seam without a sample lost.
+#     complete for every reader, and the tone runs on across the seam without a sample lost;
+#  6. a settings file that cannot be written: the recording runs while the message says so;
+#  7. the input goes away and comes back: the recording waits for it and goes on, the file on
+#     the clock's time, and the stretch without sound is said at the stop.
 #   safety_e2e.sh SONARIX_EXE
 set -euo pipefail
 SONARIX_EXE=$1
@@ -157,6 +160,36 @@ check "6: closed" close_program
 check "6: the file is complete" riff_ok "$unsaved"
 check "6: ...and holds the recording" test "$(stat -c %s "$unsaved")" -gt $((46 + 2 * 64000))
 rmdir "$work/Sonarix.ini"
+
+# 7. The input goes away for a while (its sink unloaded: a USB microphone unplugged) and comes
+# back: the recording waits for it and goes on, the stretch without sound is said at the stop,
+# filled with silence, and the file keeps the clock's time.
+start_program traced
+away="$work/away.wav"
+type_file_name "$(winepath -w "$away")"
+started=$(date +%s.%N)
+click "$START_X" "$START_Y"
+sleep 3
+module=$(pactl list modules short | awk '/module-null-sink/ { print $1 }')
+pactl unload-module "$module"
+sleep 4
+pactl load-module module-null-sink sink_name=vsink >/dev/null
+pactl set-default-source vsink.monitor
+pactl set-default-sink vsink
+tone_start
+sleep 5
+stopped=$(date +%s.%N)
+click "$STOP_X" "$STOP_Y"
+check "7: a message at the stop" dismiss_message
+check "7: ...lists the stretch without sound" shown "録音中、音声が届かなかった時間が 1 か所ありました。"
+check "7: closed" close_program
+check "7: the file is complete" riff_ok "$away"
+duration=$(duration_of "$away")
+recorded=$(echo "$stopped - $started" | bc -l)
+echo "7: $duration s in the file for $recorded s from the start click to the stop click"
+check "7: the file keeps the clock's time" between "$duration" "$(echo "$recorded - 1.0" | bc -l)" "$(echo "$recorded + 0.3" | bc -l)"
+frequency=$(sox "$away" -n trim -2 remix 1 stat 2>&1 | sed -n 's/Rough\s*frequency:\s*\([0-9-]*\).*/\1/p')
+check "7: the tone after the input came back" between "$frequency" 970 1030
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -21,12 +21,55 @@ void SimulatedWaveInput::SetSilent(bool silent) {
     m_generatorWake.notify_all();
 }
 
+void SimulatedWaveInput::FailFrom(Operation operation, int nth, uint32_t code, int count) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_failFrom[operation] = nth;
+    m_failCode[operation] = code;
+    m_failCount[operation] = count;
+}
+
 void SimulatedWaveInput::SetFrameLimit(uint64_t frames) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_frameLimit = frames;
     }
     m_generatorWake.notify_all();
+}
+
+void SimulatedWaveInput::Stall(uint64_t frames) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_stall += frames;
+}
+
+void SimulatedWaveInput::QuietFor(uint64_t frames, bool emptyBuffers) {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_quietUntil = m_nextFrame + frames;
+        m_quietEmpty = emptyBuffers;
+    }
+    m_generatorWake.notify_all();
+}
+
+void SimulatedWaveInput::SetDefaultInput(const std::wstring& name) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_defaultInput = name;
+}
+
+bool SimulatedWaveInput::DefaultInput(std::wstring& name) {
+    Call call(*this);
+    std::lock_guard<std::mutex> lock(m_lock);
+    name = m_defaultInput;
+    return true;
+}
+
+uint32_t SimulatedWaveInput::NowMs() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    const uint64_t rate = m_format.nSamplesPerSec ? m_format.nSamplesPerSec : 1;
+    const bool behind = std::any_of(m_buffers.begin(), m_buffers.end(),
+                                    [](const Buffer& buffer) { return buffer.done; });
+    const uint64_t now = behind ? m_takenAt : m_nextFrame;
+    const double ms = double(now) * 1000.0 / double(rate) * (1.0 + m_driftPpm * 1e-6);
+    return uint32_t(uint64_t(ms));
 }
 
 void SimulatedWaveInput::SetReturnEmpty(bool empty) {
@@ -88,7 +131,9 @@ uint32_t SimulatedWaveInput::Fails(Operation operation) {
     if (m_hook)
         m_hook(operation);
     const int call = ++m_calls[operation];
-    return m_failFrom[operation] > 0 && call >= m_failFrom[operation] ? m_failCode[operation] : 0;
+    const int from = m_failFrom[operation];
+    const bool fails = from > 0 && call >= from && call - from < m_failCount[operation];
+    return fails ? m_failCode[operation] : 0;
 }
 
 uint32_t SimulatedWaveInput::Open(const WaveFormat& format) {
@@ -100,8 +145,11 @@ uint32_t SimulatedWaveInput::Open(const WaveFormat& format) {
         return kError;
     m_format = format;
     m_open = true;
-    m_nextFrame = 0;
-    m_framesDelivered = 0;
+    if (!m_continue) {
+        m_nextFrame = m_quietUntil = m_takenAt = 0;
+        m_framesDelivered = 0;
+        m_clockStarted = false;
+    }
     m_started = false;
     m_quit = false;
     m_queue.clear();
@@ -157,6 +205,7 @@ uint32_t SimulatedWaveInput::Start() {
         if (!m_open)
             return kError;
         m_started = true;
+        m_clockStarted = true;
     }
     m_generatorWake.notify_all();
     return 0;
@@ -170,7 +219,7 @@ uint32_t SimulatedWaveInput::Stop() {
         return code;
     if (!m_open)
         return kError;
-    if (m_started && !m_silent && !m_queue.empty()) {
+    if (m_started && !m_silent && m_nextFrame >= m_quietUntil && !m_queue.empty()) {
         Buffer& head = m_buffers[m_queue.front()];
         Fill(head, head.header->dwBufferLength / 2);
         HandBack(head);
@@ -186,7 +235,7 @@ uint32_t SimulatedWaveInput::Reset() {
         return code;
     if (!m_open)
         return kError;
-    if (m_started && !m_silent && !m_queue.empty())
+    if (m_started && !m_silent && m_nextFrame >= m_quietUntil && !m_queue.empty())
         Fill(m_buffers[m_queue.front()], m_buffers[m_queue.front()].header->dwBufferLength / 2);
     m_started = false;
     while (!m_queue.empty())
@@ -217,6 +266,7 @@ uint32_t SimulatedWaveInput::Close() {
         return kError;
     m_open = false;
     m_started = false;
+    m_generatorWake.notify_all(); // time goes on while it is closed
     return 0;
 }
 
@@ -229,6 +279,8 @@ bool SimulatedWaveInput::TakeDone(WaveHeader& header) {
         return false;
     buffer.done = false;
     header.dwBytesRecorded = buffer.bytesRecorded;
+    m_takenAt = buffer.doneAt;
+    m_generatorWake.notify_all(); // time may go on
     return true;
 }
 
@@ -277,6 +329,7 @@ uint32_t SimulatedWaveInput::Fill(Buffer& buffer, uint32_t bytes) {
 
 void SimulatedWaveInput::HandBack(Buffer& buffer) {
     buffer.handedBack = std::chrono::steady_clock::now();
+    buffer.doneAt = m_nextFrame;
     m_queue.pop_front();
     buffer.queued = false;
     buffer.done = true;
@@ -284,31 +337,58 @@ void SimulatedWaveInput::HandBack(Buffer& buffer) {
     m_doneSignal.notify_all();
 }
 
+uint32_t SimulatedWaveInput::BlockFrames() const {
+    const uint32_t align = m_format.nBlockAlign ? m_format.nBlockAlign : 1;
+    return m_format.nAvgBytesPerSec / 25 / align;
+}
+
+bool SimulatedWaveInput::Delivering() const {
+    const bool quiet = m_nextFrame < m_quietUntil && !m_quietEmpty;
+    return m_open && m_started && !m_silent && !quiet && !m_queue.empty() &&
+           (m_returnEmpty || m_nextFrame < m_quietUntil || m_nextFrame < m_frameLimit);
+}
+
+// At a pace (not as fast as it goes), time passes without sound while the device is silent, and
+// while it is closed when it goes on across opens; not while it waits for a buffer, is stopped,
+// has reached the test's limit, or a buffer it handed back waits to be taken (the world keeps to
+// the pace of a capture that takes each buffer as it comes).
+bool SimulatedWaveInput::Idling() const {
+    const bool quiet = m_silent || (m_nextFrame < m_quietUntil && !m_quietEmpty);
+    const bool taken = std::none_of(m_buffers.begin(), m_buffers.end(),
+                                    [](const Buffer& buffer) { return buffer.done; });
+    return m_clockStarted && m_intervalUs > 0 && taken &&
+           ((!m_open && m_continue) || (m_open && m_started && quiet));
+}
+
 void SimulatedWaveInput::Generate() {
     std::unique_lock<std::mutex> lock(m_lock);
     for (;;) {
-        m_generatorWake.wait(lock, [&] {
-            return m_quit || (m_open && m_started && !m_silent && !m_queue.empty() &&
-                              (m_returnEmpty || m_nextFrame < m_frameLimit));
-        });
+        m_generatorWake.wait(lock, [&] { return m_quit || Delivering() || Idling(); });
         if (m_quit)
             return;
-        if (m_returnEmpty) {
-            HandBack(m_buffers[m_queue.front()]);
-            continue;
-        }
         if (const uint32_t interval = m_intervalUs) {
             // Real time passes while the buffer fills; a stop meanwhile takes it part full.
-            const int head = m_queue.front();
+            const int head = m_queue.empty() ? -1 : m_queue.front();
             m_generatorWake.wait_for(lock, std::chrono::microseconds(interval),
                                      [&] { return m_quit; });
             if (m_quit)
                 return;
-            if (!m_started || m_silent || m_queue.empty() || m_queue.front() != head)
+            if (Delivering() && m_queue.front() != head)
                 continue;
         }
-        Buffer& head = m_buffers[m_queue.front()];
-        Fill(head, head.header->dwBufferLength);
-        HandBack(head);
+        if (Delivering() && (m_returnEmpty || m_nextFrame < m_quietUntil)) {
+            m_nextFrame += BlockFrames();
+            HandBack(m_buffers[m_queue.front()]);
+        } else if (Delivering()) {
+            m_nextFrame += m_stall; // the time the stall took passes before this buffer's sound
+            m_stall = 0;
+            Buffer& head = m_buffers[m_queue.front()];
+            Fill(head, head.header->dwBufferLength);
+            HandBack(head);
+        } else if (Idling()) {
+            m_nextFrame += BlockFrames();
+            ++m_signals; // the capture looks at the clock
+            m_doneSignal.notify_all();
+        }
     }
 }

@@ -1,22 +1,29 @@
 // A wave-input device without hardware, with winmm's contract: a generator thread fills the
 // queued buffers with numbered frames, at a pace the test chooses or as fast as it can. It can
-// fail any operation on request, fall silent, hand buffers back empty, and it counts calls that
-// overlap (winmm promises nothing for calls from two threads at once).
+// fail any operation on request, fall silent, hand buffers back empty, stall, and it counts calls
+// that overlap (winmm promises nothing for calls from two threads at once).
 //
 // Frame n holds n in its samples: 16-bit stereo carries the low 16 bits of n in channel 0 and
 // the high 16 bits in channel 1; mono carries the low 16 (8-bit: low 8) bits. A recording that
 // lost or doubled nothing holds consecutive numbers.
+//
+// It keeps the world's clock too (NowMs, for a test's tick function): once started, time passes
+// a block at a time as it fills one, and at the same pace while it is silent, hands buffers back
+// empty or is closed; a stall lets time pass at once. The frame numbers follow that clock, so
+// frame n is the sound of the clock's frame n.
 #pragma once
 
 #include "capture/wave_input.h"
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -40,16 +47,31 @@ public:
 
     // Microseconds between two full buffers; 0: as fast as the capture takes them.
     void SetBlockInterval(uint32_t microseconds) { m_intervalUs = microseconds; }
-    // The nth call (from 1) of the operation, and every later one, fails with this code.
-    void FailFrom(Operation operation, int nth, uint32_t code = kError) {
-        m_failFrom[operation] = nth;
-        m_failCode[operation] = code;
-    }
+    // The nth call (from 1) of the operation, and every later one (or count of them), fails with
+    // this code.
+    void FailFrom(Operation operation, int nth, uint32_t code = kError, int count = INT32_MAX);
     // While silent, the device runs but fills nothing.
     void SetSilent(bool silent);
     // It falls silent once it has delivered this many frames since it was opened (a test's
     // exact stopping point); UINT64_MAX: never.
     void SetFrameLimit(uint64_t frames);
+    // The sound system stalls: this many frames of the clock pass before the next buffer is
+    // filled, never delivered.
+    void Stall(uint64_t frames);
+    // For this many frames of the clock from now the device delivers nothing (or only empty
+    // buffers), then goes on by itself.
+    void QuietFor(uint64_t frames, bool emptyBuffers);
+    // The clock runs this many millionths fast (positive) or slow against the frames.
+    void SetClockDrift(int ppm) { m_driftPpm = ppm; }
+    // The clock and the frame numbers go on across a close and an open (an input that comes
+    // back), rather than starting anew with each recording.
+    void ContinueAcrossOpens(bool on) { m_continue = on; }
+    // What DefaultInput answers.
+    void SetDefaultInput(const std::wstring& name);
+    // The world's clock in milliseconds (see above), as a capture that takes each buffer as soon
+    // as it comes back sees it: while buffers wait to be taken, the clock when the one taken
+    // last came back.
+    uint32_t NowMs() const;
     // While set, a running device hands every buffer back at once with nothing recorded.
     void SetReturnEmpty(bool empty);
     // Each operation lasts at least this long, so that calls from two threads would overlap.
@@ -86,6 +108,7 @@ public:
     bool TakeDone(WaveHeader& header) override;
     void WaitForDone(uint32_t timeoutMs) override;
     void Wake() override;
+    bool DefaultInput(std::wstring& name) override;
 
 private:
     struct Buffer {
@@ -95,6 +118,7 @@ private:
         uint32_t bytesRecorded = 0;
         WaveHeader* header = nullptr;
         std::chrono::steady_clock::time_point handedBack;
+        uint64_t doneAt = 0; // the clock's frame when it was handed back
     };
     // Marks an operation as running, for the overlap count; first thing in every operation.
     class Call {
@@ -112,6 +136,10 @@ private:
     uint32_t Fill(Buffer& buffer, uint32_t bytes);
     // Takes the queue's head off the queue and marks it done; under m_lock.
     void HandBack(Buffer& buffer);
+    // Under m_lock: whether the head buffer is to be filled now, or time passes without sound.
+    bool Delivering() const;
+    bool Idling() const;
+    uint32_t BlockFrames() const;
 
     mutable std::mutex m_lock;
     std::condition_variable m_generatorWake;
@@ -125,13 +153,22 @@ private:
     bool m_silent = false;
     bool m_returnEmpty = false;
     bool m_quit = false;
-    uint64_t m_signals = 0; // completions and wakes, for WaitForDone
-    uint64_t m_nextFrame = 0;
+    uint64_t m_signals = 0;   // completions and wakes, for WaitForDone
+    uint64_t m_nextFrame = 0; // also the clock, in frames
     uint64_t m_frameLimit = UINT64_MAX;
+    uint64_t m_quietUntil = 0; // the clock's frame up to which it is quiet
+    uint64_t m_stall = 0;      // frames of a stall that comes before the next buffer
+    uint64_t m_takenAt = 0;    // the clock when the buffer taken last came back
+    bool m_quietEmpty = false;
+    bool m_clockStarted = false;
+    bool m_continue = false;
+    std::atomic<int> m_driftPpm{0};
+    std::wstring m_defaultInput = L"Simulated input";
     std::atomic<uint64_t> m_framesDelivered{0};
     std::atomic<uint32_t> m_intervalUs{0};
     int m_failFrom[OPERATION_COUNT] = {};
     uint32_t m_failCode[OPERATION_COUNT] = {};
+    int m_failCount[OPERATION_COUNT] = {};
     std::function<void(Operation)> m_hook;
     std::atomic<int> m_calls[OPERATION_COUNT] = {};
     std::atomic<int> m_running{0};

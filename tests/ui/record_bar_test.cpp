@@ -259,29 +259,41 @@ TEST_F(RecordBar, EnterAndEscapeInTheFieldDoNothing) {
     main = nullptr;
 }
 
-// The recording ends by itself: the bar stops, the file is complete, and the user is told why;
-// a pause the device refuses leaves it recording, and says so.
+// What the recording meets by itself: an input that goes away is waited for; a disk that fills
+// up stops it, the file complete, and says why; a pause the device refuses leaves it recording,
+// and says so.
 TEST_F(RecordBar, RecordingEndsByItself) {
     OpenMainWindow();
-    // The device falls silent while the window is minimised: restored, it shows the exact time
-    // recorded up to the end.
+    // The input falls silent and cannot be opened again for a while (the window minimised
+    // meanwhile): the recording waits for it with its own state, the clock running and Stop
+    // enabled; back, it goes on, and at the stop the stretch without sound is said.
     const fs::path silent = dir / "silent.wav";
     TypeFileName(silent.wstring());
     Click(ID_RECORD_START);
     ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
-    ShowWindow(main->GetSafeHwnd(), SW_MINIMIZE);
+    s_device->FailFrom(SimulatedWaveInput::OPEN, s_device->Calls(SimulatedWaveInput::OPEN) + 1,
+                       MMSYSERR_NODRIVER);
     ASSERT_TRUE(SilenceAndSettle()); // no block on its way to move the silence's start
     s_now += kSilenceTimeoutMs + 1;
-    EXPECT_TRUE(PumpUntil([&] { return main->m_pRecording->State() == RECORDING_STOPPED; }));
-    ShowWindow(main->GetSafeHwnd(), SW_RESTORE);
-    ExpectView(main, kStopped, "after the device fell silent");
-    EXPECT_EQ(StatusText(1), L"00:00:02:00");
+    EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == L"録音デバイス待ち"; }));
+    ExpectView(main, {false, false, true, true, false, false, L"録音デバイス待ち"},
+               "waiting for the input");
+    s_device->FailFrom(SimulatedWaveInput::OPEN, 0);
+    s_device->SetSilent(false);
+    s_now += kReopenPeriodMs;
+    EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == L"録音中"; }));
+    const uint64_t back = s_device->FramesDelivered();
+    ASSERT_TRUE(PumpUntil([&] { return s_device->FramesDelivered() >= back + 10 * 640; }));
+    s_now += 1000; // a second of sound after the stretch shows that it was one
+    ASSERT_TRUE(PumpUntil([&] { return s_device->FramesDelivered() >= back + 20 * 640; }));
+    Click(ID_RECORD_STOP);
+    ExpectView(main, kStopped, "after the stop");
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"録音デバイスから音声が届かないため、録音を停止しました。");
+    EXPECT_EQ(s_messages[0].rfind(L"録音中、音声が届かなかった時間が 1 か所ありました。", 0), 0u);
+    EXPECT_NE(s_messages[0].find(L"\n\n00:00:00 から "), std::wstring::npos) << "where, how long";
     EXPECT_TRUE(ReadWav(silent).IsComplete());
 
     // The disk fills up in the middle of a frame: the file, the reason and what was kept said.
-    s_device->SetSilent(false);
     s_messages.clear();
     const fs::path full = dir / "full.wav";
     TypeFileName(full.wstring());
@@ -298,11 +310,15 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     EXPECT_EQ(ReadWav(full).dataSize, 25u * 2560);
     EXPECT_TRUE(ReadWav(full).IsComplete());
 
-    // The device will not stop for a pause: it records on.
+    // The device will not stop for a pause: it records on. (The computer about to sleep: what
+    // was written reaches the disk at once.)
     disk.FillAt(UINT64_MAX);
     s_messages.clear();
     TypeFileName((dir / "pause.wav").wstring());
     Click(ID_RECORD_START);
+    ASSERT_TRUE(PumpUntil([&] { return ReadWav(dir / "pause.wav").data.size() > 0; }));
+    SendMessageW(main->GetSafeHwnd(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    EXPECT_TRUE(PumpUntil([&] { return disk.Flushes(dir / "pause.wav") > 0; }));
     s_device->FailFrom(SimulatedWaveInput::STOP, s_device->Calls(SimulatedWaveInput::STOP) + 1,
                        MMSYSERR_NODRIVER);
     Click(ID_RECORD_PAUSE);

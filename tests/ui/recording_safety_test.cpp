@@ -225,13 +225,16 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
 
 // A settings file that cannot be written (a folder of its name): the first failed write of the
 // run is said, with the path, once the window shows the recording (state and clock from the
-// start, not from OK), and an end of the capture while the message is open is acted on; no
+// start, not from OK), and an end of the recording while the message is open is acted on; no
 // later failure is said.
 TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
     struct Folder {
         Folder() { fs::create_directory(SettingsPath()); }
         ~Folder() { fs::remove(SettingsPath()); }
     } folder;
+    static TestDisk* s_disk;
+    TestDisk disk;
+    s_disk = &disk;
     OpenMainWindow();
     static int stateDuringMessage;
     stateDuringMessage = -1;
@@ -239,10 +242,10 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
         s_messages.push_back(text);
         if (s_messages.size() == 1) {
             stateDuringMessage = g_pMainDlg->m_pRecordBar->State();
-            // The device falls silent 3 s in; what the message box's own loop serves: the end
-            // is acted on meanwhile.
-            SilenceAndSettle();
+            // The disk fills up 3 s in; what the message box's own loop serves: the end is
+            // acted on meanwhile.
             s_now += 3000;
+            s_disk->FillAt(s_disk->Appended());
             PumpUntil([] { return g_pMainDlg->m_pRecording->State() == RECORDING_STOPPED; });
         }
         return int(IDOK);
@@ -258,10 +261,12 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
                                               L"号を含む）を保存できません。"))
         << fs::path(s_messages[0]).string();
     EXPECT_EQ(stateDuringMessage, CRecordBar::STATE_RECORDING);
-    EXPECT_EQ(s_messages[1], LoadText(IDS_STOPPED_DEVICE_SILENT));
+    EXPECT_TRUE(StartsWith(s_messages[1], L"ファイル「" + (dir / "a.wav").wstring() +
+                                              L"」に書き込めないため、録音を停止しました。"));
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << "the end acted on";
     EXPECT_EQ(StatusText(1), L"00:00:03:00") << "counted from the start";
     EXPECT_TRUE(ReadWav(dir / "a.wav").IsComplete());
+    disk.FillAt(UINT64_MAX);
     TypeFileName((dir / "b.wav").wstring());
     Click(ID_RECORD_START);
     Click(ID_RECORD_STOP);
