@@ -10,9 +10,9 @@ CDialog::~CDialog() {
         DestroyWindow(m_hWnd);
 }
 
-// The modal loop hands each keyboard message to the innermost dialog around its window, so
-// Enter and Escape in a page reach the page's own OK and Cancel, not the main window's; Tab
-// goes to the modal dialog itself, which moves the focus through its pages (control parents)
+// The modal loop serves the dialog's shortcut keys first, then hands each keyboard message to
+// the innermost dialog around its window, so Enter and Escape in a page reach the page's own OK
+// and Cancel, not the main window's; Tab goes to the modal dialog itself, which moves the focus through its pages (control parents)
 // and back to its own controls.
 INT_PTR CDialog::DoModal(HWND owner) {
     m_modal = true;
@@ -35,6 +35,9 @@ INT_PTR CDialog::DoModal(HWND owner) {
                 PostQuitMessage(int(msg.wParam));
             break;
         }
+        if (m_accelerators && (msg.hwnd == window || IsChild(window, msg.hwnd)) &&
+            TranslateAcceleratorW(window, m_accelerators, &msg))
+            continue;
         const bool tab = (msg.message == WM_KEYDOWN || msg.message == WM_CHAR) &&
                          msg.wParam == (msg.message == WM_CHAR ? L'\t' : VK_TAB);
         if (!IsDialogMessageW(tab ? window : DialogAround(msg.hwnd, window), &msg)) {
@@ -216,21 +219,6 @@ void CDataExchange::Fail(int id, const std::wstring& message) {
     }
 }
 
-void DDX_Control(CDataExchange& dx, int id, HWND& control) {
-    if (!dx.Failed())
-        control = dx.Control(id);
-}
-
-namespace {
-
-std::wstring WindowText(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(size_t(length) + 1, L'\0');
-    text.resize(size_t(GetWindowTextW(control, &text[0], length + 1)));
-    return text;
-}
-
-// Blanks, decimal digits (at least one), blanks; false for anything else or past 2^32 - 1.
 bool ParseUnsigned(const std::wstring& text, uint32_t& value) {
     size_t i = 0;
     while (i < text.size() && std::iswspace(text[i]))
@@ -250,6 +238,20 @@ bool ParseUnsigned(const std::wstring& text, uint32_t& value) {
         return false;
     value = uint32_t(number);
     return true;
+}
+
+void DDX_Control(CDataExchange& dx, int id, HWND& control) {
+    if (!dx.Failed())
+        control = dx.Control(id);
+}
+
+namespace {
+
+std::wstring WindowText(HWND control) {
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(size_t(length) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(control, &text[0], length + 1)));
+    return text;
 }
 
 std::wstring Replace(std::wstring text, const std::wstring& what, const std::wstring& with) {

@@ -32,6 +32,9 @@ public:
     bool UpdateData(bool save = true, bool quiet = false);
 
     HWND GetSafeHwnd() const { return m_hWnd; }
+    // Shortcut keys served by the modal loop while the focus is in this dialog: each sends the
+    // dialog WM_COMMAND with its command and code 1. The caller keeps the table.
+    void SetAccelerators(HACCEL accelerators) { m_accelerators = accelerators; }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     void ShowWindow(int show) { ::ShowWindow(m_hWnd, show); }
 
@@ -58,6 +61,7 @@ private:
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
 
     UINT m_templateId;
+    HACCEL m_accelerators = nullptr;
     bool m_modal = false;
     bool m_endModal = false;
     INT_PTR m_result = -1;
@@ -88,6 +92,9 @@ private:
     bool m_failed = false;
     int m_lastControl = 0;
 };
+
+// Blanks, decimal digits (at least one), blanks; false for anything else or past 2^32 - 1.
+bool ParseUnsigned(const std::wstring& text, uint32_t& value);
 
 void DDX_Control(CDataExchange& dx, int id, HWND& control);
 void DDX_Text(CDataExchange& dx, int id, std::wstring& value);

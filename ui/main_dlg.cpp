@@ -10,6 +10,7 @@
 #include "recording/recording_policy.h"
 #include "res/resource.h"
 #include "ui/about_dlg.h"
+#include "ui/accessibility.h"
 #include "ui/preview_page.h"
 #include "ui/record_bar.h"
 #include "ui/recording_texts.h"
@@ -58,6 +59,8 @@ CMainDlg::CMainDlg() : CDialog(IDD_SONARIX_DIALOG) {
 CMainDlg::~CMainDlg() {
     Finish();
     Release();
+    if (m_shortcuts)
+        DestroyAcceleratorTable(m_shortcuts);
 }
 
 bool CMainDlg::SaveCounter(uint32_t count) {
@@ -121,8 +124,7 @@ void CMainDlg::RetryLostNotice() {
 }
 
 void CMainDlg::FollowRecordingState() {
-    const RecordingState state = m_pRecording ? m_pRecording->State() : RECORDING_STOPPED;
-    if (state == RECORDING_RUNNING || state == RECORDING_PAUSED)
+    if (IsRecording())
         ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
     else
         ShutdownBlockReasonDestroy(m_hWnd);
@@ -160,10 +162,15 @@ BOOL CMainDlg::OnInitDialog() {
     m_pSettingsPage->LoadFromSettings();
     m_pRecordBar->LoadFormat();
     CreateStatusBar();
+    m_shortcuts = CRecordToolbar::CreateAccelerators();
+    SetAccelerators(m_shortcuts);
     // What an earlier run left unfinished is seen to once the window stands: no message comes
     // before it.
     PostMessageW(m_hWnd, WM_APP_SHOWN, 0, 0);
-    return TRUE;
+    // The tab control has the focus after start-up (the pages, above it for their painting,
+    // come first in the tab order): Tab goes from it to the toolbar, then the file-name field.
+    SetFocus(m_tabCtrl);
+    return FALSE;
 }
 
 // The window cannot be resized: no Restore, Size or Maximise; the About box joins the menu.
@@ -231,9 +238,41 @@ void CMainDlg::CreateCapture() {
     m_pPreviewPage->ConnectMonitor();
 }
 
+// A level's new text is its meter's new value, for screen readers.
 void CMainDlg::CreateStatusBar() {
     m_statusBar.Create(m_hWnd, IDC_STATUSBAR);
+    m_statusBar.WhenTextChanges([this](int part) {
+        if (part >= 2 && m_pPreviewPage)
+            m_pPreviewPage->LevelChanged(part - 2);
+    });
     m_monitorHost->SetStatusBar(m_statusBar.Handle());
+}
+
+void CMainDlg::SayState(const std::wstring& said) {
+    m_statusBar.SetSpokenState(said);
+    AnnounceToScreenReaders(m_statusBar.Handle(), said);
+}
+
+bool CMainDlg::OnCommand(int id, int code, HWND) {
+    if (code != 1 || !CRecordToolbar::TipText(id))
+        return false;
+    OnShortcut(id);
+    return true;
+}
+
+void CMainDlg::OnShortcut(int command) {
+    if (!m_pRecordBar || !IsWindowEnabled(m_hWnd))
+        return;
+    if (SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0) != 0) {
+        if (command != ID_RECORD_START && command != ID_FILE_NAME)
+            return; // nothing to pause or stop
+        OnTabSelChanging();
+        if (m_bTabChangeFailed) // the settings page said why and holds the focus
+            return;
+        SendMessageW(m_tabCtrl, TCM_SETCURSEL, 0, 0);
+        OnTabSelChange();
+    }
+    m_pRecordBar->OnShortcut(command);
 }
 
 void CMainDlg::OnOK() {
@@ -279,12 +318,16 @@ void CMainDlg::Release() {
     }
 }
 
+// Running, paused, or waiting for its input.
+bool CMainDlg::IsRecording() const {
+    const RecordingState state = m_pRecording ? m_pRecording->State() : RECORDING_STOPPED;
+    return state == RECORDING_RUNNING || state == RECORDING_PAUSED || state == RECORDING_WAITING;
+}
+
 // Windows shows the reason given with ShutdownBlockReasonCreate, and lets the user choose, only
 // for a program that says no. A critical end cannot be refused.
 bool CMainDlg::OnQueryEndSession(LPARAM reason) {
-    const RecordingState state = m_pRecording ? m_pRecording->State() : RECORDING_STOPPED;
-    const bool recording = state == RECORDING_RUNNING || state == RECORDING_PAUSED;
-    return !recording || (reason & ENDSESSION_CRITICAL);
+    return !IsRecording() || (reason & ENDSESSION_CRITICAL);
 }
 
 namespace {
@@ -428,6 +471,20 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_APP_RECORDING:
         OnRecordingNotice();
         return true;
+    case WM_APPCOMMAND: {
+        // A keyboard's media keys: record, pause (or play/pause, which resumes too), stop.
+        const int command = GET_APPCOMMAND_LPARAM(lParam);
+        const int bar = command == APPCOMMAND_MEDIA_RECORD ? ID_RECORD_START
+                        : command == APPCOMMAND_MEDIA_PAUSE || command == APPCOMMAND_MEDIA_PLAY_PAUSE
+                            ? ID_RECORD_PAUSE
+                        : command == APPCOMMAND_MEDIA_STOP ? ID_RECORD_STOP
+                                                           : 0;
+        if (!bar)
+            return false;
+        OnShortcut(bar);
+        *result = TRUE;
+        return true;
+    }
     case WM_APP_SETTINGS_FAILED:
         ShowSettingsNotSaved(uint32_t(wParam));
         return true;

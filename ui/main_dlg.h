@@ -51,6 +51,8 @@ public:
     // Sets a part of the status bar; nothing while the status bar does not exist.
     void SetStatusText(int part, const std::wstring& text) { m_statusBar.SetText(part, text); }
     std::wstring StatusText(int part) const { return m_statusBar.Text(part); }
+    // The recording's new state, said once to screen readers.
+    void SayState(const std::wstring& said);
 
     // Writes to the settings file at once, for the recording: the sequential counter after a
     // recording took or gave back a number, and the files not yet complete, so that a crash
@@ -90,6 +92,7 @@ protected:
     void OnOK() override;
     void OnCancel() override;
     bool OnNotify(NMHDR* header, LRESULT* result) override;
+    bool OnCommand(int id, int code, HWND control) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
@@ -101,6 +104,9 @@ private:
     bool OnPaint();
     void OnTabSelChanging();
     void OnTabSelChange();
+    // A shortcut key or a media key of a record bar command: on the settings tab, the main tab
+    // is shown first (when the settings page lets it go).
+    void OnShortcut(int command);
     // Recordings cut short in an earlier run (the settings file still names them) are completed,
     // and the user told; one that cannot be completed now waits for a later start.
     void FinishInterruptedRecordings();
@@ -120,6 +126,7 @@ private:
     void OnEndSession();
     void OnSessionEnded();
     bool OnQueryEndSession(LPARAM reason);
+    bool IsRecording() const;
 
     std::unique_ptr<CWinMonitorHost> m_monitorHost;
     bool m_finished = false;
@@ -127,6 +134,7 @@ private:
     bool m_settingsFailureShown = false;
     std::atomic<bool> m_noticeLost{false};
     bool m_minimised = false;
+    HACCEL m_shortcuts = nullptr;
 };
 
 extern CMainDlg* g_pMainDlg;

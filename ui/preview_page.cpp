@@ -5,8 +5,47 @@
 #include "res/resource.h"
 #include "ui/main_dlg.h"
 #include "ui/record_bar.h"
+#include "ui/ui_text.h"
+
+#include <oleacc.h>
 
 CPreviewPage::CPreviewPage() : CDialog(IDD_PREVIEW) {}
+
+BOOL CPreviewPage::OnInitDialog() {
+    CDialog::OnInitDialog();
+    ServeForScreenReaders(GetDlgItem(IDC_WAVEFORM), [] {
+        AccessibleItem item;
+        item.name = LoadText(IDS_ACC_WAVEFORM);
+        item.role = ROLE_SYSTEM_GRAPHIC;
+        item.state = STATE_SYSTEM_READONLY;
+        return item;
+    });
+    for (int channel = 0; channel < 2; ++channel) {
+        m_meters[channel] =
+            ServeForScreenReaders(GetDlgItem(channel == 0 ? IDC_METER0 : IDC_METER1), [channel] {
+                const bool stereo =
+                    g_pMainDlg && g_pMainDlg->m_pRecordBar &&
+                    g_pMainDlg->m_pRecordBar->m_nSamplingChannel == 2;
+                AccessibleItem item;
+                item.name = LoadText(channel == 1 ? IDS_ACC_METER_RIGHT
+                                     : stereo     ? IDS_ACC_METER_LEFT
+                                                  : IDS_ACC_METER_MONO);
+                item.role = ROLE_SYSTEM_PROGRESSBAR;
+                item.state = STATE_SYSTEM_READONLY;
+                if (channel == 1 && !stereo)
+                    item.state |= STATE_SYSTEM_UNAVAILABLE;
+                if (g_pMainDlg)
+                    item.value = g_pMainDlg->StatusText(2 + channel);
+                return item;
+            });
+    }
+    return TRUE;
+}
+
+void CPreviewPage::LevelChanged(int channel) {
+    if (channel >= 0 && channel < 2 && m_meters[channel])
+        m_meters[channel]->Notify(EVENT_OBJECT_VALUECHANGE, 0);
+}
 
 void CPreviewPage::ConnectMonitor() {
     if (g_pMainDlg->m_pWaveIn)

@@ -2,6 +2,7 @@
 // meters (1007, 1009), which the monitor draws.
 #pragma once
 
+#include "ui/accessible_object.h"
 #include "ui/dialog.h"
 
 class CPreviewPage : public CDialog {
@@ -9,9 +10,16 @@ public:
     CPreviewPage();
     // Hands the three display controls to the monitor. Called once by the main window.
     void ConnectMonitor();
+    // The held level of a channel changed: its meter's value, for screen readers.
+    void LevelChanged(int channel);
 
 protected:
+    // The three display controls named for screen readers; a meter's value is its held level.
+    BOOL OnInitDialog() override;
     void OnOK() override {}     // Enter in the page does nothing
     void OnCancel() override {} // nor Escape, nor a close request
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    CAccessibleServer* m_meters[2] = {};
 };

@@ -5,6 +5,7 @@
 #include "engine/clock.h"
 #include "engine/file_name_check.h"
 #include "res/resource.h"
+#include "ui/accessibility.h"
 #include "ui/dpi.h"
 #include "ui/main_dlg.h"
 #include "ui/recording_texts.h"
@@ -16,6 +17,7 @@
 #include <mmsystem.h>
 
 #include <cwchar>
+#include <utility>
 
 CRecordBar::CRecordBar() : CDialog(IDD_RECORDBAR) {}
 
@@ -34,27 +36,15 @@ CRecordBar::ToolbarImages CRecordBar::ToolbarImagesFor(int dpi) {
     return {IDB_TOOLBAR, 16, 15};
 }
 
-// The toolbar: start, stop and pause, then the file-name button after a double gap.
+// The toolbar, first in the bar's tab order; the file-name field, named for screen readers (no
+// label precedes it).
 BOOL CRecordBar::OnInitDialog() {
     CDialog::OnInitDialog();
-    TBBUTTON buttons[8] = {
-        {0, ID_RECORD_START, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
-        {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
-        {1, ID_RECORD_STOP, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
-        {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
-        {2, ID_RECORD_PAUSE, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
-        {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
-        {0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0},
-        {3, ID_FILE_NAME, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0},
-    };
     const ToolbarImages images = ToolbarImagesFor(SystemDpi());
-    m_hToolbar = CreateToolbarEx(
-        m_hWnd, WS_CHILD | WS_CLIPSIBLINGS | CCS_TOP | CCS_NODIVIDER | TBSTYLE_TOOLTIPS,
-        IDC_TOOLBAR, 4, reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(m_hWnd, GWLP_HINSTANCE)),
-        images.bitmap, buttons, 8, 0, 0, images.width, images.height, sizeof(TBBUTTON));
-    SetWindowLongW(m_hToolbar, GWL_STYLE, GetWindowLongW(m_hToolbar, GWL_STYLE) | TBSTYLE_FLAT);
+    m_hToolbar = m_toolbar.Create(m_hWnd, images.bitmap, images.width, images.height);
     InvalidateRect(m_hToolbar, nullptr, TRUE);
     ::ShowWindow(m_hToolbar, SW_SHOW);
+    NameForScreenReaders(GetDlgItem(IDC_FILE_NAME), LoadText(IDS_ACC_FILE_NAME));
     return TRUE;
 }
 
@@ -83,23 +73,9 @@ bool CRecordBar::OnCommand(int id, int code, HWND) {
 bool CRecordBar::OnNotify(NMHDR* header, LRESULT*) {
     if (header->code != TTN_NEEDTEXTW && header->code != TTN_NEEDTEXTA)
         return false;
-    UINT text = 0;
-    switch (header->idFrom) {
-    case ID_RECORD_START:
-        text = IDS_TIP_RECORD_START;
-        break;
-    case ID_RECORD_STOP:
-        text = IDS_TIP_RECORD_STOP;
-        break;
-    case ID_RECORD_PAUSE:
-        text = IDS_TIP_RECORD_PAUSE;
-        break;
-    case ID_FILE_NAME:
-        text = IDS_TIP_FILE_NAME;
-        break;
-    default:
+    const UINT text = CRecordToolbar::TipText(int(header->idFrom));
+    if (!text)
         return false;
-    }
     if (header->code == TTN_NEEDTEXTW) {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
         info->hinst = GetModuleHandleW(nullptr);
@@ -242,13 +218,13 @@ void CRecordBar::OnRecordingReports(const std::vector<RecordingReport>& reports)
             FollowCounter();
             continue;
         }
+        const std::wstring text = ReportText(report);
         if (report.kind == RecordingReport::ENDED && State() == STATE_STOPPED)
-            EnterStopped();
+            EnterStopped(FirstSentence(text));
         if ((report.kind == RecordingReport::INPUT_LOST ||
              report.kind == RecordingReport::INPUT_BACK) &&
             State() == STATE_RECORDING)
             ShowRecordingState(); // waiting for the input, or recording again
-        const std::wstring text = ReportText(report);
         if (!text.empty())
             ShowMessage(text);
     }
@@ -296,10 +272,11 @@ void CRecordBar::OnRecordStop() {
     if (State() == STATE_STOPPED)
         return;
     m_recording->Stop();
-    EnterStopped();
+    EnterStopped(LoadText(IDS_SAID_STOPPED));
 }
 
-void CRecordBar::EnterStopped() {
+void CRecordBar::EnterStopped(const std::wstring& said) {
+    SayState(said);
     KillTimer();
     ShowElapsed(); // minimised too: it stays visible after the restore
     g_pMainDlg->FollowRecordingState();
@@ -363,6 +340,22 @@ void CRecordBar::ShowElapsed() {
     g_pMainDlg->SetStatusText(1, FormatElapsed(m_recording->ElapsedMs(GetTicks())));
 }
 
+// A press of a shortcut key is a press of its button; the pause key pressed again resumes.
+void CRecordBar::OnShortcut(int command) {
+    if (command == ID_RECORD_PAUSE && State() == STATE_PAUSED)
+        command = ID_RECORD_START;
+    if (m_toolbar.IsEnabled(command))
+        OnCommand(command, BN_CLICKED, m_hToolbar);
+}
+
+// Once for each change: a screen reader hears the new state, not the same one twice.
+void CRecordBar::SayState(const std::wstring& said) {
+    if (said == m_said)
+        return;
+    m_said = said;
+    g_pMainDlg->SayState(said);
+}
+
 void CRecordBar::ShowStoppedState() {
     const bool typed = !m_page || !m_page->m_bCheckSeqRecFile;
     ShowState(true, true, false, false, typed, 0);
@@ -370,22 +363,35 @@ void CRecordBar::ShowStoppedState() {
 // While the input is waited for, the recording goes on: its own state text, the clock running.
 void CRecordBar::ShowRecordingState() {
     const bool waiting = m_recording && m_recording->State() == RECORDING_WAITING;
-    ShowState(false, false, true, true, false, waiting ? IDS_STATE_WAITING : IDS_STATE_RECORDING);
+    const UINT text = waiting ? IDS_STATE_WAITING : IDS_STATE_RECORDING;
+    ShowState(false, false, true, true, false, text);
+    SayState(LoadText(text));
 }
 
 void CRecordBar::ShowPausedState() {
     ShowState(false, true, true, false, false, IDS_STATE_PAUSED);
+    SayState(LoadText(IDS_STATE_PAUSED));
 }
 
 void CRecordBar::ShowState(bool tabs, bool start, bool stop, bool pause, bool fileName,
                            UINT stateText) {
     UpdateData(true);
+    const HWND focus = GetFocus();
     EnableWindow(g_pMainDlg->m_tabCtrl, tabs);
-    SendMessageW(m_hToolbar, TB_ENABLEBUTTON, ID_RECORD_START, start);
-    SendMessageW(m_hToolbar, TB_ENABLEBUTTON, ID_RECORD_STOP, stop);
-    SendMessageW(m_hToolbar, TB_ENABLEBUTTON, ID_RECORD_PAUSE, pause);
-    SendMessageW(m_hToolbar, TB_ENABLEBUTTON, ID_FILE_NAME, fileName);
+    // The buttons enabled before the others are disabled: a button with the focus that is
+    // disabled passes it to a neighbour that can already be pressed.
+    const std::pair<int, bool> buttons[] = {
+        {ID_RECORD_START, start}, {ID_RECORD_STOP, stop}, {ID_RECORD_PAUSE, pause}, {ID_FILE_NAME, fileName}};
+    for (const bool enabling : {true, false})
+        for (const auto& button : buttons)
+            if (button.second == enabling)
+                SendMessageW(m_hToolbar, TB_ENABLEBUTTON, WPARAM(button.first), enabling);
     EnableWindow(m_editFileName, fileName);
     g_pMainDlg->SetStatusText(0, stateText ? LoadText(stateText) : std::wstring());
+    // The keyboard's focus never stays on a control just disabled (the tab control, the field):
+    // it goes to the toolbar, where the next command is.
+    const HWND now = GetFocus();
+    if (focus && (!now || !IsWindowEnabled(now)) && IsWindowVisible(m_hToolbar))
+        SetFocus(m_hToolbar);
     UpdateData(false);
 }

@@ -7,6 +7,7 @@
 
 #include "recording/recording.h"
 #include "ui/dialog.h"
+#include "ui/record_toolbar.h"
 
 #include <cstdint>
 #include <string>
@@ -39,6 +40,8 @@ public:
     void OnRecordingReports(const std::vector<RecordingReport>& reports);
     void OnRecordPause();
     void OnFileName();
+    // A shortcut key of a command, from anywhere in the main window.
+    void OnShortcut(int command);
 
     void ShowStoppedState();
     void ShowRecordingState();
@@ -78,9 +81,11 @@ private:
     // Whether the user agrees to replace the existing file of the typed name.
     bool AskToReplace();
     void ShowMessage(const std::wstring& text);
-    // The recording has stopped, by the user or by itself: the exact elapsed time recorded, and
-    // the Stopped view.
-    void EnterStopped();
+    // The recording has stopped, by the user or by itself (said: how, for a screen reader): the
+    // exact elapsed time recorded, and the Stopped view.
+    void EnterStopped(const std::wstring& said);
+    // The recording's state, said to screen readers when it changed.
+    void SayState(const std::wstring& said);
     // The time the recording has recorded, pauses left out; into status-bar part 1.
     void ShowElapsed();
     // The settings page's counter follows the recording's.
@@ -94,4 +99,6 @@ private:
 
     CRecording* m_recording = nullptr;
     CSettingsPage* m_page = nullptr;
+    CRecordToolbar m_toolbar;
+    std::wstring m_said;
 };

@@ -149,3 +149,10 @@ std::wstring FormatDuration(uint64_t ms, bool tenths) {
         return FormatText(IDS_DURATION_S_TENTHS, {n(s), n(ms / 100 % 10)});
     return FormatText(IDS_DURATION_S, {n(s)});
 }
+
+std::wstring FirstSentence(const std::wstring& text) {
+    const size_t end = text.find_first_of(L"。\n");
+    if (end == std::wstring::npos)
+        return text;
+    return text.substr(0, text[end] == L'\n' ? end : end + 1);
+}

@@ -15,3 +15,7 @@ std::wstring ReportText(const RecordingReport& report);
 // A length for a sentence: "1 時間 2 分 3 秒", "2 分 3 秒", "3 秒" (whole seconds); with
 // tenths, a length under a minute reads "3.4 秒".
 std::wstring FormatDuration(uint64_t milliseconds, bool tenths = false);
+
+// A message's first sentence, to its first "。": what a screen reader says of a recording that
+// stopped by itself ("…ため、録音を停止しました。").
+std::wstring FirstSentence(const std::wstring& text);

@@ -4,6 +4,7 @@
 #include "engine/file_name_check.h"
 #include "engine/sequential_naming.h"
 #include "res/resource.h"
+#include "ui/accessibility.h"
 #include "ui/main_dlg.h"
 #include "ui/sound_format_dlg.h"
 #include "ui/system_program.h"
@@ -16,8 +17,23 @@
 
 CSettingsPage::CSettingsPage() : CDialog(IDD_SETTINGS) {}
 
+BOOL CSettingsPage::OnInitDialog() {
+    CDialog::OnInitDialog();
+    const struct {
+        int control;
+        UINT name;
+    } names[] = {{IDC_SEQ_FOLDER, IDS_ACC_FOLDER},         {IDC_SEQ_BROWSE, IDS_ACC_BROWSE},
+                 {IDC_SEQ_PREFIX, IDS_ACC_PREFIX},         {IDC_SEQ_COUNT, IDS_ACC_COUNT},
+                 {IDC_SEQ_COUNT_SPIN, IDS_ACC_COUNT},      {IDC_RECORDING_SOURCE, IDS_ACC_RECORDING_SOURCE},
+                 {IDC_SOUND_FORMAT, IDS_ACC_SOUND_FORMAT}};
+    for (const auto& named : names)
+        NameForScreenReaders(GetDlgItem(named.control), LoadText(named.name));
+    return TRUE;
+}
+
 // The counter first, so that an unreadable or out-of-range counter stops the exchange before
-// the other values.
+// the other values. The naming values are checked only while sequential naming is on: switching
+// it off always works, whatever the fields hold.
 void CSettingsPage::DoDataExchange(CDataExchange& dx) {
     DDX_Control(dx, IDC_SEQ_SUBFOLDERS, m_checkSubDir);
     DDX_Control(dx, IDC_SEQ_COUNT, m_editCount);
@@ -25,14 +41,30 @@ void CSettingsPage::DoDataExchange(CDataExchange& dx) {
     DDX_Control(dx, IDC_SEQ_BROWSE, m_buttonBrowse);
     DDX_Control(dx, IDC_SEQ_FOLDER, m_editFolder);
     DDX_Control(dx, IDC_SEQ_COUNT_SPIN, m_spinCount);
-    DDX_Text(dx, IDC_SEQ_COUNT, m_nSeqRecFileCount);
-    DDV_MinMaxUInt(dx, m_nSeqRecFileCount, 0, kMaxCount);
+    const bool naming = dx.Saving() ? IsDlgButtonChecked(m_hWnd, IDC_SEQ_ENABLE) == BST_CHECKED
+                                    : m_bCheckSeqRecFile != 0;
+    if (naming || !dx.Saving()) {
+        DDX_Text(dx, IDC_SEQ_COUNT, m_nSeqRecFileCount);
+        DDV_MinMaxUInt(dx, m_nSeqRecFileCount, 0, kMaxCount);
+    } else {
+        TakeUnusedCounter(dx);
+    }
     DDX_Check(dx, IDC_SEQ_ENABLE, m_bCheckSeqRecFile);
     DDX_Text(dx, IDC_SEQ_FOLDER, m_strSeqRecFileDir);
     DDX_Text(dx, IDC_SEQ_PREFIX, m_strSeqRecFilePrefix);
-    if (dx.Saving() && !dx.Failed() && !IsUsablePrefix(m_strSeqRecFilePrefix))
+    if (naming && dx.Saving() && !dx.Failed() && !IsUsablePrefix(m_strSeqRecFilePrefix))
         dx.Fail(IDC_SEQ_PREFIX, LoadText(IDS_BAD_PREFIX));
     DDX_Check(dx, IDC_SEQ_SUBFOLDERS, m_bCheckReqFileSubDir);
+}
+
+void CSettingsPage::TakeUnusedCounter(CDataExchange& dx) {
+    const int length = GetWindowTextLengthW(m_editCount);
+    std::wstring text(size_t(length) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(m_editCount, &text[0], length + 1)));
+    uint32_t count = 0;
+    if (ParseUnsigned(text, count) && count <= kMaxCount)
+        m_nSeqRecFileCount = count;
+    dx.SetLastControl(IDC_SEQ_COUNT);
 }
 
 bool CSettingsPage::OnCommand(int id, int code, HWND) {

@@ -51,6 +51,8 @@ public:
     int m_bCheckReqFileSubDir = 0;
 
 protected:
+    // The controls whose text does not name them are named for screen readers.
+    BOOL OnInitDialog() override;
     void DoDataExchange(CDataExchange& dx) override;
     void OnOK() override {}     // Enter in a field does nothing
     void OnCancel() override {} // nor Escape
@@ -58,6 +60,9 @@ protected:
 
 private:
     void SetSpinPosition(uint32_t position);
+    // While sequential naming is off, the counter is taken only when it reads as one: nothing
+    // that is not used is checked.
+    void TakeUnusedCounter(CDataExchange& dx);
 
     std::function<void()> m_namingSwitched;
 };

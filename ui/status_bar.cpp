@@ -3,11 +3,17 @@
 #include "ui/dpi.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 
 namespace {
 constexpr UINT_PTR kSubclassId = 0x5342; // the texts of the parts drawn straight
+}
+
+CStatusBar::~CStatusBar() {
+    if (m_hWnd)
+        RemoveWindowSubclass(m_hWnd, BarProc, kSubclassId);
 }
 
 bool CStatusBar::Create(HWND parent, UINT id) {
@@ -26,8 +32,43 @@ bool CStatusBar::Create(HWND parent, UINT id) {
         if (DrawnStraight(part))
             SendMessageW(m_hWnd, SB_SETTEXTW, WPARAM(part) | SBT_OWNERDRAW, 0);
     }
+    m_server = std::make_unique<CAccessibleServer>(*this);
     SetWindowSubclass(m_hWnd, BarProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     return true;
+}
+
+// A name change of the state part, and a live region's change: a screen reader that follows
+// either says the new state.
+void CStatusBar::SetSpokenState(const std::wstring& said) {
+    m_spoken = said;
+    if (!m_server)
+        return;
+    m_server->Notify(EVENT_OBJECT_NAMECHANGE, 1);
+    m_server->Notify(EVENT_OBJECT_LIVEREGIONCHANGED, 1);
+}
+
+AccessibleItem CStatusBar::Describe(int child) const {
+    AccessibleItem item;
+    if (child == 0) {
+        item.role = ROLE_SYSTEM_STATUSBAR;
+        item.state = STATE_SYSTEM_READONLY;
+        return item;
+    }
+    item.role = ROLE_SYSTEM_STATICTEXT;
+    item.state = STATE_SYSTEM_READONLY;
+    item.name = Text(child - 1);
+    if (child == 1 && item.name.empty())
+        item.name = m_spoken;
+    return item;
+}
+
+RECT CStatusBar::Bounds(int child) const {
+    RECT rc = {};
+    if (child == 0)
+        GetClientRect(m_hWnd, &rc);
+    else
+        SendMessageW(m_hWnd, SB_GETRECT, WPARAM(child - 1), reinterpret_cast<LPARAM>(&rc));
+    return rc;
 }
 
 void CStatusBar::SetText(int part, const std::wstring& text) {
@@ -62,8 +103,13 @@ LRESULT CALLBACK CStatusBar::BarProc(HWND window, UINT message, WPARAM wParam, L
             return bar->GiveText(
                 int(wParam), message == SB_GETTEXTW ? reinterpret_cast<wchar_t*>(lParam) : nullptr);
         break;
+    case WM_GETOBJECT:
+        if (const LRESULT result = bar->m_server->OnGetObject(wParam, lParam))
+            return result;
+        break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(window, BarProc, kSubclassId);
+        bar->m_server.reset();
         bar->m_hWnd = nullptr;
         break;
     default:
@@ -77,6 +123,8 @@ void CStatusBar::TakeText(int part, const wchar_t* text) {
     if (taken == m_text[part])
         return;
     m_text[part] = taken;
+    if (m_changed)
+        m_changed(part);
     // Hidden, nothing to draw: the bar's painting after the showing draws it.
     if (IsWindowVisible(m_hWnd))
         DrawStraight(part);

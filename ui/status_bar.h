@@ -9,14 +9,21 @@
 #pragma once
 
 #include "engine/win32_handles.h"
+#include "ui/accessible_object.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
-class CStatusBar {
+// For screen readers the bar is a status bar of four texts, served by the program (Wine has no
+// object for a status bar; Windows' own reads the same texts).
+class CStatusBar : public IAccessibleSource {
 public:
     static constexpr int kParts = 4;
     static constexpr int kElapsedPart = 1;
+
+    // The bar may outlive this object (its parent destroys it later): it lets go of it.
+    ~CStatusBar() override;
 
     // The bar at the bottom of parent, its parts' right edges 120, 200 and 270 pixels at 100 %,
     // following the display's scale.
@@ -28,6 +35,17 @@ public:
     std::wstring Text(int part) const;
     // The bar asks its parent to draw a part drawn straight: true when it was one of those.
     bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    // Called with the part whose text drawn straight changed (the time, a level).
+    void WhenTextChanges(std::function<void(int part)> changed) { m_changed = std::move(changed); }
+
+    // The recording's state as a screen reader hears it ("録音を停止しました。" where the state
+    // part is empty): the state part's name while it shows no text. Screen readers are told.
+    void SetSpokenState(const std::wstring& said);
+
+    HWND Window() const override { return m_hWnd; }
+    int ChildCount() const override { return kParts; }
+    AccessibleItem Describe(int child) const override;
+    RECT Bounds(int child) const override;
 
 private:
     static bool DrawnStraight(int part) { return part > 0 && part < kParts; }
@@ -41,6 +59,9 @@ private:
 
     HWND m_hWnd = nullptr;
     std::wstring m_text[kParts];
+    std::wstring m_spoken;
+    std::function<void(int part)> m_changed;
+    std::unique_ptr<CAccessibleServer> m_server;
     // The bar without the texts of the parts drawn straight, as the bar paints it (borders, the
     // theme's panes), with where it was taken: each part's rectangle in the bar and the inside
     // of its border.

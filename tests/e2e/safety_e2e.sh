@@ -46,7 +46,7 @@ check "1: the killed recording holds the placeholder sizes" \
 check "1: the settings file kept the next number at once" test "$(counter)" = 42
 start_program traced
 check "1: the next start says it completed the recording" dismiss_message
-check "1: ...naming the file" shown "前回、録音の途中でプログラムが終了していたため、「$(winepath -w "$first")」を完成させました。録音時間は "
+check "1: ...naming the file" shown "前回、録音の途中でプログラムが終了したため、「$(winepath -w "$first")」を修復しました。録音時間は "
 check "1: the RIFF size is the file's length less 8" riff_ok "$first"
 data=$(od -An -tu4 -j42 -N4 "$first" | tr -d ' ')
 size=$(stat -c %s "$first")

@@ -141,7 +141,7 @@ for reader in sox ffmpeg sndfile python; do
 done
 start_program traced
 check "5: the next start tells that it completed the recording" dismiss_message
-check "5: ...in its message" shown "前回、録音の途中でプログラムが終了していたため、「$(winepath -w "$killed")」を完成させました。"
+check "5: ...in its message" shown "前回、録音の途中でプログラムが終了したため、「$(winepath -w "$killed")」を修復しました。"
 size=$(stat -c %s "$killed")
 riff=$(od -An -tu4 -j4 -N4 "$killed" | tr -d ' ')
 check "5: the killed file is complete (RIFF size = length - 8)" test "$riff" = $((size - 8))
@@ -160,7 +160,7 @@ if mkdir -p "$work/small" && mount -t tmpfs -o size=160k tmpfs "$work/small" 2>/
   check "6: the warning that the drive is nearly full" \
     shown "「$(winepath -w "$full")」を保存しているドライブの空き容量が少なくなっています。"
   check "6: the recording ends, naming the file" \
-    shown "ファイル「$(winepath -w "$full")」に書き込めないため、録音を停止しました。"
+    shown "ファイル「$(winepath -w "$full")」に書き込めなかったため、録音を停止しました。"
   check "6: the bar is stopped (start is enabled again)" close_program
   size=$(stat -c %s "$full")
   riff=$(od -An -tu4 -j4 -N4 "$full" | tr -d ' ')

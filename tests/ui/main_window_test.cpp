@@ -137,11 +137,12 @@ TEST_F(MainWindow, TabsShowTheirPagesAndClearTheTime) {
     EXPECT_FALSE(Visible(main->m_pSettingsPage));
 }
 
-// Leaving the settings tab with a counter that is no number from 0 to 999999: the message, and
-// the settings tab stays. Texts put into messages keep what they quote.
+// Leaving the settings tab, sequential naming on, with a counter that is no number from 0 to
+// 999999: the message, and the settings tab stays. Texts put into messages keep what they quote.
 TEST_F(MainWindow, InvalidCounterKeepsTheSettingsTab) {
     OpenMainWindow();
     SelectTab(1);
+    CheckDlgButton(Page()->GetSafeHwnd(), IDC_SEQ_ENABLE, BST_CHECKED);
     for (const wchar_t* text : {L"abc", L"1000000"}) {
         s_messages.clear();
         SetDlgItemTextW(Page()->GetSafeHwnd(), IDC_SEQ_COUNT, text);
@@ -385,13 +386,13 @@ size_t Keyboard::s_next = 0;
 CMainDlg* Keyboard::s_main = nullptr;
 std::vector<HWND> Keyboard::s_focus;
 
-// Tab from the tab control reaches the visible page's first control and Shift+Tab comes back,
-// on both tabs; Enter and Escape in the settings page do nothing.
+// Tab from the tab control reaches the visible page's first control (the record bar's toolbar)
+// and Shift+Tab comes back, on both tabs; Enter and Escape in the settings page do nothing.
 TEST_F(Keyboard, TabMovesIntoThePageAndBack) {
-    static HWND s_field, s_enable, s_tabs;
+    static HWND s_toolbar, s_enable, s_tabs;
     s_focus.clear();
     Run({[] {
-             s_field = GetDlgItem(s_main->m_pRecordBar->GetSafeHwnd(), IDC_FILE_NAME);
+             s_toolbar = s_main->m_pRecordBar->m_hToolbar;
              s_enable = GetDlgItem(s_main->m_pSettingsPage->GetSafeHwnd(), IDC_SEQ_ENABLE);
              s_tabs = s_main->m_tabCtrl;
              Select(0);
@@ -400,7 +401,7 @@ TEST_F(Keyboard, TabMovesIntoThePageAndBack) {
          [] { Press(VK_TAB); }, [] { Look(), Press(VK_RETURN); }, [] { Press(VK_ESCAPE); },
          [] { Look(), Press(VK_TAB, true); }, [] { Look(), Close(); }});
     ASSERT_EQ(s_focus.size(), 5u) << "the window closed early";
-    EXPECT_EQ(s_focus[0], s_field) << "Tab: into the record bar's field";
+    EXPECT_EQ(s_focus[0], s_toolbar) << "Tab: into the record bar's toolbar";
     EXPECT_EQ(s_focus[1], s_tabs) << "Shift+Tab: back";
     EXPECT_EQ(s_focus[2], s_enable) << "Tab: into the settings page";
     EXPECT_EQ(s_focus[3], s_enable) << "Enter and Escape: nothing";

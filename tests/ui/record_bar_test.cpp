@@ -217,7 +217,7 @@ TEST_F(RecordBar, SequentialNamesAndTheWrap) {
     EXPECT_TRUE(fs::exists(dir / "000K" / "take000001.wav"));
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0],
-              L"ファイル番号が最大値に達したため、0 に戻り、空いている番号 000001 を使いました。");
+              L"ファイル番号が最大値に達しました。0にリセットし、空いている番号 000001 を使いました。");
 }
 
 TEST_F(RecordBar, SequentialNamingWithoutAFolder) {
@@ -304,7 +304,7 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     ExpectView(main, kStopped, "after the disk filled up");
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_EQ(s_messages[0], L"ファイル「" + full.wstring() +
-                                 L"」に書き込めないため、録音を停止しました。録音の最初から 1 "
+                                 L"」に書き込めなかったため、録音を停止しました。録音の最初から 1 "
                                  L"秒までがファイルに残っています。\n\n" +
                                  SystemErrorText(kDiskFullError));
     EXPECT_EQ(ReadWav(full).dataSize, 25u * 2560);

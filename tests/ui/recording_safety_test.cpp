@@ -158,7 +158,7 @@ TEST_F(RecordingSafety, FailedResumeIsSaid) {
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_PAUSED);
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_TRUE(StartsWith(s_messages[0], L"録音デバイスを再開できないため"));
+    EXPECT_TRUE(StartsWith(s_messages[0], L"録音デバイスが動作しないため、録音を再開できません。"));
     Click(ID_RECORD_STOP);
     EXPECT_TRUE(ReadWav(dir / "resume.wav").IsComplete());
 }
@@ -183,8 +183,8 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
     EXPECT_TRUE(s_messages.empty()) << "nothing while the window is being made";
     PumpUntil([] { return !s_messages.empty(); });
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"前回、録音の途中でプログラムが終了していたため、「" +
-                                 killed.wstring() + L"」を完成させました。録音時間は 1 秒です。");
+    EXPECT_EQ(s_messages[0], L"前回、録音の途中でプログラムが終了したため、「" +
+                                 killed.wstring() + L"」を修復しました。録音時間は 1 秒です。");
     const WavFile completed = ReadWav(killed);
     EXPECT_EQ(completed.dataSize, 32000u) << "the partial sample cut off";
     EXPECT_TRUE(completed.IsComplete());
@@ -219,8 +219,8 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
         CloseMainWindow();
     }
     ASSERT_FALSE(s_messages.empty());
-    EXPECT_TRUE(StartsWith(s_messages[0], L"前回、録音の途中でプログラムが終了していた「" + absent +
-                                              L"」のドライブが"));
+    EXPECT_TRUE(StartsWith(s_messages[0], L"前回、録音の途中でプログラムが終了したため、「" + absent +
+                                              L"」を修復しますが、そのドライブが"));
 }
 
 // A settings file that cannot be written (a folder of its name): the first failed write of the
@@ -262,7 +262,7 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
         << fs::path(s_messages[0]).string();
     EXPECT_EQ(stateDuringMessage, CRecordBar::STATE_RECORDING);
     EXPECT_TRUE(StartsWith(s_messages[1], L"ファイル「" + (dir / "a.wav").wstring() +
-                                              L"」に書き込めないため、録音を停止しました。"));
+                                              L"」に書き込めなかったため、録音を停止しました。"));
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << "the end acted on";
     EXPECT_EQ(StatusText(1), L"00:00:03:00") << "counted from the start";
     EXPECT_TRUE(ReadWav(dir / "a.wav").IsComplete());
@@ -446,7 +446,7 @@ TEST_F(RecordingSafety, NextFileThatCannotBeMadeIsSaid) {
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_TRUE(StartsWith(s_messages[0],
                            L"ファイルサイズが上限に達しましたが、続きを録音するファイル「" +
-                               (dir / "001K" / "t001000.wav").wstring() + L"」を作成できないため"))
+                               (dir / "001K" / "t001000.wav").wstring() + L"」を作成できなかったため"))
         << fs::path(s_messages[0]).string();
     const WavFile first = ReadWav(dir / "000K" / "t000999.wav");
     EXPECT_TRUE(first.IsComplete());

@@ -77,6 +77,26 @@ TEST_F(SettingsPage, InvalidCounterWhenTheCheckBoxIsClicked) {
     EXPECT_EQ(s_messages[0], L"0 から 999999 までの整数を入力してください。");
     EXPECT_FALSE(Checked(page, IDC_SEQ_ENABLE));
     EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"1000000");
+
+    // Switching naming off always works, whatever its fields hold, and so does leaving the tab:
+    // nothing unused is checked.
+    s_messages.clear();
+    SetDlgItemTextW(page, IDC_SEQ_COUNT, L"7");
+    ClickCheck(page, IDC_SEQ_ENABLE);
+    for (const wchar_t* count : {L"abc", L"1000000"}) {
+        SetDlgItemTextW(page, IDC_SEQ_PREFIX, L"10:30-");
+        SetDlgItemTextW(page, IDC_SEQ_COUNT, count);
+        ClickCheck(page, IDC_SEQ_ENABLE);
+        EXPECT_FALSE(Checked(page, IDC_SEQ_ENABLE));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_SEQ_PREFIX)));
+        SelectTab(0);
+        EXPECT_EQ(SendMessageW(main->m_tabCtrl, TCM_GETCURSEL, 0, 0), 0);
+        EXPECT_TRUE(s_messages.empty()) << fs::path(s_messages.empty() ? L"" : s_messages[0]);
+        EXPECT_EQ(Page()->m_nSeqRecFileCount, 7u);
+        SelectTab(1);
+        SetDlgItemTextW(page, IDC_SEQ_PREFIX, L"");
+        ClickCheck(page, IDC_SEQ_ENABLE);
+    }
 }
 
 // A counter outside the range in the settings file reads as 0, with nothing shown at start-up;

@@ -1,0 +1,220 @@
+#include "ui/accessibility.h"
+
+#include "engine/system_library.h"
+
+#include <commctrl.h>
+
+#include <atomic>
+
+LRESULT AccessibleResult(IAccessible* object, WPARAM wParam) {
+    static auto* const lresultFromObject =
+        SystemFunction<decltype(::LresultFromObject)>(L"oleacc.dll", "LresultFromObject");
+    if (!lresultFromObject || !object)
+        return 0;
+    const LRESULT result = lresultFromObject(__uuidof(IAccessible), wParam, object);
+    return result > 0 ? result : 0;
+}
+
+IAccessible* StandardAccessible(HWND window, LONG objectId) {
+    static auto* const createStd = SystemFunction<decltype(::CreateStdAccessibleObject)>(
+        L"oleacc.dll", "CreateStdAccessibleObject");
+    void* object = nullptr;
+    if (!createStd || FAILED(createStd(window, objectId, __uuidof(IAccessible), &object)))
+        return nullptr;
+    return static_cast<IAccessible*>(object);
+}
+
+namespace {
+
+constexpr UINT_PTR kNamedSubclassId = 0x534E41; // a control named for screen readers
+
+// Windows' own object for a control, with the name (and shortcut) given; everything else is
+// Windows' answer.
+class CNamedAccessible : public IAccessible {
+public:
+    CNamedAccessible(IAccessible* inner, const std::wstring& name, const std::wstring& shortcut)
+        : m_inner(inner), m_name(name), m_shortcut(shortcut) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IAccessible)) {
+            *out = static_cast<IAccessible*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --m_references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count)
+            *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* out) override {
+        return Own(child, m_name) ? Give(m_name, out) : m_inner->get_accName(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* out) override {
+        return Own(child, m_shortcut) ? Give(m_shortcut, out)
+                                      : m_inner->get_accKeyboardShortcut(child, out);
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** out) override {
+        return m_inner->get_accParent(out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(long* out) override {
+        return m_inner->get_accChildCount(out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
+        return m_inner->get_accChild(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* out) override {
+        return m_inner->get_accValue(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* out) override {
+        return m_inner->get_accDescription(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* out) override {
+        return m_inner->get_accRole(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override {
+        return m_inner->get_accState(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* out) override {
+        return m_inner->get_accHelp(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override {
+        return m_inner->get_accHelpTopic(file, child, topic);
+    }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* out) override {
+        return m_inner->get_accFocus(out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* out) override {
+        return m_inner->get_accSelection(out);
+    }
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* out) override {
+        return m_inner->get_accDefaultAction(child, out);
+    }
+    HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
+        return m_inner->accSelect(flags, child);
+    }
+    HRESULT STDMETHODCALLTYPE accLocation(long* x, long* y, long* w, long* h,
+                                          VARIANT child) override {
+        return m_inner->accLocation(x, y, w, h, child);
+    }
+    HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* out) override {
+        return m_inner->accNavigate(direction, start, out);
+    }
+    HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* out) override {
+        return m_inner->accHitTest(x, y, out);
+    }
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
+        return m_inner->accDoDefaultAction(child);
+    }
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override {
+        return m_inner->put_accName(child, name);
+    }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override {
+        return m_inner->put_accValue(child, value);
+    }
+
+private:
+    virtual ~CNamedAccessible() { m_inner->Release(); }
+
+    static bool Own(const VARIANT& child, const std::wstring& text) {
+        return !text.empty() && child.vt == VT_I4 && child.lVal == CHILDID_SELF;
+    }
+    static HRESULT Give(const std::wstring& text, BSTR* out) {
+        if (!out)
+            return E_POINTER;
+        *out = SysAllocStringLen(text.data(), UINT(text.size()));
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+    std::atomic<ULONG> m_references{1};
+    IAccessible* m_inner;
+    std::wstring m_name;
+    std::wstring m_shortcut;
+};
+
+struct ControlName {
+    std::wstring name;
+    std::wstring shortcut;
+};
+
+LRESULT CALLBACK NamedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                  UINT_PTR, DWORD_PTR data) {
+    auto* named = reinterpret_cast<ControlName*>(data);
+    if (message == WM_GETOBJECT && DWORD(lParam) == DWORD(OBJID_CLIENT)) {
+        if (IAccessible* standard = StandardAccessible(window, OBJID_CLIENT)) {
+            auto* object = new CNamedAccessible(standard, named->name, named->shortcut);
+            const LRESULT result = AccessibleResult(object, wParam);
+            object->Release();
+            if (result)
+                return result;
+        }
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, NamedControlProc, kNamedSubclassId);
+        delete named;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+} // namespace
+
+void NameForScreenReaders(HWND control, const std::wstring& name, const std::wstring& shortcut) {
+    if (!control)
+        return;
+    auto* named = new ControlName{name, shortcut};
+    if (!SetWindowSubclass(control, NamedControlProc, kNamedSubclassId,
+                           reinterpret_cast<DWORD_PTR>(named)))
+        delete named;
+}
+
+namespace {
+
+// UI Automation's notification (Windows 10 1709 and later), not in every SDK's headers.
+enum { kNotificationKindActionCompleted = 2, kNotificationProcessingImportantMostRecent = 1 };
+using UiaClientsAreListeningFunction = BOOL WINAPI();
+using UiaHostProviderFromHwndFunction = HRESULT WINAPI(HWND, IUnknown**);
+using UiaRaiseNotificationEventFunction = HRESULT WINAPI(IUnknown*, int, int, BSTR, BSTR);
+
+} // namespace
+
+void AnnounceToScreenReaders(HWND window, const std::wstring& text) {
+    static auto* const listening = SystemFunction<UiaClientsAreListeningFunction>(
+        L"uiautomationcore.dll", "UiaClientsAreListening");
+    static auto* const hostProvider = SystemFunction<UiaHostProviderFromHwndFunction>(
+        L"uiautomationcore.dll", "UiaHostProviderFromHwnd");
+    static auto* const raise = SystemFunction<UiaRaiseNotificationEventFunction>(
+        L"uiautomationcore.dll", "UiaRaiseNotificationEvent");
+    if (!listening || !hostProvider || !raise || text.empty() || !listening())
+        return;
+    IUnknown* provider = nullptr;
+    if (FAILED(hostProvider(window, &provider)) || !provider)
+        return;
+    BSTR said = SysAllocStringLen(text.data(), UINT(text.size()));
+    BSTR activity = SysAllocString(L"Sonarix.RecordingState");
+    if (said && activity)
+        raise(provider, kNotificationKindActionCompleted,
+              kNotificationProcessingImportantMostRecent, said, activity);
+    SysFreeString(said);
+    SysFreeString(activity);
+    provider->Release();
+}

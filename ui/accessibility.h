@@ -1,0 +1,26 @@
+// oleacc and UI Automation for screen readers, loaded at run time from the system folder (the
+// import table names neither). Window thread.
+#pragma once
+
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <string>
+
+// The reference a WM_GETOBJECT answer carries (LresultFromObject); 0 when oleacc cannot be loaded.
+LRESULT AccessibleResult(IAccessible* object, WPARAM wParam);
+// Windows' own object for a window (CreateStdAccessibleObject), with a reference the caller
+// releases; null when there is none.
+IAccessible* StandardAccessible(HWND window, LONG objectId);
+
+// Gives a control the name a screen reader reads for it, and the shortcut key that presses it,
+// where the control's text does not say it (a field after its label, a button named "設定"): the
+// control answers WM_GETOBJECT with Windows' own object for it under this name, for as long as
+// it lives. Once for each control.
+void NameForScreenReaders(HWND control, const std::wstring& name,
+                          const std::wstring& shortcut = std::wstring());
+
+// Has a screen reader say text once, now: a UI Automation notification where Windows has one
+// (Windows 10 1709 and later); elsewhere the caller's WinEvents are all there is.
+void AnnounceToScreenReaders(HWND window, const std::wstring& text);

@@ -1,0 +1,348 @@
+#include "ui/accessible_object.h"
+
+#include "ui/accessibility.h"
+
+#include <oleacc.h>
+
+#include <commctrl.h>
+
+#include <atomic>
+
+RECT IAccessibleSource::Bounds(int) const {
+    RECT rc = {};
+    GetClientRect(Window(), &rc);
+    return rc;
+}
+
+namespace {
+
+// A text for a screen reader: S_FALSE without one.
+HRESULT GiveText(const std::wstring& text, BSTR* out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (text.empty())
+        return S_FALSE;
+    *out = SysAllocStringLen(text.data(), UINT(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+void GiveChild(int child, VARIANT* out) {
+    VariantInit(out);
+    out->vt = VT_I4;
+    out->lVal = child;
+}
+
+// The object over a source. The source may go while a screen reader still holds the object:
+// the shared link is cleared then, and every call answers that the control is gone.
+class CAccessibleObject : public IAccessible {
+public:
+    explicit CAccessibleObject(std::shared_ptr<IAccessibleSource*> source)
+        : m_source(std::move(source)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IAccessible)) {
+            *out = static_cast<IAccessible*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --m_references;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    // No type information: screen readers call IAccessible directly.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count)
+            *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        return E_NOTIMPL;
+    }
+
+    // The parent is the control's window, as Windows describes it.
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
+        if (!parent)
+            return E_POINTER;
+        *parent = nullptr;
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        IAccessible* window = StandardAccessible(source->Window(), OBJID_WINDOW);
+        if (!window)
+            return S_FALSE;
+        *parent = window;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
+        if (!count)
+            return E_POINTER;
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        *count = source->ChildCount();
+        return S_OK;
+    }
+    // The items are simple elements, known by their numbers.
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        return Child(child) < 0 ? E_INVALIDARG : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* out) override {
+        return Text(child, out, &AccessibleItem::name);
+    }
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* out) override {
+        return Text(child, out, &AccessibleItem::value);
+    }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* out) override {
+        return Text(child, out, nullptr);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* out) override {
+        return Text(child, out, nullptr);
+    }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* out) override {
+        return Text(child, out, &AccessibleItem::shortcut);
+    }
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* out) override {
+        return Text(child, out, &AccessibleItem::defaultAction);
+    }
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* out) override {
+        return Number(child, out, &AccessibleItem::role);
+    }
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override {
+        return Number(child, out, &AccessibleItem::state);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT, long* topic) override {
+        if (file)
+            *file = nullptr;
+        if (topic)
+            *topic = -1;
+        return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* out) override {
+        if (!out)
+            return E_POINTER;
+        VariantInit(out);
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        if (GetFocus() != source->Window())
+            return S_FALSE;
+        GiveChild(source->FocusedChild(), out);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* out) override {
+        if (out)
+            VariantInit(out);
+        return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        if (Child(child) != 0 || flags != SELFLAG_TAKEFOCUS)
+            return DISP_E_MEMBERNOTFOUND;
+        SetFocus(source->Window());
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE accLocation(long* x, long* y, long* width, long* height,
+                                          VARIANT child) override {
+        if (!x || !y || !width || !height)
+            return E_POINTER;
+        const int index = Child(child);
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        if (index < 0)
+            return E_INVALIDARG;
+        RECT rc = source->Bounds(index);
+        MapWindowPoints(source->Window(), nullptr, reinterpret_cast<POINT*>(&rc), 2);
+        *x = rc.left;
+        *y = rc.top;
+        *width = rc.right - rc.left;
+        *height = rc.bottom - rc.top;
+        return S_OK;
+    }
+    // Among the items: next and previous; from the control: its first and last item.
+    HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* out) override {
+        if (!out)
+            return E_POINTER;
+        VariantInit(out);
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        const int from = Child(start);
+        if (from < 0)
+            return E_INVALIDARG;
+        const int count = source->ChildCount();
+        int to = 0;
+        if (from == 0 && direction == NAVDIR_FIRSTCHILD)
+            to = count > 0 ? 1 : 0;
+        else if (from == 0 && direction == NAVDIR_LASTCHILD)
+            to = count;
+        else if (from > 0 && (direction == NAVDIR_NEXT || direction == NAVDIR_RIGHT))
+            to = from < count ? from + 1 : 0;
+        else if (from > 0 && (direction == NAVDIR_PREVIOUS || direction == NAVDIR_LEFT))
+            to = from - 1;
+        else if (from == 0)
+            return DISP_E_MEMBERNOTFOUND; // the window's object knows the control's siblings
+        if (to <= 0)
+            return S_FALSE;
+        GiveChild(to, out);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* out) override {
+        if (!out)
+            return E_POINTER;
+        VariantInit(out);
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        POINT at = {x, y};
+        ScreenToClient(source->Window(), &at);
+        for (int child = source->ChildCount(); child >= 0; --child) {
+            const RECT rc = source->Bounds(child);
+            if (PtInRect(&rc, at)) {
+                GiveChild(child, out);
+                return S_OK;
+            }
+        }
+        return S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        const int index = Child(child);
+        if (index < 0)
+            return E_INVALIDARG;
+        return source->DoDefaultAction(index) ? S_OK : DISP_E_MEMBERNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
+
+private:
+    virtual ~CAccessibleObject() = default;
+
+    // The child a VARIANT names: 0 for the control, 1.. for its items; -1 for none of them.
+    int Child(const VARIANT& child) const {
+        IAccessibleSource* source = *m_source;
+        if (!source || child.vt != VT_I4 || child.lVal < 0 || child.lVal > source->ChildCount())
+            return -1;
+        return int(child.lVal);
+    }
+    HRESULT Text(const VARIANT& child, BSTR* out, std::wstring AccessibleItem::*field) const {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        const int index = Child(child);
+        if (index < 0)
+            return E_INVALIDARG;
+        if (!field)
+            return S_FALSE;
+        return GiveText(source->Describe(index).*field, out);
+    }
+    HRESULT Number(const VARIANT& child, VARIANT* out, long AccessibleItem::*field) const {
+        if (!out)
+            return E_POINTER;
+        VariantInit(out);
+        IAccessibleSource* source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        const int index = Child(child);
+        if (index < 0)
+            return E_INVALIDARG;
+        GiveChild(int(source->Describe(index).*field), out);
+        return S_OK;
+    }
+
+    std::atomic<ULONG> m_references{1};
+    std::shared_ptr<IAccessibleSource*> m_source;
+};
+
+} // namespace
+
+CAccessibleServer::CAccessibleServer(IAccessibleSource& source)
+    : m_source(std::make_shared<IAccessibleSource*>(&source)) {}
+
+CAccessibleServer::~CAccessibleServer() {
+    *m_source = nullptr;
+}
+
+LRESULT CAccessibleServer::OnGetObject(WPARAM wParam, LPARAM lParam) {
+    if (DWORD(lParam) != DWORD(OBJID_CLIENT) || !*m_source)
+        return 0;
+    auto* object = new CAccessibleObject(m_source);
+    const LRESULT result = AccessibleResult(object, wParam);
+    object->Release();
+    return result;
+}
+
+void CAccessibleServer::Notify(DWORD event, int child) const {
+    if (*m_source)
+        NotifyWinEvent(event, (*m_source)->Window(), OBJID_CLIENT, child > 0 ? child : CHILDID_SELF);
+}
+
+namespace {
+
+constexpr UINT_PTR kServedSubclassId = 0x534F; // a control served for screen readers
+
+class CDescribedControl : public IAccessibleSource {
+public:
+    CDescribedControl(HWND window, std::function<AccessibleItem()> describe)
+        : m_window(window), m_describe(std::move(describe)), m_server(*this) {}
+    HWND Window() const override { return m_window; }
+    AccessibleItem Describe(int) const override { return m_describe(); }
+    CAccessibleServer& Server() { return m_server; }
+
+private:
+    HWND m_window;
+    std::function<AccessibleItem()> m_describe;
+    CAccessibleServer m_server;
+};
+
+LRESULT CALLBACK DescribedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR data) {
+    auto* control = reinterpret_cast<CDescribedControl*>(data);
+    if (message == WM_GETOBJECT) {
+        if (const LRESULT result = control->Server().OnGetObject(wParam, lParam))
+            return result;
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, DescribedControlProc, kServedSubclassId);
+        delete control;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+} // namespace
+
+CAccessibleServer* ServeForScreenReaders(HWND control, std::function<AccessibleItem()> describe) {
+    if (!control)
+        return nullptr;
+    auto* served = new CDescribedControl(control, std::move(describe));
+    if (!SetWindowSubclass(control, DescribedControlProc, kServedSubclassId,
+                           reinterpret_cast<DWORD_PTR>(served))) {
+        delete served;
+        return nullptr;
+    }
+    return &served->Server();
+}

@@ -1,0 +1,57 @@
+// The record bar's toolbar: start (or resume), stop, pause and the file name, as buttons for the
+// mouse, a tab stop for the keyboard (the arrow keys move between the buttons that can be
+// pressed, Space and Enter press the one with the focus, which is drawn), a shortcut key for
+// each command from anywhere in the main window, and an object for screen readers with each
+// button named as its tooltip, its state and its shortcut. Window thread.
+#pragma once
+
+#include "ui/accessible_object.h"
+
+#include <windows.h>
+
+#include <memory>
+
+class CRecordToolbar : public IAccessibleSource {
+public:
+    static constexpr int kButtons = 4;
+
+    // The tooltip's string of a command's button; 0 for anything else.
+    static UINT TipText(int command);
+    // The shortcut keys of the four commands (WM_COMMAND with the command, as from an
+    // accelerator); the caller destroys the table.
+    static HACCEL CreateAccelerators();
+
+    // Makes the toolbar along the top of parent, first in its tab order, with the images of
+    // bitmap (each width × height pixels). Null when it could not be made.
+    HWND Create(HWND parent, UINT bitmap, int width, int height);
+    // The toolbar may outlive this object (its parent destroys it later): it lets go of it.
+    ~CRecordToolbar() override;
+    HWND Handle() const { return m_hWnd; }
+    bool IsEnabled(int command) const;
+
+    HWND Window() const override { return m_hWnd; }
+    int ChildCount() const override { return kButtons; }
+    AccessibleItem Describe(int child) const override;
+    RECT Bounds(int child) const override;
+    int FocusedChild() const override { return m_focus + 1; }
+    bool DoDefaultAction(int child) override;
+
+private:
+    static LRESULT CALLBACK ToolbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT_PTR id, DWORD_PTR self);
+    bool OnKey(WPARAM key, LPARAM flags);
+    // The focus to the next button after from that can be pressed, in this direction (+1, -1);
+    // false when there is none. Screen readers are told, unless say is false.
+    bool FocusEnabled(int from, int step, bool say = true);
+    // The focus to this button, or the nearest that can be pressed (the one before it first).
+    void FocusNearest(int index, bool say = true);
+    void SetFocusButton(int index, bool say = true);
+    // A button that can no longer be pressed passes the focus on.
+    void FollowEnabling(int command);
+    void DrawFocus();
+
+    HWND m_hWnd = nullptr;
+    HWND m_parent = nullptr;
+    int m_focus = 0; // the button with the focus while the toolbar has it
+    std::unique_ptr<CAccessibleServer> m_server;
+};
