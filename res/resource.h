@@ -80,8 +80,8 @@
 #define IDS_GAP 252
 #define IDS_GAP_NOT_FILLED 253
 // What screen readers read and hear
-#define IDS_ACC_PRESS 254            // a button's default action
-#define IDS_ACC_FILE_NAME 255        // field 1012
+#define IDS_ACC_PRESS 254     // a button's default action
+#define IDS_ACC_FILE_NAME 255 // field 1012
 #define IDS_ACC_WAVEFORM 256
 #define IDS_ACC_METER_LEFT 257
 #define IDS_ACC_METER_RIGHT 258
@@ -89,9 +89,7 @@
 #define IDS_ACC_RECORDING_SOURCE 260 // button 1000
 #define IDS_ACC_SOUND_FORMAT 261     // button 1019
 #define IDS_ACC_BROWSE 262           // button 1014
-#define IDS_ACC_FOLDER 263           // field 1013
-#define IDS_ACC_PREFIX 264           // field 1015
-#define IDS_ACC_COUNT 265            // field 1016 and its up-down control
+#define IDS_ACC_SWITCH 263           // a tab's default action
 #define IDS_SAID_STOPPED 266         // a recording stopped
 
 // Commands of the record bar's toolbar

@@ -1,6 +1,7 @@
 #include "ui/accessibility.h"
 
 #include "engine/system_library.h"
+#include "ui/ui_text.h"
 
 #include <commctrl.h>
 
@@ -28,12 +29,34 @@ namespace {
 
 constexpr UINT_PTR kNamedSubclassId = 0x534E41; // a control named for screen readers
 
-// Windows' own object for a control, with the name (and shortcut) given; everything else is
-// Windows' answer.
+// A button's role by its style; 0 for a window that is no button.
+long ButtonRole(HWND window) {
+    wchar_t name[16];
+    if (!GetClassNameW(window, name, 16) || lstrcmpiW(name, L"Button") != 0)
+        return 0;
+    switch (GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+        return ROLE_SYSTEM_CHECKBUTTON;
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        return ROLE_SYSTEM_RADIOBUTTON;
+    case BS_GROUPBOX:
+        return ROLE_SYSTEM_GROUPING;
+    default:
+        return ROLE_SYSTEM_PUSHBUTTON;
+    }
+}
+
+// Windows' own object for a control, with the name (and shortcut) given, and a button's role and
+// checked state; everything else is Windows' answer.
 class CNamedAccessible : public IAccessible {
 public:
-    CNamedAccessible(IAccessible* inner, const std::wstring& name, const std::wstring& shortcut)
-        : m_inner(inner), m_name(name), m_shortcut(shortcut) {}
+    CNamedAccessible(IAccessible* inner, HWND window, const std::wstring& name,
+                     const std::wstring& shortcut)
+        : m_inner(inner), m_window(window), m_name(name), m_shortcut(shortcut) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out)
@@ -62,8 +85,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
         return E_NOTIMPL;
     }
 
@@ -91,10 +114,26 @@ public:
         return m_inner->get_accDescription(child, out);
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* out) override {
-        return m_inner->get_accRole(child, out);
+        const long role = ButtonRole(m_window);
+        if (!out || !role || !IsSelf(child))
+            return m_inner->get_accRole(child, out);
+        VariantInit(out);
+        out->vt = VT_I4;
+        out->lVal = role;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override {
-        return m_inner->get_accState(child, out);
+        const HRESULT result = m_inner->get_accState(child, out);
+        const long role = ButtonRole(m_window);
+        if (SUCCEEDED(result) && out && out->vt == VT_I4 && IsSelf(child) &&
+            (role == ROLE_SYSTEM_CHECKBUTTON || role == ROLE_SYSTEM_RADIOBUTTON)) {
+            const LRESULT check = SendMessageW(m_window, BM_GETCHECK, 0, 0);
+            out->lVal &= ~(STATE_SYSTEM_CHECKED | STATE_SYSTEM_MIXED);
+            out->lVal |= check == BST_CHECKED         ? STATE_SYSTEM_CHECKED
+                         : check == BST_INDETERMINATE ? STATE_SYSTEM_MIXED
+                                                      : 0;
+        }
+        return result;
     }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* out) override {
         return m_inner->get_accHelp(child, out);
@@ -137,8 +176,11 @@ public:
 private:
     virtual ~CNamedAccessible() { m_inner->Release(); }
 
+    static bool IsSelf(const VARIANT& child) {
+        return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
+    }
     static bool Own(const VARIANT& child, const std::wstring& text) {
-        return !text.empty() && child.vt == VT_I4 && child.lVal == CHILDID_SELF;
+        return !text.empty() && IsSelf(child);
     }
     static HRESULT Give(const std::wstring& text, BSTR* out) {
         if (!out)
@@ -149,6 +191,7 @@ private:
 
     std::atomic<ULONG> m_references{1};
     IAccessible* m_inner;
+    HWND m_window;
     std::wstring m_name;
     std::wstring m_shortcut;
 };
@@ -158,12 +201,12 @@ struct ControlName {
     std::wstring shortcut;
 };
 
-LRESULT CALLBACK NamedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                  UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK NamedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR data) {
     auto* named = reinterpret_cast<ControlName*>(data);
     if (message == WM_GETOBJECT && DWORD(lParam) == DWORD(OBJID_CLIENT)) {
         if (IAccessible* standard = StandardAccessible(window, OBJID_CLIENT)) {
-            auto* object = new CNamedAccessible(standard, named->name, named->shortcut);
+            auto* object = new CNamedAccessible(standard, window, named->name, named->shortcut);
             const LRESULT result = AccessibleResult(object, wParam);
             object->Release();
             if (result)
@@ -185,6 +228,48 @@ void NameForScreenReaders(HWND control, const std::wstring& name, const std::wst
     if (!SetWindowSubclass(control, NamedControlProc, kNamedSubclassId,
                            reinterpret_cast<DWORD_PTR>(named)))
         delete named;
+}
+
+namespace {
+
+bool IsClass(HWND window, const wchar_t* name) {
+    wchar_t own[32];
+    return GetClassNameW(window, own, 32) && lstrcmpiW(own, name) == 0;
+}
+
+// A label's text as a name: without its mnemonic's "&".
+std::wstring LabelText(HWND label) {
+    wchar_t text[128] = {};
+    GetWindowTextW(label, text, 128);
+    std::wstring name;
+    for (const wchar_t* c = text; *c; ++c)
+        if (*c != L'&' || c[1] == L'&')
+            name += *c;
+    return name;
+}
+
+} // namespace
+
+// As Windows names a field, a list or an up-down control: by the label before it.
+void DescribeControlsForScreenReaders(HWND dialog,
+                                      std::initializer_list<std::pair<int, UINT>> names) {
+    std::wstring label;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        UINT name = 0;
+        for (const auto& named : names)
+            if (named.first == GetDlgCtrlID(control))
+                name = named.second;
+        if (IsClass(control, L"Static"))
+            label = LabelText(control);
+        else if (name)
+            NameForScreenReaders(control, LoadText(name));
+        else if (ButtonRole(control))
+            NameForScreenReaders(control, std::wstring());
+        else if (!label.empty() && (IsClass(control, L"Edit") || IsClass(control, L"ComboBox") ||
+                                    IsClass(control, L"msctls_updown32")))
+            NameForScreenReaders(control, label);
+    }
 }
 
 namespace {

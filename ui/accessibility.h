@@ -6,7 +6,9 @@
 
 #include <oleacc.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 // The reference a WM_GETOBJECT answer carries (LresultFromObject); 0 when oleacc cannot be loaded.
 LRESULT AccessibleResult(IAccessible* object, WPARAM wParam);
@@ -20,6 +22,13 @@ IAccessible* StandardAccessible(HWND window, LONG objectId);
 // it lives. Once for each control.
 void NameForScreenReaders(HWND control, const std::wstring& name,
                           const std::wstring& shortcut = std::wstring());
+
+// The controls of a dialog as a screen reader should read them, where Windows' own objects leave
+// it out (and Wine's, which know no buttons): each button's role and checked state, and the
+// names given here as (control, string), for controls whose text does not name them. Once, as
+// the dialog opens.
+void DescribeControlsForScreenReaders(HWND dialog,
+                                      std::initializer_list<std::pair<int, UINT>> names);
 
 // Has a screen reader say text once, now: a UI Automation notification where Windows has one
 // (Windows 10 1709 and later); elsewhere the caller's WinEvents are all there is.

@@ -69,8 +69,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
-                                     EXCEPINFO*, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override {
         return E_NOTIMPL;
     }
 
@@ -299,7 +299,8 @@ LRESULT CAccessibleServer::OnGetObject(WPARAM wParam, LPARAM lParam) {
 
 void CAccessibleServer::Notify(DWORD event, int child) const {
     if (*m_source)
-        NotifyWinEvent(event, (*m_source)->Window(), OBJID_CLIENT, child > 0 ? child : CHILDID_SELF);
+        NotifyWinEvent(event, (*m_source)->Window(), OBJID_CLIENT,
+                       child > 0 ? child : CHILDID_SELF);
 }
 
 namespace {
@@ -309,25 +310,30 @@ constexpr UINT_PTR kServedSubclassId = 0x534F; // a control served for screen re
 class CDescribedControl : public IAccessibleSource {
 public:
     CDescribedControl(HWND window, std::function<AccessibleItem()> describe)
-        : m_window(window), m_describe(std::move(describe)), m_server(*this) {}
+        : m_window(window), m_describe(std::move(describe)) {}
     HWND Window() const override { return m_window; }
     AccessibleItem Describe(int) const override { return m_describe(); }
-    CAccessibleServer& Server() { return m_server; }
 
 private:
     HWND m_window;
     std::function<AccessibleItem()> m_describe;
-    CAccessibleServer m_server;
 };
 
-LRESULT CALLBACK DescribedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                      UINT_PTR, DWORD_PTR data) {
-    auto* control = reinterpret_cast<CDescribedControl*>(data);
+struct ServedControl {
+    explicit ServedControl(std::unique_ptr<IAccessibleSource> served)
+        : source(std::move(served)), server(*source) {}
+    std::unique_ptr<IAccessibleSource> source;
+    CAccessibleServer server;
+};
+
+LRESULT CALLBACK ServedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR data) {
+    auto* control = reinterpret_cast<ServedControl*>(data);
     if (message == WM_GETOBJECT) {
-        if (const LRESULT result = control->Server().OnGetObject(wParam, lParam))
+        if (const LRESULT result = control->server.OnGetObject(wParam, lParam))
             return result;
     } else if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(window, DescribedControlProc, kServedSubclassId);
+        RemoveWindowSubclass(window, ServedControlProc, kServedSubclassId);
         delete control;
     }
     return DefSubclassProc(window, message, wParam, lParam);
@@ -335,14 +341,19 @@ LRESULT CALLBACK DescribedControlProc(HWND window, UINT message, WPARAM wParam, 
 
 } // namespace
 
-CAccessibleServer* ServeForScreenReaders(HWND control, std::function<AccessibleItem()> describe) {
-    if (!control)
+CAccessibleServer* ServeForScreenReaders(HWND control, std::unique_ptr<IAccessibleSource> source) {
+    if (!control || !source)
         return nullptr;
-    auto* served = new CDescribedControl(control, std::move(describe));
-    if (!SetWindowSubclass(control, DescribedControlProc, kServedSubclassId,
+    auto* served = new ServedControl(std::move(source));
+    if (!SetWindowSubclass(control, ServedControlProc, kServedSubclassId,
                            reinterpret_cast<DWORD_PTR>(served))) {
         delete served;
         return nullptr;
     }
-    return &served->Server();
+    return &served->server;
+}
+
+CAccessibleServer* ServeForScreenReaders(HWND control, std::function<AccessibleItem()> describe) {
+    return ServeForScreenReaders(control,
+                                 std::make_unique<CDescribedControl>(control, std::move(describe)));
 }

@@ -58,7 +58,9 @@ private:
     std::shared_ptr<IAccessibleSource*> m_source;
 };
 
-// Serves a control that is one object without items (a picture, a meter) from now until the
-// control goes: describe is asked whenever a screen reader reads it. The server, for the
-// control's notifications, lives as long as the control.
+// Serves a control from now until the control goes, which deletes the source. The server, for
+// the control's notifications, lives as long as the control.
+CAccessibleServer* ServeForScreenReaders(HWND control, std::unique_ptr<IAccessibleSource> source);
+// The same for a control that is one object without items (a picture, a meter): describe is
+// asked whenever a screen reader reads it.
 CAccessibleServer* ServeForScreenReaders(HWND control, std::function<AccessibleItem()> describe);

@@ -15,6 +15,7 @@
 #include "ui/record_bar.h"
 #include "ui/recording_texts.h"
 #include "ui/settings_page.h"
+#include "ui/tab_accessible.h"
 #include "ui/ui_text.h"
 
 #include <algorithm>
@@ -193,6 +194,7 @@ void CMainDlg::SetUpSystemMenuAndIcon() {
 // the pages take the tab's own background, and stay above the tab control, which clips them out
 // of its painting.
 void CMainDlg::CreatePages() {
+    m_tabsServer = ServeForScreenReaders(m_tabCtrl, std::make_unique<CTabAccessible>(m_tabCtrl));
     InsertTab(m_tabCtrl, 0, LoadText(IDS_TAB_MAIN));
     m_pPreviewPage = std::make_unique<CPreviewPage>();
     m_pPreviewPage->Create(m_hWnd);
@@ -428,6 +430,13 @@ void CMainDlg::OnTabSelChange() {
         SendMessageW(m_tabCtrl, TCM_SETCURSEL, WPARAM(m_nCurTab), 0);
         return;
     }
+    // The tab now selected, for screen readers.
+    const int selected = int(SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0)) + 1;
+    if (m_tabsServer) {
+        m_tabsServer->Notify(EVENT_OBJECT_SELECTION, selected);
+        if (GetFocus() == m_tabCtrl)
+            m_tabsServer->Notify(EVENT_OBJECT_FOCUS, selected);
+    }
     if (SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0) == 0) {
         m_pPreviewPage->ShowWindow(SW_SHOW);
         m_pRecordBar->ShowWindow(SW_SHOW);
@@ -474,11 +483,12 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_APPCOMMAND: {
         // A keyboard's media keys: record, pause (or play/pause, which resumes too), stop.
         const int command = GET_APPCOMMAND_LPARAM(lParam);
-        const int bar = command == APPCOMMAND_MEDIA_RECORD ? ID_RECORD_START
-                        : command == APPCOMMAND_MEDIA_PAUSE || command == APPCOMMAND_MEDIA_PLAY_PAUSE
-                            ? ID_RECORD_PAUSE
-                        : command == APPCOMMAND_MEDIA_STOP ? ID_RECORD_STOP
-                                                           : 0;
+        const int bar =
+            command == APPCOMMAND_MEDIA_RECORD ? ID_RECORD_START
+            : command == APPCOMMAND_MEDIA_PAUSE || command == APPCOMMAND_MEDIA_PLAY_PAUSE
+                ? ID_RECORD_PAUSE
+            : command == APPCOMMAND_MEDIA_STOP ? ID_RECORD_STOP
+                                               : 0;
         if (!bar)
             return false;
         OnShortcut(bar);

@@ -135,6 +135,7 @@ private:
     std::atomic<bool> m_noticeLost{false};
     bool m_minimised = false;
     HACCEL m_shortcuts = nullptr;
+    CAccessibleServer* m_tabsServer = nullptr; // lives as long as the tab control
 };
 
 extern CMainDlg* g_pMainDlg;

@@ -19,15 +19,9 @@ CSettingsPage::CSettingsPage() : CDialog(IDD_SETTINGS) {}
 
 BOOL CSettingsPage::OnInitDialog() {
     CDialog::OnInitDialog();
-    const struct {
-        int control;
-        UINT name;
-    } names[] = {{IDC_SEQ_FOLDER, IDS_ACC_FOLDER},         {IDC_SEQ_BROWSE, IDS_ACC_BROWSE},
-                 {IDC_SEQ_PREFIX, IDS_ACC_PREFIX},         {IDC_SEQ_COUNT, IDS_ACC_COUNT},
-                 {IDC_SEQ_COUNT_SPIN, IDS_ACC_COUNT},      {IDC_RECORDING_SOURCE, IDS_ACC_RECORDING_SOURCE},
-                 {IDC_SOUND_FORMAT, IDS_ACC_SOUND_FORMAT}};
-    for (const auto& named : names)
-        NameForScreenReaders(GetDlgItem(named.control), LoadText(named.name));
+    DescribeControlsForScreenReaders(m_hWnd, {{IDC_SEQ_BROWSE, IDS_ACC_BROWSE},
+                                              {IDC_RECORDING_SOURCE, IDS_ACC_RECORDING_SOURCE},
+                                              {IDC_SOUND_FORMAT, IDS_ACC_SOUND_FORMAT}});
     return TRUE;
 }
 

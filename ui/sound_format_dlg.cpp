@@ -2,6 +2,7 @@
 
 #include "engine/recording_format.h"
 #include "res/resource.h"
+#include "ui/accessibility.h"
 #include "ui/main_dlg.h"
 #include "ui/record_bar.h"
 
@@ -25,6 +26,7 @@ BOOL CSoundFormatDlg::OnInitDialog() {
     SendMessageW(m_cbType, CB_SETCURSEL, WPARAM(bar.m_nSampleType), 0);
     SendMessageW(m_cbRate, CB_SETCURSEL, WPARAM(RateIndex(bar.m_nSamplingRate)), 0);
     UpdateData(false);
+    DescribeControlsForScreenReaders(m_hWnd, {}); // the lists named by their labels
     return TRUE;
 }
 

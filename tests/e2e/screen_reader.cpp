@@ -2,7 +2,8 @@
 // Sonarix window through MSAA as a screen reader does, and prints what it reads in UTF-8.
 //   screen_reader walk          every visible control: "id.child role name state value shortcut"
 //   screen_reader focus         the object with the keyboard focus, as a line of walk
-//   screen_reader events SECS   the WinEvents of the program for SECS seconds, a line each
+//   screen_reader events SECS   the WinEvents of the program, a line each, until its window
+//                               closes or SECS seconds have passed
 #include <windows.h>
 
 #include <oleacc.h>
@@ -75,8 +76,8 @@ std::wstring Describe(IAccessible* object, long child, const std::wstring& id) {
     object->get_accRole(who, &role);
     object->get_accState(who, &state);
     return id + L"\t" + RoleText(role.vt == VT_I4 ? role.lVal : 0) + L"\t\"" + name + L"\"\t" +
-           StateText(state.vt == VT_I4 ? state.lVal : 0) + L"\t\"" + value + L"\"\t\"" +
-           shortcut + L"\"";
+           StateText(state.vt == VT_I4 ? state.lVal : 0) + L"\t\"" + value + L"\"\t\"" + shortcut +
+           L"\"";
 }
 
 HWND MainWindow() {
@@ -196,7 +197,7 @@ int Events(HWND main, int seconds) {
     Print(L"listening");
     const DWORD end = GetTickCount() + DWORD(seconds) * 1000;
     size_t read = 0;
-    while (GetTickCount() < end) {
+    while (IsWindow(main) && GetTickCount() < end) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))

@@ -33,6 +33,14 @@ void ExpectView(CMainDlg* main, const View& v, const char* where) {
     EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_FILE_NAME, 0) != 0, v.fileName);
     EXPECT_EQ(IsWindowEnabled(bar->m_editFileName) != 0, v.field);
     EXPECT_EQ(main->StatusText(0), v.state);
+    // A screen reader hears the state; a stop is said (with why) where the part shows nothing,
+    // and nothing before the first recording.
+    const std::wstring heard = main->m_statusBar.Describe(1).name;
+    if (std::wstring(v.state).empty())
+        EXPECT_TRUE(heard.empty() || heard.rfind(L"録音を停止しました。") == heard.size() - 10)
+            << fs::path(heard);
+    else
+        EXPECT_EQ(heard, v.state);
 }
 
 const View kStopped = {true, true, false, false, true, true, L""};
@@ -216,8 +224,9 @@ TEST_F(RecordBar, SequentialNamesAndTheWrap) {
     Click(ID_RECORD_STOP);
     EXPECT_TRUE(fs::exists(dir / "000K" / "take000001.wav"));
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0],
-              L"ファイル番号が最大値に達しました。0にリセットし、空いている番号 000001 を使いました。");
+    EXPECT_EQ(
+        s_messages[0],
+        L"ファイル番号が最大値に達しました。0にリセットし、空いている番号 000001 を使いました。");
 }
 
 TEST_F(RecordBar, SequentialNamingWithoutAFolder) {
@@ -307,6 +316,9 @@ TEST_F(RecordBar, RecordingEndsByItself) {
                                  L"」に書き込めなかったため、録音を停止しました。録音の最初から 1 "
                                  L"秒までがファイルに残っています。\n\n" +
                                  SystemErrorText(kDiskFullError));
+    EXPECT_EQ(main->m_statusBar.Describe(1).name,
+              L"ファイル「" + full.wstring() + L"」に書き込めなかったため、録音を停止しました。")
+        << "heard, with why";
     EXPECT_EQ(ReadWav(full).dataSize, 25u * 2560);
     EXPECT_TRUE(ReadWav(full).IsComplete());
 

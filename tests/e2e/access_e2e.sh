@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Without a mouse, and as a screen reader hears it: the keyboard alone records (Tab to the
+# toolbar, the arrow keys, Space, each shortcut key), while a screen reader of the tests' own, in
+# another process, reads every control through MSAA (names, roles, states, the meters' values
+# while a tone records, the buttons' shortcuts) and hears the recording's state change.
+#   access_e2e.sh SONARIX_EXE SCREEN_READER_EXE [SCREENSHOT_FOLDER]
+# Runs in the session of scripts/session.sh (display, audio) with WINEPREFIX set.
+set -euo pipefail
+SONARIX_EXE=$1
+shots=${3:-}
+. "$(dirname "$0")/e2e_lib.sh"
+
+work=$(mktemp -d /tmp/sonarix-e2e.XXXXXX)
+listener=""
+trap 'tone_stop; kill "$program" $listener 2>/dev/null || true; rm -rf "$work"' EXIT
+cp "$2" "$work/screen_reader.exe"
+wav="$work/lesson.wav"
+
+# What the screen reader reads: "id[.child] role "name" states "value" "shortcut"", a line each.
+reader() { (cd "$work" && wine screen_reader.exe "$@" 2>/dev/null) | tr -d '\r'; }
+focused() { reader focus; }
+# Whether the walk (or the focus) has a line with these fields: reads ID ROLE NAME [STATES...].
+has() { # has TEXT PATTERN...: every pattern on one line of TEXT
+  local text=$1; shift
+  local line
+  while IFS= read -r line; do
+    local all=1 p
+    for p in "$@"; do [[ "$line" == *"$p"* ]] || { all=0; break; }; done
+    [ "$all" = 1 ] && return 0
+  done <<<"$text"
+  return 1
+}
+key() { xdotool key "$@"; sleep 0.4; }
+state_is() { has "$(reader walk)" $'1.1\tstatic text\t"'"$1"'"'; }
+
+tone_start
+start_program
+xdotool windowfocus "$window" 2>/dev/null || true
+sleep 0.3
+(cd "$work" && exec wine screen_reader.exe events 120 >"$work/events.txt" 2>/dev/null) &
+listener=$!
+for _ in $(seq 100); do grep -q listening "$work/events.txt" 2>/dev/null && break; sleep 0.1; done
+
+# Start-up: the focus on the tab control; Tab reaches the toolbar's first button that can be
+# pressed, the arrows pass over the disabled ones, Tab goes on to the named file-name field.
+key Tab
+check "Tab: the toolbar, on start" has "$(focused)" $'100.1\tpush button\t"録音開始"\tfocused' '"Ctrl+R"'
+key Right
+check "Right: over stop and pause (disabled) to the file name" has "$(focused)" '"ファイル名指定"' 'focused' '"F12"'
+key Left
+check "Left: back to start" has "$(focused)" '"録音開始"' 'focused'
+[ -z "$shots" ] || import -window root -crop 350x280+"$origin_x"+"$origin_y" "$shots/toolbar-focus.png"
+key Tab
+check "Tab: the file-name field, named" has "$(focused)" $'1012.0\ttext\t"ファイル名"\tfocused'
+xdotool type --delay 20 "$(winepath -w "$wav")"
+key shift+Tab
+key space
+check "Space on start: recording" state_is "録音中"
+check "...the focus passed to stop" has "$(focused)" '"録音停止"' 'focused' '"Ctrl+S"'
+sleep 2
+
+walk=$(reader walk)
+echo "$walk"
+check "the toolbar" has "$walk" $'100\ttool bar'
+check "start: named, unavailable, its shortcut" has "$walk" '"録音開始"' 'unavailable' '"Ctrl+R"'
+check "stop: named, its shortcut" has "$walk" $'100.2\tpush button\t"録音停止"\tfocused,focusable' '"Ctrl+S"'
+check "pause: named, its shortcut" has "$walk" $'100.3\tpush button\t"録音一時停止"\tfocusable' '"Ctrl+P"'
+check "file name: named, unavailable, its shortcut" has "$walk" '"ファイル名指定"' 'unavailable' '"F12"'
+check "the waveform" has "$walk" $'1010\tgraphic\t"波形"'
+check "the left meter: its held level" has "$walk" $'1007\tprogress bar\t"左チャンネルのレベル"' 'dB"'
+check "the right meter: its held level" has "$walk" $'1009\tprogress bar\t"右チャンネルのレベル"' 'dB"'
+left=$(sed -n 's/^1007\t.*\t"\(.*\)dB"\t.*/\1/p' <<<"$walk")
+check "...the tone's level ($left dB)" between "${left:-99}" -9 -3
+check "the status bar" has "$walk" $'1\tstatus bar'
+check "...its elapsed time" has "$walk" $'1.2\tstatic text\t"00:00:0'
+
+key ctrl+p
+check "Ctrl+P: paused" state_is "録音一時停止中"
+key ctrl+p
+check "Ctrl+P again: recording" state_is "録音中"
+key ctrl+r
+check "Ctrl+R while recording: nothing" state_is "録音中"
+key ctrl+s
+check "Ctrl+S: stopped, and said so" state_is "録音を停止しました。"
+check "...the focus on a button that can be pressed" has "$(focused)" '"録音開始"' 'focused'
+key F12
+check "F12: the Save As dialog" has "$(focused)" '"sonarix.wav"'
+key Escape
+check "...Escape closes it" has "$(focused)" '"録音開始"' 'focused'
+
+# The settings tab by its tabs: its two "設定" buttons named for what they set, its fields by
+# their labels.
+key shift+Tab
+check "Shift+Tab: the tabs, on the main tab" has "$(focused)" $'1011.1\tpage tab\t"メイン"\tfocused'
+key Right
+walk=$(reader walk)
+check "Right: the settings tab, selected" has "$walk" $'1011.2\tpage tab\t"設定"' 'selected'
+check "settings: the recording source button" has "$walk" $'1000\tpush button\t"録音ソースの設定"'
+check "settings: the sound format button" has "$walk" $'1019\tpush button\t"音声の形式の設定"'
+check "settings: the naming check box" has "$walk" $'1018\tcheck button\t"連番ファイル名指定"'
+check "settings: the prefix field, by its label" has "$walk" $'1015\ttext\t"プレフィックス"' 'unavailable'
+
+key alt+F4
+check "Alt+F4 closes the program" wait_for_exit
+tone_stop
+wait "$listener" || true # it ends with the window
+listener=""
+events=$(cat "$work/events.txt")
+check "heard: recording" has "$events" $'name\t1.1\tstatic text\t"録音中"'
+check "heard: paused" has "$events" $'name\t1.1\tstatic text\t"録音一時停止中"'
+check "heard: stopped" has "$events" $'name\t1.1\tstatic text\t"録音を停止しました。"'
+check "heard: a live region's change" has "$events" $'live\t1.1'
+check "heard: the focus on a button" has "$events" $'focus\t100.2\tpush button\t"録音停止"'
+check "heard: a meter's value" has "$events" $'value\t1007'
+check "the elapsed time is not announced" test "$(grep -c $'^name\t1.2' <<<"$events" || true)" -eq 0
+check "the recording is a WAV file" test "$(frames_soxi "$wav")" -gt 0
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
