@@ -287,6 +287,8 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == L"録音デバイス待ち"; }));
     ExpectView(main, {false, false, true, true, false, false, L"録音デバイス待ち"},
                "waiting for the input");
+    EXPECT_EQ(SendMessageW(main->GetSafeHwnd(), WM_QUERYENDSESSION, 0, 0), FALSE)
+        << "a recording waiting for its input holds the session's end";
     s_device->FailFrom(SimulatedWaveInput::OPEN, 0);
     s_device->SetSilent(false);
     s_now += kReopenPeriodMs;
