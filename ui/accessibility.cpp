@@ -1,11 +1,10 @@
 #include "ui/accessibility.h"
 
 #include "engine/system_library.h"
+#include "ui/accessible_base.h"
 #include "ui/ui_text.h"
 
 #include <commctrl.h>
-
-#include <atomic>
 
 LRESULT AccessibleResult(IAccessible* object, WPARAM wParam) {
     static auto* const lresultFromObject =
@@ -52,43 +51,11 @@ long ButtonRole(HWND window) {
 
 // Windows' own object for a control, with the name (and shortcut) given, and a button's role and
 // checked state; everything else is Windows' answer.
-class CNamedAccessible : public IAccessible {
+class CNamedAccessible : public CAccessibleBase {
 public:
     CNamedAccessible(IAccessible* inner, HWND window, const std::wstring& name,
                      const std::wstring& shortcut)
         : m_inner(inner), m_window(window), m_name(name), m_shortcut(shortcut) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IAccessible)) {
-            *out = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --m_references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count)
-            *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
 
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* out) override {
         return Own(child, m_name) ? Give(m_name, out) : m_inner->get_accName(child, out);
@@ -174,7 +141,7 @@ public:
     }
 
 private:
-    virtual ~CNamedAccessible() { m_inner->Release(); }
+    ~CNamedAccessible() override { m_inner->Release(); }
 
     static bool IsSelf(const VARIANT& child) {
         return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
@@ -189,7 +156,6 @@ private:
         return *out ? S_OK : E_OUTOFMEMORY;
     }
 
-    std::atomic<ULONG> m_references{1};
     IAccessible* m_inner;
     HWND m_window;
     std::wstring m_name;

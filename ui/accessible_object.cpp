@@ -1,12 +1,11 @@
 #include "ui/accessible_object.h"
 
 #include "ui/accessibility.h"
+#include "ui/accessible_base.h"
 
 #include <oleacc.h>
 
 #include <commctrl.h>
-
-#include <atomic>
 
 RECT IAccessibleSource::Bounds(int) const {
     RECT rc = {};
@@ -35,44 +34,10 @@ void GiveChild(int child, VARIANT* out) {
 
 // The object over a source. The source may go while a screen reader still holds the object:
 // the shared link is cleared then, and every call answers that the control is gone.
-class CAccessibleObject : public IAccessible {
+class CAccessibleObject : public CAccessibleBase {
 public:
     explicit CAccessibleObject(std::shared_ptr<IAccessibleSource*> source)
         : m_source(std::move(source)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == __uuidof(IAccessible)) {
-            *out = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --m_references;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
-    // No type information: screen readers call IAccessible directly.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count)
-            *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override {
-        return E_NOTIMPL;
-    }
 
     // The parent is the control's window, as Windows describes it.
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
@@ -136,12 +101,9 @@ public:
         return S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* out) override {
-        if (!out)
-            return E_POINTER;
-        VariantInit(out);
-        IAccessibleSource* source = *m_source;
-        if (!source)
-            return RPC_E_DISCONNECTED;
+        IAccessibleSource* source = nullptr;
+        if (const HRESULT ready = Prepare(out, source); ready != S_OK)
+            return ready;
         if (GetFocus() != source->Window())
             return S_FALSE;
         GiveChild(source->FocusedChild(), out);
@@ -181,12 +143,9 @@ public:
     }
     // Among the items: next and previous; from the control: its first and last item.
     HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* out) override {
-        if (!out)
-            return E_POINTER;
-        VariantInit(out);
-        IAccessibleSource* source = *m_source;
-        if (!source)
-            return RPC_E_DISCONNECTED;
+        IAccessibleSource* source = nullptr;
+        if (const HRESULT ready = Prepare(out, source); ready != S_OK)
+            return ready;
         const int from = Child(start);
         if (from < 0)
             return E_INVALIDARG;
@@ -208,12 +167,9 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* out) override {
-        if (!out)
-            return E_POINTER;
-        VariantInit(out);
-        IAccessibleSource* source = *m_source;
-        if (!source)
-            return RPC_E_DISCONNECTED;
+        IAccessibleSource* source = nullptr;
+        if (const HRESULT ready = Prepare(out, source); ready != S_OK)
+            return ready;
         POINT at = {x, y};
         ScreenToClient(source->Window(), &at);
         for (int child = source->ChildCount(); child >= 0; --child) {
@@ -238,7 +194,14 @@ public:
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
 private:
-    virtual ~CAccessibleObject() = default;
+    // The out VARIANT emptied, and the source while the control lives.
+    HRESULT Prepare(VARIANT* out, IAccessibleSource*& source) const {
+        if (!out)
+            return E_POINTER;
+        VariantInit(out);
+        source = *m_source;
+        return source ? S_OK : RPC_E_DISCONNECTED;
+    }
 
     // The child a VARIANT names: 0 for the control, 1.. for its items; -1 for none of them.
     int Child(const VARIANT& child) const {
@@ -262,12 +225,9 @@ private:
         return GiveText(source->Describe(index).*field, out);
     }
     HRESULT Number(const VARIANT& child, VARIANT* out, long AccessibleItem::*field) const {
-        if (!out)
-            return E_POINTER;
-        VariantInit(out);
-        IAccessibleSource* source = *m_source;
-        if (!source)
-            return RPC_E_DISCONNECTED;
+        IAccessibleSource* source = nullptr;
+        if (const HRESULT ready = Prepare(out, source); ready != S_OK)
+            return ready;
         const int index = Child(child);
         if (index < 0)
             return E_INVALIDARG;
@@ -275,7 +235,6 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> m_references{1};
     std::shared_ptr<IAccessibleSource*> m_source;
 };
 

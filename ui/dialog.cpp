@@ -12,8 +12,8 @@ CDialog::~CDialog() {
 
 // The modal loop serves the dialog's shortcut keys first, then hands each keyboard message to
 // the innermost dialog around its window, so Enter and Escape in a page reach the page's own OK
-// and Cancel, not the main window's; Tab goes to the modal dialog itself, which moves the focus through its pages (control parents)
-// and back to its own controls.
+// and Cancel, not the main window's; Tab goes to the modal dialog itself, which moves the focus
+// through its pages (control parents) and back to its own controls.
 INT_PTR CDialog::DoModal(HWND owner) {
     m_modal = true;
     m_endModal = false;

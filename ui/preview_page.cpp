@@ -23,9 +23,8 @@ BOOL CPreviewPage::OnInitDialog() {
     for (int channel = 0; channel < 2; ++channel) {
         m_meters[channel] =
             ServeForScreenReaders(GetDlgItem(channel == 0 ? IDC_METER0 : IDC_METER1), [channel] {
-                const bool stereo =
-                    g_pMainDlg && g_pMainDlg->m_pRecordBar &&
-                    g_pMainDlg->m_pRecordBar->m_nSamplingChannel == 2;
+                const bool stereo = g_pMainDlg && g_pMainDlg->m_pRecordBar &&
+                                    g_pMainDlg->m_pRecordBar->m_nSamplingChannel == 2;
                 AccessibleItem item;
                 item.name = LoadText(channel == 1 ? IDS_ACC_METER_RIGHT
                                      : stereo     ? IDS_ACC_METER_LEFT

@@ -380,8 +380,10 @@ void CRecordBar::ShowState(bool tabs, bool start, bool stop, bool pause, bool fi
     EnableWindow(g_pMainDlg->m_tabCtrl, tabs);
     // The buttons enabled before the others are disabled: a button with the focus that is
     // disabled passes it to a neighbour that can already be pressed.
-    const std::pair<int, bool> buttons[] = {
-        {ID_RECORD_START, start}, {ID_RECORD_STOP, stop}, {ID_RECORD_PAUSE, pause}, {ID_FILE_NAME, fileName}};
+    const std::pair<int, bool> buttons[] = {{ID_RECORD_START, start},
+                                            {ID_RECORD_STOP, stop},
+                                            {ID_RECORD_PAUSE, pause},
+                                            {ID_FILE_NAME, fileName}};
     for (const bool enabling : {true, false})
         for (const auto& button : buttons)
             if (button.second == enabling)

@@ -51,16 +51,17 @@ HACCEL CRecordToolbar::CreateAccelerators() {
 HWND CRecordToolbar::Create(HWND parent, UINT bitmap, int width, int height) {
     const auto sep = [] { return TBBUTTON{0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0}; };
     const auto button = [](int i) {
-        return TBBUTTON{kTable[i].image, kTable[i].command, TBSTATE_ENABLED, TBSTYLE_BUTTON,
-                        {},          0,
-                        0};
+        return TBBUTTON{
+            kTable[i].image, kTable[i].command, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0};
     };
     TBBUTTON buttons[8] = {button(0), sep(), button(1), sep(), button(2), sep(), sep(), button(3)};
     m_parent = parent;
-    m_hWnd = CreateToolbarEx(
-        parent, WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | CCS_TOP | CCS_NODIVIDER | TBSTYLE_TOOLTIPS,
-        IDC_TOOLBAR, kButtons, reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
-        bitmap, buttons, 8, 0, 0, width, height, sizeof(TBBUTTON));
+    m_hWnd = CreateToolbarEx(parent,
+                             WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | CCS_TOP | CCS_NODIVIDER |
+                                 TBSTYLE_TOOLTIPS,
+                             IDC_TOOLBAR, kButtons,
+                             reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
+                             bitmap, buttons, 8, 0, 0, width, height, sizeof(TBBUTTON));
     if (!m_hWnd)
         return nullptr;
     // The buttons sit left of the file-name field: the toolbar comes first in the tab order, and
@@ -114,7 +115,8 @@ RECT CRecordToolbar::Bounds(int child) const {
     if (child == 0)
         return IAccessibleSource::Bounds(0);
     RECT rc = {};
-    SendMessageW(m_hWnd, TB_GETRECT, WPARAM(kTable[child - 1].command), reinterpret_cast<LPARAM>(&rc));
+    SendMessageW(m_hWnd, TB_GETRECT, WPARAM(kTable[child - 1].command),
+                 reinterpret_cast<LPARAM>(&rc));
     return rc;
 }
 
