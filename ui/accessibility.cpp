@@ -28,10 +28,21 @@ namespace {
 
 constexpr UINT_PTR kNamedSubclassId = 0x534E41; // a control named for screen readers
 
-// A button's role by its style; 0 for a window that is no button.
-long ButtonRole(HWND window) {
-    wchar_t name[16];
-    if (!GetClassNameW(window, name, 16) || lstrcmpiW(name, L"Button") != 0)
+bool IsClass(HWND window, const wchar_t* name) {
+    wchar_t own[32];
+    return GetClassNameW(window, own, 32) && lstrcmpiW(own, name) == 0;
+}
+
+// The role of a control whose object Wine's proxies leave as a plain client area: a button by
+// its style, a label, a list to choose from; 0 for any other.
+long ControlRole(HWND window) {
+    if (IsClass(window, L"Static"))
+        return (GetWindowLongW(window, GWL_STYLE) & SS_TYPEMASK) == SS_ICON
+                   ? ROLE_SYSTEM_GRAPHIC
+                   : ROLE_SYSTEM_STATICTEXT;
+    if (IsClass(window, L"ComboBox"))
+        return ROLE_SYSTEM_COMBOBOX;
+    if (!IsClass(window, L"Button"))
         return 0;
     switch (GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK) {
     case BS_CHECKBOX:
@@ -49,8 +60,8 @@ long ButtonRole(HWND window) {
     }
 }
 
-// Windows' own object for a control, with the name (and shortcut) given, and a button's role and
-// checked state; everything else is Windows' answer.
+// Windows' own object for a control, with the name (and shortcut) given, a control's role, a
+// button's checked state and a list's chosen item; everything else is Windows' answer.
 class CNamedAccessible : public CAccessibleBase {
 public:
     CNamedAccessible(IAccessible* inner, HWND window, const std::wstring& name,
@@ -74,14 +85,19 @@ public:
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
         return m_inner->get_accChild(child, out);
     }
+    // A drop-down list's value is its chosen item, which its window text holds.
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* out) override {
-        return m_inner->get_accValue(child, out);
+        if (!IsSelf(child) || ControlRole(m_window) != ROLE_SYSTEM_COMBOBOX)
+            return m_inner->get_accValue(child, out);
+        wchar_t text[128] = {};
+        GetWindowTextW(m_window, text, 128);
+        return Give(text, out);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* out) override {
         return m_inner->get_accDescription(child, out);
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* out) override {
-        const long role = ButtonRole(m_window);
+        const long role = ControlRole(m_window);
         if (!out || !role || !IsSelf(child))
             return m_inner->get_accRole(child, out);
         VariantInit(out);
@@ -91,7 +107,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override {
         const HRESULT result = m_inner->get_accState(child, out);
-        const long role = ButtonRole(m_window);
+        const long role = ControlRole(m_window);
         if (SUCCEEDED(result) && out && out->vt == VT_I4 && IsSelf(child) &&
             (role == ROLE_SYSTEM_CHECKBUTTON || role == ROLE_SYSTEM_RADIOBUTTON)) {
             const LRESULT check = SendMessageW(m_window, BM_GETCHECK, 0, 0);
@@ -198,11 +214,6 @@ void NameForScreenReaders(HWND control, const std::wstring& name, const std::wst
 
 namespace {
 
-bool IsClass(HWND window, const wchar_t* name) {
-    wchar_t own[32];
-    return GetClassNameW(window, own, 32) && lstrcmpiW(own, name) == 0;
-}
-
 // A label's text as a name: without its mnemonic's "&".
 std::wstring LabelText(HWND label) {
     wchar_t text[128] = {};
@@ -226,15 +237,16 @@ void DescribeControlsForScreenReaders(HWND dialog,
         for (const auto& named : names)
             if (named.first == GetDlgCtrlID(control))
                 name = named.second;
-        if (IsClass(control, L"Static"))
+        if (IsClass(control, L"Static")) {
             label = LabelText(control);
-        else if (name)
+            NameForScreenReaders(control, std::wstring()); // reads as text, or as the icon
+        } else if (name)
             NameForScreenReaders(control, LoadText(name));
-        else if (ButtonRole(control))
-            NameForScreenReaders(control, std::wstring());
         else if (!label.empty() && (IsClass(control, L"Edit") || IsClass(control, L"ComboBox") ||
                                     IsClass(control, L"msctls_updown32")))
             NameForScreenReaders(control, label);
+        else if (ControlRole(control))
+            NameForScreenReaders(control, std::wstring());
     }
 }
 

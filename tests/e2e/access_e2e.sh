@@ -99,6 +99,13 @@ check "settings: the recording source button" has "$walk" $'1000\tpush button\t"
 check "settings: the sound format button" has "$walk" $'1019\tpush button\t"音声の形式の設定"'
 check "settings: the naming check box" has "$walk" $'1018\tcheck button\t"連番ファイル名指定"'
 check "settings: the prefix field, by its label" has "$walk" $'1015\ttext\t"プレフィックス"' 'unavailable'
+click "$FORMAT_X" "$FORMAT_Y"
+sleep 0.5
+walk=$(reader walk "サウンドの形式")
+check "format dialog: the rate's list, by its label, its choice" has "$walk" $'1022\tcombo box\t"サンプリングレート"' '"16000Hz"'
+check "format dialog: the channels, checked" has "$walk" $'1021\tradio button\t"Stereo"' 'checked'
+check "format dialog: its label" has "$walk" $'static text\t"サンプルタイプ"'
+key Escape
 
 key alt+F4
 check "Alt+F4 closes the program" wait_for_exit

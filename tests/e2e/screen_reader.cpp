@@ -1,6 +1,7 @@
 // A small screen reader for the end-to-end tests: from its own process it reads the running
 // Sonarix window through MSAA as a screen reader does, and prints what it reads in UTF-8.
-//   screen_reader walk          every visible control: "id.child role name state value shortcut"
+//   screen_reader walk [CAPTION] every visible control of the main window (or of the program's
+//                               dialog of this caption): "id.child role name state value shortcut"
 //   screen_reader focus         the object with the keyboard focus, as a line of walk
 //   screen_reader events SECS   the WinEvents of the program, a line each, until its window
 //                               closes or SECS seconds have passed
@@ -220,8 +221,9 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     const std::wstring command = argv[1];
     if (command == L"walk") {
-        EnumChildWindows(main, WalkChild, 0);
-        return 0;
+        const HWND dialog = argc > 2 ? FindWindowW(L"#32770", argv[2]) : main;
+        EnumChildWindows(dialog ? dialog : main, WalkChild, 0);
+        return dialog ? 0 : 1;
     }
     if (command == L"focus")
         return Focus(main);
