@@ -19,8 +19,7 @@ wav="$work/lesson.wav"
 # What the screen reader reads: "id[.child] role "name" states "value" "shortcut"", a line each.
 reader() { (cd "$work" && wine screen_reader.exe "$@" 2>/dev/null) | tr -d '\r'; }
 focused() { reader focus; }
-# Whether the walk (or the focus) has a line with these fields: reads ID ROLE NAME [STATES...].
-has() { # has TEXT PATTERN...: every pattern on one line of TEXT
+has() { # has TEXT PATTERN...: every pattern on one line of TEXT (of the walk, the focus, events)
   local text=$1; shift
   local line
   while IFS= read -r line; do
@@ -30,8 +29,17 @@ has() { # has TEXT PATTERN...: every pattern on one line of TEXT
   done <<<"$text"
   return 1
 }
-key() { xdotool key "$@"; sleep 0.4; }
-state_is() { has "$(reader walk)" $'1.1\tstatic text\t"'"$1"'"'; }
+key() { xdotool key "$@"; sleep 0.3; }
+# The window answers each key in its own time: what is read is read again until it holds (10 s).
+focus_has() { # focus_has PATTERN...: the focused object's line has them all
+  for _ in $(seq 50); do has "$(focused)" "$@" && return 0; sleep 0.2; done
+  return 1
+}
+state_is() { # state_is TEXT: the recording's state, as a screen reader reads it
+  local want=$'1.1\tstatic text\t"'"$1"'"'
+  for _ in $(seq 50); do has "$(reader walk)" "$want" && return 0; sleep 0.2; done
+  return 1
+}
 
 tone_start
 start_program
@@ -44,19 +52,19 @@ for _ in $(seq 100); do grep -q listening "$work/events.txt" 2>/dev/null && brea
 # Start-up: the focus on the tab control; Tab reaches the toolbar's first button that can be
 # pressed, the arrows pass over the disabled ones, Tab goes on to the named file-name field.
 key Tab
-check "Tab: the toolbar, on start" has "$(focused)" $'100.1\tpush button\t"録音開始"\tfocused' '"Ctrl+R"'
+check "Tab: the toolbar, on start" focus_has $'100.1\tpush button\t"録音開始"\tfocused' '"Ctrl+R"'
 key Right
-check "Right: over stop and pause (disabled) to the file name" has "$(focused)" '"ファイル名指定"' 'focused' '"F12"'
+check "Right: over stop and pause (disabled) to the file name" focus_has '"ファイル名指定"' 'focused' '"F12"'
 key Left
-check "Left: back to start" has "$(focused)" '"録音開始"' 'focused'
+check "Left: back to start" focus_has '"録音開始"' 'focused'
 [ -z "$shots" ] || import -window root -crop 350x280+"$origin_x"+"$origin_y" "$shots/toolbar-focus.png"
 key Tab
-check "Tab: the file-name field, named" has "$(focused)" $'1012.0\ttext\t"ファイル名"\tfocused'
+check "Tab: the file-name field, named" focus_has $'1012.0\ttext\t"ファイル名"\tfocused'
 xdotool type --delay 20 "$(winepath -w "$wav")"
 key shift+Tab
 key space
 check "Space on start: recording" state_is "録音中"
-check "...the focus passed to stop" has "$(focused)" '"録音停止"' 'focused' '"Ctrl+S"'
+check "...the focus passed to stop" focus_has '"録音停止"' 'focused' '"Ctrl+S"'
 sleep 2
 
 walk=$(reader walk)
@@ -82,16 +90,16 @@ key ctrl+r
 check "Ctrl+R while recording: nothing" state_is "録音中"
 key ctrl+s
 check "Ctrl+S: stopped, and said so" state_is "録音を停止しました。"
-check "...the focus on a button that can be pressed" has "$(focused)" '"録音開始"' 'focused'
+check "...the focus on a button that can be pressed" focus_has '"録音開始"' 'focused'
 key F12
-check "F12: the Save As dialog" has "$(focused)" '"sonarix.wav"'
+check "F12: the Save As dialog" focus_has '"sonarix.wav"'
 key Escape
-check "...Escape closes it" has "$(focused)" '"録音開始"' 'focused'
+check "...Escape closes it" focus_has '"録音開始"' 'focused'
 
 # The settings tab by its tabs: its two "設定" buttons named for what they set, its fields by
 # their labels.
 key shift+Tab
-check "Shift+Tab: the tabs, on the main tab" has "$(focused)" $'1011.1\tpage tab\t"メイン"\tfocused'
+check "Shift+Tab: the tabs, on the main tab" focus_has $'1011.1\tpage tab\t"メイン"\tfocused'
 key Right
 walk=$(reader walk)
 check "Right: the settings tab, selected" has "$walk" $'1011.2\tpage tab\t"設定"' 'selected'
