@@ -2,6 +2,7 @@
 
 #include "engine/system_library.h"
 #include "ui/accessible_base.h"
+#include "ui/dialog.h"
 #include "ui/ui_text.h"
 
 #include <commctrl.h>
@@ -89,9 +90,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* out) override {
         if (!IsSelf(child) || ControlRole(m_window) != ROLE_SYSTEM_COMBOBOX)
             return m_inner->get_accValue(child, out);
-        wchar_t text[128] = {};
-        GetWindowTextW(m_window, text, 128);
-        return Give(text, out);
+        return Give(WindowText(m_window), out);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* out) override {
         return m_inner->get_accDescription(child, out);
@@ -216,12 +215,11 @@ namespace {
 
 // A label's text as a name: without its mnemonic's "&".
 std::wstring LabelText(HWND label) {
-    wchar_t text[128] = {};
-    GetWindowTextW(label, text, 128);
+    const std::wstring text = WindowText(label);
     std::wstring name;
-    for (const wchar_t* c = text; *c; ++c)
-        if (*c != L'&' || c[1] == L'&')
-            name += *c;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] != L'&' || (i + 1 < text.size() && text[i + 1] == L'&'))
+            name += text[i];
     return name;
 }
 

@@ -67,7 +67,10 @@ public:
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        return Child(child) < 0 ? E_INVALIDARG : S_FALSE;
+        IAccessibleSource* source = nullptr;
+        int index = 0;
+        const HRESULT reached = Reach(child, source, index);
+        return reached == S_OK ? S_FALSE : reached;
     }
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* out) override {
         return Text(child, out, &AccessibleItem::name);
@@ -110,15 +113,15 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* out) override {
-        if (out)
-            VariantInit(out);
+        Clear(out);
         return S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
-        IAccessibleSource* source = *m_source;
-        if (!source)
-            return RPC_E_DISCONNECTED;
-        if (Child(child) != 0 || flags != SELFLAG_TAKEFOCUS)
+        IAccessibleSource* source = nullptr;
+        int index = 0;
+        if (const HRESULT reached = Reach(child, source, index); reached != S_OK)
+            return reached;
+        if (index != 0 || flags != SELFLAG_TAKEFOCUS)
             return DISP_E_MEMBERNOTFOUND;
         SetFocus(source->Window());
         return S_OK;
@@ -127,12 +130,10 @@ public:
                                           VARIANT child) override {
         if (!x || !y || !width || !height)
             return E_POINTER;
-        const int index = Child(child);
-        IAccessibleSource* source = *m_source;
-        if (!source)
-            return RPC_E_DISCONNECTED;
-        if (index < 0)
-            return E_INVALIDARG;
+        IAccessibleSource* source = nullptr;
+        int index = 0;
+        if (const HRESULT reached = Reach(child, source, index); reached != S_OK)
+            return reached;
         RECT rc = source->Bounds(index);
         MapWindowPoints(source->Window(), nullptr, reinterpret_cast<POINT*>(&rc), 2);
         *x = rc.left;
@@ -144,11 +145,10 @@ public:
     // Among the items: next and previous; from the control: its first and last item.
     HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* out) override {
         IAccessibleSource* source = nullptr;
-        if (const HRESULT ready = Prepare(out, source); ready != S_OK)
-            return ready;
-        const int from = Child(start);
-        if (from < 0)
-            return E_INVALIDARG;
+        int from = 0;
+        if (const HRESULT reached = Clear(out) ? Reach(start, source, from) : E_POINTER;
+            reached != S_OK)
+            return reached;
         const int count = source->ChildCount();
         int to = 0;
         if (from == 0 && direction == NAVDIR_FIRSTCHILD)
@@ -182,55 +182,58 @@ public:
         return S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
-        IAccessibleSource* source = *m_source;
-        if (!source)
-            return RPC_E_DISCONNECTED;
-        const int index = Child(child);
-        if (index < 0)
-            return E_INVALIDARG;
+        IAccessibleSource* source = nullptr;
+        int index = 0;
+        if (const HRESULT reached = Reach(child, source, index); reached != S_OK)
+            return reached;
         return source->DoDefaultAction(index) ? S_OK : DISP_E_MEMBERNOTFOUND;
     }
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
 private:
+    // An out VARIANT emptied; false when there is none.
+    static bool Clear(VARIANT* out) {
+        if (out)
+            VariantInit(out);
+        return out != nullptr;
+    }
     // The out VARIANT emptied, and the source while the control lives.
     HRESULT Prepare(VARIANT* out, IAccessibleSource*& source) const {
-        if (!out)
+        if (!Clear(out))
             return E_POINTER;
-        VariantInit(out);
         source = *m_source;
         return source ? S_OK : RPC_E_DISCONNECTED;
     }
-
-    // The child a VARIANT names: 0 for the control, 1.. for its items; -1 for none of them.
-    int Child(const VARIANT& child) const {
-        IAccessibleSource* source = *m_source;
-        if (!source || child.vt != VT_I4 || child.lVal < 0 || child.lVal > source->ChildCount())
-            return -1;
-        return int(child.lVal);
+    // The source while the control lives, and the child a VARIANT names: 0 for the control,
+    // 1.. for its items (E_INVALIDARG for none of them).
+    HRESULT Reach(const VARIANT& child, IAccessibleSource*& source, int& index) const {
+        source = *m_source;
+        if (!source)
+            return RPC_E_DISCONNECTED;
+        if (child.vt != VT_I4 || child.lVal < 0 || child.lVal > source->ChildCount())
+            return E_INVALIDARG;
+        index = int(child.lVal);
+        return S_OK;
     }
     HRESULT Text(const VARIANT& child, BSTR* out, std::wstring AccessibleItem::*field) const {
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        IAccessibleSource* source = *m_source;
-        if (!source)
-            return RPC_E_DISCONNECTED;
-        const int index = Child(child);
-        if (index < 0)
-            return E_INVALIDARG;
+        IAccessibleSource* source = nullptr;
+        int index = 0;
+        if (const HRESULT reached = Reach(child, source, index); reached != S_OK)
+            return reached;
         if (!field)
             return S_FALSE;
         return GiveText(source->Describe(index).*field, out);
     }
     HRESULT Number(const VARIANT& child, VARIANT* out, long AccessibleItem::*field) const {
         IAccessibleSource* source = nullptr;
-        if (const HRESULT ready = Prepare(out, source); ready != S_OK)
-            return ready;
-        const int index = Child(child);
-        if (index < 0)
-            return E_INVALIDARG;
+        int index = 0;
+        if (const HRESULT reached = Clear(out) ? Reach(child, source, index) : E_POINTER;
+            reached != S_OK)
+            return reached;
         GiveChild(int(source->Describe(index).*field), out);
         return S_OK;
     }

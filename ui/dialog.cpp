@@ -219,6 +219,13 @@ void CDataExchange::Fail(int id, const std::wstring& message) {
     }
 }
 
+std::wstring WindowText(HWND control) {
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(size_t(length) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(control, &text[0], length + 1)));
+    return text;
+}
+
 bool ParseUnsigned(const std::wstring& text, uint32_t& value) {
     size_t i = 0;
     while (i < text.size() && std::iswspace(text[i]))
@@ -246,13 +253,6 @@ void DDX_Control(CDataExchange& dx, int id, HWND& control) {
 }
 
 namespace {
-
-std::wstring WindowText(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(size_t(length) + 1, L'\0');
-    text.resize(size_t(GetWindowTextW(control, &text[0], length + 1)));
-    return text;
-}
 
 std::wstring Replace(std::wstring text, const std::wstring& what, const std::wstring& with) {
     const size_t at = text.find(what);

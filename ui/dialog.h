@@ -93,6 +93,8 @@ private:
     int m_lastControl = 0;
 };
 
+// A window's whole text.
+std::wstring WindowText(HWND control);
 // Blanks, decimal digits (at least one), blanks; false for anything else or past 2^32 - 1.
 bool ParseUnsigned(const std::wstring& text, uint32_t& value);
 

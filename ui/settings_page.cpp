@@ -52,11 +52,8 @@ void CSettingsPage::DoDataExchange(CDataExchange& dx) {
 }
 
 void CSettingsPage::TakeUnusedCounter(CDataExchange& dx) {
-    const int length = GetWindowTextLengthW(m_editCount);
-    std::wstring text(size_t(length) + 1, L'\0');
-    text.resize(size_t(GetWindowTextW(m_editCount, &text[0], length + 1)));
     uint32_t count = 0;
-    if (ParseUnsigned(text, count) && count <= kMaxCount)
+    if (ParseUnsigned(WindowText(m_editCount), count) && count <= kMaxCount)
         m_nSeqRecFileCount = count;
     dx.SetLastControl(IDC_SEQ_COUNT);
 }
