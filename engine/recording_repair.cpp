@@ -4,6 +4,8 @@
 #include "engine/raw_file.h"
 #include "engine/wave_layout.h"
 
+#include <algorithm>
+
 namespace {
 
 // The folder that holds a path's whole tree: "X:\" for a drive, "\\server\share\" for a
@@ -40,10 +42,11 @@ bool IsDevicePath(const std::filesystem::path& path) {
 
 // 1. A file whose drive or share is not there is left for later. 2. Open it for writing, unless
 // another program writes it; only a file on a disk is looked at. 3. Check the header: ours, and
-// still with the placeholders. 4. Cut the data to whole frames (and to what a RIFF size can
-// state); a file without a whole frame is left for the caller to remove. 5. Shorten the file and
-// complete it as the writer does.
-RepairResult CompleteInterruptedRecording(const std::filesystem::path& path) {
+// still with the placeholder RIFF size. 4. Cut the data to whole frames (and to what a RIFF size
+// can state, and to a data size a cut-short completion wrote); a file without a whole frame is
+// left for the caller to remove. 5. Shorten the file and complete it as the writer does.
+RepairResult CompleteInterruptedRecording(const std::filesystem::path& path,
+                                          std::vector<WaveLayout::CueMarker> markers) {
     using namespace WaveLayout;
     RepairResult result;
     if (IsDevicePath(path)) {
@@ -74,19 +77,26 @@ RepairResult CompleteInterruptedRecording(const std::filesystem::path& path) {
         result.status = length < 0 ? REPAIR_FAILED : REPAIR_NOT_OURS;
         return result;
     }
-    if (GetU32(header + kRiffSizeOffset) != kSizePlaceholder ||
-        GetU32(header + kDataSizeOffset) != kSizePlaceholder) {
+    if (GetU32(header + kRiffSizeOffset) != kSizePlaceholder) {
         result.status = REPAIR_COMPLETE;
         return result;
     }
 
     // The file exists already: what the format can state binds, not what a new file may take.
     const uint64_t align = result.format.nBlockAlign;
-    const uint64_t maxData = (kMaxStatedRiffSize - kEmptyRiffSize - 1) / align * align;
     uint64_t data = uint64_t(length) - sizeof header;
+    if (GetU32(header + kDataSizeOffset) != kSizePlaceholder)
+        data = std::min<uint64_t>(data, GetU32(header + kDataSizeOffset));
+    data = std::min(data, kMaxStatedRiffSize - kEmptyRiffSize - 1);
     data -= data % align;
-    if (data > maxData)
-        data = maxData;
+    // Markers never cost sound: those that the format cannot state with it are left out.
+    if (markers.size() > kMaxMarkers)
+        markers.resize(kMaxMarkers);
+    uint64_t chunks = kMarkerChunkHeaders;
+    for (const CueMarker& marker : markers)
+        chunks += MarkerBytes(MarkerLabel(marker.label).size());
+    if (RiffSizeFor(data) + chunks > kMaxStatedRiffSize)
+        markers.clear();
     result.dataBytes = data;
     if (data == 0) {
         result.status = REPAIR_EMPTY;
@@ -97,6 +107,10 @@ RepairResult CompleteInterruptedRecording(const std::filesystem::path& path) {
         result.status = REPAIR_FAILED;
         return result;
     }
-    result.status = CompleteFile(file, data, &result.systemError) ? REPAIR_DONE : REPAIR_FAILED;
+    const uint64_t frames = data / align;
+    for (CueMarker& marker : markers)
+        marker.frame = std::min(marker.frame, frames - 1);
+    result.status =
+        CompleteFile(file, data, markers, &result.systemError) ? REPAIR_DONE : REPAIR_FAILED;
     return result;
 }

@@ -1,13 +1,16 @@
 // Completing a recording that was cut short (the program killed, the power lost): its header
-// still holds the placeholder sizes of a file being recorded. The data chunk is taken to run to
-// the end of the file, cut to whole frames, and the true sizes and the pad byte are written, as
-// CWaveFile::Close would have done.
+// still holds the placeholder RIFF size of a file being recorded. The data chunk is taken to run
+// to the end of the file (or as far as a data size written by a completion that was cut short
+// says), cut to whole frames, and the pad byte, the true sizes and the markers noted for it are
+// written, as CWaveFile::Close would have done.
 #pragma once
 
 #include "engine/recording_format.h"
+#include "engine/wave_layout.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <vector>
 
 enum RepairStatus {
     REPAIR_DONE,     // the file was completed
@@ -30,5 +33,8 @@ struct RepairResult {
     WaveFormat format;      // the file's format, when it is ours
 };
 
-// Called on the window thread at start-up, for each file the settings name as being recorded.
-RepairResult CompleteInterruptedRecording(const std::filesystem::path& path);
+// Called on the window thread at start-up, for each file the settings name as being recorded,
+// with the markers noted for it; a marker's frame past the end of the sound kept points at the
+// last frame.
+RepairResult CompleteInterruptedRecording(const std::filesystem::path& path,
+                                          std::vector<WaveLayout::CueMarker> markers = {});

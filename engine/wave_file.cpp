@@ -83,6 +83,8 @@ bool CWaveFile::CreateWithHeader(RawFile& file, const std::filesystem::path& fil
 
 int CWaveFile::Create(const std::filesystem::path& fileName, RawFile::CreateMode mode) {
     m_dataBytes = 0;
+    m_markers.clear();
+    m_markerBytes = 0;
     return CreateWithHeader(m_file, fileName, mode, m_wfx, &m_failure) ? 1 : 0;
 }
 
@@ -91,17 +93,27 @@ void CWaveFile::Continue(RawFile&& file) {
         Close();
     m_file = std::move(file);
     m_dataBytes = 0;
+    m_markers.clear();
+    m_markerBytes = 0;
     m_failure = RecordingFailure();
 }
 
-CWaveFile::WriteResult CWaveFile::Write(const void* data, uint32_t byteCount) {
+bool CWaveFile::Fits(uint64_t dataBytes, uint64_t markerBytes) const {
+    uint64_t chunks = m_markerBytes + markerBytes;
+    if (m_markerBytes == 0 && markerBytes > 0)
+        chunks += WaveLayout::kMarkerChunkHeaders;
+    return RiffSizeFor(m_dataBytes + dataBytes) + chunks <= m_riffSizeLimit;
+}
+
+CWaveFile::WriteResult CWaveFile::Write(const void* data, uint32_t byteCount,
+                                        uint64_t markerBytes) {
     if (!IsOpen() || m_failure.step == STEP_WRITE)
         return WRITE_FAILED;
     const bool pcm = m_wfx.wFormatTag == WAVE_FORMAT_TAG_PCM;
     const uint32_t fileBytes = pcm ? byteCount : byteCount / 2;
     if (fileBytes == 0)
         return WRITE_OK;
-    if (RiffSizeFor(m_dataBytes + fileBytes) > m_riffSizeLimit)
+    if (!Fits(fileBytes, markerBytes))
         return WRITE_FULL;
     if (pcm)
         return WriteRaw(data, byteCount) ? WRITE_OK : WRITE_FAILED;
@@ -124,7 +136,7 @@ CWaveFile::WriteResult CWaveFile::Write(const void* data, uint32_t byteCount) {
 
 int CWaveFile::WriteRaw(const void* data, uint32_t count) {
     if (count == 0 || data == nullptr || !IsOpen() || m_failure.step == STEP_WRITE ||
-        RiffSizeFor(m_dataBytes + count) > m_riffSizeLimit)
+        !Fits(count, 0))
         return 0;
     const size_t landed = m_file.Append(data, count);
     m_dataBytes += landed;
@@ -150,11 +162,39 @@ int CWaveFile::Close() {
     return Complete() ? 1 : 0;
 }
 
+CWaveFile::MarkerResult CWaveFile::AddMarker(uint64_t frame, const std::string& label) {
+    if (m_markers.size() >= WaveLayout::kMaxMarkers)
+        return MARKER_TOO_MANY;
+    const std::string text = WaveLayout::MarkerLabel(label);
+    const uint64_t bytes = WaveLayout::MarkerBytes(text.size());
+    if (!IsOpen() || !Fits(0, bytes))
+        return MARKER_NO_ROOM;
+    m_markerBytes += bytes + (m_markers.empty() ? WaveLayout::kMarkerChunkHeaders : 0);
+    m_markers.push_back({frame, text});
+    return MARKER_KEPT;
+}
+
+bool CWaveFile::RelabelMarker(size_t index, const std::string& label) {
+    if (index >= m_markers.size())
+        return false;
+    const std::string text = WaveLayout::MarkerLabel(label);
+    const uint64_t before = WaveLayout::MarkerBytes(m_markers[index].label.size());
+    const uint64_t after = WaveLayout::MarkerBytes(text.size());
+    if (after > before && !Fits(0, after - before))
+        return false;
+    m_markerBytes = m_markerBytes - before + after;
+    m_markers[index].label = text;
+    return true;
+}
+
 // The sizes say exactly what the file holds: a failed write before leaves its failure as the
-// one to tell, unless completing fails too.
+// one to tell, unless completing fails too. A marker past the end points at the last frame.
 bool CWaveFile::Complete() {
+    const uint64_t frames = Frames();
+    for (WaveLayout::CueMarker& marker : m_markers)
+        marker.frame = std::min(marker.frame, frames ? frames - 1 : 0);
     uint32_t error = 0;
-    if (WaveLayout::CompleteFile(m_file, m_dataBytes, &error))
+    if (WaveLayout::CompleteFile(m_file, m_dataBytes, m_markers, &error))
         return true;
     Fail(STEP_COMPLETE, error);
     return false;
@@ -179,5 +219,5 @@ bool CWaveFile::WantsNext(uint32_t seconds) const {
     if (!IsOpen())
         return false;
     const uint64_t room = uint64_t(m_wfx.nAvgBytesPerSec) * seconds;
-    return RiffSizeFor(m_dataBytes) + room > m_riffSizeLimit;
+    return !Fits(room, 0);
 }

@@ -3,6 +3,8 @@
 //
 // A block that would take the file past its size limit is not written: the caller completes the
 // file and goes on in the next one (Continue), which was made ahead of time with its header.
+// The file's markers are kept with it and written after its data when it is completed; the
+// limit counts them, so a file stays within it with its markers.
 //
 // Threads: one at a time. Open runs on the window thread before the recording's disk thread
 // starts; from then on the disk thread alone writes, flushes and completes.
@@ -16,6 +18,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 class CWaveFile {
 public:
@@ -52,8 +56,9 @@ public:
     void Continue(RawFile&& file);
 
     // Appends one captured block (the device's samples), encoding 16-bit samples to µ-law or
-    // A-law when the format asks for it.
-    WriteResult Write(const void* data, uint32_t byteCount);
+    // A-law when the format asks for it. markerBytes: room the markers that come with the block
+    // will take (WaveLayout::MarkerBytes); a block is FULL when it does not fit with them.
+    WriteResult Write(const void* data, uint32_t byteCount, uint64_t markerBytes = 0);
 
     // Appends count bytes to the data chunk; 1 when all landed, 0 otherwise (also for a count
     // of 0 or a null pointer, which write nothing).
@@ -67,6 +72,19 @@ public:
     // complete (or none was open); 0 when completing it failed (LastFailure: STEP_COMPLETE).
     int Close();
 
+    enum MarkerResult {
+        MARKER_KEPT,
+        MARKER_TOO_MANY, // the file holds WaveLayout::kMaxMarkers already
+        MARKER_NO_ROOM,  // it would take the file past its limit (or no file is open)
+    };
+    // Keeps a marker at a frame of the file being written, written when it is completed; a
+    // frame past the end of what the file then holds points at its last frame.
+    MarkerResult AddMarker(uint64_t frame, const std::string& label);
+    // Gives a kept marker (in the order they were added) a new label; false when there is no
+    // such marker or the new label would not fit.
+    bool RelabelMarker(size_t index, const std::string& label);
+    size_t MarkerCount() const { return m_markers.size(); }
+
     // Whether the file has less than this many seconds of room left.
     bool WantsNext(uint32_t seconds) const;
 
@@ -75,8 +93,9 @@ public:
     const RecordingFailure& LastFailure() const { return m_failure; }
     const WaveFormat& Format() const { return m_wfx; }
     const std::filesystem::path& Path() const { return m_file.Path(); }
-    // The sample bytes in the file being written (or the last one, once closed).
+    // The sample bytes in the file being written (or the last one, once closed), and its frames.
     uint64_t DataBytes() const { return m_dataBytes; }
+    uint64_t Frames() const { return m_wfx.nBlockAlign ? m_dataBytes / m_wfx.nBlockAlign : 0; }
 
     // The largest RIFF size this writer lets a file reach (default kMaxRiffSize). Tests lower it.
     void SetRiffSizeLimit(uint64_t limit) { m_riffSizeLimit = limit; }
@@ -88,6 +107,8 @@ public:
                                  RecordingFailure* failure);
 
 private:
+    // Whether this much more data and marker bytes stay within the limit.
+    bool Fits(uint64_t dataBytes, uint64_t markerBytes) const;
     void Fail(RecordingStep step, uint32_t code);
     // A block that did not land: the file keeps its whole frames, and is completed.
     void Abandon(uint32_t code);
@@ -97,6 +118,8 @@ private:
     RawFile m_file;
     uint64_t m_dataBytes = 0;
     uint64_t m_riffSizeLimit = kMaxRiffSize;
+    std::vector<WaveLayout::CueMarker> m_markers; // of the file being written
+    uint64_t m_markerBytes = 0;                   // their chunks' bytes
     RecordingFailure m_failure;
     // Scratch block for µ-law and A-law codes, allocated by Open, reused for every block.
     std::unique_ptr<uint8_t[]> m_scratch;

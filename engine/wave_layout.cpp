@@ -1,5 +1,6 @@
 #include "engine/wave_layout.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace WaveLayout {
@@ -81,8 +82,61 @@ bool ReadOurHeader(const uint8_t* h, WaveFormat& format) {
            GetU16(h + 36) == 0;
 }
 
-// The sizes are written even when the pad byte cannot be, stating only what the file holds.
-bool CompleteFile(RawFile& file, uint64_t dataBytes, uint32_t* error) {
+std::string MarkerLabel(const std::string& text) {
+    std::string label = text.substr(0, kMaxLabelLength);
+    for (char& c : label)
+        if (c < 0x20 || c > 0x7E)
+            c = '?';
+    return label;
+}
+
+std::vector<uint8_t> MakeMarkerChunks(std::vector<CueMarker> markers) {
+    std::vector<uint8_t> bytes;
+    if (markers.empty())
+        return bytes;
+    std::stable_sort(markers.begin(), markers.end(),
+                     [](const CueMarker& a, const CueMarker& b) { return a.frame < b.frame; });
+    const auto put = [&](uint32_t v) {
+        uint8_t field[4];
+        PutU32(field, v);
+        bytes.insert(bytes.end(), field, field + 4);
+    };
+    const auto tag = [&](const char* id) { bytes.insert(bytes.end(), id, id + 4); };
+    const uint32_t count = uint32_t(markers.size());
+    tag("cue ");
+    put(4 + 24 * count);
+    put(count);
+    for (uint32_t id = 1; id <= count; ++id) {
+        const uint32_t frame = uint32_t(std::min<uint64_t>(markers[id - 1].frame, 0xFFFFFFFFu));
+        put(id);
+        put(frame);
+        tag("data");
+        put(0);
+        put(0);
+        put(frame);
+    }
+    const size_t list = bytes.size();
+    tag("LIST");
+    put(0); // the size, once the labels are in
+    tag("adtl");
+    for (uint32_t id = 1; id <= count; ++id) {
+        const std::string text = MarkerLabel(markers[id - 1].label);
+        tag("labl");
+        put(uint32_t(4 + text.size() + 1));
+        put(id);
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        bytes.push_back(0);
+        if ((text.size() + 1) & 1)
+            bytes.push_back(0);
+    }
+    PutU32(&bytes[list + 4], uint32_t(bytes.size() - list - 8));
+    return bytes;
+}
+
+// The sizes are written even when the pad byte cannot be, stating only what the file holds; the
+// markers go only after a whole data chunk, and the RIFF size covers them only once they landed.
+bool CompleteFile(RawFile& file, uint64_t dataBytes, const std::vector<CueMarker>& markers,
+                  uint32_t* error) {
     uint32_t first = 0;
     const auto step = [&](bool ok) {
         if (!ok && first == 0)
@@ -90,21 +144,33 @@ bool CompleteFile(RawFile& file, uint64_t dataBytes, uint32_t* error) {
         return ok;
     };
     bool padded = true;
+    const uint64_t end = kHeaderSize + dataBytes;
     if (dataBytes & 1) {
         const uint8_t pad = 0;
-        padded = step(file.WriteAt(kHeaderSize + dataBytes, &pad, 1) == 1);
+        padded = step(file.WriteAt(end, &pad, 1) == 1);
     }
-    const uint64_t riffSize = padded ? RiffSizeFor(dataBytes) : kEmptyRiffSize + dataBytes;
     uint8_t field[4];
     PutU32(field, static_cast<uint32_t>(dataBytes));
     bool ok = step(file.WriteAt(kDataSizeOffset, field, 4) == 4);
-    PutU32(field, static_cast<uint32_t>(riffSize));
-    ok = step(file.WriteAt(kRiffSizeOffset, field, 4) == 4) && ok;
+    uint64_t riffSize = padded ? RiffSizeFor(dataBytes) : kEmptyRiffSize + dataBytes;
+    bool stated = true;
+    if (!markers.empty()) {
+        const std::vector<uint8_t> chunks = MakeMarkerChunks(markers);
+        stated = padded && step(file.WriteAt(RiffSizeFor(dataBytes) + 8, chunks.data(),
+                                             chunks.size()) == chunks.size());
+        if (!stated && padded)
+            file.Truncate(RiffSizeFor(dataBytes) + 8); // what landed of them is no chunk
+        riffSize += chunks.size();
+    }
+    if (stated) {
+        PutU32(field, static_cast<uint32_t>(riffSize));
+        ok = step(file.WriteAt(kRiffSizeOffset, field, 4) == 4) && ok;
+    }
     ok = step(file.Flush()) && ok;
     ok = step(file.Close()) && ok;
     if (error)
         *error = first;
-    return ok && padded;
+    return ok && padded && stated;
 }
 
 } // namespace WaveLayout

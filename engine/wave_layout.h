@@ -14,10 +14,30 @@
 //       46    n  sample bytes, in the order the blocks arrived
 //   46 + n  0/1  a zero pad byte when n is odd
 //
+// A completed file with markers holds them after the data chunk, in two chunks (offsets from
+// their start, at 46 + n + pad; k markers, in the order of their frames):
+//
+//   offset     size  content
+//        0        4  "cue "
+//        4        4  4 + 24 k
+//        8        4  k
+//       12     24 k  a cue point each: dwName (its id, 1, 2, ...), dwPosition (the frame in the
+//                    data chunk), fccChunk "data", dwChunkStart 0, dwBlockStart 0,
+//                    dwSampleOffset (the frame again)
+//   16 + 24 k     4  "LIST"
+//   20 + 24 k     4  4 + the labl chunks' bytes, their pad bytes included
+//   24 + 24 k     4  "adtl"
+//   28 + 24 k        a labl chunk each, in the cue points' order: "labl", its size (4 + the
+//                    text's length + 1: the pad byte not counted), the cue point's id, the text
+//                    in ASCII with its terminating zero, a zero pad byte when the size is odd
+//
+// The 46-byte header never changes: readers that know no markers read the file as before.
+//
 // While a file is recorded both size fields hold 0xFFFFFFFF, which every common reader takes as
 // "up to the end of the file": a recording cut short by a crash or a power loss stays playable.
-// Completing a file writes the pad byte first and then the true sizes, so the file never states
-// more than it holds.
+// Completing a file writes the pad byte, the data size, the markers and last the RIFF size, so
+// the file never states more than it holds; a file whose RIFF size is still the placeholder
+// is not complete, whatever its data size says.
 #pragma once
 
 #include "engine/raw_file.h"
@@ -25,6 +45,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace WaveLayout {
 
@@ -62,9 +83,34 @@ void MakeRecordingHeader(uint8_t* header, const WaveFormat& format);
 // *format), whatever its sizes say.
 bool ReadOurHeader(const uint8_t* header, WaveFormat& format);
 
-// Completes a file holding dataBytes sample bytes after its header: the pad byte, the true sizes,
-// the flush to the storage device, the close. True when every step succeeded; otherwise *error
-// has the system's code of the first that failed. The handle is released either way.
-bool CompleteFile(RawFile& file, uint64_t dataBytes, uint32_t* error);
+// A marker of a file: the frame of the data chunk it points at, and its label (plain ASCII: the
+// format names no code page).
+struct CueMarker {
+    uint64_t frame = 0;
+    std::string label;
+};
+
+// The most markers a file holds (libsndfile reads no more), and the longest label.
+constexpr size_t kMaxMarkers = 2500;
+constexpr size_t kMaxLabelLength = 63;
+// The bytes of the two chunks' own headers ("cue " and its count; "LIST" and "adtl"), and what
+// one marker with a label of this length adds to them.
+constexpr uint64_t kMarkerChunkHeaders = 12 + 12;
+constexpr uint64_t MarkerBytes(size_t labelLength) {
+    return 24 + 12 + ((labelLength + 1 + 1) & ~uint64_t(1));
+}
+// The label as it goes into a file: printable ASCII (anything else becomes '?'), at most
+// kMaxLabelLength characters.
+std::string MarkerLabel(const std::string& text);
+// The bytes of the marker chunks for these markers (none: nothing), ordered by frame.
+std::vector<uint8_t> MakeMarkerChunks(std::vector<CueMarker> markers);
+
+// Completes a file holding dataBytes sample bytes after its header: the pad byte, the data size,
+// the markers after the data (their frames within it), the RIFF size, the flush to the storage
+// device, the close. True when every step succeeded; otherwise *error has the system's code of
+// the first that failed, and a file whose markers could not be written keeps the placeholder
+// RIFF size (it is completed again at the next start). The handle is released either way.
+bool CompleteFile(RawFile& file, uint64_t dataBytes, const std::vector<CueMarker>& markers,
+                  uint32_t* error);
 
 } // namespace WaveLayout

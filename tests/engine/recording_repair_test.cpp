@@ -37,46 +37,63 @@ std::vector<uint8_t> Killed(const TempDir& dir, int channels, int type, size_t b
     return file;
 }
 
+// With the markers noted for it: one placed before its sound came points at the last frame. A
+// completion cut short after its data size (its markers half written) is completed again.
 TEST(RecordingRepair, InterruptedFilesAreCompleted) {
     const struct {
         const char* what;
         int channels, type;
         size_t bytes, extra, data;
+        bool cutShort;
     } cases[] = {
-        {"16-bit stereo, a partial last frame", 2, SAMPLE_TYPE_PCM16, 4000, 3, 4000},
-        {"8-bit mono, odd data: a pad byte", 1, SAMPLE_TYPE_PCM8, 1001, 0, 1001},
-        {"mu-law stereo, half a frame more", 2, SAMPLE_TYPE_MULAW, 2000, 1, 2000},
-        {"16-bit mono, one byte of a sample", 1, SAMPLE_TYPE_PCM16, 640, 1, 640},
+        {"16-bit stereo, a partial last frame", 2, SAMPLE_TYPE_PCM16, 4000, 3, 4000, false},
+        {"8-bit mono, odd data: a pad byte", 1, SAMPLE_TYPE_PCM8, 1001, 0, 1001, false},
+        {"mu-law stereo, half a frame more", 2, SAMPLE_TYPE_MULAW, 2000, 1, 2000, false},
+        {"16-bit mono, one byte of a sample", 1, SAMPLE_TYPE_PCM16, 640, 1, 640, false},
+        {"a completion cut short in its markers", 1, SAMPLE_TYPE_PCM8, 1001, 30, 1001, true},
     };
+    const std::vector<WaveLayout::CueMarker> noted = {{UINT64_MAX, "Marker 2 00:00:00.2"},
+                                                      {10, "Marker 1 00:00:00.0"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         const fs::path path = dir / "take000041.wav";
-        const auto killed = Killed(dir, c.channels, c.type, c.bytes, c.extra);
-        ASSERT_EQ(GetU32(killed, 42), 0xFFFFFFFFu);
+        auto killed = Killed(dir, c.channels, c.type, c.bytes, c.extra);
+        ASSERT_EQ(GetU32(killed, 4), 0xFFFFFFFFu);
+        if (c.cutShort) { // the data size, the pad byte and part of the markers landed
+            killed[42] = uint8_t(c.data);
+            killed[43] = uint8_t(c.data >> 8);
+            killed[44] = killed[45] = 0;
+            std::copy_n("cue ", 4, killed.begin() + 46 + long(c.data) + 1);
+        }
         WriteFileBytes(path, killed);
 
-        const RepairResult result = CompleteInterruptedRecording(path);
+        const RepairResult result = CompleteInterruptedRecording(path, noted);
         ASSERT_EQ(result.status, REPAIR_DONE);
         EXPECT_EQ(result.dataBytes, c.data);
         EXPECT_EQ(result.format.nChannels, c.channels);
         const auto file = ReadFileBytes(path);
-        const size_t pad = c.data & 1;
-        ASSERT_EQ(file.size(), 46 + c.data + pad);
-        EXPECT_EQ(GetU32(file, 42), c.data);
-        EXPECT_EQ(GetU32(file, 4), 38 + c.data + pad);
+        const WavFile wav = ReadWav(path);
+        EXPECT_TRUE(wav.IsComplete()) << testing::PrintToString(wav.chunks);
+        EXPECT_EQ(wav.dataSize, c.data);
         EXPECT_TRUE(std::equal(file.begin(), file.begin() + 4, killed.begin()));
         EXPECT_TRUE(std::equal(file.begin() + 8, file.begin() + 42, killed.begin() + 8))
             << "the format is kept";
         EXPECT_TRUE(
             std::equal(file.begin() + 46, file.begin() + 46 + long(c.data), killed.begin() + 46))
             << "the samples are kept";
-        if (pad) {
-            EXPECT_EQ(file.back(), 0);
+        if (c.data & 1) {
+            EXPECT_EQ(file[46 + c.data], 0) << "the pad byte";
         }
+        const uint32_t frames =
+            uint32_t(c.data / (c.channels * (c.type == SAMPLE_TYPE_PCM16 ? 2 : 1)));
+        ASSERT_EQ(wav.cues.size(), 2u);
+        EXPECT_EQ(wav.cues[0].position, 10u);
+        EXPECT_EQ(wav.cues[0].label, "Marker 1 00:00:00.0");
+        EXPECT_EQ(wav.cues[1].position, frames - 1) << "placed before its sound came";
 
         // Once complete, it is left alone.
-        EXPECT_EQ(CompleteInterruptedRecording(path).status, REPAIR_COMPLETE);
+        EXPECT_EQ(CompleteInterruptedRecording(path, noted).status, REPAIR_COMPLETE);
         EXPECT_EQ(ReadFileBytes(path), file);
     }
 }

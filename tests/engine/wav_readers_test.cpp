@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <regex>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -70,6 +71,38 @@ void WriteBlocks(CWaveFile& wav, const std::vector<uint8_t>& bytes, size_t block
     }
 }
 
+// The markers as FFmpeg reads them (chapters: the start in frames and the title) and as
+// libsndfile does (cue points: the position and the label), one "frame label" line each.
+std::vector<std::string> FfprobeChapters(const fs::path& path) {
+    const CommandResult probe =
+        RunCommand("ffprobe -v error -show_chapters -of csv=p=0 " + Quote(path));
+    std::vector<std::string> lines;
+    const std::regex chapter(R"(\d+,1/\d+,(\d+),[^,]*,\d+,[^,]*,(.*))");
+    std::smatch m;
+    std::istringstream in(probe.output);
+    for (std::string line; std::getline(in, line);)
+        if (std::regex_match(line, m, chapter))
+            lines.push_back(m[1].str() + " " + m[2].str());
+    return lines;
+}
+
+std::vector<std::string> SndfileMarkers(const fs::path& path) {
+    const CommandResult info = RunCommand("sndfile-info " + Quote(path));
+    std::vector<std::string> positions, labels, lines;
+    const std::regex cue(R"(Cue ID :\s*\d+\s+Pos :\s*(\d+))"), labl(R"(labl : \d+ : (.*))");
+    std::smatch m;
+    std::istringstream in(info.output);
+    for (std::string line; std::getline(in, line);) {
+        if (std::regex_search(line, m, cue))
+            positions.push_back(m[1].str());
+        else if (std::regex_search(line, m, labl))
+            labels.push_back(m[1].str());
+    }
+    for (size_t i = 0; i < positions.size(); ++i)
+        lines.push_back(positions[i] + " " + (i < labels.size() ? labels[i] : "?"));
+    return lines;
+}
+
 struct Expectation {
     int type;
     const char* soxEncoding;
@@ -83,7 +116,8 @@ const Expectation kTypes[] = {
 };
 
 // Every type, channel count and rate: soxi and ffprobe agree on encoding, channels, rate and
-// the number of sample frames.
+// the number of sample frames; ffprobe reads the markers as chapters at their frames with their
+// labels as titles, and libsndfile as cue points with their labels.
 TEST(WavReaders, EveryFormatIsReadBySoxAndFfprobe) {
     TempDir dir;
     for (const Expectation& e : kTypes) {
@@ -101,7 +135,19 @@ TEST(WavReaders, EveryFormatIsReadBySoxAndFfprobe) {
                 const size_t bytesPerSample = e.type == SAMPLE_TYPE_PCM8 ? 1 : 2;
                 WriteBlocks(wav, CaptureBytes(Tone(rate, channels, frames), e.type),
                             bytesPerSample * channels * rate / 25);
+                const std::vector<std::string> markers = {
+                    "0 Marker 1 00:00:00.0",
+                    std::to_string(frames / 2) + " Gap 1 00:00:00.1 (2.5 s)",
+                    std::to_string(frames - 1) + " Marker 2 00:00:00.2"};
+                for (const std::string& marker : markers) {
+                    const size_t space = marker.find(' ');
+                    ASSERT_EQ(wav.AddMarker(std::stoull(marker.substr(0, space)),
+                                            marker.substr(space + 1)),
+                              CWaveFile::MARKER_KEPT);
+                }
                 ASSERT_EQ(wav.Close(), 1);
+                EXPECT_EQ(FfprobeChapters(path), markers);
+                EXPECT_EQ(SndfileMarkers(path), markers);
 
                 const CommandResult soxi = RunCommand("soxi " + Quote(path));
                 ASSERT_EQ(soxi.exitCode, 0) << soxi.output;
@@ -192,6 +238,27 @@ TEST(WavReaders, UnclosedFileIsReadToTheEnd) {
         "print('frames', len(w.readframes(1 << 30)) // w.getsampwidth() // w.getnchannels())\" " +
         Quote(killed));
     EXPECT_EQ(Find(python.output, R"(frames (\d+))"), count) << python.output;
+}
+
+// A file with the most markers a file holds: FFmpeg reads all 2500, libsndfile counts 2500 (and
+// shows the first ones).
+TEST(WavReaders, TwoThousandFiveHundredMarkersAreRead) {
+    TempDir dir;
+    const fs::path path = dir / "many.wav";
+    CWaveFile wav;
+    ASSERT_EQ(wav.Open(path, 2, 48000, SAMPLE_TYPE_PCM16), 1);
+    WriteBlocks(wav, SampleBytes(Tone(48000, 2, 48000)), 7680);
+    for (int i = 0; i < 2500; ++i)
+        ASSERT_EQ(wav.AddMarker(uint64_t(i) * 19, "Marker " + std::to_string(i + 1)),
+                  CWaveFile::MARKER_KEPT);
+    ASSERT_EQ(wav.Close(), 1);
+    const std::vector<std::string> chapters = FfprobeChapters(path);
+    ASSERT_EQ(chapters.size(), 2500u);
+    EXPECT_EQ(chapters[1000], "19000 Marker 1001");
+    EXPECT_EQ(chapters[2499], "47481 Marker 2500");
+    const CommandResult info = RunCommand("sndfile-info " + Quote(path));
+    EXPECT_EQ(Find(info.output, R"(Count : (\d+))"), "2500") << info.output;
+    EXPECT_EQ(SndfileMarkers(path)[8], "152 Marker 9");
 }
 
 } // namespace
