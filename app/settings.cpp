@@ -124,9 +124,57 @@ bool SaveSequenceCounter(int32_t count, ISettingsStore& store) {
 namespace {
 
 const wchar_t kRecordingSection[] = L"Recording";
-// The n-th file's key: File, File2, File3, ...
+// The n-th file's key: File, File2, File3, ...; its markers': Markers, Markers2, ...
 std::wstring FileKey(size_t n) {
     return n == 0 ? L"File" : L"File" + std::to_wstring(n + 1);
+}
+std::wstring MarkersKey(size_t n) {
+    return n == 0 ? L"Markers" : L"Markers" + std::to_wstring(n + 1);
+}
+
+// "frame:label|frame:label", "*" for a frame at the end; the labels are printable ASCII, with
+// no '|' of their own.
+std::wstring MarkersText(const std::vector<WaveLayout::CueMarker>& markers) {
+    std::wstring text;
+    for (const WaveLayout::CueMarker& marker : markers) {
+        if (!text.empty())
+            text += L'|';
+        text += marker.frame == NotedFile::kAtTheEnd ? L"*" : std::to_wstring(marker.frame);
+        text += L':';
+        for (char c : WaveLayout::MarkerLabel(marker.label))
+            text += c == '|' ? L'/' : wchar_t(c);
+    }
+    return text;
+}
+
+// What cannot be read as a marker is left out.
+std::vector<WaveLayout::CueMarker> ReadMarkers(const std::wstring& text) {
+    std::vector<WaveLayout::CueMarker> markers;
+    for (size_t at = 0; at < text.size() && markers.size() < WaveLayout::kMaxMarkers;) {
+        const size_t end = std::min(text.find(L'|', at), text.size());
+        const std::wstring entry = text.substr(at, end - at);
+        at = end + 1;
+        const size_t colon = entry.find(L':');
+        if (colon == 0 || colon == std::wstring::npos || colon > 20)
+            continue;
+        WaveLayout::CueMarker marker;
+        if (entry.compare(0, colon, L"*") == 0) {
+            marker.frame = NotedFile::kAtTheEnd;
+        } else {
+            bool digits = true;
+            for (size_t i = 0; i < colon; ++i) {
+                digits = digits && entry[i] >= L'0' && entry[i] <= L'9';
+                marker.frame = marker.frame * 10 + uint64_t(entry[i] - L'0');
+            }
+            if (!digits || colon > 19)
+                continue;
+        }
+        for (size_t i = colon + 1; i < entry.size(); ++i)
+            marker.label += entry[i] < 0x80 ? char(entry[i]) : '?';
+        marker.label = WaveLayout::MarkerLabel(marker.label);
+        markers.push_back(std::move(marker));
+    }
+    return markers;
 }
 const wchar_t kToldKey[] = L"Told";
 constexpr size_t kMaxNotedFiles = 100;
@@ -135,25 +183,34 @@ constexpr size_t kMaxNotedFiles = 100;
 
 // The list ends at the first empty key, so a shorter list written over a longer one ends with
 // one emptied key.
-bool NoteRecordingInProgress(const std::vector<std::wstring>& files, ISettingsStore& store) {
+// A file's markers are written before its name: a note cut short never pairs a file with
+// another's markers.
+bool NoteRecordingInProgress(const std::vector<NotedFile>& files, ISettingsStore& store) {
     if (files.empty())
         return store.RemoveSection(kRecordingSection);
     bool ok = true;
-    for (size_t n = 0; n < files.size() && n < kMaxNotedFiles; ++n)
-        ok = store.Write(kRecordingSection, FileKey(n).c_str(), L"\"" + files[n] + L"\"") && ok;
+    for (size_t n = 0; n < files.size() && n < kMaxNotedFiles; ++n) {
+        const std::wstring markers = MarkersText(files[n].markers);
+        if (!markers.empty() || !store.ReadLong(kRecordingSection, MarkersKey(n).c_str()).empty())
+            ok = store.Write(kRecordingSection, MarkersKey(n).c_str(), L"\"" + markers + L"\"") &&
+                 ok;
+        ok =
+            store.Write(kRecordingSection, FileKey(n).c_str(), L"\"" + files[n].path + L"\"") && ok;
+    }
     if (files.size() < kMaxNotedFiles &&
         !store.Read(kRecordingSection, FileKey(files.size()).c_str(), L"").empty())
         ok = store.Write(kRecordingSection, FileKey(files.size()).c_str(), L"") && ok;
     return ok;
 }
 
-std::vector<std::wstring> RecordingInProgress(ISettingsStore& store) {
-    std::vector<std::wstring> files;
+std::vector<NotedFile> RecordingInProgress(ISettingsStore& store) {
+    std::vector<NotedFile> files;
     for (size_t n = 0; n < kMaxNotedFiles; ++n) {
         std::wstring file = store.Read(kRecordingSection, FileKey(n).c_str(), L"");
         if (file.empty())
             break;
-        files.push_back(std::move(file));
+        files.push_back({std::move(file),
+                         ReadMarkers(store.ReadLong(kRecordingSection, MarkersKey(n).c_str()))});
     }
     return files;
 }

@@ -9,6 +9,8 @@
 // the Windows profile functions.
 #pragma once
 
+#include "engine/recording_repair.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,6 +42,10 @@ public:
     virtual bool Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) = 0;
     // Removes a whole section; false when the file could not be written.
     virtual bool RemoveSection(const wchar_t* section) = 0;
+    // A value that may be longer than Read gives (a file's markers); "" when missing.
+    virtual std::wstring ReadLong(const wchar_t* section, const wchar_t* key) {
+        return Read(section, key, L"");
+    }
 };
 
 // Fills every field from the store, with the defaults where it has nothing. Values the program
@@ -52,11 +58,12 @@ bool SaveSettings(const AppSettings& settings, ISettingsStore& store);
 bool SaveSequenceCounter(int32_t count, ISettingsStore& store);
 
 // The files of a recording not yet complete, noted while it records ([Recording] File, File2,
-// ..., quoted so that blanks at either end survive); an empty list removes the note. False when
-// the store could not be written.
-bool NoteRecordingInProgress(const std::vector<std::wstring>& files, ISettingsStore& store);
-// The noted files, or none.
-std::vector<std::wstring> RecordingInProgress(ISettingsStore& store);
+// ..., quoted so that blanks at either end survive), each with its markers (Markers, Markers2,
+// ...: "frame:label|frame:label", "*" for a frame at the end); an empty list removes the note.
+// False when the store could not be written.
+bool NoteRecordingInProgress(const std::vector<NotedFile>& files, ISettingsStore& store);
+// The noted files with their markers, or none.
+std::vector<NotedFile> RecordingInProgress(ISettingsStore& store);
 // The noted files whose drive was absent and of which the user has been told ([Recording] Told).
 std::vector<std::wstring> AbsentFilesTold(ISettingsStore& store);
 bool NoteAbsentFilesTold(const std::vector<std::wstring>& files, ISettingsStore& store);
@@ -79,9 +86,9 @@ void LoadSettingsFile(const std::wstring& path, AppSettings& settings);
 bool SaveSettingsFile(const std::wstring& path, const AppSettings& settings,
                       uint32_t* error = nullptr);
 bool SaveSequenceCounterFile(const std::wstring& path, int32_t count, uint32_t* error = nullptr);
-bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<std::wstring>& files,
+bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<NotedFile>& files,
                                  uint32_t* error = nullptr);
-std::vector<std::wstring> RecordingInProgressFile(const std::wstring& path);
+std::vector<NotedFile> RecordingInProgressFile(const std::wstring& path);
 std::vector<std::wstring> AbsentFilesToldFile(const std::wstring& path);
 bool NoteAbsentFilesToldFile(const std::wstring& path, const std::vector<std::wstring>& files);
 // g_settings from and to the file beside the executable.

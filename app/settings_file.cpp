@@ -20,6 +20,20 @@ public:
         return std::wstring(buffer, length);
     }
 
+    // A buffer that the value fills is too small: a larger one, up to a million characters.
+    std::wstring ReadLong(const wchar_t* section, const wchar_t* key) override {
+        for (DWORD size = 4096; size <= (1u << 20); size *= 4) {
+            std::wstring buffer(size, L'\0');
+            const DWORD length =
+                GetPrivateProfileStringW(section, key, L"", &buffer[0], size, m_path.c_str());
+            if (length + 1 < size) {
+                buffer.resize(length);
+                return buffer;
+            }
+        }
+        return L"";
+    }
+
     // A failed write (a read-only file or folder) leaves the file as it was.
     bool Write(const wchar_t* section, const wchar_t* key, const std::wstring& value) override {
         return Done(WritePrivateProfileStringW(section, key, value.c_str(), m_path.c_str()));
@@ -91,7 +105,7 @@ bool SaveSequenceCounterFile(const std::wstring& path, int32_t count, uint32_t* 
     return SaveSequenceCounter(count, store);
 }
 
-bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<std::wstring>& files,
+bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<NotedFile>& files,
                                  uint32_t* error) {
     if (path.empty())
         return true;
@@ -101,7 +115,7 @@ bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<std
     return NoteRecordingInProgress(files, store);
 }
 
-std::vector<std::wstring> RecordingInProgressFile(const std::wstring& path) {
+std::vector<NotedFile> RecordingInProgressFile(const std::wstring& path) {
     if (path.empty())
         return {};
     ProfileStore store(path);

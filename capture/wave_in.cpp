@@ -7,7 +7,6 @@
 #include <system_error>
 
 CMonitor* g_pMonitor = nullptr;
-std::atomic<int> g_bCaptureActive{0};
 
 namespace {
 
@@ -22,12 +21,11 @@ uint32_t WaveInBufferSize(const WaveFormat& deviceFormat) {
 
 CWaveIn::CWaveIn(std::unique_ptr<IWaveInput> device, IMonitorHost& monitorHost)
     : m_device(std::move(device)), m_monitor(std::make_unique<CMonitor>(monitorHost)) {
-    g_bCaptureActive = 0;
     g_pMonitor = m_monitor.get();
 }
 
 CWaveIn::~CWaveIn() {
-    if (m_open)
+    if (IsOpen())
         Close(); // never leave the capture thread running
     g_pMonitor = nullptr;
 }
@@ -54,46 +52,43 @@ int CWaveIn::Fail(RecordingStep step, uint32_t code) {
 // capture thread. 4. Tell the monitor the format. 5. Start the device. Any failure releases
 // everything taken.
 int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleType) {
-    if (m_open)
+    if (IsOpen())
         return 0;
     Fail(STEP_OK, 0);
     if (!IsRecordableFormat(channels, samplesPerSec, sampleType))
         return Fail(STEP_FORMAT, 0);
     m_format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
+    m_clock.Reset();
 
     auto abandon = [&](RecordingStep step, uint32_t code) {
-        g_bCaptureActive = 0;
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            m_closing = true;
+            m_state = CAPTURE_CLOSED; // nothing goes back to the device
             if (m_deviceOpen)
                 m_device->Reset();
         }
         Release();
-        m_open = false;
         m_sink = nullptr;
         return Fail(step, code);
     };
     {
         std::unique_lock<std::mutex> lock(m_lock);
-        m_closing = m_waiting = false;
-        m_runBefore = 0;
         const uint32_t code = OpenDevice();
         if (code != 0) {
             lock.unlock();
             return abandon(m_blocks ? STEP_DEVICE : STEP_NO_MEMORY, code);
         }
+        m_state = CAPTURE_PAUSED; // open; Start runs it
     }
     m_sink = &sink;
     m_quit = false;
-    m_ended = m_everHeard = m_dropping = false;
+    m_everHeard = false;
     m_reopenAsked = false;
     m_syncRequested = m_syncDone = 0;
     m_heard = false;
     m_lastDefaultCheck = GetTicks();
     m_thread = std::thread(&CWaveIn::CaptureThread, this);
     g_pMonitor->SetFormat(m_format.nChannels, m_format.wBitsPerSample);
-    m_open = true;
     if (!Start()) {
         const RecordingFailure failed = m_failure;
         return abandon(failed.step, failed.code);
@@ -133,42 +128,42 @@ uint32_t CWaveIn::OpenDevice() {
     return code;
 }
 
-// While the capture waits for its input, a start only says that it is to run once open.
+// A paused capture whose input went away meanwhile waits for it, to record once it is open.
 int CWaveIn::Start() {
-    if (!m_open)
-        return 0;
-    g_bCaptureActive = 1;
-    g_pMonitor->OnStart();
     uint32_t code = 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_lastBlockMs = m_runStart = GetTicks();
+        if (m_state != CAPTURE_PAUSED)
+            return IsOpen() ? 1 : 0;
+        const uint32_t now = GetTicks();
+        m_lastBlockMs = now;
         m_heard = false;
-        if (!m_waiting)
+        if (m_deviceOpen)
             code = m_device->Start();
+        if (code == 0) {
+            m_state = m_deviceOpen ? CAPTURE_RUNNING : CAPTURE_WAITING;
+            m_clock.Run(now);
+        }
     }
-    if (code) {
-        g_bCaptureActive = 0;
+    if (code)
         return Fail(STEP_DEVICE, code);
-    }
+    g_pMonitor->OnStart();
     return 1;
 }
 
-// A device that will not stop records on: the flag is set again, so its blocks still count.
+// A device that will not stop records on.
 int CWaveIn::Stop() {
-    if (!m_open)
-        return 0;
-    const bool running = g_bCaptureActive.exchange(0) != 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        if (!m_waiting) {
-            if (const uint32_t code = m_device->Stop()) {
-                g_bCaptureActive = running ? 1 : 0;
+        const CaptureState state = m_state;
+        if (state != CAPTURE_RUNNING && state != CAPTURE_WAITING)
+            return IsOpen() ? 1 : 0;
+        if (state == CAPTURE_RUNNING) {
+            if (const uint32_t code = m_device->Stop())
                 return Fail(STEP_DEVICE, code);
-            }
         }
-        if (running)
-            m_runBefore += GetTicks() - m_runStart;
+        m_state = CAPTURE_PAUSED;
+        m_clock.Pause(GetTicks());
     }
     // The block the device was filling is in the sink and its buffer back in the queue before
     // the device can start again.
@@ -177,31 +172,27 @@ int CWaveIn::Stop() {
     return 1;
 }
 
-uint32_t CWaveIn::RunningMs(uint32_t now) const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return g_bCaptureActive ? m_runBefore + (now - m_runStart) : m_runBefore;
-}
-
 // 1. Pause. 2. Reset: the device hands back every buffer. 3. End the capture thread, which
 // hands what came back to the sink. 4. Unprepare, close the device, free the blocks. 5. Clear the
 // monitor's picture.
 int CWaveIn::Close() {
-    if (!m_open)
+    if (!IsOpen())
         return 1;
     Stop();
-    g_bCaptureActive = 0; // also when the device would not stop
     bool ok;
     {
-        // From here on no buffer goes back to the device: the reset hands them all back.
+        // From here on no buffer goes back to the device: the reset hands them all back. (An
+        // ended capture takes none of them.)
         std::lock_guard<std::mutex> lock(m_lock);
-        m_closing = true;
+        if (m_state != CAPTURE_ENDED)
+            m_state = CAPTURE_CLOSED;
+        m_clock.Pause(GetTicks()); // also when the device would not stop
         ok = !m_deviceOpen || m_device->Reset() == 0;
     }
     ok = Release() && ok;
+    m_state = CAPTURE_CLOSED;
     g_pMonitor->OnClose();
-    m_open = false;
     m_sink = nullptr;
-    m_waiting = false;
     return ok ? 1 : 0;
 }
 
@@ -264,19 +255,19 @@ void CWaveIn::WaitUntilProcessed() {
 void CWaveIn::CaptureThread() {
     for (;;) {
         m_device->WaitForDone(kWaitSliceMs);
-        bool quit, closing, waiting;
+        bool quit, deviceOpen;
         uint64_t sync;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             quit = m_quit;
-            closing = m_closing;
-            waiting = m_waiting;
+            deviceOpen = m_deviceOpen;
             sync = m_syncRequested;
         }
-        if (!waiting)
+        const CaptureState state = m_state;
+        if (deviceOpen && state != CAPTURE_ENDED)
             ProcessDoneBuffers();
-        if (!g_bCaptureActive)
-            m_sink->Settle(); // paused: nothing comes for a while
+        if (state != CAPTURE_RUNNING)
+            m_sink->Settle(); // paused or waiting: nothing comes for a while
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_syncDone = sync;
@@ -284,14 +275,14 @@ void CWaveIn::CaptureThread() {
         m_changed.notify_all();
         if (quit)
             return;
-        if (closing || m_ended)
+        if (state == CAPTURE_CLOSED || state == CAPTURE_ENDED)
             continue;
         const uint32_t now = GetTicks();
-        if (m_waiting) {
+        if (!deviceOpen) {
             TryReopen(now);
         } else if (m_reopenAsked.exchange(false) && m_everHeard) {
             LoseInput();
-        } else if (g_bCaptureActive) {
+        } else if (state == CAPTURE_RUNNING) {
             const uint32_t allowed = m_heard ? kSilenceTimeoutMs : kFirstBlockTimeoutMs;
             if (uint32_t(now - m_lastBlockMs.load()) > allowed) {
                 if (m_everHeard)
@@ -307,25 +298,25 @@ void CWaveIn::CaptureThread() {
     }
 }
 
-void CWaveIn::ProcessDoneBuffers() {
-    for (int n = 0; n < kWaveInBufferCount && !m_ended; ++n) {
+void CWaveIn::ProcessDoneBuffers(bool giveBack) {
+    for (int n = 0; n < kWaveInBufferCount && m_state != CAPTURE_ENDED; ++n) {
         WaveHeader& header = m_waveHdr[m_next];
         if (!m_device->TakeDone(header))
             return;
         m_next = (m_next + 1) % kWaveInBufferCount;
-        if (g_bCaptureActive)
+        if (m_state == CAPTURE_RUNNING)
             m_heard = true; // empty buffers that come back at once count as silence too
         if (header.dwBytesRecorded > 0) {
             const uint32_t now = GetTicks();
             m_lastBlockMs = now; // the silence is counted from the last block
             m_everHeard = true;
-            m_sink->TakeBlock(header.lpData, header.dwBytesRecorded, RunningMs(now));
+            m_sink->TakeBlock(header.lpData, header.dwBytesRecorded, m_clock.Ms(now));
             g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
         }
         // Decided under the lock that Close takes to stop the giving back, so no buffer can go
         // back to the device after its reset.
         std::unique_lock<std::mutex> lock(m_lock);
-        if (m_closing || m_dropping)
+        if (m_state == CAPTURE_CLOSED || !giveBack)
             continue;
         if (const uint32_t code = m_device->AddBuffer(header)) {
             // A buffer the device will not take back leaves a hole in the ring: before the first
@@ -341,37 +332,45 @@ void CWaveIn::ProcessDoneBuffers() {
 }
 
 // 1. Reset: the device hands back its buffers, whose sound goes to the sink. 2. Unprepare and
-// close it. 3. What the sink holds is settled; the capture waits, and tries to open the default
-// input at once.
+// close it. 3. What the sink holds is settled; a running capture waits (a paused one stays
+// paused), and the default input is tried at once.
 void CWaveIn::LoseInput() {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_deviceOpen)
             m_device->Reset();
     }
-    m_dropping = true;
-    ProcessDoneBuffers();
-    m_dropping = false;
+    ProcessDoneBuffers(false);
+    bool waiting;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         for (int i = 0; i < m_prepared; ++i)
             m_device->Unprepare(m_waveHdr[i]);
         CloseDeviceLocked();
-        m_waiting = true;
+        waiting = m_state == CAPTURE_RUNNING;
+        if (waiting)
+            m_state = CAPTURE_WAITING;
     }
     m_sink->Settle();
     m_lastAttempt = GetTicks() - kReopenPeriodMs;
-    Tell(true);
+    if (waiting)
+        Tell(true);
 }
 
+// The device opened again records only once it has been started; a paused capture keeps it
+// stopped until it resumes.
 void CWaveIn::TryReopen(uint32_t now) {
     if (uint32_t(now - m_lastAttempt) < kReopenPeriodMs)
         return;
     m_lastAttempt = now;
+    bool running;
     {
         std::lock_guard<std::mutex> lock(m_lock);
+        if (m_state != CAPTURE_WAITING && m_state != CAPTURE_PAUSED)
+            return;
+        running = m_state == CAPTURE_WAITING;
         uint32_t code = OpenDevice();
-        if (code == 0 && g_bCaptureActive)
+        if (code == 0 && running)
             code = m_device->Start();
         if (code != 0) {
             if (m_deviceOpen)
@@ -381,12 +380,14 @@ void CWaveIn::TryReopen(uint32_t now) {
             CloseDeviceLocked();
             return;
         }
-        m_waiting = false;
+        if (running)
+            m_state = CAPTURE_RUNNING;
         m_lastBlockMs = now;
         m_heard = false;
     }
     m_lastDefaultCheck = now;
-    Tell(false);
+    if (running)
+        Tell(false);
 }
 
 bool CWaveIn::DefaultInputChanged() {
@@ -400,11 +401,19 @@ void CWaveIn::Tell(bool waiting) {
         m_inputHandler(waiting);
 }
 
-// On the capture thread: no more blocks are taken, and the owner is told.
+// On the capture thread: no more blocks are taken, and the owner is told. A capture being
+// closed meanwhile is left to close.
 void CWaveIn::EndBySelf(RecordingFailure failure) {
-    m_ended = true;
+    const uint32_t now = GetTicks();
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_state == CAPTURE_CLOSED)
+            return;
+        m_state = CAPTURE_ENDED;
+        m_clock.Pause(now);
+    }
     if (m_endHandler)
-        m_endHandler(failure, GetTicks());
+        m_endHandler(failure, now);
 }
 
 int AttachMonitorViews(WindowHandle waveform, WindowHandle meter1, WindowHandle meter2) {

@@ -7,6 +7,10 @@
 // is closed, and the default input is opened again at the same format every kReopenPeriodMs
 // until one records; the owner hears that the capture waits and that it records again.
 //
+// The capture's life is one state (CaptureState), changed only under the capture's lock, read
+// anywhere at once. The capture also runs the recording's one clock (RecordingClock): it runs
+// while the capture records or waits for its input, and every block is stamped with it.
+//
 // Threads: Open, Start, Stop and Close run on the window thread. The per-block work, and closing
 // and opening the device again while it waits, run on a capture thread of CWaveIn's own, woken by
 // the device's completion notice; the device's own notification does nothing else. The capture
@@ -14,11 +18,12 @@
 // memory and posts its notices), never the window thread. Close returns only after the capture
 // thread has ended, so no block is in the sink or the monitor afterwards. The device promises
 // nothing about calls from two threads at once, so every call into it is made under one lock,
-// which also guards whether it is open.
+// which also guards the state and whether the device is open.
 #pragma once
 
 #include "capture/block_sink.h"
 #include "capture/wave_input.h"
+#include "engine/recording_clock.h"
 #include "engine/recording_failure.h"
 #include "monitor/monitor.h"
 #include "monitor/monitor_host.h"
@@ -45,9 +50,18 @@ constexpr uint32_t kFirstBlockTimeoutMs = 5000;
 constexpr uint32_t kReopenPeriodMs = 1000;
 constexpr uint32_t kDefaultInputCheckMs = 2000;
 
-// The monitor of the one capture, and whether the device runs. Owned by the CWaveIn.
+// The monitor of the one capture. Owned by the CWaveIn.
 extern CMonitor* g_pMonitor;
-extern std::atomic<int> g_bCaptureActive;
+
+// The capture's life.
+enum CaptureState {
+    CAPTURE_CLOSED,  // no capture is open
+    CAPTURE_RUNNING, // the device records into the sink
+    CAPTURE_PAUSED,  // the owner paused it: the device, if there is one, is stopped
+    CAPTURE_WAITING, // to record, but the input is gone: the default input is opened again until
+                     // one records (the clock runs on)
+    CAPTURE_ENDED,   // it ended by itself before the input gave any sound: nothing more is taken
+};
 
 // Bytes in one 40 ms buffer of this device format (truncated, not rounded to whole frames).
 uint32_t WaveInBufferSize(const WaveFormat& deviceFormat);
@@ -83,23 +97,27 @@ public:
     void SetInputHandler(std::function<void(bool waiting)> handler);
     // Any thread: the input is closed and opened again (the computer woke up).
     void ReopenInput();
-    // Whether the capture waits for its input. Any thread.
-    bool Waiting() const { return m_waiting; }
 
-    bool IsOpen() const { return m_open; }
+    // Any thread.
+    CaptureState State() const { return m_state; }
+    bool IsOpen() const { return m_state != CAPTURE_CLOSED; }
+    // The recording's clock: reset by Open, run and paused with the device; Close stops it.
+    RecordingClock& Clock() { return m_clock; }
+    const RecordingClock& Clock() const { return m_clock; }
     // What made the last Open, Start or Stop fail. Window thread.
     const RecordingFailure& LastFailure() const { return m_failure; }
 
 private:
     void CaptureThread();
     // Takes the buffers that came back, in queue order; gives them back unless closing or
-    // dropping the device.
-    void ProcessDoneBuffers();
+    // dropping the device (giveBack false).
+    void ProcessDoneBuffers(bool giveBack = true);
     void EndBySelf(RecordingFailure failure);
     // Capture thread: the device is given up (what it hands back goes to the sink), and the
     // capture waits for an input.
     void LoseInput();
-    // Capture thread, while waiting, every kReopenPeriodMs: the default input opened again.
+    // Capture thread, while the device is gone, every kReopenPeriodMs: the default input opened
+    // again (and started, unless paused).
     void TryReopen(uint32_t now);
     // Capture thread: whether another input than the one opened is the default now.
     bool DefaultInputChanged();
@@ -108,8 +126,6 @@ private:
     uint32_t OpenDevice();
     // Under the lock: every buffer back, unprepared, the device closed.
     bool CloseDeviceLocked();
-    // The recording's clock, pauses left out, at now (GetTicks).
-    uint32_t RunningMs(uint32_t now) const;
     void WaitUntilProcessed();
     // Ends the thread, gives up the buffers and the device; returns false on a device error.
     bool Release();
@@ -130,25 +146,21 @@ private:
     WaveFormat m_format; // the device's, while a capture is open
     int m_prepared = 0;  // headers prepared, from the first
     int m_next = 0;      // the header the device hands back next
-    bool m_deviceOpen = false;
-    bool m_open = false; // between a successful Open and Close
+    RecordingClock m_clock;
 
     std::thread m_thread;
-    // Guards the fields below, shared with the capture thread, and every call into the device.
+    // Guards the fields below, shared with the capture thread, every change of the state, and
+    // every call into the device.
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
-    bool m_closing = false;             // buffers that come back are no longer given back
-    std::atomic<bool> m_waiting{false}; // the device is given up: it is opened again
-    uint32_t m_runStart = 0;            // GetTicks when the device last started
-    uint32_t m_runBefore = 0;           // the clock's time before that, pauses left out
+    std::atomic<CaptureState> m_state{CAPTURE_CLOSED};
+    bool m_deviceOpen = false;    // the device is open (not while the input is waited for)
     bool m_quit = false;          // the capture thread takes what came back once more and ends
     uint64_t m_syncRequested = 0; // the window thread asks for one more scan...
     uint64_t m_syncDone = 0;      // ...and the capture thread says it made it
     // The capture thread's own, while it runs.
-    bool m_ended = false;            // the capture ended by itself: no more blocks are taken
     bool m_everHeard = false;        // the input has given sound: from here on it is waited for
-    bool m_dropping = false;         // the device is being given up: nothing goes back to it
-    uint32_t m_lastAttempt = 0;      // GetTicks of the last opening while waiting
+    uint32_t m_lastAttempt = 0;      // GetTicks of the last opening while the device is gone
     uint32_t m_lastDefaultCheck = 0; // GetTicks when the default input was last asked
     std::wstring m_defaultInput;     // the default input when the device was opened
     std::atomic<bool> m_reopenAsked{false};

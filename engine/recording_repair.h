@@ -10,7 +10,26 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
+
+// A file a recording left not yet complete, as the settings note it, with its markers: a
+// marker's frame is kAtTheEnd while the sound it points at has not reached the disk (it goes at
+// the end of what the file then holds).
+struct NotedFile {
+    static constexpr uint64_t kAtTheEnd = UINT64_MAX;
+    std::wstring path;
+    std::vector<WaveLayout::CueMarker> markers;
+    bool operator==(const NotedFile& other) const {
+        if (path != other.path || markers.size() != other.markers.size())
+            return false;
+        for (size_t i = 0; i < markers.size(); ++i)
+            if (markers[i].frame != other.markers[i].frame ||
+                markers[i].label != other.markers[i].label)
+                return false;
+        return true;
+    }
+};
 
 enum RepairStatus {
     REPAIR_DONE,     // the file was completed

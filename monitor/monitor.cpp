@@ -116,6 +116,11 @@ int CMonitor::ProcessBlock(const void* data, uint32_t byteCount) {
     return 1;
 }
 
+void CMonitor::MarkNextColumn() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_pView->MarkNextColumn();
+}
+
 int CMonitor::OnPause() {
     {
         std::lock_guard<std::mutex> lock(m_lock);

@@ -36,6 +36,8 @@ public:
     int OnStart();
     // One recorded block, as the device filled it (interleaved PCM of the capture format).
     int ProcessBlock(const void* data, uint32_t byteCount);
+    // A marker was placed: the next block's column shows it. Window thread.
+    void MarkNextColumn();
     // The device stopped for a pause: the meters go unlit; waveform and texts stay.
     int OnPause();
     // The recording ended: empty history, empty texts, an empty picture.

@@ -16,7 +16,7 @@ int MapY(int value, int bitsPerSample, int base, int halfHeight) {
     return base + RoundedMulDiv(32767 - Scale(value, bitsPerSample), halfHeight, 32767);
 }
 
-void Shift(std::vector<int16_t>& history, int16_t newest) {
+template <class T> void Shift(std::vector<T>& history, T newest) {
     std::move(history.begin() + 1, history.end(), history.begin());
     history.back() = newest;
 }
@@ -28,6 +28,8 @@ int CWaveView::Attach(WindowHandle window) {
     m_pMin0.clear();
     m_pMax1.clear();
     m_pMin1.clear();
+    m_marked.clear();
+    m_markNext = false;
     m_surface.Resize(0, 0);
     m_scrolled = 0;
     m_hwnd = window;
@@ -37,6 +39,7 @@ int CWaveView::Attach(WindowHandle window) {
     const int width = std::max(client.right - client.left, 0);
     for (auto* history : {&m_pMax0, &m_pMin0, &m_pMax1, &m_pMin1})
         history->assign(size_t(width), 0);
+    m_marked.assign(size_t(width), 0);
     m_surface.Resize(width, client.bottom - client.top);
     m_host.OnAttach(window);
     return 1;
@@ -47,6 +50,8 @@ int CWaveView::ClearHistory() {
         return 1;
     for (auto* history : {&m_pMax0, &m_pMin0, &m_pMax1, &m_pMin1})
         std::fill(history->begin(), history->end(), int16_t(0));
+    std::fill(m_marked.begin(), m_marked.end(), uint8_t(0));
+    m_markNext = false;
     return 1;
 }
 
@@ -75,6 +80,10 @@ int CWaveView::Redraw(int channels, int bitsPerSample) {
         return 1;
     const Rect client = m_surface.ClientRect();
     FillBox(m_surface, client.top, client.bottom, client.left, client.right, kWaveGround);
+    for (int x = 0; x < int(m_marked.size()); ++x)
+        if (m_marked[size_t(x)])
+            FillBox(m_surface, client.top, client.bottom, client.left + x, client.left + x + 1,
+                    kWaveMarker);
     if (channels == 2) {
         const int half = client.bottom / 2;
         DrawLine(m_surface, client.left, half, client.right, half, m_host.GetButtonFaceColour());
@@ -94,13 +103,17 @@ int CWaveView::AddColumn(int channels, int bitsPerSample) {
         Shift(m_pMax1, g_blockPeaks.maxCh1);
         Shift(m_pMin1, g_blockPeaks.minCh1);
     }
+    Shift(m_marked, uint8_t(m_markNext));
+    const bool marked = m_markNext;
+    m_markNext = false;
 
     // The left-most column is outside the clip rectangle: it keeps what the last redraw put
     // there.
     const Rect client = m_surface.ClientRect();
     const Rect clip = {client.left + 1, client.top, client.right, client.bottom};
     const Rect strip = ScrollLeftOnePixel(m_surface, client, clip);
-    FillBox(m_surface, strip.top, strip.bottom, strip.left, strip.right, kWaveGround);
+    FillBox(m_surface, strip.top, strip.bottom, strip.left, strip.right,
+            marked ? kWaveMarker : kWaveGround);
 
     const int half = client.bottom / 2;
     if (stereo) {

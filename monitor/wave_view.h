@@ -1,6 +1,8 @@
 // CWaveView: the scrolling waveform of control 1010. Every block becomes one pixel column that
 // enters at the right edge while the picture moves one pixel to the left; the view remembers as
-// many blocks as the control has pixel columns, to redraw the whole picture on repaint.
+// many blocks as the control has pixel columns, to redraw the whole picture on repaint. The
+// column of a block that holds a marker has the marker's colour where the ground would be, and
+// scrolls with the sound.
 //
 // Owned and driven by CMonitor, which holds its lock around every call: AddColumn runs on the
 // capture thread, the others on the window thread.
@@ -14,6 +16,7 @@
 
 constexpr Colour kWaveGround = MakeColour(10, 36, 106);
 constexpr Colour kWaveSignal = MakeColour(255, 255, 255);
+constexpr Colour kWaveMarker = MakeColour(255, 160, 0);
 
 class CWaveView {
 public:
@@ -28,6 +31,8 @@ public:
     int Redraw(int channels, int bitsPerSample);
     // Takes g_blockPeaks into the newest history entry and scrolls it in.
     int AddColumn(int channels, int bitsPerSample);
+    // The next column added holds a marker.
+    void MarkNextColumn() { m_markNext = true; }
     // The column AddColumn draws: the right-most.
     Rect NewestColumn() const;
     // How many columns the picture scrolled since the last call: the window, which shows the
@@ -49,6 +54,8 @@ private:
     IMonitorHost& m_host;
     WindowHandle m_hwnd = nullptr;
     std::vector<int16_t> m_pMax0, m_pMin0, m_pMax1, m_pMin1; // one entry per pixel column
+    std::vector<uint8_t> m_marked;                           // likewise: a marker's column
+    bool m_markNext = false;
     PixelSurface m_surface;
     int m_scrolled = 0;
 };

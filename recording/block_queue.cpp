@@ -4,91 +4,54 @@
 #include <cstring>
 #include <new>
 
-bool BlockQueue::Allocate(const WaveFormat& device, uint32_t blockBytes, uint32_t seconds) {
-    if (blockBytes == 0 || device.nBlockAlign == 0)
+bool BlockQueue::Allocate(uint32_t slotBytes, size_t count) {
+    if (slotBytes == 0 || count == 0)
         return false;
-    const uint64_t wanted = uint64_t(device.nAvgBytesPerSec) * seconds;
-    m_slotCount = size_t((wanted + blockBytes - 1) / blockBytes);
-    m_slotBytes = blockBytes;
-    m_frameBytes = device.nBlockAlign;
-    m_memory.reset(new (std::nothrow) uint8_t[m_slotCount * blockBytes]);
+    m_slotCount = count;
+    m_slotBytes = slotBytes;
+    m_memory.reset(new (std::nothrow) uint8_t[m_slotCount * slotBytes]);
     m_slots.reset(new (std::nothrow) Slot[m_slotCount]);
-    m_detector = std::make_unique<GapDetector>(device.nSamplesPerSec);
-    m_head = m_count = m_judged = m_highWater = 0;
-    m_lostTotal = m_recorded = m_pendingLost = m_pendingLostAt = 0;
-    m_unjudged.clear();
-    m_carriedGap = GapDetector::Gap();
+    m_head = m_count = m_handedOn = m_highWater = 0;
     m_closed = m_woken = false;
+    m_end = BlockNote();
     return m_memory && m_slots;
 }
 
-void BlockQueue::TakeBlock(const uint8_t* data, uint32_t bytes, uint32_t runningMs) {
-    size_t slot = 0;
-    bool full;
+// The slot past the filled ones is the capture thread's until it is counted in.
+bool BlockQueue::Push(const uint8_t* data, uint32_t bytes) {
+    size_t slot;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        full = m_count == m_slotCount;
-        if (full)
-            m_lostTotal += bytes;
-        else
-            slot = (m_head + m_count) % m_slotCount;
+        if (m_count == m_slotCount)
+            return false;
+        slot = (m_head + m_count) % m_slotCount;
     }
-    m_detector->Add(bytes / m_frameBytes, runningMs);
-    if (full) {
-        if (m_pendingLost == 0)
-            m_pendingLostAt = m_recorded;
-        m_pendingLost += bytes;
-        m_recorded += bytes;
-        m_unjudged.push_back(kLost);
-    } else {
-        // The slot past the filled ones is the capture thread's until it is counted in.
-        const uint32_t kept = std::min(bytes, m_slotBytes);
-        std::memcpy(m_memory.get() + slot * m_slotBytes, data, kept);
-        m_slots[slot] = {kept, m_pendingLost, m_pendingLostAt, {}};
-        m_pendingLost = 0;
-        m_recorded += bytes;
-        m_unjudged.push_back(slot);
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            ++m_count;
-            m_highWater = std::max(m_highWater, m_count);
-        }
-    }
-    Judge(false);
+    const uint32_t kept = std::min(bytes, m_slotBytes);
+    std::memcpy(m_memory.get() + slot * m_slotBytes, data, kept);
+    m_slots[slot].bytes = kept;
+    std::lock_guard<std::mutex> lock(m_lock);
+    ++m_count;
+    m_highWater = std::max(m_highWater, m_count);
+    return true;
 }
 
-// A gap before a lost block goes on with the next block kept.
-void BlockQueue::Judge(bool final) {
-    size_t judged = 0;
-    GapDetector::Gap gap;
-    while (m_detector && m_detector->JudgeOldest(final, gap)) {
-        const size_t slot = m_unjudged.front();
-        m_unjudged.pop_front();
-        if (gap.frames > 0) {
-            if (m_carriedGap.frames == 0)
-                m_carriedGap.atFrames = gap.atFrames;
-            m_carriedGap.frames += gap.frames;
-        }
-        if (slot == kLost)
-            continue;
-        m_slots[slot].gap = m_carriedGap;
-        m_carriedGap = GapDetector::Gap();
-        ++judged;
-    }
-    if (judged == 0)
-        return;
+// A slot pushed and not handed on is still the capture thread's: its note goes in first.
+void BlockQueue::HandOn(const BlockNote& note) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_judged += judged;
+        if (m_handedOn == m_count)
+            return;
+        m_slots[(m_head + m_handedOn) % m_slotCount].note = note;
+        ++m_handedOn;
     }
     m_filled.notify_one();
 }
 
-void BlockQueue::Close() {
-    Judge(true);
+void BlockQueue::Close(const BlockNote& end) {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_closed = true;
+        m_end = end;
     }
     m_filled.notify_all();
 }
@@ -103,39 +66,31 @@ void BlockQueue::Wake() {
 
 BlockQueue::Wait BlockQueue::Next(std::chrono::milliseconds timeout, Block& block) {
     std::unique_lock<std::mutex> lock(m_lock);
-    m_filled.wait_for(lock, timeout, [&] { return m_judged > 0 || m_closed || m_woken; });
+    m_filled.wait_for(lock, timeout, [&] { return m_handedOn > 0 || m_closed || m_woken; });
     m_woken = false;
-    if (m_judged > 0) {
+    if (m_handedOn > 0) {
         const Slot& slot = m_slots[m_head];
-        block = {m_memory.get() + m_head * m_slotBytes, slot.bytes, slot.lostBytes, slot.lostAt,
-                 slot.gap};
+        block = {m_memory.get() + m_head * m_slotBytes, slot.bytes, slot.note};
         return BLOCK;
     }
     if (!m_closed)
         return IDLE;
-    // The capture has ended (Close came after it), so its loss at the very end is settled.
     block = Block();
-    block.lostBytes = m_pendingLost;
-    block.lostAt = m_pendingLostAt;
-    m_pendingLost = 0;
+    block.note = m_end;
+    m_end = BlockNote{m_end.received, 0, 0}; // told once
     return DONE;
 }
 
 void BlockQueue::Release() {
     std::lock_guard<std::mutex> lock(m_lock);
-    if (m_judged == 0)
+    if (m_handedOn == 0)
         return;
     m_head = (m_head + 1) % m_slotCount;
     --m_count;
-    --m_judged;
+    --m_handedOn;
 }
 
 size_t BlockQueue::HighWater() const {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_highWater;
-}
-
-uint64_t BlockQueue::LostBytes() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_lostTotal;
 }

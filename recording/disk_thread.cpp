@@ -28,11 +28,12 @@ void DiskThread::Start(const Work& work, Tell tell) {
     m_work = work;
     m_tell = std::move(tell);
     m_finished = false;
-    // The device's silence: the middle of the unsigned 8-bit range, or 16-bit zeros.
-    m_silenceBytes = std::max<uint32_t>(work.device.nAvgBytesPerSec / 25, 1);
-    m_silenceBytes -= m_silenceBytes % std::max<uint32_t>(work.device.nBlockAlign, 1);
-    m_silence = std::make_unique<uint8_t[]>(m_silenceBytes);
-    std::memset(m_silence.get(), work.device.wBitsPerSample == 8 ? 0x80 : 0, m_silenceBytes);
+    // The device's silence, 40 ms of it: the middle of the unsigned 8-bit range, or 16-bit zeros.
+    m_frameBytes = std::max<uint32_t>(work.device.nBlockAlign, 1);
+    m_silenceFrames = std::max<uint32_t>(work.device.nSamplesPerSec / 25, 1);
+    const size_t bytes = size_t(m_silenceFrames) * m_frameBytes;
+    m_silence = std::make_unique<uint8_t[]>(bytes);
+    std::memset(m_silence.get(), work.device.wBitsPerSample == 8 ? 0x80 : 0, bytes);
     m_thread = std::thread(&DiskThread::Run, this);
 }
 
@@ -57,30 +58,37 @@ void DiskThread::Say(RecordingReport&& report) {
         m_tell(std::move(report));
 }
 
-// 1. Take the blocks in order; the sound the queue could not keep before a block, and the
-// stretch of the clock without sound before it, are gaps. 2. Write each block, across seams.
-// 3. Between blocks, and when none comes, flush when due and watch the free space. 4. Once the
-// queue is closed and empty, complete the last file.
+// 1. Take the blocks in order, and the markers asked for. 2. Before each block, the stretch of
+// the clock without sound and the sound the queue could not keep: marked and filled. 3. Write
+// the block, across seams, with the markers that point into it. 4. Between blocks, and when none
+// comes, flush when due and watch the free space. 5. Once the queue is closed and empty, the
+// markers still waiting go at the end, the last file is completed, and the gaps are said.
 void DiskThread::Run() {
     m_ended = m_asked = m_dirty = m_spaceTold = false;
-    m_completedBytes = m_gapFrames = 0;
+    m_completedBytes = m_position = 0;
+    m_gapCount = m_lostCount = 0;
+    m_waiting.clear();
+    m_gaps.clear();
+    m_lastGap = LastGap();
     m_lastFlush = GetDiskTicks();
     m_lastSpaceCheck = m_lastFlush - kFreeSpaceCheckMs; // at once: a drive already nearly full
     for (;;) {
         BlockQueue::Block block;
         const BlockQueue::Wait wait = m_work.queue->Next(kWaitSlice, block);
-        const uint32_t frameBytes = std::max<uint32_t>(m_work.device.nBlockAlign, 1);
-        if (block.lostBytes > 0 && !m_ended) // sound the device gave: its place on the clock
-            Gap(block.lostAt / frameBytes + m_gapFrames, block.lostBytes / frameBytes);
-        if (block.gap.frames > 0 && !m_ended) {
-            Gap(block.gap.atFrames, block.gap.frames);
-            m_gapFrames += block.gap.frames;
+        if (m_work.markers) // after the block: every marker that points into it is here
+            for (const MarkerRequest& request : m_work.markers->Take())
+                m_waiting.push_back({request, std::string(), 0});
+        const BlockNote& note = block.note;
+        if (wait != BlockQueue::IDLE && !m_ended) {
+            if (note.gapFrames > 0)
+                Gap(MARKER_GAP, note.gapFrames, kNoFrame);
+            if (note.lostFrames > 0 && !m_ended)
+                Gap(MARKER_LOST, note.lostFrames, note.received - note.lostFrames);
+            if (wait == BlockQueue::BLOCK && !m_ended)
+                WriteSound(block.data, block.bytes, note.received);
         }
-        if (wait == BlockQueue::BLOCK) {
-            if (!m_ended)
-                WriteBlock(block.data, block.bytes);
+        if (wait == BlockQueue::BLOCK)
             m_work.queue->Release();
-        }
         if (!m_ended) {
             FlushIfDue();
             WatchFreeSpace();
@@ -88,18 +96,54 @@ void DiskThread::Run() {
         if (wait == BlockQueue::DONE)
             break;
     }
-    if (!m_ended)
+    if (!m_ended) {
+        PlaceWaitingAtEnd();
         CompleteFile();
+    }
+    if (!m_gaps.empty()) {
+        RecordingReport gaps = Report(RecordingReport::GAPS, m_work.name);
+        gaps.gaps = std::move(m_gaps);
+        Say(std::move(gaps));
+    }
     Say(Report(RecordingReport::DISK_DONE, L""));
     m_finished = true;
 }
 
-bool DiskThread::WriteBlock(const uint8_t* data, uint32_t bytes) {
+uint64_t DiskThread::Ms(uint64_t frames) const {
+    return frames * 1000 / std::max<uint32_t>(m_work.device.nSamplesPerSec, 1);
+}
+
+// The markers that point into these frames are labelled at their position and need room in the
+// file with them: a block that does not fit goes, with them, into the next file.
+bool DiskThread::WriteSound(const uint8_t* data, uint32_t bytes, uint64_t received) {
+    const uint64_t frames = bytes / m_frameBytes;
+    size_t count = 0;
+    uint64_t markerBytes = 0;
+    if (received != kNoFrame) {
+        for (; count < m_waiting.size() && m_waiting[count].request.received < received + frames;
+             ++count) {
+            Waiting& waiting = m_waiting[count];
+            const MarkerRequest& request = waiting.request;
+            waiting.offset = request.received > received ? request.received - received : 0;
+            waiting.label =
+                MarkerLabelFor(request.kind, request.number, m_position + waiting.offset,
+                               m_work.device.nSamplesPerSec);
+            markerBytes += WaveLayout::MarkerBytes(waiting.label.size());
+        }
+    }
     CWaveFile& writer = *m_work.writer;
     for (;;) {
-        switch (writer.Write(data, bytes)) {
+        const uint64_t fileFrame = writer.Frames();
+        switch (writer.Write(data, bytes, markerBytes)) {
         case CWaveFile::WRITE_OK:
             m_dirty = true;
+            m_position += frames;
+            for (size_t i = 0; i < count; ++i) {
+                const Waiting& waiting = m_waiting[i];
+                KeepMarker({waiting.request.kind, waiting.request.number,
+                            fileFrame + waiting.offset, waiting.label});
+            }
+            m_waiting.erase(m_waiting.begin(), m_waiting.begin() + long(count));
             if (!m_asked && writer.WantsNext(kNextFileLeadSeconds)) {
                 m_asked = true;
                 m_work.handOver->Ask();
@@ -115,9 +159,42 @@ bool DiskThread::WriteBlock(const uint8_t* data, uint32_t bytes) {
         case CWaveFile::WRITE_FULL:
             if (!GoOnInNextFile())
                 return false;
-            break; // the block goes into the next file
+            break; // the sound goes into the next file
         }
     }
+}
+
+// The user's markers and the resumes were asked for by the window thread, which is told where
+// they went, or that the file had no room for them; the gaps' markers are the thread's own.
+bool DiskThread::KeepMarker(RecordingMarker marker, size_t* index) {
+    CWaveFile& writer = *m_work.writer;
+    const bool automatic = marker.kind != MARKER_USER;
+    if (automatic && writer.MarkerCount() >= kMaxAutomaticMarkers) {
+        if (marker.kind == MARKER_RESUME) {
+            RecordingReport dropped = Report(RecordingReport::MARKER_DROPPED, m_work.name);
+            dropped.marker = std::move(marker);
+            Say(std::move(dropped));
+        }
+        return false;
+    }
+    const bool kept = writer.AddMarker(marker.frame, marker.label) == CWaveFile::MARKER_KEPT;
+    if (kept && index)
+        *index = writer.MarkerCount() - 1;
+    if (!kept && (marker.kind == MARKER_GAP || marker.kind == MARKER_LOST))
+        return false;
+    RecordingReport report =
+        Report(kept ? RecordingReport::MARKER : RecordingReport::MARKER_DROPPED, m_work.name);
+    report.marker = std::move(marker);
+    Say(std::move(report));
+    return kept;
+}
+
+void DiskThread::PlaceWaitingAtEnd() {
+    for (const Waiting& waiting : m_waiting)
+        KeepMarker({waiting.request.kind, waiting.request.number, m_work.writer->Frames(),
+                    MarkerLabelFor(waiting.request.kind, waiting.request.number, m_position,
+                                   m_work.device.nSamplesPerSec)});
+    m_waiting.clear();
 }
 
 // At the seam: the next file that was asked for (the window thread makes it; the queue keeps the
@@ -142,29 +219,49 @@ bool DiskThread::GoOnInNextFile() {
     writer.Continue(std::move(next.file));
     m_work.name = next.name;
     m_asked = m_dirty = false;
+    m_lastGap.inThisFile = false; // its marker stays with the full file
     Say(Report(RecordingReport::FILE_STARTED, m_work.name));
     return true;
 }
 
-void DiskThread::Gap(uint64_t atFrames, uint64_t frames) {
-    const uint64_t rate = std::max<uint32_t>(m_work.device.nSamplesPerSec, 1);
-    RecordingGap gap;
-    gap.atMs = atFrames * 1000 / rate;
-    gap.lengthMs = frames * 1000 / rate;
-    gap.filled = gap.lengthMs <= kMaxFilledGapMs;
-    RecordingReport report = Report(RecordingReport::GAP, m_work.name);
-    report.gaps.push_back(gap);
-    Say(std::move(report));
-    if (!gap.filled)
-        return;
-    const uint32_t align = std::max<uint32_t>(m_work.device.nBlockAlign, 1);
-    uint64_t left = frames * align;
-    while (left > 0 && !m_ended) {
-        const uint32_t n = uint32_t(std::min<uint64_t>(left, m_silenceBytes));
-        if (!WriteBlock(m_silence.get(), n))
-            return;
-        left -= n;
+// A stretch that follows the last one by at most a second of sound, in the same file, is the same
+// stretch (the capture kept from its buffers while the input stalled splits one): the last
+// grows, and its marker's label with it.
+void DiskThread::Gap(MarkerKind kind, uint64_t frames, uint64_t received) {
+    const uint64_t lengthMs = Ms(frames);
+    const bool filled = lengthMs <= kMaxFilledGapMs;
+    const uint32_t rate = m_work.device.nSamplesPerSec;
+    const uint64_t start = m_position;
+    if (!m_gaps.empty() && m_lastGap.inThisFile && start - m_lastGap.end <= rate) {
+        RecordingGap& last = m_gaps.back();
+        last.lengthMs += Ms(start - m_lastGap.end) + lengthMs;
+        last.filled = last.filled && filled;
+        RecordingMarker& marker = m_lastGap.marker;
+        marker.label =
+            MarkerLabelFor(marker.kind, marker.number, m_lastGap.start, rate, last.lengthMs);
+        if (m_lastGap.markerIndex != SIZE_MAX &&
+            m_work.writer->RelabelMarker(m_lastGap.markerIndex, marker.label)) {
+            RecordingReport report = Report(RecordingReport::MARKER, m_work.name);
+            report.marker = marker;
+            Say(std::move(report));
+        }
+    } else {
+        const uint32_t number = kind == MARKER_LOST ? ++m_lostCount : ++m_gapCount;
+        m_gaps.push_back({Ms(start), lengthMs, filled});
+        m_lastGap = LastGap();
+        m_lastGap.start = start;
+        m_lastGap.inThisFile = true;
+        m_lastGap.marker = {kind, number, m_work.writer->Frames(),
+                            MarkerLabelFor(kind, number, start, rate, lengthMs)};
+        KeepMarker(m_lastGap.marker, &m_lastGap.markerIndex);
     }
+    for (uint64_t done = 0; filled && done < frames && !m_ended;) {
+        const uint64_t n = std::min<uint64_t>(frames - done, m_silenceFrames);
+        WriteSound(m_silence.get(), uint32_t(n * m_frameBytes),
+                   received == kNoFrame ? kNoFrame : received + done);
+        done += n;
+    }
+    m_lastGap.end = m_position;
 }
 
 void DiskThread::CompleteFile() {
@@ -178,8 +275,10 @@ void DiskThread::CompleteFile() {
     Say(std::move(report));
 }
 
+// The markers still waiting point past what the file holds: they go at its end.
 void DiskThread::End(RecordingFailure failure) {
     m_ended = true;
+    PlaceWaitingAtEnd();
     RecordingReport report = Report(RecordingReport::ENDED, m_work.name);
     report.failure = std::move(failure);
     report.endTicks = GetTicks();

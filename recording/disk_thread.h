@@ -5,6 +5,13 @@
 // closed and empty, completes the last file. Whatever the disk does (it may stop answering for
 // minutes), the capture thread never waits for it: the queue lies between them.
 //
+// It keeps the recording's position: the frames written to its files so far, silence standing in
+// for a stretch without sound counted in. Gaps, lost stretches and markers are placed there, so
+// a marker, a gap and the time in the recording agree by construction: a marker the window
+// thread asked for goes into the file that holds the frame it points at; a stretch without
+// sound (or that the queue could not keep) is filled with silence up to kMaxFilledGapMs, marked
+// where it begins, and merged with one that ended less than a second of sound before.
+//
 // It tells the window thread what happened through the tell function given to Start, which is
 // called on the disk thread and must not block; DISK_DONE is the last thing it tells.
 #pragma once
@@ -13,6 +20,7 @@
 #include "engine/wave_file.h"
 #include "recording/block_queue.h"
 #include "recording/file_hand_over.h"
+#include "recording/marker_requests.h"
 #include "recording/recording_report.h"
 
 #include <atomic>
@@ -21,6 +29,11 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
+
+// Automatic markers (resumes, gaps) a file keeps at most, so that the user's own always have
+// room up to WaveLayout::kMaxMarkers (libsndfile reads no more).
+constexpr size_t kMaxAutomaticMarkers = 2000;
 
 class DiskThread {
 public:
@@ -30,9 +43,10 @@ public:
     struct Work {
         BlockQueue* queue = nullptr;
         FileHandOver* handOver = nullptr;
-        CWaveFile* writer = nullptr; // with the first file open
-        std::wstring name;           // the first file's name, as the recording gave it
-        WaveFormat device;           // the format of the blocks
+        CWaveFile* writer = nullptr;       // with the first file open
+        MarkerRequests* markers = nullptr; // the window thread's markers
+        std::wstring name;                 // the first file's name, as the recording gave it
+        WaveFormat device;                 // the format of the blocks
     };
 
     DiskThread() = default;
@@ -54,12 +68,34 @@ public:
     bool Finished() const { return m_finished; }
 
 private:
+    // A marker the window thread asked for, waiting for the frame it points at.
+    struct Waiting {
+        MarkerRequest request;
+        std::string label;
+        uint64_t offset; // its frame within the sound being written
+    };
+    // The last stretch without sound: where it began and ended in the recording, its marker
+    // (kept in the file being written at this index, or not), and whether that file is still
+    // being written (a stretch is not merged across a seam: its marker could not follow).
+    struct LastGap {
+        uint64_t start = 0, end = 0;
+        RecordingMarker marker;
+        size_t markerIndex = SIZE_MAX;
+        bool inThisFile = false;
+    };
+
     void Run();
-    // Writes one block, across a seam if it must; false when the recording cannot go on.
-    bool WriteBlock(const uint8_t* data, uint32_t bytes);
-    // A stretch of the clock without sound before a block: said, and up to kMaxFilledGapMs
-    // filled with silence of its length (device frames; at: on the clock).
-    void Gap(uint64_t atFrames, uint64_t frames);
+    // Writes frames of sound (or of silence: received is kNoFrame) at the recording's position,
+    // across a seam if it must, with the markers that point into them; false when the recording
+    // cannot go on.
+    bool WriteSound(const uint8_t* data, uint32_t bytes, uint64_t received);
+    // A stretch of the clock without sound (or that the queue could not keep: its first frame
+    // of the capture in received) before the next sound: marked, said, and filled.
+    void Gap(MarkerKind kind, uint64_t frames, uint64_t received);
+    // The markers still waiting once the sound has ended: at the end of the last file.
+    void PlaceWaitingAtEnd();
+    // Keeps a marker in the file being written; said to the window thread.
+    bool KeepMarker(RecordingMarker marker, size_t* index = nullptr);
     bool GoOnInNextFile();
     void CompleteFile();
     // The recording cannot go on: said, and the file completed with what it holds.
@@ -68,6 +104,9 @@ private:
     void WatchFreeSpace();
     void Say(RecordingReport&& report);
     uint64_t KeptMs() const;
+    uint64_t Ms(uint64_t frames) const;
+
+    static constexpr uint64_t kNoFrame = UINT64_MAX;
 
     Work m_work;
     Tell m_tell;
@@ -77,13 +116,18 @@ private:
 
     // The thread's own, while it runs.
     std::unique_ptr<uint8_t[]> m_silence; // a block of the device's silence
-    uint32_t m_silenceBytes = 0;
+    uint32_t m_silenceFrames = 0;
+    uint32_t m_frameBytes = 1;
     bool m_ended = false;          // the recording could not go on: blocks are taken, not written
     bool m_asked = false;          // the next file has been asked for
     bool m_dirty = false;          // written since the last flush
     bool m_spaceTold = false;      // the drive's free space has been said once
     uint64_t m_completedBytes = 0; // sample bytes in the files completed before this one
-    uint64_t m_gapFrames = 0;      // the clock's frames of the input's gaps so far
+    uint64_t m_position = 0;       // frames written to the recording's files
     uint32_t m_lastFlush = 0;
     uint32_t m_lastSpaceCheck = 0;
+    std::vector<Waiting> m_waiting; // markers asked for, in the order of their frames
+    uint32_t m_gapCount = 0, m_lostCount = 0;
+    std::vector<RecordingGap> m_gaps; // said at the end
+    LastGap m_lastGap;
 };

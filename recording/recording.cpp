@@ -1,79 +1,18 @@
 #include "recording/recording.h"
 
 #include "engine/clock.h"
-#include "engine/recording_repair.h"
 #include "engine/wave_file.h"
+#include "recording/block_judge.h"
 #include "recording/block_queue.h"
 #include "recording/disk_thread.h"
 #include "recording/file_hand_over.h"
+#include "recording/interrupted_recordings.h"
 #include "recording/recording_policy.h"
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <system_error>
-
-#ifdef _WIN32
-#include "engine/create_directory_path.h"
-#endif
-
-namespace {
-
-bool Exists(const std::wstring& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(FileSystemPath(path), ignored);
-}
-
-// A file made for a recording and never recorded into, and the folder made for it (which goes
-// only when it is empty). Whether the file is gone.
-bool RemoveMade(const std::wstring& file, const std::wstring& madeFolder) {
-    std::error_code error;
-    if (!file.empty())
-        std::filesystem::remove(FileSystemPath(file), error);
-    std::error_code ignored;
-    if (!madeFolder.empty())
-        std::filesystem::remove(FileSystemPath(madeFolder), ignored);
-    return !error;
-}
-
-// Makes the folder and the missing ones above it; the outermost one made, for taking back.
-bool MakeFolders(const std::wstring& folder, std::wstring& made, uint32_t& error) {
-    if (folder.empty() || Exists(folder))
-        return true;
-    made = folder;
-#ifdef _WIN32
-    unsigned long code = 0;
-    if (CreateDirectoryPath(folder, &code))
-        return true;
-    error = code;
-#else
-    std::error_code code;
-    if (std::filesystem::create_directories(FileSystemPath(folder), code) || !code)
-        return true;
-    error = uint32_t(code.value());
-#endif
-    made.clear();
-    return false;
-}
-
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-    std::error_code ignored;
-    return std::filesystem::absolute(FileSystemPath(a), ignored).lexically_normal() ==
-           std::filesystem::absolute(FileSystemPath(b), ignored).lexically_normal();
-}
-
-} // namespace
-
-std::filesystem::path FileSystemPath(const std::wstring& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path);
-#else
-    std::wstring native = path;
-    std::replace(native.begin(), native.end(), L'\\', L'/');
-    return std::filesystem::path(native);
-#endif
-}
 
 // The notices of the other threads for the window thread: a queue under a short lock, and the
 // notify function (the window posts itself a message), called under a lock of its own so that
@@ -127,11 +66,12 @@ private:
 struct CRecording::Run {
     uint32_t serial = 0;
     RecordingPlan plan;
-    int typedPart = 1;              // the last " (n)" used for a typed name
-    Prepared prepared;              // the next file made ahead; path empty: none
-    RecordingFailure nextFailure;   // why the next file could not be made
-    std::vector<RecordingGap> gaps; // said when its disk thread is done
+    int typedPart = 1;            // the last " (n)" used for a typed name
+    Prepared prepared;            // the next file made ahead; path empty: none
+    RecordingFailure nextFailure; // why the next file could not be made
     BlockQueue queue;
+    MarkerRequests markers;
+    std::unique_ptr<BlockJudge> judge; // the capture's sink
     FileHandOver handOver;
     CWaveFile writer;
     DiskThread disk; // last: it ends before what it works on goes
@@ -186,14 +126,24 @@ CRecording::Run* CRecording::Find(uint32_t serial) {
 }
 
 CRecording::Run* CRecording::Live() {
-    const bool live = m_state == RECORDING_RUNNING || m_state == RECORDING_PAUSED;
-    return live && !m_runs.empty() ? m_runs.back().get() : nullptr;
+    return m_live && !m_runs.empty() ? m_runs.back().get() : nullptr;
 }
 
+// A capture that ended by itself records until the window thread has taken its notice.
 RecordingState CRecording::State() const {
-    if (m_state == RECORDING_RUNNING && m_capture.Waiting())
+    if (!m_live)
+        return m_runs.empty() ? RECORDING_STOPPED : RECORDING_ENDING;
+    switch (m_capture.State()) {
+    case CAPTURE_PAUSED:
+        return RECORDING_PAUSED;
+    case CAPTURE_WAITING:
         return RECORDING_WAITING;
-    return m_state == RECORDING_STOPPED && !m_runs.empty() ? RECORDING_ENDING : m_state;
+    case CAPTURE_CLOSED:
+    case CAPTURE_RUNNING:
+    case CAPTURE_ENDED:
+        break;
+    }
+    return RECORDING_RUNNING;
 }
 
 void CRecording::FlushNow() {
@@ -207,83 +157,19 @@ void CRecording::ReopenInput() {
 }
 
 uint32_t CRecording::ElapsedMs(uint32_t nowTicks) const {
-    if (m_state != RECORDING_RUNNING)
-        return m_elapsedBefore;
-    const uint32_t run = nowTicks - m_runStart;
-    return m_elapsedBefore + (int32_t(run) > 0 ? run : 0);
+    return m_capture.Clock().Ms(nowTicks);
 }
 
-// 1. Complete or clear each noted file. 2. Keep the notes of those that cannot be completed now.
-// 3. Tell of each such file once.
 std::vector<RecordingReport> CRecording::CompleteInterrupted(SequentialNaming& naming) {
-    std::vector<RecordingReport> reports;
-    const std::vector<std::wstring> files = m_notes.NotedFiles();
-    if (files.empty())
-        return reports;
-    const std::vector<std::wstring> told = m_notes.ToldFiles();
-    std::vector<std::wstring> kept, stillTold;
-    for (const std::wstring& file : files) {
-        const RepairResult result = ::CompleteInterruptedRecording(FileSystemPath(file));
-        RecordingReport report;
-        report.path = file;
-        switch (result.status) {
-        case REPAIR_DONE:
-            report.kind = RecordingReport::INTERRUPTED_COMPLETED;
-            report.lengthMs = result.dataBytes * 1000 / result.format.nAvgBytesPerSec;
-            reports.push_back(report);
-            break;
-        case REPAIR_EMPTY:
-            GiveBackInterrupted(file, naming);
-            break;
-        case REPAIR_COMPLETE:
-        case REPAIR_NOT_OURS:
-        case REPAIR_MISSING:
-            break;
-        case REPAIR_BUSY: // another copy of the program records into it
-            kept.push_back(file);
-            break;
-        case REPAIR_ABSENT:
-        case REPAIR_FAILED:
-            kept.push_back(file);
-            stillTold.push_back(file);
-            if (std::find(told.begin(), told.end(), file) != told.end())
-                break;
-            if (result.status == REPAIR_ABSENT) {
-                report.kind = RecordingReport::INTERRUPTED_WAITS;
-            } else {
-                report.kind = RecordingReport::INTERRUPTED_FAILED;
-                report.failure = Failed(STEP_COMPLETE, result.systemError, file);
-            }
-            reports.push_back(report);
-            break;
-        }
+    std::vector<NotedFile> kept;
+    std::vector<RecordingReport> reports = CompleteInterruptedRecordings(m_notes, naming, kept);
+    m_unfinished.clear();
+    for (const NotedFile& file : kept) {
+        m_unfinished.push_back({file.path, {}});
+        for (const WaveLayout::CueMarker& marker : file.markers)
+            m_unfinished.back().markers.push_back({MARKER_USER, 0, marker.frame, marker.label});
     }
-    m_unfinished = kept;
-    Note();
-    if (stillTold != told)
-        m_notes.NoteToldFiles(stillTold);
     return reports;
-}
-
-// A file made ahead of a seam (or at a start) that never got a sound: it goes without a word,
-// and when it holds the number just before the counter, the counter takes it back; the
-// sub-folder made for it goes too, when empty.
-void CRecording::GiveBackInterrupted(const std::wstring& file, SequentialNaming& naming) {
-    std::error_code ignored;
-    std::filesystem::remove(FileSystemPath(file), ignored);
-    SequentialNaming before = naming;
-    before.enabled = 1; // the counter is the sequential one, whether naming is on now or not
-    const uint32_t number = naming.count == 0 ? kMaxSequenceNumber : naming.count - 1;
-    before.count = number;
-    std::wstring path;
-    const NamingResult result =
-        NextSequentialName(before, path, [](const std::wstring&) { return false; });
-    if ((result != NAMING_DONE && result != NAMING_WRAPPED) || !SamePath(path, file))
-        return;
-    naming.count = number;
-    if (naming.subFolders)
-        std::filesystem::remove(FileSystemPath(FolderOf(path)), ignored); // only when empty
-    m_notes.SaveCounter(naming.count);
 }
 
 RecordingFailure CRecording::Start(const RecordingPlan& plan) {
@@ -297,11 +183,15 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
     if (m_sizeLimit)
         run->writer.SetRiffSizeLimit(m_sizeLimit);
     const WaveFormat device = MakeDeviceFormat(plan.channels, plan.samplesPerSec, plan.sampleType);
-    if (!run->queue.Allocate(device, WaveInBufferSize(device), kQueueSeconds))
+    const uint32_t blockBytes = WaveInBufferSize(device);
+    const uint64_t queueBytes = uint64_t(device.nAvgBytesPerSec) * kQueueSeconds;
+    if (!run->queue.Allocate(blockBytes, size_t((queueBytes + blockBytes - 1) / blockBytes)))
         return Failed(STEP_NO_MEMORY);
+    run->judge = std::make_unique<BlockJudge>(run->queue, run->markers, device.nBlockAlign,
+                                              device.nSamplesPerSec);
 
     m_captureRun = run->serial;
-    if (!m_capture.Open(run->queue, plan.channels, plan.samplesPerSec, plan.sampleType))
+    if (!m_capture.Open(*run->judge, plan.channels, plan.samplesPerSec, plan.sampleType))
         return m_capture.LastFailure();
     std::wstring path, madeFolder;
     const RecordingFailure failure = CreateFirstFile(*run, path, madeFolder);
@@ -310,21 +200,22 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
         RemoveMade(L"", madeFolder);
         return failure;
     }
-    m_runStart = GetTicks();
-    m_elapsedBefore = 0;
     m_serial = run->serial;
     m_current = path;
-    m_unfinished.push_back(path);
+    m_asked.clear();
+    m_userMarkers = m_resumes = 0;
+    m_markersFullTold.clear();
+    m_unfinished.push_back({path, {}});
     Note();
     const std::shared_ptr<Notices> notices = m_notices;
     const uint32_t serial = run->serial;
-    run->disk.Start({&run->queue, &run->handOver, &run->writer, path, device},
+    run->disk.Start({&run->queue, &run->handOver, &run->writer, &run->markers, path, device},
                     [notices, serial](RecordingReport&& report) {
                         report.run = serial;
                         notices->Post(std::move(report));
                     });
     m_runs.push_back(std::move(run));
-    m_state = RECORDING_RUNNING;
+    m_live = true;
     return failure;
 }
 
@@ -364,66 +255,42 @@ RecordingFailure CRecording::CreateFirstFile(Run& run, std::wstring& path,
     return failure;
 }
 
-// Another program (or a second copy of this one) may create the file between the check and the
-// creation: then the next name is tried, a bounded number of times.
-template <class NextName, class Create>
-RecordingFailure CRecording::TakeFreeName(std::wstring& path, std::wstring& madeFolder,
-                                          NextName next, Create create) {
-    RecordingFailure failure;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        madeFolder.clear();
-        failure = next(path, madeFolder);
-        if (failure)
-            return failure;
-        failure = create(path);
-        if (failure.step != STEP_FILE_EXISTS)
-            return failure;
-    }
-    return failure;
-}
-
-RecordingFailure CRecording::NextSequentialPath(SequentialNaming& naming, std::wstring& path,
-                                                std::wstring& madeFolder) {
-    switch (NextSequentialName(naming, path, Exists)) {
-    case NAMING_OFF:
-    case NAMING_NO_FOLDER:
-        return Failed(STEP_NO_FOLDER);
-    case NAMING_TOO_LONG:
-        return Failed(STEP_NAME_TOO_LONG, 0, naming.folder);
-    case NAMING_ALL_TAKEN:
-        return Failed(STEP_ALL_TAKEN, 0, naming.folder);
-    case NAMING_BAD_NAME:
-        return Failed(STEP_BAD_NAME, 0, naming.folder);
-    case NAMING_WRAPPED:
-    case NAMING_DONE:
-        break;
-    }
-    uint32_t code = 0;
-    const std::wstring folder = FolderOf(path);
-    if (!MakeFolders(folder, madeFolder, code))
-        return Failed(STEP_FOLDER, code, folder);
-    return RecordingFailure();
-}
-
 RecordingFailure CRecording::Pause() {
-    if (m_state != RECORDING_RUNNING)
+    if (!Live() || State() == RECORDING_PAUSED)
         return RecordingFailure();
-    const uint32_t now = GetTicks(); // not counting the time the device takes to stop
     if (!m_capture.Stop())
         return m_capture.LastFailure();
-    m_elapsedBefore = ElapsedMs(now);
-    m_state = RECORDING_PAUSED;
     return RecordingFailure();
 }
 
+// The first sound after the pause is marked where it begins.
 RecordingFailure CRecording::Resume() {
-    if (m_state != RECORDING_PAUSED)
+    if (State() != RECORDING_PAUSED)
         return RecordingFailure();
     if (!m_capture.Start())
         return m_capture.LastFailure();
-    m_runStart = GetTicks();
-    m_state = RECORDING_RUNNING;
+    if (Run* run = Live())
+        AskMarker(*run, MARKER_RESUME, ++m_resumes);
     return RecordingFailure();
+}
+
+uint32_t CRecording::PlaceMarker() {
+    Run* run = Live();
+    if (!run)
+        return 0;
+    AskMarker(*run, MARKER_USER, ++m_userMarkers);
+    return m_userMarkers;
+}
+
+// The waveform shows it on the column of the sound it points at; the note keeps it at the end of
+// the file being written until its place is known.
+void CRecording::AskMarker(Run& run, MarkerKind kind, uint32_t number) {
+    const uint64_t frame = run.markers.Place(kind, number);
+    if (g_pMonitor)
+        g_pMonitor->MarkNextColumn();
+    const WaveFormat& format = run.writer.Format();
+    m_asked.push_back({kind, number, MarkerLabelFor(kind, number, frame, format.nSamplesPerSec)});
+    Note();
 }
 
 void CRecording::Stop() {
@@ -436,10 +303,10 @@ void CRecording::StopAt(uint32_t endTicks) {
     Run* run = Live();
     if (!run)
         return;
-    m_elapsedBefore = ElapsedMs(endTicks);
-    m_state = RECORDING_STOPPED;
+    m_live = false;
+    m_capture.Clock().Pause(endTicks); // the time recorded ends there
     m_capture.Close();
-    run->queue.Close();
+    run->judge->Close();
 }
 
 bool CRecording::WaitUntilComplete(uint32_t timeoutMs, std::vector<RecordingReport>& reports) {
@@ -473,6 +340,7 @@ std::vector<RecordingReport> CRecording::TakeReports() {
                 run->prepared = Prepared(); // in use: no longer to be given back
             if (run->serial == m_serial) {
                 m_current = report.path;
+                Note(); // the markers not yet placed are at the end of this file now
                 shown.push_back(std::move(report));
             }
             break;
@@ -488,10 +356,13 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             if (run && EndedBySelf(*run, report))
                 shown.push_back(std::move(report));
             break;
-        case RecordingReport::GAP:
-            if (run)
-                for (const RecordingGap& gap : report.gaps)
-                    AddGap(run->gaps, gap);
+        case RecordingReport::GAPS:
+            shown.push_back(std::move(report));
+            break;
+        case RecordingReport::MARKER:
+        case RecordingReport::MARKER_DROPPED:
+            if (MarkerPlaced(report))
+                shown.push_back(std::move(report));
             break;
         case RecordingReport::INPUT_LOST:
         case RecordingReport::INPUT_BACK:
@@ -502,16 +373,8 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             shown.push_back(std::move(report));
             break;
         case RecordingReport::DISK_DONE:
-            if (!run)
-                break;
-            if (!run->gaps.empty()) {
-                RecordingReport gaps;
-                gaps.kind = RecordingReport::GAPS;
-                gaps.run = run->serial;
-                gaps.gaps = std::move(run->gaps);
-                shown.push_back(std::move(gaps));
-            }
-            DiskDone(*run);
+            if (run)
+                DiskDone(*run);
             break;
         default:
             break;
@@ -535,16 +398,46 @@ bool CRecording::EndedBySelf(Run& run, RecordingReport& report) {
     return true;
 }
 
-// Two stretches without sound found within a second of each other (the capture kept from its
-// buffers while the input stalled splits one) are said as one.
-void CRecording::AddGap(std::vector<RecordingGap>& gaps, const RecordingGap& gap) {
-    if (!gaps.empty() && gap.atMs <= gaps.back().atMs + gaps.back().lengthMs + 1000) {
-        RecordingGap& last = gaps.back();
-        last.lengthMs = gap.atMs + gap.lengthMs - last.atMs;
-        last.filled = last.filled && gap.filled;
-        return;
+// A marker of the live recording asked for by the window thread leaves the end of the file
+// being written for its place; one of a recording still completing its files is noted in its
+// file all the same (its note lasts until that file is complete). The user hears once a file
+// that has no room for more of theirs.
+bool CRecording::MarkerPlaced(const RecordingReport& report) {
+    const RecordingMarker& marker = report.marker;
+    if (report.run == m_serial) {
+        m_asked.erase(std::remove_if(m_asked.begin(), m_asked.end(),
+                                     [&](const Asked& asked) {
+                                         return asked.kind == marker.kind &&
+                                                asked.number == marker.number;
+                                     }),
+                      m_asked.end());
     }
-    gaps.push_back(gap);
+    if (report.kind == RecordingReport::MARKER_DROPPED) {
+        Note();
+        if (marker.kind != MARKER_USER ||
+            std::find(m_markersFullTold.begin(), m_markersFullTold.end(), report.path) !=
+                m_markersFullTold.end())
+            return false;
+        m_markersFullTold.push_back(report.path);
+        return true;
+    }
+    const std::filesystem::path target = FileSystemPath(report.path);
+    for (Unfinished& file : m_unfinished) {
+        if (FileSystemPath(file.path) != target)
+            continue;
+        // A gap's marker grows with its gap: the same marker comes again with a new label.
+        auto same = std::find_if(file.markers.begin(), file.markers.end(),
+                                 [&](const RecordingMarker& noted) {
+                                     return noted.kind == marker.kind &&
+                                            noted.number == marker.number && noted.number != 0;
+                                 });
+        if (same == file.markers.end())
+            file.markers.push_back(marker);
+        else
+            *same = marker;
+    }
+    Note();
+    return false;
 }
 
 // The disk thread has done its last: a next file made and never taken goes.
@@ -567,8 +460,7 @@ void CRecording::PrepareNextFile(Run& run) {
     if (!run.prepared.path.empty())
         return;
     run.nextFailure = RecordingFailure();
-    const WaveFormat format =
-        MakeFileFormat(run.plan.channels, run.plan.samplesPerSec, run.plan.sampleType);
+    const WaveFormat& format = run.writer.Format();
     NextFile next;
     Prepared prepared;
     prepared.sequential = run.plan.sequential;
@@ -590,18 +482,10 @@ void CRecording::PrepareNextFile(Run& run) {
             },
             create);
     } else {
-        // "name (2).ext", "name (3).ext", ...
-        const std::wstring& name = run.plan.typedName;
-        const size_t slash = name.find_last_of(L"\\/");
-        const size_t dot = name.rfind(L'.');
-        const size_t stem =
-            dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? dot
-                                                                                      : name.size();
         failure = TakeFreeName(
             prepared.path, prepared.madeFolder,
             [&](std::wstring& path, std::wstring&) {
-                path = name.substr(0, stem) + L" (" + std::to_wstring(++run.typedPart) + L")" +
-                       name.substr(stem);
+                path = NumberedName(run.plan.typedName, ++run.typedPart);
                 return RecordingFailure();
             },
             create);
@@ -618,13 +502,13 @@ void CRecording::PrepareNextFile(Run& run) {
     if (!run.handOver.Offer(next)) { // the disk thread has ended meanwhile
         next.file.Close();
         if (!RemoveMade(prepared.path, prepared.madeFolder)) {
-            m_unfinished.push_back(prepared.path); // the next start removes it
+            m_unfinished.push_back({prepared.path, {}}); // the next start removes it
             Note();
         }
         return;
     }
     run.prepared = prepared;
-    m_unfinished.push_back(prepared.path);
+    m_unfinished.push_back({prepared.path, {}});
     Note();
     if (prepared.sequential) {
         m_naming = naming;
@@ -644,14 +528,26 @@ void CRecording::GiveBack(const Prepared& prepared) {
     }
 }
 
+// The markers not yet placed are noted at the end of the file being written.
 void CRecording::Note() {
-    m_notes.NoteFiles(m_unfinished);
+    std::vector<NotedFile> files;
+    const std::filesystem::path current = FileSystemPath(m_current);
+    for (const Unfinished& file : m_unfinished) {
+        files.push_back({file.path, {}});
+        for (const RecordingMarker& marker : file.markers)
+            files.back().markers.push_back({marker.frame, marker.label});
+        if (FileSystemPath(file.path) == current)
+            for (const Asked& asked : m_asked)
+                files.back().markers.push_back({NotedFile::kAtTheEnd, asked.label});
+    }
+    m_notes.NoteFiles(files);
 }
 
 void CRecording::Forget(const std::wstring& path) {
     const std::filesystem::path target = FileSystemPath(path);
-    m_unfinished.erase(
-        std::remove_if(m_unfinished.begin(), m_unfinished.end(),
-                       [&](const std::wstring& noted) { return FileSystemPath(noted) == target; }),
-        m_unfinished.end());
+    m_unfinished.erase(std::remove_if(m_unfinished.begin(), m_unfinished.end(),
+                                      [&](const Unfinished& noted) {
+                                          return FileSystemPath(noted.path) == target;
+                                      }),
+                       m_unfinished.end());
 }

@@ -9,6 +9,12 @@
 // recording has a queue and a disk thread of its own; Stop returns at once, and the disk thread
 // completes the files afterwards (a new recording may start meanwhile).
 //
+// A moment of the recording is named one way: the frame of the recording, pauses left out,
+// silence that stands in for a stretch without sound counted in. The user's markers (PlaceMarker)
+// and the recording's own (where it resumed, where a stretch without sound begins) are placed
+// there by the disk thread, into the file that holds that frame; each is noted at once with the
+// file's note, so the repair at the next start writes what a crash interrupted.
+//
 // Threads: every public call runs on the window thread. The capture thread (its end) and the
 // disk threads only queue a notice here and call the notify function, which must not block (the
 // window posts itself a message); the window thread then calls TakeReports, which acts on the
@@ -18,6 +24,8 @@
 #include "capture/wave_in.h"
 #include "engine/recording_failure.h"
 #include "engine/sequential_naming.h"
+#include "recording/file_naming.h"
+#include "recording/recording_notes.h"
 #include "recording/recording_report.h"
 
 #include <atomic>
@@ -27,21 +35,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-// What a recording keeps in the settings file at once. Window thread; false when it could not
-// be written (the implementation tells the user).
-class IRecordingNotes {
-public:
-    virtual ~IRecordingNotes() = default;
-    virtual bool SaveCounter(uint32_t count) = 0;
-    // The files not yet complete, so that the next start completes them; empty: none.
-    virtual bool NoteFiles(const std::vector<std::wstring>& files) = 0;
-    virtual std::vector<std::wstring> NotedFiles() = 0;
-    // The noted files the user has heard about already (waiting for their drive, or failing to
-    // be completed), so that each is said once.
-    virtual std::vector<std::wstring> ToldFiles() = 0;
-    virtual bool NoteToldFiles(const std::vector<std::wstring>& files) = 0;
-};
 
 // How a recording is to be made.
 struct RecordingPlan {
@@ -91,6 +84,12 @@ public:
     // Ends the recording at once: the capture is closed, and the disk thread completes the files
     // (their completion follows as reports).
     void Stop();
+    // A marker at the moment of the recording the user hears now: the first sound the capture
+    // takes from here on (the sound that resumes, while paused). Its number among the user's
+    // markers of this recording; 0 when nothing records.
+    uint32_t PlaceMarker();
+    // The user's markers of the recording (the last one, once stopped).
+    uint32_t MarkerCount() const { return m_userMarkers; }
     // The computer is about to sleep: what was written reaches the storage device at once.
     void FlushNow();
     // The computer woke up: the input is opened again (it may be gone, or another).
@@ -105,8 +104,9 @@ public:
     std::vector<RecordingReport> TakeReports();
 
     RecordingState State() const;
-    // The time recorded up to nowTicks (GetTicks), pauses left out: up to the stop, once
-    // stopped; a recording that ended by itself counts up to its end.
+    // The time recorded up to nowTicks (GetTicks), pauses left out: the capture's clock, which
+    // stamps every block. Up to the stop, once stopped; a recording that ended by itself counts
+    // up to its end.
     uint32_t ElapsedMs(uint32_t nowTicks) const;
     // The path of the file being written (the last one, once stopped).
     const std::wstring& CurrentFile() const { return m_current; }
@@ -130,25 +130,29 @@ private:
         std::wstring madeFolder;
     };
 
+    // A marker asked of the disk thread, noted at once at the end of the file being written
+    // until the disk thread says where it went.
+    struct Asked {
+        MarkerKind kind;
+        uint32_t number;
+        std::string label;
+    };
+
     Run* Find(uint32_t serial);
     Run* Live();
-    // Names from next() until create() makes one whose file did not exist.
-    template <class NextName, class Create>
-    RecordingFailure TakeFreeName(std::wstring& path, std::wstring& madeFolder, NextName next,
-                                  Create create);
-    RecordingFailure NextSequentialPath(SequentialNaming& naming, std::wstring& path,
-                                        std::wstring& madeFolder);
     RecordingFailure CreateFirstFile(Run& run, std::wstring& path, std::wstring& madeFolder);
     void PrepareNextFile(Run& run);
     void StopAt(uint32_t endTicks);
     // Whether the user is to hear of it.
     bool EndedBySelf(Run& run, RecordingReport& report);
     void DiskDone(Run& run);
-    void GiveBackInterrupted(const std::wstring& file, SequentialNaming& naming);
-    static void AddGap(std::vector<RecordingGap>& gaps, const RecordingGap& gap);
     // A file made and never recorded into: removed, with the folder made for it, its note
     // dropped and its number given back unless a later one was taken since.
     void GiveBack(const Prepared& prepared);
+    void AskMarker(Run& run, MarkerKind kind, uint32_t number);
+    // The disk thread placed a marker (or had no room for it): its note follows. Whether the
+    // user is to hear of it.
+    bool MarkerPlaced(const RecordingReport& report);
     void Note();
     void Forget(const std::wstring& path);
 
@@ -157,9 +161,7 @@ private:
     std::shared_ptr<Notices> m_notices; // shared with the disk threads, which may outlive this
 
     // The window thread's own.
-    RecordingState m_state = RECORDING_STOPPED;
-    uint32_t m_runStart = 0;                  // GetTicks at the start or the last resume
-    uint32_t m_elapsedBefore = 0;             // the time recorded before it
+    bool m_live = false; // the last run records (running, paused or waiting: the capture says)
     std::atomic<uint32_t> m_captureRun{0};    // the run the capture records for (its end's notice)
     std::vector<std::unique_ptr<Run>> m_runs; // the live one last; the others still completing
     uint32_t m_serial = 0;
@@ -167,8 +169,15 @@ private:
     bool m_wrapped = false;
     std::wstring m_current;
     uint64_t m_sizeLimit = 0;
-    std::vector<std::wstring> m_unfinished; // noted: not yet complete
+    // The files noted as not yet complete, with their markers.
+    struct Unfinished {
+        std::wstring path;
+        std::vector<RecordingMarker> markers;
+    };
+    std::vector<Unfinished> m_unfinished;
+    // The live recording's markers asked of its disk thread and not yet placed, and how many of
+    // each kind it asked for.
+    std::vector<Asked> m_asked;
+    uint32_t m_userMarkers = 0, m_resumes = 0;
+    std::vector<std::wstring> m_markersFullTold; // files whose lack of room was said
 };
-
-// A path of the program's (backslashes) as the file system takes it.
-std::filesystem::path FileSystemPath(const std::wstring& path);

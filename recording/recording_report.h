@@ -3,13 +3,15 @@
 #pragma once
 
 #include "engine/recording_failure.h"
+#include "recording/recording_marker.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// A stretch of the recording's clock without sound: where it began (the time in the recording),
-// how long it was, and whether silence of its length stands in for it in the file.
+// A stretch of the recording's clock without sound: where it began (the time in the recording:
+// its position in the recording's files), how long it was on the clock, and whether silence of
+// its length stands in for it in the file.
 struct RecordingGap {
     uint64_t atMs = 0;
     uint64_t lengthMs = 0;
@@ -23,9 +25,10 @@ struct RecordingReport {
                         // keeps its note for the next start
         ENDED,          // the recording could not go on and has stopped: failure says why,
                         // endTicks when (GetTicks), lengthMs the sound its files kept
-        GAP,            // (for the recording) gaps[0]: the input gave no sound for a while, or
-                        // the disk fell behind by more than the queue holds
-        GAPS,           // the recording has ended, and had these gaps
+        GAPS,           // the recording has ended, and had these gaps (the input gave no sound
+                        // for a while, or the disk fell behind by more than the queue holds)
+        MARKER,         // marker is in path now (at its frame there, with its label)
+        MARKER_DROPPED, // path holds the most markers a file can: marker is not kept
         INPUT_LOST,     // the input is gone or silent: the recording waits for it
         INPUT_BACK,     // the input is open again
         SPACE_LOW,      // the drive of path has room for lengthMs more of this recording
@@ -44,4 +47,5 @@ struct RecordingReport {
     uint32_t endTicks = 0;
     uint32_t run = 0; // which recording of this run of the program it concerns
     std::vector<RecordingGap> gaps;
+    RecordingMarker marker;
 };

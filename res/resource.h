@@ -26,6 +26,7 @@
 #define IDS_TIP_RECORD_STOP 32773  // ...stop (one above its command)
 #define IDS_TIP_RECORD_PAUSE 32774 // ...pause (one above its command)
 #define IDS_TIP_FILE_NAME 32775    // ...file name
+#define IDS_TIP_MARKER 32776       // ...marker
 #define IDS_NO_FILE_NAME 200
 #define IDS_NO_FOLDER 201
 #define IDS_COUNTER_WRAPPED 202
@@ -91,12 +92,16 @@
 #define IDS_ACC_BROWSE 262           // button 1014
 #define IDS_ACC_SWITCH 263           // a tab's default action
 #define IDS_SAID_STOPPED 266         // a recording stopped
+#define IDS_SAID_MARKER 267          // a marker placed: its number
+#define IDS_ACC_MARKER_COUNT 268     // the marker button's description: the markers placed
+#define IDS_MARKERS_FULL 269
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771
 #define ID_RECORD_STOP 32772
 #define ID_RECORD_PAUSE 32773
 #define ID_FILE_NAME 32775
+#define ID_MARKER 32776
 
 // System menu
 #define IDM_ABOUTBOX 0x0010

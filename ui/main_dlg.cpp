@@ -72,12 +72,13 @@ bool CMainDlg::SaveCounter(uint32_t count) {
 }
 
 // Full paths are noted, so that a typed relative name is found again from any folder.
-bool CMainDlg::NoteFiles(const std::vector<std::wstring>& files) {
-    std::vector<std::wstring> full;
-    for (const std::wstring& file : files) {
+bool CMainDlg::NoteFiles(const std::vector<NotedFile>& files) {
+    std::vector<NotedFile> full = files;
+    for (NotedFile& file : full) {
         wchar_t path[MAX_PATH];
-        const DWORD length = GetFullPathNameW(file.c_str(), MAX_PATH, path, nullptr);
-        full.push_back(length > 0 && length < MAX_PATH ? std::wstring(path, length) : file);
+        const DWORD length = GetFullPathNameW(file.path.c_str(), MAX_PATH, path, nullptr);
+        if (length > 0 && length < MAX_PATH)
+            file.path.assign(path, length);
     }
     uint32_t error = 0;
     const bool ok = NoteRecordingInProgressFile(SettingsFilePath(), full, &error);
@@ -85,7 +86,7 @@ bool CMainDlg::NoteFiles(const std::vector<std::wstring>& files) {
     return ok;
 }
 
-std::vector<std::wstring> CMainDlg::NotedFiles() {
+std::vector<NotedFile> CMainDlg::NotedFiles() {
     return RecordingInProgressFile(SettingsFilePath());
 }
 

@@ -58,8 +58,8 @@ public:
     // recording took or gave back a number, and the files not yet complete, so that a crash
     // loses neither. The first write of a run that fails tells the user.
     bool SaveCounter(uint32_t count) override;
-    bool NoteFiles(const std::vector<std::wstring>& files) override;
-    std::vector<std::wstring> NotedFiles() override;
+    bool NoteFiles(const std::vector<NotedFile>& files) override;
+    std::vector<NotedFile> NotedFiles() override;
     std::vector<std::wstring> ToldFiles() override;
     bool NoteToldFiles(const std::vector<std::wstring>& files) override;
 

@@ -127,10 +127,12 @@ std::wstring ReportText(const RecordingReport& report) {
         return FormatText(IDS_RECORDING_WAITS_FOR_DRIVE, {report.path});
     case RecordingReport::INTERRUPTED_FAILED:
         return FormatText(IDS_RECORDING_NOT_COMPLETED, {report.path, SystemText(report.failure)});
+    case RecordingReport::MARKER_DROPPED:
+        return FormatText(IDS_MARKERS_FULL, {report.path});
     case RecordingReport::FILE_STARTED:
     case RecordingReport::NEXT_WANTED:
     case RecordingReport::DISK_DONE:
-    case RecordingReport::GAP:
+    case RecordingReport::MARKER:
     case RecordingReport::INPUT_LOST:
     case RecordingReport::INPUT_BACK:
         break;

@@ -95,19 +95,23 @@ TEST(SettingsFile, UnwritableFileIsReported) {
     fs::create_directory(path);
     EXPECT_FALSE(SaveSettingsFile(path, AppSettings()));
     EXPECT_FALSE(SaveSequenceCounterFile(path, 7));
-    EXPECT_FALSE(NoteRecordingInProgressFile(path, {L"C:\\x.wav"}));
+    EXPECT_FALSE(NoteRecordingInProgressFile(path, {{L"C:\\x.wav", {}}}));
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_TRUE(fs::is_empty(path));
 }
 
 // The counter and the note of a recording in a new file: Unicode from the first write, so a
-// Japanese path comes back whole; the full save later keeps both; a shorter list replaces a
-// longer one.
+// Japanese path comes back whole; each file with its markers, far more of them than one value
+// of 511 characters holds, one at the end; the full save later keeps both; a shorter list
+// replaces a longer one, each file keeping its own markers.
 TEST(SettingsFile, CounterAndNoteWrittenAtOnce) {
     TempDir dir;
     const std::wstring path = (dir / "Sonarix.ini").wstring();
-    const std::vector<std::wstring> files = {L"C:\\録音\\会議 \\take000041.wav",
-                                             L"C:\\録音\\take000042.wav"};
+    std::vector<NotedFile> files = {{L"C:\\録音\\会議 \\take000041.wav", {}},
+                                    {L"C:\\録音\\take000042.wav", {{7, "Marker 1 00:00:00.0"}}}};
+    for (uint64_t i = 0; i < 300; ++i)
+        files[0].markers.push_back({i * 16000, "Gap " + std::to_string(i + 1) + " 00:00:01.0"});
+    files[0].markers.push_back({NotedFile::kAtTheEnd, "Marker 2 01:02:03.4"});
     ASSERT_TRUE(SaveSequenceCounterFile(path, 42));
     ASSERT_TRUE(NoteRecordingInProgressFile(path, files));
     EXPECT_EQ(ReadFileBytes(path).at(0), 0xFF) << "created as Unicode";
@@ -118,7 +122,7 @@ TEST(SettingsFile, CounterAndNoteWrittenAtOnce) {
     ASSERT_TRUE(SaveSettingsFile(path, settings));
     EXPECT_EQ(RecordingInProgressFile(path), files);
     ASSERT_TRUE(NoteRecordingInProgressFile(path, {files[1]}));
-    EXPECT_EQ(RecordingInProgressFile(path), std::vector<std::wstring>{files[1]});
+    EXPECT_EQ(RecordingInProgressFile(path), std::vector<NotedFile>{files[1]});
     ASSERT_TRUE(NoteRecordingInProgressFile(path, {}));
     EXPECT_TRUE(RecordingInProgressFile(path).empty());
     const auto bytes = ReadFileBytes(path);

@@ -35,6 +35,12 @@ public:
         return true;
     }
     bool RemoveSection(const wchar_t*) override { return true; }
+    std::wstring ReadLong(const wchar_t* section, const wchar_t* key) override {
+        const auto found = values.find({section, key});
+        if (found == values.end() || found->second.size() < 2)
+            return L"";
+        return found->second.substr(1, found->second.size() - 2);
+    }
 };
 
 TEST(Settings, DefaultsAndTheFileWrittenInOrder) {
@@ -147,6 +153,39 @@ TEST(Settings, UnusableValuesBecomeDefaults) {
     store.values[{L"TabPage2", L"SeqRecFileCount"}] = L"1000000";
     LoadSettings(settings, store);
     EXPECT_EQ(settings.SeqRecFileCount, 0);
+}
+
+// A recording's note keeps each file's markers (a file's markers before its name, so a note cut
+// short between the two never gives a file another's); what cannot be read as a marker is left
+// out, and a label keeps to printable ASCII without the separator.
+TEST(Settings, RecordingNoteKeepsEachFilesMarkers) {
+    FakeStore store;
+    const std::vector<NotedFile> files = {
+        {L"C:\\a.wav", {{0, "Marker 1 00:00:00.0"}, {NotedFile::kAtTheEnd, "Resume 1 00:10:00.0"}}},
+        {L"C:\\b.wav", {}}};
+    ASSERT_TRUE(NoteRecordingInProgress(files, store));
+    EXPECT_EQ(RecordingInProgress(store), files);
+    const std::vector<std::wstring> order = {
+        L"Recording.Markers=\"0:Marker 1 00:00:00.0|*:Resume 1 00:10:00.0\"",
+        L"Recording.File=\"C:\\a.wav\"", L"Recording.File2=\"C:\\b.wav\""};
+    EXPECT_EQ(store.written, order);
+
+    store.written.clear();
+    ASSERT_TRUE(NoteRecordingInProgress({files[1]}, store)); // a.wav complete
+    EXPECT_EQ(store.written.front(), L"Recording.Markers=\"\"") << "b.wav's, before its name";
+    EXPECT_EQ(RecordingInProgress(store), std::vector<NotedFile>{files[1]});
+
+    store.values[{L"Recording", L"Markers"}] =
+        L"\"12:ok|x:not a frame|*:end|:no frame|99999999999999999999:too large|5|7:a|b\u00e9\"";
+    const std::vector<WaveLayout::CueMarker> read = RecordingInProgress(store).at(0).markers;
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[0].frame, 12u);
+    EXPECT_EQ(read[0].label, "ok");
+    EXPECT_EQ(read[1].frame, NotedFile::kAtTheEnd);
+    EXPECT_EQ(read[1].label, "end");
+    EXPECT_EQ(read[2].label, "a") << "the separator ends it";
+    ASSERT_TRUE(NoteRecordingInProgress({{L"C:\\c.wav", {{3, "a|b\x01"}}}}, store));
+    EXPECT_EQ(RecordingInProgress(store).at(0).markers.at(0).label, "a/b?");
 }
 
 } // namespace

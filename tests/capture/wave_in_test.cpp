@@ -126,29 +126,32 @@ protected:
 
 std::atomic<uint32_t> WaveInTest::s_ticks{1000};
 
-TEST_F(WaveInTest, CallsInTheirOrderAndTheFlagAroundThem) {
-    std::vector<std::pair<Sim::Operation, int>> calls; // operation, flag at the time
+// The state changes with the device's own calls, under the lock those calls are made under: the
+// device starts while the capture is paused and is running once it returns, and stops while it
+// runs.
+TEST_F(WaveInTest, CallsInTheirOrderAndTheStateAroundThem) {
+    std::vector<std::pair<Sim::Operation, int>> calls; // operation, state at the time
     sim->SetCallHook([&](Sim::Operation op) {
         if (op != Sim::ADD_BUFFER || calls.size() < 64)
-            calls.emplace_back(op, g_bCaptureActive.load());
+            calls.emplace_back(op, capture->State());
     });
     sim->SetBlockInterval(2000);
     ASSERT_EQ(capture->Open(sink, 2, 16000, SAMPLE_TYPE_PCM16), 1);
-    EXPECT_EQ(g_bCaptureActive, 1);
+    EXPECT_EQ(capture->State(), CAPTURE_RUNNING);
     EXPECT_EQ(g_pMonitor->Channels(), 2);
     EXPECT_EQ(g_pMonitor->BitsPerSample(), 16);
     ASSERT_EQ(capture->Stop(), 1);
     ASSERT_EQ(capture->Start(), 1);
     ASSERT_EQ(capture->Close(), 1);
-    EXPECT_EQ(g_bCaptureActive, 0);
+    EXPECT_EQ(capture->State(), CAPTURE_CLOSED);
 
-    std::vector<std::pair<Sim::Operation, int>> expected = {{Sim::OPEN, 0}};
+    std::vector<std::pair<Sim::Operation, int>> expected = {{Sim::OPEN, CAPTURE_CLOSED}};
     for (int i = 0; i < 30; ++i) {
-        expected.emplace_back(Sim::PREPARE, 0);
-        expected.emplace_back(Sim::ADD_BUFFER, 0);
+        expected.emplace_back(Sim::PREPARE, CAPTURE_CLOSED);
+        expected.emplace_back(Sim::ADD_BUFFER, CAPTURE_CLOSED);
     }
-    expected.emplace_back(Sim::START, 1); // the flag is set before the device starts...
-    expected.emplace_back(Sim::STOP, 0);  // ...and cleared before it stops
+    expected.emplace_back(Sim::START, CAPTURE_PAUSED);
+    expected.emplace_back(Sim::STOP, CAPTURE_RUNNING);
     // (the partial buffer of the pause goes back to the device)
     std::vector<std::pair<Sim::Operation, int>> seen;
     for (const auto& call : calls)
@@ -240,7 +243,7 @@ TEST_F(WaveInTest, DeviceFailingWhileOpeningOrPausing) {
         EXPECT_EQ(capture->Open(sink, 1, 8000, SAMPLE_TYPE_PCM16), 0);
         EXPECT_EQ(capture->LastFailure().step, STEP_DEVICE);
         EXPECT_EQ(capture->LastFailure().code, step.code);
-        EXPECT_EQ(g_bCaptureActive, 0);
+        EXPECT_EQ(capture->State(), CAPTURE_CLOSED);
         EXPECT_EQ(sim->QueuedCount(), 0);
         EXPECT_EQ(sim->Calls(Sim::UNPREPARE),
                   sim->Calls(Sim::PREPARE) - (step.op == Sim::PREPARE ? 1 : 0));
@@ -256,7 +259,7 @@ TEST_F(WaveInTest, DeviceFailingWhileOpeningOrPausing) {
     sim->FailFrom(Sim::STOP, sim->Calls(Sim::STOP) + 1, kNoDriver);
     EXPECT_EQ(capture->Stop(), 0);
     EXPECT_EQ(capture->LastFailure().code, kNoDriver);
-    EXPECT_EQ(g_bCaptureActive, 1) << "it records on";
+    EXPECT_EQ(capture->State(), CAPTURE_RUNNING) << "it records on";
     sim->FailFrom(Sim::STOP, 0);
     const uint64_t before = sim->FramesDelivered();
     WaitForFrames(before + 3 * 320);
@@ -275,7 +278,7 @@ TEST_F(WaveInTest, DeviceFailingWhileClosing) {
         sim->FailFrom(op, sim->Calls(op) + 1);
         EXPECT_EQ(capture->Close(), op == Sim::STOP ? 1 : 0);
         EXPECT_FALSE(capture->IsOpen());
-        EXPECT_EQ(g_bCaptureActive, 0);
+        EXPECT_EQ(capture->State(), CAPTURE_CLOSED);
         if (op != Sim::RESET) {
             EXPECT_TRUE(HoldsEveryFrameOnce(sink.Bytes(), 2, sim->FramesDelivered()));
         }
@@ -388,7 +391,6 @@ TEST_F(WaveInTest, DeletedWhileRecordingEndsTheCapture) {
     const std::vector<uint8_t> taken = sink.Bytes();
     EXPECT_GE(taken.size() / 4, 2000u);
     EXPECT_TRUE(HoldsEveryFrameOnce(taken, 4, taken.size() / 4));
-    EXPECT_EQ(g_bCaptureActive, 0);
 }
 
 // Random recordings with random pauses and timing: the sink holds exactly the frames the device

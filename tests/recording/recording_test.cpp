@@ -35,18 +35,19 @@ public:
         counter = int64_t(count);
         return true;
     }
-    bool NoteFiles(const std::vector<std::wstring>& files) override {
+    bool NoteFiles(const std::vector<NotedFile>& files) override {
         noted = files;
         return true;
     }
-    std::vector<std::wstring> NotedFiles() override { return noted; }
+    std::vector<NotedFile> NotedFiles() override { return noted; }
     std::vector<std::wstring> ToldFiles() override { return told; }
     bool NoteToldFiles(const std::vector<std::wstring>& files) override {
         told = files;
         return true;
     }
     int64_t counter = -1;
-    std::vector<std::wstring> noted, told;
+    std::vector<NotedFile> noted;
+    std::vector<std::wstring> told;
 };
 
 // 16000 Hz stereo 16-bit: 640 frames of 4 bytes a block, 64000 bytes a second.
@@ -515,7 +516,7 @@ TEST_F(RecordingTest, InterruptedFilesAreNeverForgotten) {
         wav.Close();
         fs::rename(dir / "copy", file);
     }
-    notes.noted = {cut.wstring(), ahead.wstring()};
+    notes.noted = {{cut.wstring(), {}}, {ahead.wstring(), {}}};
     disk.FailOpening(cut, kNotReadyError);
     SequentialNaming naming = {5, 1, dir.Path().wstring(), L"t", 0};
     for (int start = 0; start < 3; ++start) {
@@ -524,8 +525,8 @@ TEST_F(RecordingTest, InterruptedFilesAreNeverForgotten) {
             disk.FailOpening({}, 0);
         const auto said = recording->CompleteInterrupted(naming);
         ASSERT_EQ(said.size(), start == 1 ? 0u : 1u) << "the card's absence said once";
-        EXPECT_EQ(notes.noted, start < 2 ? std::vector<std::wstring>{cut.wstring()}
-                                         : std::vector<std::wstring>{});
+        const std::vector<NotedFile> kept = {{cut.wstring(), {}}};
+        EXPECT_EQ(notes.noted, start < 2 ? kept : std::vector<NotedFile>());
         if (start == 0) {
             EXPECT_EQ(said[0].kind, RecordingReport::INTERRUPTED_FAILED);
             EXPECT_EQ(said[0].failure.code, kNotReadyError);

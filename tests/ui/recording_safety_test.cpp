@@ -49,8 +49,8 @@ TEST_F(RecordingSafety, SequentialNumbersAreNeverReused) {
     ASSERT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
     EXPECT_EQ(Bar()->m_strFileName, (dir / "t000043.wav").wstring());
     EXPECT_EQ(StoredCounter(), 44) << "kept at once, not only at the close";
-    EXPECT_EQ(RecordingInProgressFile(SettingsPath()),
-              std::vector<std::wstring>{(dir / "t000043.wav").wstring()});
+    const std::vector<NotedFile> noted = {{(dir / "t000043.wav").wstring(), {}}};
+    EXPECT_EQ(RecordingInProgressFile(SettingsPath()), noted);
     Click(ID_RECORD_STOP);
     EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty()) << "complete: no longer noted";
 
@@ -176,15 +176,15 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
         wav.Close();
         WriteFileBytes(killed, bytes);
     }
-    ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), {killed.wstring()}));
+    ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), {{killed.wstring(), {}}}));
     main = new CMainDlg;
     g_pMainDlg = main;
     ASSERT_TRUE(main->Create(nullptr));
     EXPECT_TRUE(s_messages.empty()) << "nothing while the window is being made";
     PumpUntil([] { return !s_messages.empty(); });
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"前回、録音の途中でプログラムが終了したため、「" +
-                                 killed.wstring() + L"」を修復しました。録音時間は 1 秒です。");
+    EXPECT_EQ(s_messages[0], L"前回、録音の途中でプログラムが終了したため、「" + killed.wstring() +
+                                 L"」を修復しました。録音時間は 1 秒です。");
     const WavFile completed = ReadWav(killed);
     EXPECT_EQ(completed.dataSize, 32000u) << "the partial sample cut off";
     EXPECT_TRUE(completed.IsComplete());
@@ -195,7 +195,7 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
     s_messages.clear();
     WriteFileBytes(dir / "other.wav", kOld);
     for (const fs::path& file : {dir / "gone.wav", dir / "other.wav"}) {
-        ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), {file.wstring()}));
+        ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), {{file.wstring(), {}}}));
         OpenMainWindow();
         EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty());
         CloseMainWindow();
@@ -206,7 +206,7 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
     // On a drive that is not there (a USB stick not plugged in): kept for a later start, the
     // user told once, and still noted after a recording of this run.
     const std::wstring absent = L"Q:\\録音\\t000001.wav";
-    ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), {absent}));
+    ASSERT_TRUE(NoteRecordingInProgressFile(SettingsPath(), {{absent, {}}}));
     for (int run = 0; run < 2; ++run) {
         OpenMainWindow();
         EXPECT_EQ(s_messages.size(), 1u) << "told on the first start only";
@@ -215,12 +215,13 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
             Click(ID_RECORD_START);
             Click(ID_RECORD_STOP);
         }
-        EXPECT_EQ(RecordingInProgressFile(SettingsPath()), std::vector<std::wstring>{absent});
+        const std::vector<NotedFile> waiting = {{absent, {}}};
+        EXPECT_EQ(RecordingInProgressFile(SettingsPath()), waiting);
         CloseMainWindow();
     }
     ASSERT_FALSE(s_messages.empty());
-    EXPECT_TRUE(StartsWith(s_messages[0], L"前回、録音の途中でプログラムが終了したため、「" + absent +
-                                              L"」を修復しますが、そのドライブが"));
+    EXPECT_TRUE(StartsWith(s_messages[0], L"前回、録音の途中でプログラムが終了したため、「" +
+                                              absent + L"」を修復しますが、そのドライブが"));
 }
 
 // A settings file that cannot be written (a folder of its name): the first failed write of the
@@ -407,7 +408,9 @@ TEST_F(RecordingSafety, LongRecordingsGoOnInNextFiles) {
             [&] { return fs::exists(files[2]) && ReadWav(files[2]).data.size() >= 5 * block; }));
         EXPECT_EQ(Bar()->m_strFileName, files[2].wstring()) << "field 1012: the file written";
         const auto noted = RecordingInProgressFile(SettingsPath());
-        EXPECT_NE(std::find(noted.begin(), noted.end(), files[2].wstring()), noted.end());
+        EXPECT_NE(std::find_if(noted.begin(), noted.end(),
+                               [&](const NotedFile& n) { return n.path == files[2].wstring(); }),
+                  noted.end());
         if (sequential) {
             // Past the file written, and past the one prepared for what follows, if any.
             EXPECT_EQ(StoredCounter(), int32_t(Page()->m_nSeqRecFileCount));
@@ -444,9 +447,9 @@ TEST_F(RecordingSafety, NextFileThatCannotBeMadeIsSaid) {
     Click(ID_RECORD_START);
     EXPECT_TRUE(PumpUntil([&] { return Bar()->State() == CRecordBar::STATE_STOPPED; }));
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_TRUE(StartsWith(s_messages[0],
-                           L"ファイルサイズが上限に達しましたが、続きを録音するファイル「" +
-                               (dir / "001K" / "t001000.wav").wstring() + L"」を作成できなかったため"))
+    EXPECT_TRUE(StartsWith(
+        s_messages[0], L"ファイルサイズが上限に達しましたが、続きを録音するファイル「" +
+                           (dir / "001K" / "t001000.wav").wstring() + L"」を作成できなかったため"))
         << fs::path(s_messages[0]).string();
     const WavFile first = ReadWav(dir / "000K" / "t000999.wav");
     EXPECT_TRUE(first.IsComplete());

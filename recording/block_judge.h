@@ -1,0 +1,56 @@
+// The capture's block sink for a recording: every block goes into the recording's queue at once
+// (its buffer goes back to the device), and is judged before the disk thread may write it: what
+// came before it in the recording (BlockNote), in the device's frames. A block the full queue
+// could not keep is counted as lost, in its place; a stretch of the recording's clock without
+// sound is found by the gap detector, which judges a block that came late only once a second of
+// the clock has passed after it. Each kept block is handed on with the gap and the loss before
+// it, in order.
+//
+// It also counts every frame the capture takes (kept or lost) into the marker requests, before
+// the block can reach the disk thread.
+//
+// Threads: TakeBlock and Settle on the capture thread, Close on the window thread once the
+// capture has ended; LostFrames on any thread.
+#pragma once
+
+#include "capture/block_sink.h"
+#include "recording/block_queue.h"
+#include "recording/gap_detector.h"
+#include "recording/marker_requests.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+
+class BlockJudge : public IBlockSink {
+public:
+    // frameBytes and framesPerSecond: the device's format.
+    BlockJudge(BlockQueue& queue, MarkerRequests& markers, uint32_t frameBytes,
+               uint32_t framesPerSecond);
+
+    void TakeBlock(const uint8_t* data, uint32_t bytes, uint32_t clockMs) override;
+    void Settle() override { Judge(true); }
+    // What waits is judged, and the queue closed with what came after the last block kept.
+    void Close();
+
+    // The frames the full queue could not keep, so far.
+    uint64_t LostFrames() const { return m_lostTotal; }
+
+private:
+    struct Taken {
+        bool kept;
+        uint64_t received; // the frames taken before it
+        uint64_t frames;
+    };
+    // Hands on every block the detector can judge now.
+    void Judge(bool final);
+
+    BlockQueue& m_queue;
+    MarkerRequests& m_markers;
+    uint32_t m_frameBytes;
+    GapDetector m_detector;
+    std::deque<Taken> m_waiting; // taken, not yet judged, in order
+    BlockNote m_carried;         // what comes before the next block kept
+    uint64_t m_received = 0;
+    std::atomic<uint64_t> m_lostTotal{0};
+};

@@ -1,0 +1,88 @@
+#include "recording/interrupted_recordings.h"
+
+#include "engine/recording_repair.h"
+#include "recording/file_naming.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace {
+
+// A file made ahead of a seam (or at a start) that never got a sound: it goes without a word,
+// and when it holds the number just before the counter, the counter takes it back; the
+// sub-folder made for it goes too, when empty.
+void GiveBack(const std::wstring& file, SequentialNaming& naming, IRecordingNotes& notes) {
+    std::error_code ignored;
+    std::filesystem::remove(FileSystemPath(file), ignored);
+    SequentialNaming before = naming;
+    before.enabled = 1; // the counter is the sequential one, whether naming is on now or not
+    const uint32_t number = naming.count == 0 ? kMaxSequenceNumber : naming.count - 1;
+    before.count = number;
+    std::wstring path;
+    const NamingResult result =
+        NextSequentialName(before, path, [](const std::wstring&) { return false; });
+    if ((result != NAMING_DONE && result != NAMING_WRAPPED) || !SamePath(path, file))
+        return;
+    naming.count = number;
+    if (naming.subFolders)
+        std::filesystem::remove(FileSystemPath(FolderOf(path)), ignored); // only when empty
+    notes.SaveCounter(naming.count);
+}
+
+} // namespace
+
+// 1. Complete or clear each noted file. 2. Keep the notes of those that cannot be completed now.
+// 3. Tell of each such file once.
+std::vector<RecordingReport> CompleteInterruptedRecordings(IRecordingNotes& notes,
+                                                           SequentialNaming& naming,
+                                                           std::vector<NotedFile>& kept) {
+    std::vector<RecordingReport> reports;
+    kept.clear();
+    const std::vector<NotedFile> files = notes.NotedFiles();
+    if (files.empty())
+        return reports;
+    const std::vector<std::wstring> told = notes.ToldFiles();
+    std::vector<std::wstring> stillTold;
+    for (const NotedFile& noted : files) {
+        const std::wstring& file = noted.path;
+        const RepairResult result =
+            CompleteInterruptedRecording(FileSystemPath(file), noted.markers);
+        RecordingReport report;
+        report.path = file;
+        switch (result.status) {
+        case REPAIR_DONE:
+            report.kind = RecordingReport::INTERRUPTED_COMPLETED;
+            report.lengthMs = result.dataBytes * 1000 / result.format.nAvgBytesPerSec;
+            reports.push_back(report);
+            break;
+        case REPAIR_EMPTY:
+            GiveBack(file, naming, notes);
+            break;
+        case REPAIR_COMPLETE:
+        case REPAIR_NOT_OURS:
+        case REPAIR_MISSING:
+            break;
+        case REPAIR_BUSY: // another copy of the program records into it
+            kept.push_back(noted);
+            break;
+        case REPAIR_ABSENT:
+        case REPAIR_FAILED:
+            kept.push_back(noted);
+            stillTold.push_back(file);
+            if (std::find(told.begin(), told.end(), file) != told.end())
+                break;
+            if (result.status == REPAIR_ABSENT) {
+                report.kind = RecordingReport::INTERRUPTED_WAITS;
+            } else {
+                report.kind = RecordingReport::INTERRUPTED_FAILED;
+                report.failure = Failed(STEP_COMPLETE, result.systemError, file);
+            }
+            reports.push_back(report);
+            break;
+        }
+    }
+    notes.NoteFiles(kept);
+    if (stillTold != told)
+        notes.NoteToldFiles(stillTold);
+    return reports;
+}
