@@ -66,6 +66,7 @@ void DiskThread::Say(RecordingReport&& report) {
 void DiskThread::Run() {
     m_ended = m_asked = m_dirty = m_spaceTold = false;
     m_completedBytes = m_position = 0;
+    m_ahead = 0;
     m_gapCount = m_lostCount = 0;
     m_waiting.clear();
     m_gaps.clear();
@@ -138,6 +139,8 @@ bool DiskThread::WriteSound(const uint8_t* data, uint32_t bytes, uint64_t receiv
         case CWaveFile::WRITE_OK:
             m_dirty = true;
             m_position += frames;
+            if (received != kNoFrame)
+                m_ahead = int64_t(m_position) - int64_t(received + frames);
             for (size_t i = 0; i < count; ++i) {
                 const Waiting& waiting = m_waiting[i];
                 KeepMarker({waiting.request.kind, waiting.request.number,

@@ -66,6 +66,10 @@ public:
     void FlushNow();
     // Any thread: the thread has done its last.
     bool Finished() const { return m_finished; }
+    // Any thread: how far the recording's position is ahead of the capture's frames (the
+    // silence that stood in for stretches without sound, less the sound lost and not filled),
+    // as of the last block written: where a marker asked for now will most likely go.
+    int64_t PositionAhead() const { return m_ahead; }
 
 private:
     // A marker the window thread asked for, waiting for the frame it points at.
@@ -113,6 +117,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_flushNow{false};
+    std::atomic<int64_t> m_ahead{0};
 
     // The thread's own, while it runs.
     std::unique_ptr<uint8_t[]> m_silence; // a block of the device's silence

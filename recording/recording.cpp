@@ -283,14 +283,16 @@ uint32_t CRecording::PlaceMarker() {
 }
 
 // The waveform shows it on the column of the sound it points at; the note keeps it at the end of
-// the file being written until its place is known.
+// the file being written, with the time it will most likely have, until its place is known.
 void CRecording::AskMarker(Run& run, MarkerKind kind, uint32_t number) {
     const uint64_t frame = run.markers.Place(kind, number);
     if (g_pMonitor)
         g_pMonitor->MarkNextColumn();
-    const WaveFormat& format = run.writer.Format();
-    m_asked.push_back({kind, number, MarkerLabelFor(kind, number, frame, format.nSamplesPerSec)});
-    Note();
+    const int64_t position = std::max<int64_t>(int64_t(frame) + run.disk.PositionAhead(), 0);
+    m_asked.push_back(
+        {kind, number,
+         MarkerLabelFor(kind, number, uint64_t(position), run.writer.Format().nSamplesPerSec)});
+    NoteAsked();
 }
 
 void CRecording::Stop() {
@@ -326,6 +328,7 @@ bool CRecording::WaitUntilComplete(uint32_t timeoutMs, std::vector<RecordingRepo
 
 std::vector<RecordingReport> CRecording::TakeReports() {
     std::vector<RecordingReport> shown;
+    bool markersMoved = false; // their note is written once, after them all
     for (RecordingReport& report : m_notices->Take()) {
         Run* run = Find(report.run);
         switch (report.kind) {
@@ -361,6 +364,7 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             break;
         case RecordingReport::MARKER:
         case RecordingReport::MARKER_DROPPED:
+            markersMoved = true;
             if (MarkerPlaced(report))
                 shown.push_back(std::move(report));
             break;
@@ -380,6 +384,8 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             break;
         }
     }
+    if (markersMoved)
+        Note();
     return shown;
 }
 
@@ -404,16 +410,14 @@ bool CRecording::EndedBySelf(Run& run, RecordingReport& report) {
 // that has no room for more of theirs.
 bool CRecording::MarkerPlaced(const RecordingReport& report) {
     const RecordingMarker& marker = report.marker;
-    if (report.run == m_serial) {
-        m_asked.erase(std::remove_if(m_asked.begin(), m_asked.end(),
-                                     [&](const Asked& asked) {
-                                         return asked.kind == marker.kind &&
-                                                asked.number == marker.number;
-                                     }),
-                      m_asked.end());
+    if (report.run == m_serial) { // they come in the order they were asked for
+        const auto asked = std::find_if(m_asked.begin(), m_asked.end(), [&](const Asked& a) {
+            return a.kind == marker.kind && a.number == marker.number;
+        });
+        if (asked != m_asked.end())
+            m_asked.erase(asked);
     }
     if (report.kind == RecordingReport::MARKER_DROPPED) {
-        Note();
         if (marker.kind != MARKER_USER ||
             std::find(m_markersFullTold.begin(), m_markersFullTold.end(), report.path) !=
                 m_markersFullTold.end())
@@ -436,7 +440,6 @@ bool CRecording::MarkerPlaced(const RecordingReport& report) {
         else
             *same = marker;
     }
-    Note();
     return false;
 }
 
@@ -530,17 +533,28 @@ void CRecording::GiveBack(const Prepared& prepared) {
 
 // The markers not yet placed are noted at the end of the file being written.
 void CRecording::Note() {
-    std::vector<NotedFile> files;
+    m_noted.clear();
+    m_notedCurrent = SIZE_MAX;
     const std::filesystem::path current = FileSystemPath(m_current);
     for (const Unfinished& file : m_unfinished) {
-        files.push_back({file.path, {}});
+        m_noted.push_back({file.path, {}});
         for (const RecordingMarker& marker : file.markers)
-            files.back().markers.push_back({marker.frame, marker.label});
-        if (FileSystemPath(file.path) == current)
-            for (const Asked& asked : m_asked)
-                files.back().markers.push_back({NotedFile::kAtTheEnd, asked.label});
+            m_noted.back().markers.push_back({marker.frame, marker.label});
+        if (FileSystemPath(file.path) != current)
+            continue;
+        m_notedCurrent = m_noted.size() - 1;
+        for (const Asked& asked : m_asked)
+            m_noted.back().markers.push_back({NotedFile::kAtTheEnd, asked.label});
     }
-    m_notes.NoteFiles(files);
+    m_notes.NoteFiles(m_noted);
+}
+
+// The last marker asked for joins the note as it stands.
+void CRecording::NoteAsked() {
+    if (m_notedCurrent >= m_noted.size())
+        return Note();
+    m_noted[m_notedCurrent].markers.push_back({NotedFile::kAtTheEnd, m_asked.back().label});
+    m_notes.NoteFiles(m_noted);
 }
 
 void CRecording::Forget(const std::wstring& path) {

@@ -30,6 +30,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -150,10 +151,11 @@ private:
     // dropped and its number given back unless a later one was taken since.
     void GiveBack(const Prepared& prepared);
     void AskMarker(Run& run, MarkerKind kind, uint32_t number);
-    // The disk thread placed a marker (or had no room for it): its note follows. Whether the
-    // user is to hear of it.
+    // The disk thread placed a marker (or had no room for it): its note follows (written by the
+    // caller). Whether the user is to hear of it.
     bool MarkerPlaced(const RecordingReport& report);
     void Note();
+    void NoteAsked();
     void Forget(const std::wstring& path);
 
     CWaveIn& m_capture;
@@ -177,7 +179,10 @@ private:
     std::vector<Unfinished> m_unfinished;
     // The live recording's markers asked of its disk thread and not yet placed, and how many of
     // each kind it asked for.
-    std::vector<Asked> m_asked;
+    std::deque<Asked> m_asked;
     uint32_t m_userMarkers = 0, m_resumes = 0;
     std::vector<std::wstring> m_markersFullTold; // files whose lack of room was said
+    // The note as last written, and the place in it of the file being written (SIZE_MAX: none).
+    std::vector<NotedFile> m_noted;
+    size_t m_notedCurrent = SIZE_MAX;
 };

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Draws the program's toolbar bitmaps (res/toolbar*.bmp) and icon (res/sonarix.ico).
 
-toolbar.bmp: 64 x 15 pixels, 16 colours (the standard palette), four 16 x 15 images on light
-grey: a red triangle pointing right (start), a black square (stop), two black bars (pause) and a
-floppy disk (file name). toolbar150.bmp (96 x 23, images of 24 x 23) and toolbar200.bmp
-(128 x 30, images of 32 x 30) are the same images drawn for displays at 150 % and 200 %.
+toolbar.bmp: 80 x 15 pixels, 16 colours (the standard palette), five 16 x 15 images on light
+grey: a red triangle pointing right (start), a black square (stop), two black bars (pause), a
+floppy disk (file name) and a yellow flag on a black pole (marker). toolbar150.bmp (120 x 23,
+images of 24 x 23) and toolbar200.bmp (160 x 30, images of 32 x 30) are the same images drawn
+for displays at 150 % and 200 %.
 sonarix.ico: 32 x 32 and 16 x 16, 32 bits: a red recording dot over a white waveform on a dark
 blue square.
 """
@@ -15,7 +16,8 @@ from pathlib import Path
 PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
            (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
            (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
-BLACK, DARK_GREY, SILVER, RED, BLUE, WHITE, NAVY = 0, 8, 7, 9, 12, 15, 4
+BLACK, DARK_GREY, SILVER, RED, BLUE, WHITE, NAVY, OLIVE, YELLOW = 0, 8, 7, 9, 12, 15, 4, 3, 11
+IMAGES = 5
 
 
 def bmp16(px):
@@ -45,6 +47,12 @@ def unit_colour(image, u, v):
     elif image == 2:  # the two bars
         if 3 <= v < 12 and (4 <= u < 7 or 10 <= u < 13):
             return BLACK
+    elif image == 4:  # the flag: a pole, and a pennant pointing right from its top, outlined
+        if 4 <= u < 5 and 1 <= v < 14:
+            return BLACK
+        reach = 5 + 2 * min(v - 2, 10 - v)
+        if 2 <= v < 11 and 5 <= u < reach + 1:
+            return YELLOW if u < reach and 2 < v < 10 else OLIVE
     else:  # the floppy disk: body, label, shutter with its slot
         if 1 <= v < 14 and 2 <= u < 14:
             if 2 <= v < 7 and 4 <= u < 12:
@@ -57,8 +65,8 @@ def unit_colour(image, u, v):
 
 def scaled_toolbar(scale):
     iw, ih = round(16 * scale), round(15 * scale + 0.01)
-    px = [[SILVER] * (4 * iw) for _ in range(ih)]
-    for image in range(4):
+    px = [[SILVER] * (IMAGES * iw) for _ in range(ih)]
+    for image in range(IMAGES):
         for y in range(ih):
             for x in range(iw):
                 c = unit_colour(image, (x + 0.5) / scale, (y + 0.5) / scale)
@@ -68,7 +76,7 @@ def scaled_toolbar(scale):
 
 
 def toolbar():
-    w, h = 64, 15
+    w, h = 16 * IMAGES, 15
     px = [[SILVER] * w for _ in range(h)]
 
     def put(x, y, c):
@@ -102,6 +110,12 @@ def toolbar():
             put(x, y, SILVER)
     for y in range(10, 13):
         put(ox + 9, y, NAVY)
+    # 4: the flag, as its design has it
+    for y in range(h):
+        for x in range(16):
+            c = unit_colour(4, x + 0.5, y + 0.5)
+            if c is not None:
+                put(64 + x, y, c)
 
     row_bytes = ((w * 4 + 31) // 32) * 4
     pixels = b""

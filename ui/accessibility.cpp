@@ -258,7 +258,7 @@ using UiaRaiseNotificationEventFunction = HRESULT WINAPI(IUnknown*, int, int, BS
 
 } // namespace
 
-void AnnounceToScreenReaders(HWND window, const std::wstring& text) {
+void AnnounceToScreenReaders(HWND window, const std::wstring& text, const wchar_t* activity) {
     static auto* const listening = SystemFunction<UiaClientsAreListeningFunction>(
         L"uiautomationcore.dll", "UiaClientsAreListening");
     static auto* const hostProvider = SystemFunction<UiaHostProviderFromHwndFunction>(
@@ -271,11 +271,11 @@ void AnnounceToScreenReaders(HWND window, const std::wstring& text) {
     if (FAILED(hostProvider(window, &provider)) || !provider)
         return;
     BSTR said = SysAllocStringLen(text.data(), UINT(text.size()));
-    BSTR activity = SysAllocString(L"Sonarix.RecordingState");
-    if (said && activity)
+    BSTR about = SysAllocString(activity);
+    if (said && about)
         raise(provider, kNotificationKindActionCompleted,
-              kNotificationProcessingImportantMostRecent, said, activity);
+              kNotificationProcessingImportantMostRecent, said, about);
     SysFreeString(said);
-    SysFreeString(activity);
+    SysFreeString(about);
     provider->Release();
 }

@@ -32,4 +32,7 @@ void DescribeControlsForScreenReaders(HWND dialog,
 
 // Has a screen reader say text once, now: a UI Automation notification where Windows has one
 // (Windows 10 1709 and later); elsewhere the caller's WinEvents are all there is.
-void AnnounceToScreenReaders(HWND window, const std::wstring& text);
+// activity: what it is about; a newer announcement of the same activity replaces an older one
+// not yet said.
+void AnnounceToScreenReaders(HWND window, const std::wstring& text,
+                             const wchar_t* activity = L"Sonarix.RecordingState");

@@ -79,7 +79,7 @@ public:
         return Text(child, out, &AccessibleItem::value);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* out) override {
-        return Text(child, out, nullptr);
+        return Text(child, out, &AccessibleItem::description);
     }
     HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* out) override {
         return Text(child, out, nullptr);

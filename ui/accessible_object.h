@@ -20,6 +20,7 @@ struct AccessibleItem {
     std::wstring name;
     std::wstring value;
     std::wstring shortcut;      // "Ctrl+R"
+    std::wstring description;   // what more there is to know of it
     std::wstring defaultAction; // what accDoDefaultAction does, in words
     long role = 0;              // ROLE_SYSTEM_...
     long state = 0;             // STATE_SYSTEM_...

@@ -36,7 +36,7 @@ INT_PTR CDialog::DoModal(HWND owner) {
             break;
         }
         if (m_accelerators && (msg.hwnd == window || IsChild(window, msg.hwnd)) &&
-            TranslateAcceleratorW(window, m_accelerators, &msg))
+            (IsRepeatedShortcut(msg) || TranslateAcceleratorW(window, m_accelerators, &msg)))
             continue;
         const bool tab = (msg.message == WM_KEYDOWN || msg.message == WM_CHAR) &&
                          msg.wParam == (msg.message == WM_CHAR ? L'\t' : VK_TAB);
@@ -53,6 +53,22 @@ INT_PTR CDialog::DoModal(HWND owner) {
         SetActiveWindow(owner);
     m_modal = false;
     return m_result;
+}
+
+// A shortcut key held down repeats: only its first press is a command, the repeats go nowhere.
+bool CDialog::IsRepeatedShortcut(const MSG& msg) const {
+    if ((msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) || !(msg.lParam & (1 << 30)))
+        return false;
+    ACCEL keys[32];
+    const int count = CopyAcceleratorTableW(m_accelerators, keys, 32);
+    const BYTE held =
+        BYTE((GetKeyState(VK_CONTROL) < 0 ? FCONTROL : 0) |
+             (GetKeyState(VK_SHIFT) < 0 ? FSHIFT : 0) | (GetKeyState(VK_MENU) < 0 ? FALT : 0));
+    for (int i = 0; i < count; ++i)
+        if ((keys[i].fVirt & FVIRTKEY) && keys[i].key == msg.wParam &&
+            (keys[i].fVirt & (FCONTROL | FSHIFT | FALT)) == held)
+            return true;
+    return false;
 }
 
 // A modal dialog opens in the middle of its owner, or of the screen's work area.

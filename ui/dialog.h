@@ -32,8 +32,9 @@ public:
     bool UpdateData(bool save = true, bool quiet = false);
 
     HWND GetSafeHwnd() const { return m_hWnd; }
-    // Shortcut keys served by the modal loop while the focus is in this dialog: each sends the
-    // dialog WM_COMMAND with its command and code 1. The caller keeps the table.
+    // Shortcut keys served by the modal loop while the focus is in this dialog: each press sends
+    // the dialog WM_COMMAND with its command and code 1 (a key held down, once). The caller
+    // keeps the table.
     void SetAccelerators(HACCEL accelerators) { m_accelerators = accelerators; }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     void ShowWindow(int show) { ::ShowWindow(m_hWnd, show); }
@@ -55,6 +56,7 @@ protected:
     HWND m_hWnd = nullptr;
 
 private:
+    bool IsRepeatedShortcut(const MSG& msg) const;
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static HWND DialogAround(HWND window, HWND fallback);
     static void CenterOver(HWND window, HWND owner);

@@ -256,6 +256,10 @@ void CMainDlg::SayState(const std::wstring& said) {
     AnnounceToScreenReaders(m_statusBar.Handle(), said);
 }
 
+void CMainDlg::Announce(const std::wstring& said) {
+    AnnounceToScreenReaders(m_statusBar.Handle(), said, L"Sonarix.Marker");
+}
+
 bool CMainDlg::OnCommand(int id, int code, HWND) {
     if (code != 1 || !CRecordToolbar::TipText(id))
         return false;
@@ -268,7 +272,7 @@ void CMainDlg::OnShortcut(int command) {
         return;
     if (SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0) != 0) {
         if (command != ID_RECORD_START && command != ID_FILE_NAME)
-            return; // nothing to pause or stop
+            return; // nothing to pause, stop or mark
         OnTabSelChanging();
         if (m_bTabChangeFailed) // the settings page said why and holds the focus
             return;

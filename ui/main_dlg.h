@@ -53,6 +53,9 @@ public:
     std::wstring StatusText(int part) const { return m_statusBar.Text(part); }
     // The recording's new state, said once to screen readers.
     void SayState(const std::wstring& said);
+    // Something that happened and changes no state (a marker placed), said once to screen
+    // readers.
+    void Announce(const std::wstring& said);
 
     // Writes to the settings file at once, for the recording: the sequential counter after a
     // recording took or gave back a number, and the files not yet complete, so that a crash

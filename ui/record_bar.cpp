@@ -64,6 +64,9 @@ bool CRecordBar::OnCommand(int id, int code, HWND) {
     case ID_FILE_NAME:
         OnFileName();
         return true;
+    case ID_MARKER:
+        OnMarker();
+        return true;
     default:
         return false;
     }
@@ -173,6 +176,7 @@ void CRecordBar::StartNewRecording() {
     FollowCounter();
     m_strFileName = m_recording->CurrentFile();
     UpdateData(false); // field 1012 shows the path in use, a sequential one too
+    ShowMarkerCount();
     StartTimer();
     EnterRecording();
     // The counter at 0 after the wrap: the file took 999999. Past 0: the numbers from 000000 on
@@ -285,6 +289,20 @@ void CRecordBar::EnterStopped(const std::wstring& said) {
     UpdateData(false);
 }
 
+// The moment the user hears now is marked; a screen reader says its number, and no box comes.
+void CRecordBar::OnMarker() {
+    const uint32_t number = m_recording->PlaceMarker();
+    if (number == 0)
+        return;
+    ShowMarkerCount();
+    g_pMainDlg->Announce(FormatText(IDS_SAID_MARKER, {std::to_wstring(number)}));
+}
+
+void CRecordBar::ShowMarkerCount() {
+    m_toolbar.SetMarkerCount(
+        FormatText(IDS_ACC_MARKER_COUNT, {std::to_wstring(m_recording->MarkerCount())}));
+}
+
 // The system's Save As dialog, always proposing "sonarix.wav". It asks nothing about an existing
 // file: the start of the recording does.
 void CRecordBar::OnFileName() {
@@ -360,6 +378,7 @@ void CRecordBar::ShowStoppedState() {
     const bool typed = !m_page || !m_page->m_bCheckSeqRecFile;
     ShowState(true, true, false, false, typed, 0);
 }
+
 // While the input is waited for, the recording goes on: its own state text, the clock running.
 void CRecordBar::ShowRecordingState() {
     const bool waiting = m_recording && m_recording->State() == RECORDING_WAITING;
@@ -373,6 +392,7 @@ void CRecordBar::ShowPausedState() {
     SayState(LoadText(IDS_STATE_PAUSED));
 }
 
+// A marker can be placed whenever a recording runs or is paused: where stop can be pressed.
 void CRecordBar::ShowState(bool tabs, bool start, bool stop, bool pause, bool fileName,
                            UINT stateText) {
     UpdateData(true);
@@ -383,7 +403,8 @@ void CRecordBar::ShowState(bool tabs, bool start, bool stop, bool pause, bool fi
     const std::pair<int, bool> buttons[] = {{ID_RECORD_START, start},
                                             {ID_RECORD_STOP, stop},
                                             {ID_RECORD_PAUSE, pause},
-                                            {ID_FILE_NAME, fileName}};
+                                            {ID_FILE_NAME, fileName},
+                                            {ID_MARKER, stop}};
     for (const bool enabling : {true, false})
         for (const auto& button : buttons)
             if (button.second == enabling)

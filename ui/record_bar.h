@@ -1,8 +1,8 @@
-// CRecordBar: the strip below the preview with the start, stop, pause and file-name buttons and
-// the file-name field 1012. It shows the recording's state in its buttons, keeps the recording
-// format and the elapsed-time timer, asks the recording to start, pause, resume and stop, shows
-// what it reports, and writes status-bar parts 0 (state) and 1 (time). Everything here runs on
-// the window thread.
+// CRecordBar: the strip below the preview with the start, stop, pause, file-name and marker
+// buttons and the file-name field 1012. It shows the recording's state in its buttons, keeps the
+// recording format and the elapsed-time timer, asks the recording to start, pause, resume and stop,
+// shows what it reports, and writes status-bar parts 0 (state) and 1 (time). Everything here runs
+// on the window thread.
 #pragma once
 
 #include "recording/recording.h"
@@ -40,6 +40,8 @@ public:
     void OnRecordingReports(const std::vector<RecordingReport>& reports);
     void OnRecordPause();
     void OnFileName();
+    // Marks the moment of the recording (Ctrl+M, the marker button): running or paused.
+    void OnMarker();
     // A shortcut key of a command, from anywhere in the main window.
     void OnShortcut(int command);
 
@@ -91,6 +93,8 @@ private:
     // The settings page's counter follows the recording's.
     void FollowCounter();
     void ResumeRecording();
+    // The markers of the recording, as the marker button's description.
+    void ShowMarkerCount();
     void EnterRecording();
     void StartTimer();
     void KillTimer();

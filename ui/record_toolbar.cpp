@@ -15,7 +15,9 @@ constexpr UINT kSayFocus = WM_APP + 0x54;
 
 // The buttons in their order on the toolbar, with their shortcut keys: Ctrl+R records, as in
 // Windows' own voice recorder; Ctrl+P pauses and Ctrl+S stops, as in Windows Media Player; F12
-// chooses the file, as "save as" does in Office. None is a key of the edit fields or the dialog.
+// chooses the file, as "save as" does in Office; Ctrl+M marks the moment, as a label at the
+// recording's position does in Audacity. None is a key of the edit fields or the dialog.
+// entry: the button's place among the toolbar's entries, separators counted.
 struct ToolbarButton {
     int command;
     UINT tip;
@@ -23,12 +25,14 @@ struct ToolbarButton {
     BYTE modifiers;
     WORD key;
     const wchar_t* shortcut;
+    int entry;
 };
 constexpr ToolbarButton kTable[CRecordToolbar::kButtons] = {
-    {ID_RECORD_START, IDS_TIP_RECORD_START, 0, FCONTROL, 'R', L"Ctrl+R"},
-    {ID_RECORD_STOP, IDS_TIP_RECORD_STOP, 1, FCONTROL, 'S', L"Ctrl+S"},
-    {ID_RECORD_PAUSE, IDS_TIP_RECORD_PAUSE, 2, FCONTROL, 'P', L"Ctrl+P"},
-    {ID_FILE_NAME, IDS_TIP_FILE_NAME, 3, 0, VK_F12, L"F12"},
+    {ID_RECORD_START, IDS_TIP_RECORD_START, 0, FCONTROL, 'R', L"Ctrl+R", 0},
+    {ID_RECORD_STOP, IDS_TIP_RECORD_STOP, 1, FCONTROL, 'S', L"Ctrl+S", 2},
+    {ID_RECORD_PAUSE, IDS_TIP_RECORD_PAUSE, 2, FCONTROL, 'P', L"Ctrl+P", 4},
+    {ID_FILE_NAME, IDS_TIP_FILE_NAME, 3, 0, VK_F12, L"F12", 7},
+    {ID_MARKER, IDS_TIP_MARKER, 4, FCONTROL, 'M', L"Ctrl+M", 9},
 };
 
 } // namespace
@@ -47,21 +51,21 @@ HACCEL CRecordToolbar::CreateAccelerators() {
     return CreateAcceleratorTableW(keys, kButtons);
 }
 
-// Start, stop and pause, then the file-name button after a double gap.
+// Start, stop and pause, then the file-name button after a double gap, and the marker button.
 HWND CRecordToolbar::Create(HWND parent, UINT bitmap, int width, int height) {
-    const auto sep = [] { return TBBUTTON{0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0}; };
-    const auto button = [](int i) {
-        return TBBUTTON{
-            kTable[i].image, kTable[i].command, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0};
-    };
-    TBBUTTON buttons[8] = {button(0), sep(), button(1), sep(), button(2), sep(), sep(), button(3)};
+    TBBUTTON buttons[kEntries];
+    for (TBBUTTON& entry : buttons)
+        entry = TBBUTTON{0, 0, TBSTATE_ENABLED, TBSTYLE_SEP, {}, 0, 0};
+    for (const ToolbarButton& button : kTable)
+        buttons[button.entry] =
+            TBBUTTON{button.image, button.command, TBSTATE_ENABLED, TBSTYLE_BUTTON, {}, 0, 0};
     m_parent = parent;
     m_hWnd = CreateToolbarEx(parent,
                              WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | CCS_TOP | CCS_NODIVIDER |
                                  TBSTYLE_TOOLTIPS,
                              IDC_TOOLBAR, kButtons,
                              reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)),
-                             bitmap, buttons, 8, 0, 0, width, height, sizeof(TBBUTTON));
+                             bitmap, buttons, kEntries, 0, 0, width, height, sizeof(TBBUTTON));
     if (!m_hWnd)
         return nullptr;
     // The buttons sit left of the file-name field: the toolbar comes first in the tab order, and
@@ -101,6 +105,8 @@ AccessibleItem CRecordToolbar::Describe(int child) const {
     item.name = LoadText(button.tip);
     item.role = ROLE_SYSTEM_PUSHBUTTON;
     item.shortcut = button.shortcut;
+    if (button.command == ID_MARKER)
+        item.description = m_markerCount;
     item.state = STATE_SYSTEM_FOCUSABLE;
     if (!IsEnabled(button.command))
         item.state |= STATE_SYSTEM_UNAVAILABLE;
@@ -237,7 +243,7 @@ void CRecordToolbar::SetFocusButton(int index, bool say) {
     m_focus = index;
     if (GetFocus() != m_hWnd)
         return;
-    SendMessageW(m_hWnd, TB_SETHOTITEM, WPARAM(index == 3 ? 7 : index * 2), 0);
+    SendMessageW(m_hWnd, TB_SETHOTITEM, WPARAM(kTable[index].entry), 0);
     if (say)
         m_server->Notify(EVENT_OBJECT_FOCUS, m_focus + 1);
 }
@@ -251,6 +257,15 @@ void CRecordToolbar::FollowEnabling(int command) {
         if (i == m_focus && !IsEnabled(command) && GetFocus() == m_hWnd)
             FocusNearest(i);
     }
+}
+
+void CRecordToolbar::SetMarkerCount(const std::wstring& text) {
+    if (text == m_markerCount)
+        return;
+    m_markerCount = text;
+    for (int i = 0; i < kButtons; ++i)
+        if (kTable[i].command == ID_MARKER && m_server)
+            m_server->Notify(EVENT_OBJECT_DESCRIPTIONCHANGE, i + 1);
 }
 
 // The focus rectangle inside the button with the focus, while the toolbar has it.

@@ -1,6 +1,6 @@
-// The record bar's toolbar: start (or resume), stop, pause and the file name, as buttons for the
-// mouse, a tab stop for the keyboard (the arrow keys move between the buttons that can be
-// pressed, Space and Enter press the one with the focus, which is drawn), a shortcut key for
+// The record bar's toolbar: start (or resume), stop, pause, the file name and the marker, as
+// buttons for the mouse, a tab stop for the keyboard (the arrow keys move between the buttons that
+// can be pressed, Space and Enter press the one with the focus, which is drawn), a shortcut key for
 // each command from anywhere in the main window, and an object for screen readers with each
 // button named as its tooltip, its state and its shortcut. Window thread.
 #pragma once
@@ -10,15 +10,18 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 class CRecordToolbar : public IAccessibleSource {
 public:
-    static constexpr int kButtons = 4;
+    static constexpr int kButtons = 5;
+    // The toolbar's entries: the buttons and the separators between them.
+    static constexpr int kEntries = 10;
 
     // The tooltip's string of a command's button; 0 for anything else.
     static UINT TipText(int command);
-    // The shortcut keys of the four commands (WM_COMMAND with the command, as from an
-    // accelerator); the caller destroys the table.
+    // The shortcut keys of the commands (WM_COMMAND with the command, as from an accelerator);
+    // the caller destroys the table.
     static HACCEL CreateAccelerators();
 
     // Makes the toolbar along the top of parent, first in its tab order, with the images of
@@ -28,6 +31,9 @@ public:
     ~CRecordToolbar() override;
     HWND Handle() const { return m_hWnd; }
     bool IsEnabled(int command) const;
+    // What a screen reader reads as the marker button's description (how many markers the
+    // recording has); a change is told.
+    void SetMarkerCount(const std::wstring& text);
 
     HWND Window() const override { return m_hWnd; }
     int ChildCount() const override { return kButtons; }
@@ -53,5 +59,6 @@ private:
     HWND m_hWnd = nullptr;
     HWND m_parent = nullptr;
     int m_focus = 0; // the button with the focus while the toolbar has it
+    std::wstring m_markerCount;
     std::unique_ptr<CAccessibleServer> m_server;
 };

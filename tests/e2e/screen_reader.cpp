@@ -1,7 +1,8 @@
 // A small screen reader for the end-to-end tests: from its own process it reads the running
 // Sonarix window through MSAA as a screen reader does, and prints what it reads in UTF-8.
 //   screen_reader walk [CAPTION] every visible control of the main window (or of the program's
-//                               dialog of this caption): "id.child role name state value shortcut"
+//                               dialog of this caption): "id.child role name state value
+//                               shortcut description"
 //   screen_reader focus         the object with the keyboard focus, as a line of walk
 //   screen_reader events SECS   the WinEvents of the program, a line each, until its window
 //                               closes or SECS seconds have passed
@@ -71,6 +72,8 @@ std::wstring Describe(IAccessible* object, long child, const std::wstring& id) {
     const std::wstring value = Text([&](BSTR* text) { return object->get_accValue(who, text); });
     const std::wstring shortcut =
         Text([&](BSTR* text) { return object->get_accKeyboardShortcut(who, text); });
+    const std::wstring description =
+        Text([&](BSTR* text) { return object->get_accDescription(who, text); });
     VARIANT role, state;
     VariantInit(&role);
     VariantInit(&state);
@@ -78,7 +81,7 @@ std::wstring Describe(IAccessible* object, long child, const std::wstring& id) {
     object->get_accState(who, &state);
     return id + L"\t" + RoleText(role.vt == VT_I4 ? role.lVal : 0) + L"\t\"" + name + L"\"\t" +
            StateText(state.vt == VT_I4 ? state.lVal : 0) + L"\t\"" + value + L"\"\t\"" + shortcut +
-           L"\"";
+           L"\"\t\"" + description + L"\"";
 }
 
 HWND MainWindow() {
@@ -148,6 +151,8 @@ const wchar_t* EventName(DWORD event) {
         return L"value";
     case EVENT_OBJECT_STATECHANGE:
         return L"state";
+    case EVENT_OBJECT_DESCRIPTIONCHANGE:
+        return L"description";
     case EVENT_OBJECT_FOCUS:
         return L"focus";
     case EVENT_OBJECT_LIVEREGIONCHANGED:

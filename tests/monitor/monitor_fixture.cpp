@@ -46,6 +46,7 @@ std::string MonitorFixture::WaveColumn(const PixelSurface& picture, int x) {
         column += c == kWaveGround                    ? 'g'
                   : c == kWaveSignal                  ? 'W'
                   : c == FakeMonitorHost::kButtonFace ? 'd'
+                  : c == kWaveMarker                  ? 'm'
                   : c == 0                            ? '.'
                                                       : '?';
     }

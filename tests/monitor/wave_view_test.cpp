@@ -93,6 +93,28 @@ TEST_F(WaveViewTest, LeftMostColumnKeepsTheLastRedraw) {
     EXPECT_EQ(WaveColumn(Picture(host.view), 0), loud) << "the redraw shows history entry 0";
 }
 
+// A marker's column has its colour where the ground would be, everything else drawn as ever; it
+// scrolls with the sound, a full redraw shows it, and a new recording starts without it.
+TEST_F(WaveViewTest, MarkerColumnScrollsWithTheSound) {
+    monitor->SetFormat(2, 16);
+    monitor->Repaint(2);
+    monitor->MarkNextColumn();
+    Feed16({0, 0});
+    const std::string marked = Rows(100, 'm', {{25, 25, 'W'}, {50, 50, 'd'}, {75, 75, 'W'}});
+    EXPECT_EQ(WaveColumn(Picture(host.view), kRight), marked);
+    for (int i = 0; i < 3; ++i)
+        Feed16({0, 0});
+    EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 3), marked);
+    EXPECT_EQ(WaveColumn(Picture(host.view), kRight),
+              Rows(100, 'g', {{25, 25, 'W'}, {50, 50, 'd'}, {75, 75, 'W'}}))
+        << "one column only";
+    monitor->Repaint(2);
+    EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 3), marked);
+    monitor->SetFormat(2, 16);
+    monitor->Repaint(2);
+    EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 3).find('m'), std::string::npos);
+}
+
 TEST_F(WaveViewTest, MonoRepaintOfStereoHistory) {
     monitor->SetFormat(2, 16);
     Feed16({32767, 0, -32768, 0}); // channel 0 full scale, channel 1 silent

@@ -1,5 +1,7 @@
-// The gap detector alone, over simulated hours of 40 ms blocks as the capture thread takes them:
-// a few ms late, and now and then kept away for up to 0.8 s, then several at once.
+// The gap detector over simulated hours of 40 ms blocks as the capture thread takes them (a few
+// ms late, and now and then kept away for up to 0.8 s, then several at once), and the judge that
+// hands the blocks on to the disk thread, at its edges.
+#include "recording/block_judge.h"
 #include "recording/gap_detector.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +30,62 @@ TEST(GapDetector, DriftIsNoGap) {
         while (detector.JudgeOldest(true, gap))
             gaps += gap.frames ? 1 : 0;
         EXPECT_EQ(gaps, 0) << ppm << " ppm";
+    }
+}
+
+// At 16000 Hz mono, 40 ms blocks: a block that comes 99 ms later than the sound before it says
+// follows no gap, one 100 ms later a gap of 100 ms, which waits until 1000 ms of the clock have
+// passed after it (at 999 it still waits, and every block behind it). One that the next block
+// shows to be only late (several come at once) follows no gap.
+TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
+    const struct {
+        const char* what;
+        uint32_t late;      // ms the eleventh block comes late
+        bool catchUp;       // the block after it comes in time again
+        uint64_t gapFrames; // before it
+    } cases[] = {
+        {"99 ms", 99, false, 0},
+        {"100 ms", 100, false, 1600},
+        {"300 ms, then several at once", 300, true, 0},
+    };
+    const std::vector<uint8_t> sound(1280, 0x11);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BlockQueue queue;
+        ASSERT_TRUE(queue.Allocate(1280, 64));
+        MarkerRequests markers;
+        BlockJudge judge(queue, markers, 2, 16000);
+        std::vector<BlockNote> notes;
+        const auto handedOn = [&] {
+            BlockQueue::Block block;
+            while (queue.Next(std::chrono::milliseconds(0), block) == BlockQueue::BLOCK) {
+                notes.push_back(block.note);
+                queue.Release();
+            }
+            return notes.size();
+        };
+        for (uint32_t k = 1; k <= 10; ++k)
+            judge.TakeBlock(sound.data(), 1280, 40 * k);
+        EXPECT_EQ(handedOn(), 10u) << "in time: at once";
+        const uint32_t lateAt = 40 * 11 + c.late;
+        judge.TakeBlock(sound.data(), 1280, lateAt);
+        if (c.catchUp) {
+            judge.TakeBlock(sound.data(), 1280, 40 * 12);
+            EXPECT_EQ(handedOn(), 12u);
+        } else {
+            for (uint32_t j = 1; j <= 23; ++j)
+                judge.TakeBlock(sound.data(), 1280, lateAt + 40 * j);
+            judge.TakeBlock(sound.data(), 1280, lateAt + 999); // 39 ms late itself: it waits
+            EXPECT_EQ(handedOn(), c.gapFrames ? 10u : 34u) << "999 ms after it";
+            judge.TakeBlock(sound.data(), 1280, lateAt + 1000);
+            EXPECT_EQ(handedOn(), 36u) << "1000 ms after it";
+        }
+        ASSERT_GT(notes.size(), 10u);
+        EXPECT_EQ(notes[10].gapFrames, c.gapFrames);
+        EXPECT_EQ(notes[10].received, 6400u);
+        for (size_t i = 11; i < notes.size(); ++i)
+            EXPECT_EQ(notes[i].gapFrames, 0u) << "block " << i;
+        EXPECT_EQ(markers.Received(), notes.size() * 640) << "every frame counted";
     }
 }
 

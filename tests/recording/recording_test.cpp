@@ -294,7 +294,10 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
 // (the file keeps the clock's time), and the recording goes on when the disk answers. A stop
 // while the disk is away, with the queue holding a seam, leaves every file complete, the right
 // file current, and no file made ahead behind. The drive, with room for 5 minutes, says so once.
+// An input that stalls in the same recording is a gap of its own, in its place: each is marked
+// where it begins, on the world's clock.
 TEST_F(RecordingTest, StalledDisk) {
+    static Sim* s_sim;
     const struct {
         const char* what;
         uint32_t heldSeconds; // of sound delivered while the disk is held
@@ -302,15 +305,18 @@ TEST_F(RecordingTest, StalledDisk) {
         bool stopWhileHeld;
         bool lost;
         std::vector<const char*> files;
+        uint64_t inputStall; // frames, after the disk answers again
     } cases[] = {
-        {"10 s", 10, 0, false, false, {"t000000.wav"}},
-        {"35 s", 35, 0, false, true, {"t000000.wav"}},
-        {"a stop racing a seam", 5, 75, true, false, {"t000000.wav", "t000001.wav"}},
+        {"10 s", 10, 0, false, false, {"t000000.wav"}, 0},
+        {"35 s, then the input stalls", 35, 0, false, true, {"t000000.wav"}, 8000},
+        {"a stop racing a seam", 5, 75, true, false, {"t000000.wav", "t000001.wav"}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TearDown();
         SetUp();
+        s_sim = sim;
+        SetTickFunction([] { return s_sim->NowMs(); });
         const fs::path folder = dir / c.what;
         fs::create_directory(folder);
         if (c.blocksPerFile)
@@ -334,7 +340,15 @@ TEST_F(RecordingTest, StalledDisk) {
         disk.Release();
         if (!c.stopWhileHeld) { // the recording goes on
             sim->SetFrameLimit(UINT64_MAX);
-            PumpFrames(sim->FramesDelivered() + 20 * kFramesPerBlock);
+            if (c.lost) { // the disk has caught up once the loss is marked, and noted
+                ASSERT_TRUE(Pump([&] {
+                    return !notes.noted.empty() && !notes.noted[0].markers.empty() &&
+                           notes.noted[0].markers[0].label.rfind("Lost 1 ", 0) == 0;
+                }));
+            }
+            PumpFrames(sim->FramesDelivered() + 40 * kFramesPerBlock); // more than 1 s apart
+            sim->Stall(c.inputStall);
+            PumpFrames(sim->FramesDelivered() + 40 * kFramesPerBlock);
         }
         StopAndComplete();
 
@@ -342,20 +356,31 @@ TEST_F(RecordingTest, StalledDisk) {
         for (const char* name : c.files)
             files.push_back(folder / name);
         const std::vector<uint32_t> frames = Frames(files);
-        EXPECT_EQ(frames.size(), sim->FramesDelivered()) << "the clock's time, gaps filled";
+        EXPECT_EQ(frames.size(), sim->FramesDelivered() + c.inputStall)
+            << "the clock's time, gaps filled";
         const auto gaps = Gaps(frames);
         const RecordingReport* told = Find(RecordingReport::GAPS);
-        ASSERT_EQ(gaps.size(), c.lost ? 1u : 0u);
+        ASSERT_EQ(gaps.size(), c.lost ? 2u : 0u);
         ASSERT_EQ(told != nullptr, c.lost);
         if (c.lost) {
-            ASSERT_EQ(told->gaps.size(), 1u);
-            EXPECT_EQ(told->gaps[0].atMs, gaps[0].first * 1000 / kFramesPerSecond);
-            EXPECT_EQ(told->gaps[0].lengthMs, gaps[0].second * 1000 / kFramesPerSecond);
+            ASSERT_EQ(told->gaps.size(), 2u);
+            for (size_t i = 0; i < 2; ++i) {
+                EXPECT_EQ(told->gaps[i].atMs, gaps[i].first * 1000 / kFramesPerSecond);
+                EXPECT_EQ(told->gaps[i].lengthMs, gaps[i].second * 1000 / kFramesPerSecond);
+            }
             EXPECT_GE(gaps[0].first, kQueueSeconds * kFramesPerSecond) << "30 s kept first";
             // The write held may hold a block from before the hold or the first one after it,
             // as the disk thread happened to be when the disk stopped answering.
             EXPECT_GE(gaps[0].second,
                       (c.heldSeconds - kQueueSeconds) * kFramesPerSecond - kFramesPerBlock);
+            EXPECT_EQ(gaps[1].second, c.inputStall);
+            const WavFile wav = ReadWav(files[0]);
+            ASSERT_EQ(wav.cues.size(), 2u);
+            EXPECT_EQ(wav.cues[0].position, gaps[0].first);
+            EXPECT_EQ(wav.cues[0].label.substr(0, 7), "Lost 1 ");
+            EXPECT_EQ(wav.cues[1].position, gaps[1].first);
+            EXPECT_EQ(wav.cues[1].label.substr(0, 6), "Gap 1 ");
+            EXPECT_EQ(wav.cues[1].label.substr(wav.cues[1].label.size() - 7), "(0.5 s)");
         }
         EXPECT_EQ(FileSystemPath(recording->CurrentFile()), files.back());
         const auto lowSpace = [](const RecordingReport& r) {
@@ -434,7 +459,8 @@ TEST_F(RecordingTest, DiskFailuresAndFlushes) {
 // What happens to the input while it records, on the world's clock that the simulated device
 // keeps: the recording goes on (the input is waited for and opened again); every stretch of the
 // clock without sound is found with its place and length within 0.1 s, told once at the end,
-// and filled with silence, so every frame of the file stays at its clock time.
+// and filled with silence, so every frame of the file stays at its clock time; and every frame
+// the device delivered is in the file.
 TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
     static Sim* s_sim;
     const uint64_t tolerance = kFramesPerSecond / 10;
@@ -485,7 +511,16 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
         StopAndComplete();
         EXPECT_FALSE(Find(RecordingReport::ENDED));
         EXPECT_EQ(sim->Calls(Sim::OPEN) > 1, c.reopens);
-        const auto silent = Gaps(Frames({file}), tolerance);
+        const std::vector<uint32_t> frames = Frames({file});
+        const auto silent = Gaps(frames, tolerance);
+        // Every frame the device delivered is in the file, once, in order: none is lost as the
+        // input is closed and opened again (frame 0 holds 0, as silence does).
+        std::vector<uint32_t> sound;
+        std::copy_if(frames.begin(), frames.end(), std::back_inserter(sound),
+                     [](uint32_t frame) { return frame != 0; });
+        EXPECT_EQ(sound.size() + 1, sim->FramesDelivered());
+        EXPECT_TRUE(std::adjacent_find(sound.begin(), sound.end(),
+                                       std::greater_equal<uint32_t>()) == sound.end());
         const RecordingReport* told = Find(RecordingReport::GAPS);
         ASSERT_EQ(told != nullptr, !silent.empty());
         if (!told)
@@ -500,6 +535,156 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
         }
         EXPECT_GE(told->gaps.back().lengthMs + 100, c.leastGapMs);
     }
+}
+
+// Markers in every sample type and channel count, placed as the recording goes: one while it
+// runs, one while it is paused (with the resume's own), one just inside the first file's end and
+// one right before the seam, one with no sound after it; two stalls of the input a second of
+// sound apart are one gap, a third is another. The files are completed at the stop, at seams, or
+// by the repair after a kill from what was noted. Each marker is in the file that holds the frame
+// it points at, at that frame, with its number and its time in the recording (pauses left out,
+// the silence standing in for the stalls counted in); the stalls hold the format's silence; the
+// pause is no gap.
+TEST_F(RecordingTest, MarkersInTheFilesThatHoldTheirSound) {
+    static Sim* s_sim;
+    enum Completion { STOP, SEAM, KILL };
+    const uint64_t block = kFramesPerBlock; // 40 ms
+    const std::vector<std::pair<std::string, uint64_t>> expected = {
+        // label, position in the recording (frames)
+        {"Marker 1 00:00:00.2", 5 * block},       {"Marker 2 00:00:00.4", 10 * block},
+        {"Resume 1 00:00:00.4", 10 * block},      {"Gap 1 00:00:00.4 (1.4 s)", 12 * block},
+        {"Marker 3 00:00:02.3", 59 * block},      {"Marker 4 00:00:02.4", 60 * block},
+        {"Gap 2 00:00:03.6 (0.2 s)", 92 * block}, {"Marker 5 00:00:05.0", 127 * block - 1}};
+    const std::pair<uint64_t, uint64_t> stalls[] = {{12, 24}, {44, 49}, {92, 97}}; // blocks
+    const uint8_t silence[] = {0x80, 0x00, 0xFF, 0xD5}; // of each sample type, in the file
+    for (int type = SAMPLE_TYPE_PCM8; type <= SAMPLE_TYPE_ALAW; ++type) {
+        for (int channels : {1, 2}) {
+            for (Completion completion : {STOP, SEAM, KILL}) {
+                SCOPED_TRACE(testing::Message() << "type " << type << ", " << channels << " ch, "
+                                                << (completion == STOP   ? "stop"
+                                                    : completion == SEAM ? "seams"
+                                                                         : "kill"));
+                TearDown();
+                SetUp();
+                s_sim = sim;
+                SetTickFunction([] { return s_sim->NowMs(); });
+                notes = FakeNotes();
+                const uint64_t fileBlock = block * channels * (type == SAMPLE_TYPE_PCM16 ? 2 : 1);
+                if (completion == SEAM) // 60 blocks and the markers, not a 61st
+                    recording->SetFileSizeLimit(38 + 60 * fileBlock + 400);
+                const fs::path folder =
+                    dir / ("m" + std::to_string(type) + std::to_string(channels) +
+                           std::to_string(int(completion)));
+                fs::create_directory(folder);
+                RecordingPlan plan = Plan(folder, false);
+                plan.channels = channels;
+                plan.sampleType = type;
+                uint64_t skipped = 0; // the world's frames that brought no sound
+                const auto deliver = [&](uint64_t blocks) {
+                    sim->SetFrameLimit(blocks * block + skipped);
+                    ASSERT_TRUE(Pump([&] {
+                        return sim->FramesDelivered() == blocks * block &&
+                               sim->QueuedCount() == kWaveInBufferCount;
+                    }));
+                };
+                const auto stall = [&](uint64_t blocks) {
+                    sim->Stall(blocks * block);
+                    skipped += blocks * block;
+                };
+                sim->SetFrameLimit(0);
+                ASSERT_FALSE(recording->Start(plan));
+                deliver(5);
+                EXPECT_EQ(recording->PlaceMarker(), 1u);
+                deliver(10);
+                ASSERT_FALSE(recording->Pause());
+                sim->PassTime(5 * kFramesPerSecond);
+                skipped += 5 * kFramesPerSecond;
+                EXPECT_EQ(recording->PlaceMarker(), 2u) << "while paused";
+                ASSERT_FALSE(recording->Resume());
+                deliver(12);
+                stall(12);
+                deliver(32);
+                stall(5);
+                deliver(42);
+                recording->PlaceMarker();
+                deliver(43);
+                recording->PlaceMarker();
+                deliver(75);
+                stall(5);
+                deliver(105);
+                EXPECT_EQ(recording->PlaceMarker(), 5u) << "no sound after it";
+                const fs::path first = folder / "talk.wav";
+                std::vector<uint8_t> killed;
+                std::vector<NotedFile> noted;
+                if (completion == KILL) { // everything on the disk, every marker noted
+                    ASSERT_TRUE(Pump([&] {
+                        return ReadWav(first).data.size() == 127 * fileBlock &&
+                               notes.noted.size() == 1 &&
+                               notes.noted[0].markers.size() == expected.size() &&
+                               notes.noted[0].markers[3].label == expected[3].first;
+                    }));
+                    killed = ReadFileBytes(first);
+                    noted = notes.noted;
+                    EXPECT_EQ(noted[0].markers.back().frame, NotedFile::kAtTheEnd);
+                }
+                StopAndComplete();
+                const RecordingReport* gaps = Find(RecordingReport::GAPS);
+                ASSERT_TRUE(gaps);
+                ASSERT_EQ(gaps->gaps.size(), 2u);
+                EXPECT_EQ(gaps->gaps[0].atMs, 480u);
+                EXPECT_EQ(gaps->gaps[0].lengthMs, 1480u) << "two stalls, one gap";
+                EXPECT_EQ(gaps->gaps[1].atMs, 3680u);
+                if (completion == KILL) {
+                    WriteFileBytes(first, killed);
+                    notes.noted = noted;
+                    SequentialNaming naming;
+                    ASSERT_EQ(recording->CompleteInterrupted(naming).size(), 1u);
+                    EXPECT_TRUE(notes.noted.empty());
+                }
+                std::vector<fs::path> files = {first};
+                if (completion == SEAM)
+                    files = {first, folder / "talk (2).wav", folder / "talk (3).wav"};
+                std::vector<std::pair<std::string, uint64_t>> found;
+                std::vector<uint8_t> data;
+                for (const fs::path& file : files) {
+                    const WavFile wav = ReadWav(file);
+                    EXPECT_TRUE(wav.IsComplete()) << file.string();
+                    for (const WavFile::Cue& cue : wav.cues)
+                        found.emplace_back(cue.label,
+                                           data.size() / (fileBlock / block) + cue.position);
+                    data.insert(data.end(), wav.data.begin(), wav.data.end());
+                }
+                EXPECT_EQ(found, expected);
+                ASSERT_EQ(data.size(), 127 * fileBlock);
+                for (const auto& [from, to] : stalls)
+                    for (uint64_t at = from * fileBlock; at < to * fileBlock; ++at)
+                        ASSERT_EQ(data[at], silence[type]) << "byte " << at;
+            }
+        }
+    }
+}
+
+// A file keeps at most 2500 markers (libsndfile reads no more): the user hears once that no more
+// are kept in it, and the note holds no marker for it once it is complete.
+TEST_F(RecordingTest, AFileKeepsAtMost2500Markers) {
+    sim->SetFrameLimit(5 * kFramesPerBlock);
+    ASSERT_FALSE(recording->Start(Plan(dir.Path(), false)));
+    ASSERT_TRUE(PumpFrames(5 * kFramesPerBlock));
+    for (uint32_t n = 1; n <= 2503; ++n)
+        ASSERT_EQ(recording->PlaceMarker(), n);
+    EXPECT_EQ(recording->MarkerCount(), 2503u);
+    StopAndComplete();
+    const WavFile wav = ReadWav(dir / "talk.wav");
+    EXPECT_TRUE(wav.IsComplete());
+    ASSERT_EQ(wav.cues.size(), 2500u);
+    EXPECT_EQ(wav.cues.back().label.substr(0, 12), "Marker 2500 ");
+    const auto full = [](const RecordingReport& r) {
+        return r.kind == RecordingReport::MARKER_DROPPED;
+    };
+    ASSERT_EQ(std::count_if(reports.begin(), reports.end(), full), 1) << "said once";
+    EXPECT_EQ(FileSystemPath(std::find_if(reports.begin(), reports.end(), full)->path),
+              dir / "talk.wav");
+    EXPECT_TRUE(notes.noted.empty());
 }
 
 // At start-up, the files an earlier run left unfinished: one whose card reader has no card

@@ -41,6 +41,11 @@ void SimulatedWaveInput::Stall(uint64_t frames) {
     m_stall += frames;
 }
 
+void SimulatedWaveInput::PassTime(uint64_t frames) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_nextFrame += frames;
+}
+
 void SimulatedWaveInput::QuietFor(uint64_t frames, bool emptyBuffers) {
     {
         std::lock_guard<std::mutex> lock(m_lock);

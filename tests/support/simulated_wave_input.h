@@ -61,6 +61,9 @@ public:
     // For this many frames of the clock from now the device delivers nothing (or only empty
     // buffers), then goes on by itself.
     void QuietFor(uint64_t frames, bool emptyBuffers);
+    // Time passes while the device is stopped (the recording paused): the clock and the frame
+    // numbers move on by this many frames.
+    void PassTime(uint64_t frames);
     // The clock runs this many millionths fast (positive) or slow against the frames.
     void SetClockDrift(int ppm) { m_driftPpm = ppm; }
     // The clock and the frame numbers go on across a close and an open (an input that comes

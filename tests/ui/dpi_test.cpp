@@ -7,6 +7,7 @@
 #include "tests/ui/ui_fixture.h"
 #include "ui/dpi.h"
 #include "ui/preview_page.h"
+#include "ui/record_toolbar.h"
 
 #include <commctrl.h>
 
@@ -42,7 +43,8 @@ TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
     EXPECT_GE(LOWORD(button), width);
     EXPECT_GE(HIWORD(button), height);
     RECT last, field, bar;
-    SendMessageW(Bar()->m_hToolbar, TB_GETITEMRECT, 7, reinterpret_cast<LPARAM>(&last));
+    SendMessageW(Bar()->m_hToolbar, TB_GETITEMRECT, CRecordToolbar::kEntries - 1,
+                 reinterpret_cast<LPARAM>(&last));
     MapWindowPoints(Bar()->m_hToolbar, Bar()->GetSafeHwnd(), reinterpret_cast<POINT*>(&last), 2);
     GetWindowRect(Bar()->m_editFileName, &field);
     MapWindowPoints(nullptr, Bar()->GetSafeHwnd(), reinterpret_cast<POINT*>(&field), 2);

@@ -109,7 +109,8 @@ TEST_F(MainWindow, LayoutFollowsTheTemplates) {
                    DialogUnits(preview, c.x, c.y, c.w, c.h),
                    ("preview control " + std::to_string(c.id)).c_str());
     HWND bar = Bar()->GetSafeHwnd();
-    ExpectRect(RectIn(GetDlgItem(bar, IDC_FILE_NAME), bar), DialogUnits(bar, 75, 0, 100, 15),
+    // The field gives the marker button its room: it begins 17 units further right.
+    ExpectRect(RectIn(GetDlgItem(bar, IDC_FILE_NAME), bar), DialogUnits(bar, 92, 0, 83, 15),
                "field 1012");
     HWND page = Page()->GetSafeHwnd();
     const struct {
@@ -364,6 +365,14 @@ protected:
         SetKeyboardState(state);
         PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);
     }
+    // A key with Ctrl held, as its first press or as a repeat of a key held down.
+    static void PressCtrl(WPARAM key, bool repeat = false) {
+        BYTE state[256];
+        GetKeyboardState(state);
+        state[VK_CONTROL] = 0x80;
+        SetKeyboardState(state);
+        PostMessageW(GetFocus(), WM_KEYDOWN, key, repeat ? LPARAM(1) << 30 : 0);
+    }
     static void Select(int tab) {
         NMHDR header = {s_main->m_tabCtrl, UINT_PTR(IDC_TAB), UINT(TCN_SELCHANGING)};
         SendMessageW(s_main->GetSafeHwnd(), WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&header));
@@ -373,6 +382,10 @@ protected:
         SetFocus(s_main->m_tabCtrl);
     }
     static void Close() {
+        BYTE state[256];
+        GetKeyboardState(state);
+        state[VK_CONTROL] = 0;
+        SetKeyboardState(state);
         Press(0); // Shift up again
         PostMessageW(s_main->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
     }
@@ -406,6 +419,26 @@ TEST_F(Keyboard, TabMovesIntoThePageAndBack) {
     EXPECT_EQ(s_focus[2], s_enable) << "Tab: into the settings page";
     EXPECT_EQ(s_focus[3], s_enable) << "Enter and Escape: nothing";
     EXPECT_EQ(s_focus[4], s_tabs) << "Shift+Tab: back";
+}
+
+// Ctrl+M through the real modal loop marks the moment while recording: a key held down (its
+// repeats) places one marker, the next press another; when stopped it places none.
+TEST_F(Keyboard, ControlMMarksOncePerPress) {
+    static std::wstring s_file;
+    static uint32_t s_held, s_again, s_stopped;
+    s_file = (dir / "keys.wav").wstring();
+    Run({[] {
+             Select(0);
+             SetDlgItemTextW(s_main->m_pRecordBar->GetSafeHwnd(), IDC_FILE_NAME, s_file.c_str());
+         },
+         [] { PressCtrl('M'); }, [] { PressCtrl('R'); }, [] { PressCtrl('M'); },
+         [] { PressCtrl('M', true), PressCtrl('M', true); }, [] { PressCtrl('M', true); },
+         [] { s_held = s_main->m_pRecording->MarkerCount(), PressCtrl('M'); },
+         [] { s_again = s_main->m_pRecording->MarkerCount(), PressCtrl('S'); },
+         [] { PressCtrl('M'); }, [] { s_stopped = s_main->m_pRecording->MarkerCount(), Close(); }});
+    EXPECT_EQ(s_held, 1u) << "held: one";
+    EXPECT_EQ(s_again, 2u) << "pressed again: another";
+    EXPECT_EQ(s_stopped, 2u) << "stopped: none";
 }
 
 } // namespace

@@ -31,6 +31,8 @@ void ExpectView(CMainDlg* main, const View& v, const char* where) {
     EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_RECORD_STOP, 0) != 0, v.stop);
     EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_RECORD_PAUSE, 0) != 0, v.pause);
     EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_FILE_NAME, 0) != 0, v.fileName);
+    EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_MARKER, 0) != 0, v.stop)
+        << "a marker can be placed whenever the recording can be stopped";
     EXPECT_EQ(IsWindowEnabled(bar->m_editFileName) != 0, v.field);
     EXPECT_EQ(main->StatusText(0), v.state);
     // A screen reader hears the state; a stop is said (with why) where the part shows nothing,
@@ -132,7 +134,8 @@ TEST_F(RecordBar, Tooltips) {
     } tips[] = {{ID_RECORD_START, L"録音開始"},
                 {ID_RECORD_STOP, L"録音停止"},
                 {ID_RECORD_PAUSE, L"録音一時停止"},
-                {ID_FILE_NAME, L"ファイル名指定"}};
+                {ID_FILE_NAME, L"ファイル名指定"},
+                {ID_MARKER, L"マーカーを付ける"}};
     for (const auto& tip : tips) {
         NMTTDISPINFOW info = {};
         info.hdr = {Bar()->m_hToolbar, UINT_PTR(tip.command), UINT(TTN_NEEDTEXTW)};
