@@ -8,6 +8,7 @@ FIELD_X=240; FIELD_Y=229      # the file-name field 1012
 START_X=33; START_Y=229       # toolbar: start / resume
 STOP_X=63; STOP_Y=229         # toolbar: stop
 PAUSE_X=94; PAUSE_Y=229       # toolbar: pause
+MARKER_X=162; MARKER_Y=229    # toolbar: marker
 CLOSE_X=334; CLOSE_Y=12       # the close box
 MINIMISE_X=300; MINIMISE_Y=12 # the minimise button
 TAB1_X=95; TAB1_Y=41          # the "設定" tab
@@ -141,6 +142,12 @@ duration_of() { ffprobe -v error -show_entries stream=duration -of csv=p=0 "$1";
 frequency_of() {
   sox "$1" -n trim "$(echo "$(duration_of "$1") / 2" | bc -l)" remix 1 stat 2>&1 |
     sed -n 's/Rough\s*frequency:\s*\([0-9-]*\).*/\1/p'
+}
+# A file's markers as FFmpeg reads them (chapters: "start_time title"), and as libsndfile does
+# (cue points: "position label"; it shows the first nine).
+chapters() { ffprobe -v error -show_chapters -of csv=p=0 "$1" | awk -F, '{ print $4, $7 }'; }
+cue_points() {
+  sndfile-info "$1" | awk '/Cue ID/ { pos[++n] = $7 } /labl :/ { sub(/.*labl : [0-9]+ : /, ""); print pos[++m], $0 }'
 }
 between() { awk -v v="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v >= lo && v <= hi) }'; }
 

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # What keeps a recording from being lost, with the real Sonarix.exe under Wine:
-#  1. a sequential recording killed 5 s in: the next start completes the file and says so, every
-#     reader agrees on it, and the next recording gets the next number;
+#  1. a sequential recording killed 5 s in, with two markers (Ctrl+M and the marker button): the
+#     next start completes the file with them and says so, every reader agrees on it, and the
+#     next recording gets the next number;
 #  2. a typed name that exists, answered No: the file stays byte for byte;
 #  3. a settings file that cannot be written: said once, the recording made all the same;
 #  4. no audio server at all: the start says that there is no input device;
 #  5. a recording longer than a file may be (a smaller limit, set for the test by the
 #     environment variable SONARIX_FILE_SIZE_LIMIT) goes on in "name (2).wav": both files
-#     complete for every reader, and the tone runs on across the seam without a sample lost;
+#     complete for every reader, the tone runs on across the seam without a sample lost, and
+#     each file holds the marker placed while it was written;
 #  6. a settings file that cannot be written: the recording runs while the message says so;
 #  7. the input goes away and comes back: the recording waits for it and goes on, the file on
 #     the clock's time, and the stretch without sound is said at the stop.
@@ -35,6 +37,10 @@ printf '[TabPage2]\r\nCheckSeqRecFile=1\r\nSeqRecFileDir=%s\r\nSeqRecFilePrefix=
   "$(winepath -w "$seq_dir")" >"$ini"
 start_program
 click "$START_X" "$START_Y"
+check "1: a second recorded" wait_for_size "$seq_dir/take000041.wav" $((46 + 64000))
+xdotool key ctrl+m
+check "1: one second more" wait_for_size "$seq_dir/take000041.wav" $((46 + 2 * 64000))
+click "$MARKER_X" "$MARKER_Y"
 # A few seconds recorded (16000 Hz stereo 16-bit: 64000 bytes a second), the flush among them.
 check "1: recording" wait_for_size "$seq_dir/take000041.wav" $((46 + 5 * 64000))
 pkill -9 -x Sonarix.exe || true
@@ -50,11 +56,21 @@ check "1: ...naming the file" shown "前回、録音の途中でプログラム�
 check "1: the RIFF size is the file's length less 8" riff_ok "$first"
 data=$(od -An -tu4 -j42 -N4 "$first" | tr -d ' ')
 size=$(stat -c %s "$first")
-check "1: the data size is the rest, in whole frames" test "$data" = $((size - 46)) -a $((data % 4)) = 0
+check "1: the data size is in whole frames, the markers after it" \
+  test $((data % 4)) = 0 -a $((size - 46 - data)) -gt 0 -a $((size - 46 - data)) -lt 200
 counts="$(frames_soxi "$first") $(frames_ffprobe "$first") $(frames_sndfile "$first") $(frames_python "$first")"
 echo "1: soxi, ffprobe, libsndfile and Python read $counts frames"
 check "1: every reader reads the same frames" test "$(tr ' ' '\n' <<<"$counts" | sort -u | wc -l)" = 1
 check "1: 4 s or more of 16000 Hz stereo" between "${counts%% *}" 64000 96000
+marks=$(chapters "$first")
+echo "1: FFmpeg reads the markers as chapters:"$'\n'"$marks"
+check "1: both markers, in their order" test "$(cut -d' ' -f2,3 <<<"$marks" | tr '\n' ' ')" = "Marker 1 Marker 2 "
+check "1: Ctrl+M's about 1 s in" between "$(head -1 <<<"$marks" | cut -d' ' -f1)" 0.8 2.5
+check "1: the button's about 2 s in" between "$(tail -1 <<<"$marks" | cut -d' ' -f1)" 1.8 3.5
+cues=$(cue_points "$first")
+echo "1: libsndfile reads the cue points:"$'\n'"$cues"
+check "1: libsndfile reads both, at the same frames" test "$(cut -d' ' -f1 <<<"$cues" | tr '\n' ' ')" = \
+  "$(awk '{ printf "%d ", $1 * 16000 + 0.5 }' <<<"$marks")"
 click "$START_X" "$START_Y"
 sleep 1.5
 click "$STOP_X" "$STOP_Y"
@@ -109,7 +125,11 @@ SONARIX_FILE_SIZE_LIMIT=300000 start_program
 long="$work/long.wav"
 type_file_name "$(winepath -w "$long")"
 click "$START_X" "$START_Y"
+check "5: recording" wait_for_size "$long" 100000
+xdotool key ctrl+m
 check "5: recording into 'long (2).wav'" wait_for_size "$work/long (2).wav" 100000
+click "$MARKER_X" "$MARKER_Y"
+sleep 0.5
 click "$STOP_X" "$STOP_Y"
 check "5: closed" close_program
 second="$work/long (2).wav"
@@ -122,6 +142,10 @@ for f in "$long" "$second"; do
     test "$(tr ' ' '\n' <<<"$counts" | sort -u | wc -l)" = 1
 done
 check "5: the first file is full: $(stat -c %s "$long") bytes" between "$(stat -c %s "$long")" 290000 300008
+check "5: the first file holds the first marker" test "$(chapters "$long" | cut -d' ' -f2,3)" = "Marker 1"
+check "5: ...for libsndfile too" test "$(cue_points "$long" | cut -d' ' -f2,3)" = "Marker 1"
+check "5: the second file holds the second" test "$(chapters "$second" | cut -d' ' -f2,3)" = "Marker 2"
+check "5: ...for libsndfile too" test "$(cue_points "$second" | cut -d' ' -f2,3)" = "Marker 2"
 seam=$(python3 - "$long" "$second" <<'PY'
 import math, struct, sys, wave
 def samples(path):
