@@ -19,6 +19,8 @@ build/bench/bench/wave_file_bench --benchmark_out=build/bench/wave_file.json
 python3 bench/percent_of_block.py build/bench/wave_file.json
 echo "== The disk: blocks and seams on the disk thread, the flush cadence, a stalled disk =="
 build/bench/bench/disk_bench "${TMPDIR:-/tmp}"
+echo "== Markers: the capture thread's block while the window places markers, completing and repairing a file with 2500 =="
+build/bench/bench/marker_bench
 echo "== The gap detector: simulated stalls, and false gaps over hours with a drifting clock =="
 build/bench/bench/gap_bench
 echo "== Monitor, one 40 ms block at 48000 Hz stereo 16-bit =="

@@ -1,6 +1,8 @@
 // libFuzzer target for the settings file's whole path to a recording: any text, read by the
 // loader's rules, then named by the sequential naming, must load without undefined behaviour,
-// give recordable format values, and give no path but a plain file inside the folder.
+// give recordable format values, and give no path but a plain file inside the folder. The note
+// of an interrupted recording gives markers the repair can write: printable ASCII labels of at
+// most 63 characters, no more than a file holds.
 // The input is the settings file's lines, "Key=value" (UTF-8); a key not given is missing.
 #include "app/settings.h"
 #include "engine/file_name_check.h"
@@ -77,6 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(IsRecordableFormat(settings.SamplingChannel, settings.SamplingRate, settings.SampleType));
     Check(settings.SeqRecFileCount >= 0 && settings.SeqRecFileCount <= 999999);
     Check(IsUsablePrefix(settings.SeqRecFilePrefix));
+    for (const NotedFile& file : RecordingInProgress(store)) {
+        Check(!file.path.empty() && file.markers.size() <= WaveLayout::kMaxMarkers);
+        for (const WaveLayout::CueMarker& marker : file.markers)
+            Check(marker.label == WaveLayout::MarkerLabel(marker.label));
+    }
 
     SequentialNaming naming;
     naming.enabled = 1;
