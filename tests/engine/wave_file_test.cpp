@@ -1,5 +1,4 @@
 #include "engine/g711.h"
-#include "engine/recording_repair.h"
 #include "engine/wave_file.h"
 #include "tests/support/test_disk.h"
 #include "tests/support/test_support.h"
@@ -161,92 +160,6 @@ TEST(WaveFileData, OddDataGetsAPadByteAndTheMarkersFollow) {
     EXPECT_EQ(std::vector<uint8_t>(file.end() - long(markers.size()), file.end()), markers);
 }
 
-// Markers in every sample type and channel count, in a file completed at the stop, at a seam
-// (where the next file's markers start again from id 1) and by the repair after a kill (with
-// the markers noted for it): each a cue point at its frame of the data chunk with its label, a
-// marker past the end at the last frame, the chunks by the rules.
-TEST(WaveFileMarkers, EveryTypeChannelCountAndCompletion) {
-    enum Completion { STOP, SEAM, REPAIR };
-    const std::vector<WaveLayout::CueMarker> placed = {{0, "Marker 1 00:00:00.0"},
-                                                       {250, "Resume 1 00:00:00.0"},
-                                                       {999, "Gap 1 00:00:00.1 (4.0 s)"},
-                                                       {5000, "Marker 2 00:00:00.6"}};
-    TempDir dir;
-    for (int type = SAMPLE_TYPE_PCM8; type <= SAMPLE_TYPE_ALAW; ++type) {
-        for (int channels : {1, 2}) {
-            for (Completion completion : {STOP, SEAM, REPAIR}) {
-                SCOPED_TRACE(testing::Message() << "type " << type << ", " << channels << " ch, "
-                                                << (completion == STOP   ? "stop"
-                                                    : completion == SEAM ? "seam"
-                                                                         : "repair"));
-                const fs::path path = dir / "m.wav", next = dir / "m (2).wav";
-                fs::remove(path);
-                fs::remove(next);
-                const uint32_t deviceFrame = (type == SAMPLE_TYPE_PCM8 ? 1 : 2) * channels;
-                const uint32_t fileFrame = (type == SAMPLE_TYPE_PCM16 ? 2 : 1) * channels;
-                const uint32_t frames = 1001; // an odd count: a pad byte for 8-bit mono
-                uint64_t chunks = WaveLayout::kMarkerChunkHeaders;
-                for (const auto& marker : placed)
-                    chunks += WaveLayout::MarkerBytes(marker.label.size());
-                CWaveFile wav;
-                if (completion == SEAM) // a second block fits, but not with a marker
-                    wav.SetRiffSizeLimit(38 + 2 * frames * fileFrame + chunks + 20);
-                ASSERT_EQ(wav.Open(path, channels, 8000, type), 1);
-                const std::vector<uint8_t> block(frames * deviceFrame, 0x40);
-                ASSERT_EQ(wav.Write(block.data(), uint32_t(block.size())), CWaveFile::WRITE_OK);
-                for (const auto& marker : placed)
-                    ASSERT_EQ(wav.AddMarker(marker.frame, marker.label), CWaveFile::MARKER_KEPT);
-                if (completion == SEAM) {
-                    ASSERT_EQ(
-                        wav.Write(block.data(), uint32_t(block.size()), WaveLayout::MarkerBytes(8)),
-                        CWaveFile::WRITE_FULL);
-                    RawFile file;
-                    ASSERT_TRUE(CWaveFile::CreateWithHeader(file, next, RawFile::CREATE_NEW_ONLY,
-                                                            wav.Format(), nullptr));
-                    wav.Continue(std::move(file));
-                    ASSERT_EQ(wav.Write(block.data(), uint32_t(block.size())), CWaveFile::WRITE_OK);
-                    ASSERT_EQ(wav.AddMarker(7, "Marker 3"), CWaveFile::MARKER_KEPT);
-                }
-                if (completion == REPAIR) { // killed: the markers only in the note
-                    const auto killed = ReadFileBytes(path);
-                    wav.Close();
-                    WriteFileBytes(path, killed);
-                    auto noted = placed;
-                    noted.back().frame = UINT64_MAX; // noted before its sound came
-                    ASSERT_EQ(CompleteInterruptedRecording(path, noted).status, REPAIR_DONE);
-                } else {
-                    ASSERT_EQ(wav.Close(), 1);
-                }
-                const WavFile read = ReadWav(path);
-                EXPECT_TRUE(read.IsComplete()) << testing::PrintToString(read.chunks);
-                EXPECT_EQ(read.dataSize, frames * fileFrame);
-                ASSERT_EQ(read.cues.size(), placed.size());
-                for (size_t i = 0; i < placed.size(); ++i) {
-                    const WavFile::Cue& cue = read.cues[i];
-                    EXPECT_EQ(cue.id, i + 1);
-                    EXPECT_EQ(cue.position, std::min<uint64_t>(placed[i].frame, frames - 1));
-                    EXPECT_EQ(cue.sampleOffset, cue.position);
-                    EXPECT_EQ(cue.chunk, "data");
-                    EXPECT_EQ(cue.chunkStart, 0u);
-                    EXPECT_EQ(cue.blockStart, 0u);
-                    EXPECT_EQ(cue.label, placed[i].label);
-                }
-                EXPECT_EQ(read.chunks.front(), "cue  100");
-                EXPECT_EQ(read.chunks[1], "LIST 138 adtl");
-                EXPECT_EQ(read.chunks[2], "labl 24") << "its text, its zero, no pad byte";
-                if (completion == SEAM) {
-                    const WavFile second = ReadWav(next);
-                    EXPECT_TRUE(second.IsComplete());
-                    ASSERT_EQ(second.cues.size(), 1u);
-                    EXPECT_EQ(second.cues[0].id, 1u);
-                    EXPECT_EQ(second.cues[0].position, 7u);
-                    EXPECT_EQ(second.cues[0].label, "Marker 3");
-                }
-            }
-        }
-    }
-}
-
 TEST(WaveFileData, EmptyBlocksWriteNothing) {
     TempDir dir;
     CWaveFile wav;
@@ -388,28 +301,6 @@ TEST(WaveFileFailure, FullFileIsCompletedWithWhatFits) {
         EXPECT_EQ(GetU32(file, 4), file.size() - 8);
         EXPECT_TRUE(ReadWav(path).IsComplete());
     }
-}
-
-// At most 2500 markers in a file (libsndfile reads no more): the next is refused, and the file
-// holds 2500; a marker's label can change (a gap that grew) as long as it fits.
-TEST(WaveFileMarkers, AtMost2500InAFile) {
-    TempDir dir;
-    CWaveFile wav;
-    ASSERT_EQ(wav.Open(dir / "many.wav", 1, 8000, SAMPLE_TYPE_PCM16), 1);
-    const std::vector<uint8_t> block(16000, 0);
-    ASSERT_EQ(wav.Write(block.data(), uint32_t(block.size())), CWaveFile::WRITE_OK);
-    for (uint64_t i = 0; i < 2500; ++i)
-        ASSERT_EQ(wav.AddMarker(i * 3, "Marker " + std::to_string(i + 1)), CWaveFile::MARKER_KEPT);
-    EXPECT_EQ(wav.AddMarker(1, "one too many"), CWaveFile::MARKER_TOO_MANY);
-    EXPECT_TRUE(wav.RelabelMarker(2499, "Gap 1 00:00:00.9 (12.5 s)\x01"));
-    EXPECT_FALSE(wav.RelabelMarker(2500, "none"));
-    ASSERT_EQ(wav.Close(), 1);
-    const WavFile read = ReadWav(dir / "many.wav");
-    EXPECT_TRUE(read.IsComplete());
-    ASSERT_EQ(read.cues.size(), 2500u);
-    EXPECT_EQ(read.cues[1234].position, 1234u * 3);
-    EXPECT_EQ(read.cues[1234].label, "Marker 1235");
-    EXPECT_EQ(read.cues.back().label, "Gap 1 00:00:00.9 (12.5 s)?") << "ASCII only";
 }
 
 // The test setting of the size limit: plain decimal digits within 64 KiB .. 4 GiB - 9.

@@ -541,10 +541,10 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
 // runs, one while it is paused (with the resume's own), one just inside the first file's end and
 // one right before the seam, one with no sound after it; two stalls of the input a second of
 // sound apart are one gap, a third is another. The files are completed at the stop, at seams, or
-// by the repair after a kill from what was noted. Each marker is in the file that holds the frame
-// it points at, at that frame, with its number and its time in the recording (pauses left out,
-// the silence standing in for the stalls counted in); the stalls hold the format's silence; the
-// pause is no gap.
+// by the repair after a kill from what was noted. Each marker is a cue point (ids from 1) in the
+// file that holds the frame it points at, at that frame, labelled with its number and its time
+// in the recording (pauses left out, the silence standing in for the stalls counted in); the
+// chunks follow the RIFF rules; the stalls hold the format's silence; the pause is no gap.
 TEST_F(RecordingTest, MarkersInTheFilesThatHoldTheirSound) {
     static Sim* s_sim;
     enum Completion { STOP, SEAM, KILL };
@@ -648,10 +648,14 @@ TEST_F(RecordingTest, MarkersInTheFilesThatHoldTheirSound) {
                 std::vector<uint8_t> data;
                 for (const fs::path& file : files) {
                     const WavFile wav = ReadWav(file);
-                    EXPECT_TRUE(wav.IsComplete()) << file.string();
-                    for (const WavFile::Cue& cue : wav.cues)
+                    EXPECT_TRUE(wav.IsComplete()) << testing::PrintToString(wav.chunks);
+                    for (const WavFile::Cue& cue : wav.cues) {
+                        EXPECT_EQ(cue.id, &cue - wav.cues.data() + 1u) << "ids from 1";
+                        EXPECT_TRUE(cue.chunk == "data" && cue.chunkStart == 0 &&
+                                    cue.blockStart == 0 && cue.sampleOffset == cue.position);
                         found.emplace_back(cue.label,
                                            data.size() / (fileBlock / block) + cue.position);
+                    }
                     data.insert(data.end(), wav.data.begin(), wav.data.end());
                 }
                 EXPECT_EQ(found, expected);

@@ -41,69 +41,45 @@ namespace {
 // chunk and every fault in wav.chunks. Whether they tile the rest of the file by the rules.
 bool ReadMarkerChunks(const std::vector<uint8_t>& file, size_t at, WavFile& wav) {
     bool ok = true;
-    const auto fault = [&](const std::string& what) {
-        wav.chunks.push_back(what);
-        ok = false;
-    };
-    const auto id = [&](size_t p) {
-        return std::string(file.begin() + long(p), file.begin() + long(p) + 4);
-    };
-    while (at + 8 <= file.size()) {
-        const std::string name = id(at);
-        const uint32_t size = GetU32(file, at + 4);
-        const size_t body = at + 8;
-        if (body + size + (size & 1) > file.size()) {
-            fault(name + " past the end");
-            return false;
-        }
-        if (name == "cue ") {
-            wav.chunks.push_back("cue  " + std::to_string(size));
+    const auto fault = [&](const std::string& what) { wav.chunks.push_back(what), ok = false; };
+    const auto id = [&](size_t p) { return std::string(&file[p], &file[p] + 4); };
+    for (size_t size, body; at + 8 <= file.size(); at = body + size + (size & 1)) {
+        size = GetU32(file, at + 4), body = at + 8;
+        if (body + size + (size & 1) > file.size())
+            return fault(id(at) + " past the end"), false;
+        wav.chunks.push_back(id(at) + " " + std::to_string(size) +
+                             (id(at) == "LIST" ? " " + id(body) : ""));
+        if (id(at) == "cue ") {
             const uint32_t count = GetU32(file, body);
             if (size != 4 + 24 * count)
                 fault("cue size for " + std::to_string(count) + " points");
-            for (uint32_t i = 0; i < count && body + 4 + 24 * (i + 1) <= body + size; ++i) {
-                const size_t p = body + 4 + 24 * i;
-                WavFile::Cue cue;
-                cue.id = GetU32(file, p);
-                cue.position = GetU32(file, p + 4);
-                cue.chunk = id(p + 8);
-                cue.chunkStart = GetU32(file, p + 12);
-                cue.blockStart = GetU32(file, p + 16);
-                cue.sampleOffset = GetU32(file, p + 20);
-                wav.cues.push_back(cue);
-            }
-        } else if (name == "LIST") {
-            wav.chunks.push_back("LIST " + std::to_string(size) + " " + id(body));
-            if (size & 1)
-                fault("odd LIST size");
-            size_t p = body + 4;
-            while (p + 8 <= body + size) {
-                const uint32_t labl = GetU32(file, p + 4);
-                wav.chunks.push_back(id(p) + " " + std::to_string(labl));
-                if (p + 8 + labl + (labl & 1) > body + size) {
-                    fault("labl past its LIST");
-                    break;
-                }
-                const uint32_t cueId = GetU32(file, p + 8);
-                const auto text = file.begin() + long(p) + 12;
-                if (labl < 5 || file[p + 8 + labl - 1] != 0)
-                    fault("labl without its zero");
-                auto cue = std::find_if(wav.cues.begin(), wav.cues.end(),
-                                        [&](const WavFile::Cue& c) { return c.id == cueId; });
-                if (cue == wav.cues.end())
-                    fault("labl for no cue " + std::to_string(cueId));
-                else if (labl >= 5)
-                    cue->label.assign(text, text + long(labl) - 5);
-                if ((labl & 1) && file[p + 8 + labl] != 0)
-                    fault("labl pad byte not zero");
-                p += 8 + labl + (labl & 1);
-            }
-            if (p != body + size)
-                fault("LIST size does not end at its last labl");
-        } else {
-            fault("unknown chunk " + name);
+            for (size_t p = body + 4; p + 24 <= body + size; p += 24)
+                wav.cues.push_back({GetU32(file, p), GetU32(file, p + 4), GetU32(file, p + 12),
+                                    GetU32(file, p + 16), GetU32(file, p + 20), id(p + 8), ""});
+            continue;
         }
-        at = body + size + (size & 1);
+        if (id(at) != "LIST" || (size & 1)) {
+            fault("not a LIST of even size: " + id(at));
+            continue;
+        }
+        size_t p = body + 4;
+        for (uint32_t labl; p + 8 <= body + size; p += 8 + labl + (labl & 1)) {
+            labl = GetU32(file, p + 4);
+            if (id(p) != "labl" || labl < 5 || p + 8 + labl + (labl & 1) > body + size ||
+                file[p + 7 + labl] != 0 || ((labl & 1) && file[p + 8 + labl] != 0)) {
+                fault("a labl without its id, its zero, its pad byte or its place");
+                break;
+            }
+            auto cue = std::find_if(wav.cues.begin(), wav.cues.end(), [&](const WavFile::Cue& c) {
+                return c.id == GetU32(file, p + 8);
+            });
+            if (cue == wav.cues.end())
+                fault("labl for no cue");
+            else
+                cue->label.assign(&file[p + 12], &file[p + 7 + labl]);
+        }
+        if (p != body + size)
+            fault("LIST size does not end at its last labl");
     }
     if (at != file.size())
         fault("bytes after the last chunk");
