@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <regex>
-#include <sstream>
 #include <sys/wait.h>
 
 namespace fs = std::filesystem;
@@ -71,35 +70,13 @@ void WriteBlocks(CWaveFile& wav, const std::vector<uint8_t>& bytes, size_t block
     }
 }
 
-// The markers as FFmpeg reads them (chapters: the start in frames and the title) and as
-// libsndfile does (cue points: the position and the label), one "frame label" line each.
-std::vector<std::string> FfprobeChapters(const fs::path& path) {
-    const CommandResult probe =
-        RunCommand("ffprobe -v error -show_chapters -of csv=p=0 " + Quote(path));
+// What a reader prints, one line for each match of the pattern: its groups joined by a blank.
+std::vector<std::string> Matches(const std::string& command, const std::string& pattern) {
     std::vector<std::string> lines;
-    const std::regex chapter(R"(\d+,1/\d+,(\d+),[^,]*,\d+,[^,]*,(.*))");
-    std::smatch m;
-    std::istringstream in(probe.output);
-    for (std::string line; std::getline(in, line);)
-        if (std::regex_match(line, m, chapter))
-            lines.push_back(m[1].str() + " " + m[2].str());
-    return lines;
-}
-
-std::vector<std::string> SndfileMarkers(const fs::path& path) {
-    const CommandResult info = RunCommand("sndfile-info " + Quote(path));
-    std::vector<std::string> positions, labels, lines;
-    const std::regex cue(R"(Cue ID :\s*\d+\s+Pos :\s*(\d+))"), labl(R"(labl : \d+ : (.*))");
-    std::smatch m;
-    std::istringstream in(info.output);
-    for (std::string line; std::getline(in, line);) {
-        if (std::regex_search(line, m, cue))
-            positions.push_back(m[1].str());
-        else if (std::regex_search(line, m, labl))
-            labels.push_back(m[1].str());
-    }
-    for (size_t i = 0; i < positions.size(); ++i)
-        lines.push_back(positions[i] + " " + (i < labels.size() ? labels[i] : "?"));
+    const std::string output = RunCommand(command).output;
+    const std::regex line(pattern);
+    for (std::sregex_iterator m(output.begin(), output.end(), line), end; m != end; ++m)
+        lines.push_back(m->size() > 2 ? (*m)[1].str() + " " + (*m)[2].str() : (*m)[1].str());
     return lines;
 }
 
@@ -146,8 +123,17 @@ TEST(WavReaders, EveryFormatIsReadBySoxAndFfprobe) {
                               CWaveFile::MARKER_KEPT);
                 }
                 ASSERT_EQ(wav.Close(), 1);
-                EXPECT_EQ(FfprobeChapters(path), markers);
-                EXPECT_EQ(SndfileMarkers(path), markers);
+                // FFmpeg's chapters, "frame title"; libsndfile's cue points and labels.
+                EXPECT_EQ(Matches("ffprobe -v error -show_chapters -of csv=p=0 " + Quote(path),
+                                  R"(\d+,1/\d+,(\d+),[^,]*,\d+,[^,]*,(.*))"),
+                          markers);
+                const std::string info = "sndfile-info " + Quote(path);
+                std::vector<std::string> cues = Matches(info, R"(Pos :\s*(\d+))");
+                const std::vector<std::string> labels = Matches(info, R"(labl : \d+ : (.*))");
+                ASSERT_EQ(cues.size(), labels.size());
+                for (size_t i = 0; i < cues.size(); ++i)
+                    cues[i] += " " + labels[i];
+                EXPECT_EQ(cues, markers);
 
                 const CommandResult soxi = RunCommand("soxi " + Quote(path));
                 ASSERT_EQ(soxi.exitCode, 0) << soxi.output;
@@ -238,27 +224,6 @@ TEST(WavReaders, UnclosedFileIsReadToTheEnd) {
         "print('frames', len(w.readframes(1 << 30)) // w.getsampwidth() // w.getnchannels())\" " +
         Quote(killed));
     EXPECT_EQ(Find(python.output, R"(frames (\d+))"), count) << python.output;
-}
-
-// A file with the most markers a file holds: FFmpeg reads all 2500, libsndfile counts 2500 (and
-// shows the first ones).
-TEST(WavReaders, TwoThousandFiveHundredMarkersAreRead) {
-    TempDir dir;
-    const fs::path path = dir / "many.wav";
-    CWaveFile wav;
-    ASSERT_EQ(wav.Open(path, 2, 48000, SAMPLE_TYPE_PCM16), 1);
-    WriteBlocks(wav, SampleBytes(Tone(48000, 2, 48000)), 7680);
-    for (int i = 0; i < 2500; ++i)
-        ASSERT_EQ(wav.AddMarker(uint64_t(i) * 19, "Marker " + std::to_string(i + 1)),
-                  CWaveFile::MARKER_KEPT);
-    ASSERT_EQ(wav.Close(), 1);
-    const std::vector<std::string> chapters = FfprobeChapters(path);
-    ASSERT_EQ(chapters.size(), 2500u);
-    EXPECT_EQ(chapters[1000], "19000 Marker 1001");
-    EXPECT_EQ(chapters[2499], "47481 Marker 2500");
-    const CommandResult info = RunCommand("sndfile-info " + Quote(path));
-    EXPECT_EQ(Find(info.output, R"(Count : (\d+))"), "2500") << info.output;
-    EXPECT_EQ(SndfileMarkers(path)[8], "152 Marker 9");
 }
 
 } // namespace
