@@ -357,22 +357,17 @@ protected:
         main = nullptr;
     }
 
-    // A key for the focused control, with Shift held or not.
-    static void Press(WPARAM key, bool shift = false) {
+    // A key for the focused control, with Shift or Ctrl held or not, pressed or repeated (held
+    // down).
+    static void Press(WPARAM key, bool shift = false, bool ctrl = false, bool repeat = false) {
         BYTE state[256];
         GetKeyboardState(state);
         state[VK_SHIFT] = shift ? 0x80 : 0;
-        SetKeyboardState(state);
-        PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);
-    }
-    // A key with Ctrl held, as its first press or as a repeat of a key held down.
-    static void PressCtrl(WPARAM key, bool repeat = false) {
-        BYTE state[256];
-        GetKeyboardState(state);
-        state[VK_CONTROL] = 0x80;
+        state[VK_CONTROL] = ctrl ? 0x80 : 0;
         SetKeyboardState(state);
         PostMessageW(GetFocus(), WM_KEYDOWN, key, repeat ? LPARAM(1) << 30 : 0);
     }
+    static void PressCtrl(WPARAM key, bool repeat = false) { Press(key, false, true, repeat); }
     static void Select(int tab) {
         NMHDR header = {s_main->m_tabCtrl, UINT_PTR(IDC_TAB), UINT(TCN_SELCHANGING)};
         SendMessageW(s_main->GetSafeHwnd(), WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&header));
@@ -382,11 +377,7 @@ protected:
         SetFocus(s_main->m_tabCtrl);
     }
     static void Close() {
-        BYTE state[256];
-        GetKeyboardState(state);
-        state[VK_CONTROL] = 0;
-        SetKeyboardState(state);
-        Press(0); // Shift up again
+        Press(0); // Shift and Ctrl up again
         PostMessageW(s_main->GetSafeHwnd(), WM_COMMAND, IDCANCEL, 0);
     }
 
