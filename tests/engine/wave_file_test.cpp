@@ -261,12 +261,7 @@ TEST(WaveFileFailure, FullFileIsCompletedWithWhatFits) {
     } cases[] = {
         {"whole blocks", SAMPLE_TYPE_PCM8, 38 + 1000, {333, 333, 333, 333}, 999, false},
         {"exactly at the limit", SAMPLE_TYPE_PCM8, 38 + 1000, {1000, 1}, 1000, false},
-        {"a partial block after a pause",
-         SAMPLE_TYPE_PCM8,
-         38 + 1000,
-         {500, 1, 499, 1},
-         1000,
-         false},
+        {"a partial block (paused)", SAMPLE_TYPE_PCM8, 38 + 1000, {500, 1, 499, 1}, 1000, false},
         {"the pad byte at an odd limit", SAMPLE_TYPE_PCM8, 38 + 999, {998, 1}, 998, false},
         {"µ-law codes", SAMPLE_TYPE_MULAW, 38 + 1000, {666, 666, 666, 666}, 999, false},
         {"a marker's room", SAMPLE_TYPE_PCM8, 38 + 1000, {500, 439}, 500, true},
