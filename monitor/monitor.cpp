@@ -121,6 +121,18 @@ void CMonitor::MarkNextColumn() {
     m_pView->MarkNextColumn();
 }
 
+void CMonitor::MarkBlock(uint64_t block) {
+    Rect changed;
+    WindowHandle window;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        window = m_pView->Window();
+        if (!m_pView->MarkBlock(block, m_channels, m_bitsPerSample, changed))
+            return;
+    }
+    m_host.Invalidate(window, changed);
+}
+
 int CMonitor::OnPause() {
     {
         std::lock_guard<std::mutex> lock(m_lock);

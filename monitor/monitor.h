@@ -38,6 +38,9 @@ public:
     int ProcessBlock(const void* data, uint32_t byteCount);
     // A marker was placed: the next block's column shows it. Window thread.
     void MarkNextColumn();
+    // A marker at a block already shown (0: the recording's first): its column shows it, as long
+    // as it is in the picture. Capture thread.
+    void MarkBlock(uint64_t block);
     // The device stopped for a pause: the meters go unlit; waveform and texts stay.
     int OnPause();
     // The recording ended: empty history, empty texts, an empty picture.

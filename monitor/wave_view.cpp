@@ -30,6 +30,7 @@ int CWaveView::Attach(WindowHandle window) {
     m_pMin1.clear();
     m_marked.clear();
     m_markNext = false;
+    m_added = 0;
     m_surface.Resize(0, 0);
     m_scrolled = 0;
     m_hwnd = window;
@@ -52,6 +53,7 @@ int CWaveView::ClearHistory() {
         std::fill(history->begin(), history->end(), int16_t(0));
     std::fill(m_marked.begin(), m_marked.end(), uint8_t(0));
     m_markNext = false;
+    m_added = 0;
     return 1;
 }
 
@@ -104,29 +106,48 @@ int CWaveView::AddColumn(int channels, int bitsPerSample) {
         Shift(m_pMin1, g_blockPeaks.minCh1);
     }
     Shift(m_marked, uint8_t(m_markNext));
-    const bool marked = m_markNext;
     m_markNext = false;
+    ++m_added;
 
     // The left-most column is outside the clip rectangle: it keeps what the last redraw put
     // there.
     const Rect client = m_surface.ClientRect();
     const Rect clip = {client.left + 1, client.top, client.right, client.bottom};
-    const Rect strip = ScrollLeftOnePixel(m_surface, client, clip);
-    FillBox(m_surface, strip.top, strip.bottom, strip.left, strip.right,
-            marked ? kWaveMarker : kWaveGround);
+    DrawStrip(ScrollLeftOnePixel(m_surface, client, clip), int(m_pMax0.size()) - 1, channels,
+              bitsPerSample);
+    ++m_scrolled;
+    return 1;
+}
 
-    const int half = client.bottom / 2;
-    if (stereo) {
+// The strip a column scrolls in with: its ground (or the marker's colour), the centre lines
+// across it, the column.
+void CWaveView::DrawStrip(const Rect& strip, int entry, int channels, int bitsPerSample) {
+    FillBox(m_surface, strip.top, strip.bottom, strip.left, strip.right,
+            m_marked[size_t(entry)] ? kWaveMarker : kWaveGround);
+    const int half = m_surface.ClientRect().bottom / 2;
+    if (channels == 2) {
         DrawLine(m_surface, strip.left, int(half * 0.5), strip.right, int(half * 0.5), kWaveSignal);
         DrawLine(m_surface, strip.left, int(half * 1.5), strip.right, int(half * 1.5), kWaveSignal);
         DrawLine(m_surface, strip.left, half, strip.right, half, m_host.GetButtonFaceColour());
     } else {
         DrawLine(m_surface, strip.left, half, strip.right, half, kWaveSignal);
     }
-    const int newest = int(m_pMax0.size()) - 1;
-    DrawColumn(client.left + newest, newest, channels, bitsPerSample);
-    ++m_scrolled;
-    return 1;
+    DrawColumn(m_surface.ClientRect().left + entry, entry, channels, bitsPerSample);
+}
+
+// The block to come next is marked as it comes.
+bool CWaveView::MarkBlock(uint64_t block, int channels, int bitsPerSample, Rect& changed) {
+    if (block == m_added)
+        m_markNext = true;
+    const uint64_t back = m_added - 1 - block;
+    if (!m_hwnd || block >= m_added || back >= m_marked.size() - 1) // the left-most: not drawn
+        return false;
+    const int entry = int(m_marked.size() - 1 - back);
+    m_marked[size_t(entry)] = 1;
+    const Rect client = m_surface.ClientRect();
+    changed = {client.left + entry, client.top, client.left + entry + 1, client.bottom};
+    DrawStrip(changed, entry, channels, bitsPerSample);
+    return true;
 }
 
 Rect CWaveView::NewestColumn() const {

@@ -33,6 +33,9 @@ public:
     int AddColumn(int channels, int bitsPerSample);
     // The next column added holds a marker.
     void MarkNextColumn() { m_markNext = true; }
+    // The column of a block added earlier (0: the first since the history was cleared) holds a
+    // marker: it is drawn again (changed: where). False when it is no longer in the picture.
+    bool MarkBlock(uint64_t block, int channels, int bitsPerSample, Rect& changed);
     // The column AddColumn draws: the right-most.
     Rect NewestColumn() const;
     // How many columns the picture scrolled since the last call: the window, which shows the
@@ -50,12 +53,14 @@ private:
     };
     Band BandOf(int channel, int channels) const;
     void DrawColumn(int x, int entry, int channels, int bitsPerSample);
+    void DrawStrip(const Rect& strip, int entry, int channels, int bitsPerSample);
 
     IMonitorHost& m_host;
     WindowHandle m_hwnd = nullptr;
     std::vector<int16_t> m_pMax0, m_pMin0, m_pMax1, m_pMin1; // one entry per pixel column
     std::vector<uint8_t> m_marked;                           // likewise: a marker's column
     bool m_markNext = false;
+    uint64_t m_added = 0; // columns added since the history was cleared
     PixelSurface m_surface;
     int m_scrolled = 0;
 };

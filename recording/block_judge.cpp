@@ -3,9 +3,9 @@
 #include <algorithm>
 
 BlockJudge::BlockJudge(BlockQueue& queue, MarkerRequests& markers, uint32_t frameBytes,
-                       uint32_t framesPerSecond)
+                       uint32_t framesPerSecond, std::function<void(uint64_t)> marked)
     : m_queue(queue), m_markers(markers), m_frameBytes(std::max<uint32_t>(frameBytes, 1)),
-      m_detector(framesPerSecond) {}
+      m_detector(framesPerSecond), m_marked(std::move(marked)) {}
 
 void BlockJudge::TakeBlock(const uint8_t* data, uint32_t bytes, uint32_t clockMs) {
     const uint64_t frames = bytes / m_frameBytes;
@@ -13,7 +13,7 @@ void BlockJudge::TakeBlock(const uint8_t* data, uint32_t bytes, uint32_t clockMs
     if (!kept)
         m_lostTotal += frames;
     m_detector.Add(frames, clockMs);
-    m_waiting.push_back({kept, m_received, frames});
+    m_waiting.push_back({kept, m_received, frames, m_taken++});
     m_received += frames;
     m_markers.Count(frames); // before the block can reach the disk thread
     Judge(false);
@@ -25,6 +25,9 @@ void BlockJudge::Judge(bool final) {
     while (m_detector.JudgeOldest(final, gap)) {
         const Taken taken = m_waiting.front();
         m_waiting.pop_front();
+        const bool begins = gap.frames > 0 || (!taken.kept && m_carried.lostFrames == 0);
+        if (begins && m_marked)
+            m_marked(taken.index);
         m_carried.gapFrames += gap.frames;
         if (!taken.kept) {
             m_carried.lostFrames += taken.frames;

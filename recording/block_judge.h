@@ -7,7 +7,9 @@
 // it, in order.
 //
 // It also counts every frame the capture takes (kept or lost) into the marker requests, before
-// the block can reach the disk thread.
+// the block can reach the disk thread, and says which block (0: the recording's first) a stretch
+// without sound, or that the queue could not keep, ends before: that block's column of the
+// waveform shows the stretch's marker.
 //
 // Threads: TakeBlock and Settle on the capture thread, Close on the window thread once the
 // capture has ended; LostFrames on any thread.
@@ -21,12 +23,14 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <functional>
 
 class BlockJudge : public IBlockSink {
 public:
-    // frameBytes and framesPerSecond: the device's format.
+    // frameBytes and framesPerSecond: the device's format. marked: called with a block's index
+    // (on the capture thread; it must not block).
     BlockJudge(BlockQueue& queue, MarkerRequests& markers, uint32_t frameBytes,
-               uint32_t framesPerSecond);
+               uint32_t framesPerSecond, std::function<void(uint64_t block)> marked = nullptr);
 
     void TakeBlock(const uint8_t* data, uint32_t bytes, uint32_t clockMs) override;
     void Settle() override { Judge(true); }
@@ -41,6 +45,7 @@ private:
         bool kept;
         uint64_t received; // the frames taken before it
         uint64_t frames;
+        uint64_t index; // the blocks taken before it
     };
     // Hands on every block the detector can judge now.
     void Judge(bool final);
@@ -52,5 +57,7 @@ private:
     std::deque<Taken> m_waiting; // taken, not yet judged, in order
     BlockNote m_carried;         // what comes before the next block kept
     uint64_t m_received = 0;
+    uint64_t m_taken = 0;
+    std::function<void(uint64_t)> m_marked;
     std::atomic<uint64_t> m_lostTotal{0};
 };

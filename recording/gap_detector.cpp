@@ -10,9 +10,9 @@ void GapDetector::Add(uint64_t frames, uint32_t runningMs) {
 // 1. The block's lag, and the least lag from it to the newest. 2. Within kMinGapMs of the recent
 // least lag: no gap, judged at once. Above it: a gap, once a second of the clock after the block
 // has shown that it stays; a later block back near the least undoes it. Judged before that
-// second (final: nothing comes for a while), a late block is only late: what the clock ran
-// ahead is then found at the next block that comes. 3. The gap counts as received from then
-// on; the block's lag joins the recent ones.
+// second (final: nothing comes for a while), a late block is only late, unless later than any
+// block can be: what the clock ran ahead is then found at the next block that comes. 3. The gap
+// counts as received from then on; the block's lag joins the recent ones.
 bool GapDetector::JudgeOldest(bool final, Gap& gap) {
     gap = Gap();
     if (m_pending.empty())
@@ -27,7 +27,7 @@ bool GapDetector::JudgeOldest(bool final, Gap& gap) {
         const bool seen = m_pending.back().clock - block.clock >= Frames(kLookAheadMs);
         if (shift >= Frames(kMinGapMs) && !seen && !final)
             return false;
-        if (shift >= Frames(kMinGapMs) && seen) {
+        if (shift >= Frames(kMinGapMs) && (seen || shift > Frames(kLatestMs))) {
             gap.atFrames = uint64_t(block.received + m_accounted);
             gap.frames = uint64_t(shift);
             m_accounted += shift;

@@ -28,6 +28,9 @@ public:
     static constexpr uint32_t kLookAheadMs = 1000;
     // How far back the least lag is looked for: a clock that drifts moves it within this.
     static constexpr uint32_t kBaselineMs = 3000;
+    // The latest a block can come: the device holds thirty 40 ms buffers. A lag above the least
+    // by more is a gap whatever follows, also when nothing does (the recording stops).
+    static constexpr uint32_t kLatestMs = 1300;
 
     explicit GapDetector(uint32_t framesPerSecond)
         : m_rate(framesPerSecond ? framesPerSecond : 1) {}
@@ -35,8 +38,8 @@ public:
     // A block of frames that came back when the recording's clock said runningMs.
     void Add(uint64_t frames, uint32_t runningMs);
     // Judges the oldest block not yet judged: at once when it came in time; when it came late,
-    // once a second of the clock has passed after it (or at once, with no gap, when final:
-    // nothing comes for a while). False while it cannot be judged yet.
+    // once a second of the clock has passed after it (or at once when final: nothing comes for a
+    // while; then a gap only beyond kLatestMs). False while it cannot be judged yet.
     bool JudgeOldest(bool final, Gap& gap);
     bool HasPending() const { return !m_pending.empty(); }
 

@@ -187,8 +187,9 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
     const uint64_t queueBytes = uint64_t(device.nAvgBytesPerSec) * kQueueSeconds;
     if (!run->queue.Allocate(blockBytes, size_t((queueBytes + blockBytes - 1) / blockBytes)))
         return Failed(STEP_NO_MEMORY);
-    run->judge = std::make_unique<BlockJudge>(run->queue, run->markers, device.nBlockAlign,
-                                              device.nSamplesPerSec);
+    run->judge = std::make_unique<BlockJudge>(
+        run->queue, run->markers, device.nBlockAlign, device.nSamplesPerSec,
+        [](uint64_t block) { g_pMonitor->MarkBlock(block); }); // the capture owns the monitor
 
     m_captureRun = run->serial;
     if (!m_capture.Open(*run->judge, plan.channels, plan.samplesPerSec, plan.sampleType))

@@ -42,7 +42,7 @@ start_program() {
   (cd "$work" && WINEDEBUG=$debug exec wine Sonarix.exe) >"$work/wine.log" 2>&1 &
   program=$!
   window=""
-  for _ in $(seq 150); do
+  for _ in $(seq 300); do # Wine's own start after its server was ended takes a while when busy
     window=$(xdotool search --name '^Sonarix$' 2>/dev/null | head -1) && [ -n "$window" ] && break
     sleep 0.1
   done

@@ -22,7 +22,7 @@ work=$(mktemp -d /tmp/sonarix-e2e.XXXXXX)
 cleanup() {
   tone_stop
   kill "$program" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -45,7 +45,7 @@ click "$MARKER_X" "$MARKER_Y"
 check "1: recording" wait_for_size "$seq_dir/take000041.wav" $((46 + 5 * 64000))
 pkill -9 -x Sonarix.exe || true
 wait "$program" 2>/dev/null || true
-wineserver -k 2>/dev/null || true
+wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
 first="$seq_dir/take000041.wav"
 check "1: the killed recording holds the placeholder sizes" \
   test "$(od -An -tu4 -j42 -N4 "$first" | tr -d ' ')" = 4294967295

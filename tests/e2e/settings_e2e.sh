@@ -21,7 +21,7 @@ small=""
 cleanup() {
   tone_stop
   kill "$program" 2>/dev/null || true
-  wineserver -k 2>/dev/null || true
+  wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
   [ -z "$small" ] || umount "$small" 2>/dev/null || true
   rm -rf "$work"
 }
@@ -131,7 +131,7 @@ click "$START_X" "$START_Y"
 sleep 10
 pkill -9 -x Sonarix.exe || true
 wait "$program" 2>/dev/null || true
-wineserver -k 2>/dev/null || true
+wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true
 check "5: soxi accepts the file" soxi "$killed"
 check "5: recorded in the default format" grep -q "Sample Rate *: 16000" <<<"$(soxi "$killed")"
 for reader in sox ffmpeg sndfile python; do

@@ -94,7 +94,9 @@ TEST_F(WaveViewTest, LeftMostColumnKeepsTheLastRedraw) {
 }
 
 // A marker's column has its colour where the ground would be, everything else drawn as ever; it
-// scrolls with the sound, a full redraw shows it, and a new recording starts without it.
+// scrolls with the sound, a full redraw shows it, and a new recording starts without it. A
+// block's column marked later (a gap found a second after it) is drawn again so, and the block
+// to come is marked as it comes.
 TEST_F(WaveViewTest, MarkerColumnScrollsWithTheSound) {
     monitor->SetFormat(2, 16);
     monitor->Repaint(2);
@@ -106,8 +108,14 @@ TEST_F(WaveViewTest, MarkerColumnScrollsWithTheSound) {
     };
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 3), silent('m'));
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight), silent('g')) << "one column only";
+    monitor->MarkBlock(2);
+    monitor->MarkBlock(4);
+    Feed16({0, 0});
+    EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 2), silent('m')) << "block 2";
+    EXPECT_EQ(WaveColumn(Picture(host.view), kRight), silent('m')) << "block 4";
+    EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 1), silent('g'));
     monitor->Repaint(2);
-    EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 3), silent('m'));
+    EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 4), silent('m'));
     monitor->SetFormat(2, 16);
     monitor->Repaint(2);
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 3).find('m'), std::string::npos);

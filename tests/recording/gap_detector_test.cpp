@@ -36,17 +36,21 @@ TEST(GapDetector, DriftIsNoGap) {
 // At 16000 Hz mono, 40 ms blocks: a block that comes 99 ms later than the sound before it says
 // follows no gap, one 100 ms later a gap of 100 ms, which waits until 1000 ms of the clock have
 // passed after it (at 999 it still waits, and every block behind it). One that the next block
-// shows to be only late (several come at once) follows no gap.
+// shows to be only late (several come at once) follows no gap. When the recording ends behind
+// it, it is only late up to 1300 ms (a device's thirty buffers), beyond that after a gap.
 TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
     const struct {
         const char* what;
         uint32_t late;      // ms the eleventh block comes late
         bool catchUp;       // the block after it comes in time again
         uint64_t gapFrames; // before it
+        bool ends = false;  // nothing comes after it
     } cases[] = {
         {"99 ms", 99, false, 0},
         {"100 ms", 100, false, 1600},
         {"300 ms, then several at once", 300, true, 0},
+        {"1300 ms, then the end", 1300, false, 0, true},
+        {"1301 ms, then the end", 1301, false, 20816, true},
     };
     const std::vector<uint8_t> sound(1280, 0x11);
     for (const auto& c : cases) {
@@ -69,7 +73,10 @@ TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
         EXPECT_EQ(handedOn(), 10u) << "in time: at once";
         const uint32_t lateAt = 40 * 11 + c.late;
         judge.TakeBlock(sound.data(), 1280, lateAt);
-        if (c.catchUp) {
+        if (c.ends) {
+            judge.Close();
+            EXPECT_EQ(handedOn(), 11u);
+        } else if (c.catchUp) {
             judge.TakeBlock(sound.data(), 1280, 40 * 12);
             EXPECT_EQ(handedOn(), 12u);
         } else {
