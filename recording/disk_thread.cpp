@@ -171,24 +171,18 @@ bool DiskThread::WriteSound(const uint8_t* data, uint32_t bytes, uint64_t receiv
 // they went, or that the file had no room for them; the gaps' markers are the thread's own.
 bool DiskThread::KeepMarker(RecordingMarker marker, size_t* index) {
     CWaveFile& writer = *m_work.writer;
-    const bool automatic = marker.kind != MARKER_USER;
-    if (automatic && writer.MarkerCount() >= kMaxAutomaticMarkers) {
-        if (marker.kind == MARKER_RESUME) {
-            RecordingReport dropped = Report(RecordingReport::MARKER_DROPPED, m_work.name);
-            dropped.marker = std::move(marker);
-            Say(std::move(dropped));
-        }
-        return false;
-    }
-    const bool kept = writer.AddMarker(marker.frame, marker.label) == CWaveFile::MARKER_KEPT;
+    const bool room = marker.kind == MARKER_USER || writer.MarkerCount() < kMaxAutomaticMarkers;
+    const bool kept =
+        room && writer.AddMarker(marker.frame, marker.label) == CWaveFile::MARKER_KEPT;
     if (kept && index)
         *index = writer.MarkerCount() - 1;
-    if (!kept && (marker.kind == MARKER_GAP || marker.kind == MARKER_LOST))
-        return false;
-    RecordingReport report =
-        Report(kept ? RecordingReport::MARKER : RecordingReport::MARKER_DROPPED, m_work.name);
-    report.marker = std::move(marker);
-    Say(std::move(report));
+    const bool asked = marker.kind == MARKER_USER || marker.kind == MARKER_RESUME;
+    if (kept || asked) {
+        RecordingReport report =
+            Report(kept ? RecordingReport::MARKER : RecordingReport::MARKER_DROPPED, m_work.name);
+        report.marker = std::move(marker);
+        Say(std::move(report));
+    }
     return kept;
 }
 

@@ -257,11 +257,9 @@ RecordingFailure CRecording::CreateFirstFile(Run& run, std::wstring& path,
 }
 
 RecordingFailure CRecording::Pause() {
-    if (!Live() || State() == RECORDING_PAUSED)
+    if (!Live() || State() == RECORDING_PAUSED || m_capture.Stop())
         return RecordingFailure();
-    if (!m_capture.Stop())
-        return m_capture.LastFailure();
-    return RecordingFailure();
+    return m_capture.LastFailure();
 }
 
 // The first sound after the pause is marked where it begins.
