@@ -83,6 +83,7 @@ int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleT
     m_sink = &sink;
     m_quit = false;
     m_everHeard = false;
+    m_proven = true; // the first opening needs no sound to record: its silence ends the capture
     m_reopenAsked = false;
     m_syncRequested = m_syncDone = 0;
     m_heard = false;
@@ -128,9 +129,13 @@ uint32_t CWaveIn::OpenDevice() {
     return code;
 }
 
-// A paused capture whose input went away meanwhile waits for it, to record once it is open.
+// A paused capture whose input went away meanwhile, or whose device was opened again and has
+// given no sound yet, waits for it. Once the input has given sound, a device that refuses to
+// start (unplugged while paused) is an input lost: the capture waits and opens the default input
+// again, as it does while running.
 int CWaveIn::Start() {
     uint32_t code = 0;
+    bool lost = false;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_state != CAPTURE_PAUSED)
@@ -140,12 +145,17 @@ int CWaveIn::Start() {
         m_heard = false;
         if (m_deviceOpen)
             code = m_device->Start();
-        if (code == 0) {
-            m_state = m_deviceOpen ? CAPTURE_RUNNING : CAPTURE_WAITING;
+        lost = code != 0 && m_everHeard;
+        if (code == 0 || lost) {
+            m_started = code == 0 && m_deviceOpen;
+            m_state = m_started && m_proven ? CAPTURE_RUNNING : CAPTURE_WAITING;
             m_clock.Run(now);
+            m_reopenAsked = m_reopenAsked || lost;
         }
     }
-    if (code)
+    if (lost)
+        m_device->Wake(); // the capture thread gives the device up
+    else if (code)
         return Fail(STEP_DEVICE, code);
     g_pMonitor->OnStart();
     return 1;
@@ -158,9 +168,10 @@ int CWaveIn::Stop() {
         const CaptureState state = m_state;
         if (state != CAPTURE_RUNNING && state != CAPTURE_WAITING)
             return IsOpen() ? 1 : 0;
-        if (state == CAPTURE_RUNNING) {
+        if (m_started) {
             if (const uint32_t code = m_device->Stop())
                 return Fail(STEP_DEVICE, code);
+            m_started = false;
         }
         m_state = CAPTURE_PAUSED;
         m_clock.Pause(GetTicks());
@@ -232,7 +243,7 @@ bool CWaveIn::CloseDeviceLocked() {
             m_device->Unprepare(m_waveHdr[i]);
         closed = m_device->Close() == 0;
     }
-    m_deviceOpen = false;
+    m_deviceOpen = m_started = false;
     m_prepared = 0;
     if (!closed && m_blocks)
         m_retiredBlocks.push_back(std::move(m_blocks));
@@ -255,12 +266,13 @@ void CWaveIn::WaitUntilProcessed() {
 void CWaveIn::CaptureThread() {
     for (;;) {
         m_device->WaitForDone(kWaitSliceMs);
-        bool quit, deviceOpen;
+        bool quit, deviceOpen, started;
         uint64_t sync;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             quit = m_quit;
             deviceOpen = m_deviceOpen;
+            started = m_started;
             sync = m_syncRequested;
         }
         const CaptureState state = m_state;
@@ -279,17 +291,19 @@ void CWaveIn::CaptureThread() {
             continue;
         const uint32_t now = GetTicks();
         if (!deviceOpen) {
+            m_reopenAsked = false; // it is being opened anew anyway
             TryReopen(now);
         } else if (m_reopenAsked.exchange(false) && m_everHeard) {
             LoseInput();
-        } else if (state == CAPTURE_RUNNING) {
+        } else if (started) { // recording, or opened again and waiting for its first sound
             const uint32_t allowed = m_heard ? kSilenceTimeoutMs : kFirstBlockTimeoutMs;
             if (uint32_t(now - m_lastBlockMs.load()) > allowed) {
                 if (m_everHeard)
                     LoseInput();
                 else
                     EndBySelf(Failed(STEP_DEVICE_SILENT));
-            } else if (uint32_t(now - m_lastDefaultCheck) >= kDefaultInputCheckMs) {
+            } else if (state == CAPTURE_RUNNING &&
+                       uint32_t(now - m_lastDefaultCheck) >= kDefaultInputCheckMs) {
                 m_lastDefaultCheck = now;
                 if (DefaultInputChanged())
                     LoseInput();
@@ -304,12 +318,15 @@ void CWaveIn::ProcessDoneBuffers(bool giveBack) {
         if (!m_device->TakeDone(header))
             return;
         m_next = (m_next + 1) % kWaveInBufferCount;
-        if (m_state == CAPTURE_RUNNING)
+        const CaptureState state = m_state;
+        if (state == CAPTURE_RUNNING || state == CAPTURE_WAITING)
             m_heard = true; // empty buffers that come back at once count as silence too
         if (header.dwBytesRecorded > 0) {
             const uint32_t now = GetTicks();
             m_lastBlockMs = now; // the silence is counted from the last block
             m_everHeard = true;
+            if (!m_proven)
+                Proven();
             m_sink->TakeBlock(header.lpData, header.dwBytesRecorded, m_clock.Ms(now));
             g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
         }
@@ -340,6 +357,7 @@ void CWaveIn::LoseInput() {
         if (m_deviceOpen)
             m_device->Reset();
     }
+    m_reopenAsked = false; // one reopen for each wake
     ProcessDoneBuffers(false);
     bool waiting;
     {
@@ -357,8 +375,9 @@ void CWaveIn::LoseInput() {
         Tell(true);
 }
 
-// The device opened again records only once it has been started; a paused capture keeps it
-// stopped until it resumes.
+// The device opened again is started at once, unless paused (then at the resume); the capture
+// records again, and says so, only once it has given sound (a device that opens and delivers
+// nothing is given up again by the silence rule, the capture waiting on).
 void CWaveIn::TryReopen(uint32_t now) {
     if (uint32_t(now - m_lastAttempt) < kReopenPeriodMs)
         return;
@@ -380,13 +399,26 @@ void CWaveIn::TryReopen(uint32_t now) {
             CloseDeviceLocked();
             return;
         }
-        if (running)
-            m_state = CAPTURE_RUNNING;
+        m_started = running;
+        m_proven = false;
         m_lastBlockMs = now;
         m_heard = false;
     }
     m_lastDefaultCheck = now;
-    if (running)
+}
+
+// Capture thread: the device opened again has given its first sound; a capture that waited for
+// it records again.
+void CWaveIn::Proven() {
+    bool back;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_proven = true;
+        back = m_state == CAPTURE_WAITING;
+        if (back)
+            m_state = CAPTURE_RUNNING;
+    }
+    if (back)
         Tell(false);
 }
 

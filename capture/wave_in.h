@@ -78,7 +78,8 @@ public:
     // must outlive the capture. 1 when it records; 0 when anything failed (LastFailure says
     // what: STEP_FORMAT, STEP_NO_MEMORY or STEP_DEVICE), with everything released.
     int Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleType);
-    // Starts or resumes the device; 1 when it runs (otherwise LastFailure says why).
+    // Starts or resumes the device; 1 when it runs or waits for its input (otherwise LastFailure
+    // says why).
     int Start();
     // Pauses: stops the device; the block it was filling goes to the sink and its buffer back to
     // the device. 0 when the device would not stop (LastFailure): it records on. While the
@@ -92,8 +93,10 @@ public:
     // sound: STEP_DEVICE with the device's code, or STEP_DEVICE_SILENT) at atTicks (GetTicks);
     // must not block (the owner queues it and posts a message). Set while no capture is open.
     void SetEndHandler(std::function<void(const RecordingFailure&, uint32_t atTicks)> handler);
-    // Called on the capture thread when it begins to wait for its input (true) and when the input
-    // records again (false); must not block. Set while no capture is open.
+    // Called on the capture thread when a running capture begins to wait for its input (true),
+    // and when the input opened again has given its first sound (false); must not block. (A
+    // resume that finds the input gone returns waiting: the owner reads the state.) Set while no
+    // capture is open.
     void SetInputHandler(std::function<void(bool waiting)> handler);
     // Any thread: the input is closed and opened again (the computer woke up).
     void ReopenInput();
@@ -119,6 +122,7 @@ private:
     // Capture thread, while the device is gone, every kReopenPeriodMs: the default input opened
     // again (and started, unless paused).
     void TryReopen(uint32_t now);
+    void Proven();
     // Capture thread: whether another input than the one opened is the default now.
     bool DefaultInputChanged();
     // Under the lock: the buffers (allocated when there are none), the device opened at the
@@ -155,14 +159,22 @@ private:
     std::condition_variable m_changed;
     std::atomic<CaptureState> m_state{CAPTURE_CLOSED};
     bool m_deviceOpen = false;    // the device is open (not while the input is waited for)
+    bool m_started = false;       // ...and started: it hands buffers back
     bool m_quit = false;          // the capture thread takes what came back once more and ends
     uint64_t m_syncRequested = 0; // the window thread asks for one more scan...
     uint64_t m_syncDone = 0;      // ...and the capture thread says it made it
+    // The input has given sound: from here on it is waited for. Written by the capture thread,
+    // read by Start.
+    std::atomic<bool> m_everHeard{false};
+    // The device now open has given sound (or is the first): until it has, after an opening
+    // again, the capture waits for it. Changed under the lock, by the capture thread.
+    std::atomic<bool> m_proven{true};
     // The capture thread's own, while it runs.
-    bool m_everHeard = false;        // the input has given sound: from here on it is waited for
     uint32_t m_lastAttempt = 0;      // GetTicks of the last opening while the device is gone
     uint32_t m_lastDefaultCheck = 0; // GetTicks when the default input was last asked
     std::wstring m_defaultInput;     // the default input when the device was opened
+    // The device is to be given up and the input opened again (a wake, a refused resume); the
+    // capture thread takes it, and forgets it once the device is given up.
     std::atomic<bool> m_reopenAsked{false};
     // The device handed back a buffer in this run, empty or not: from here on the silence limit
     // counts, not the first block's.

@@ -47,10 +47,21 @@ void DiskThread::Detach() {
         m_thread.detach();
 }
 
-void DiskThread::FlushNow() {
-    m_flushNow = true;
+bool DiskThread::FlushNow(uint32_t waitMs) {
+    std::unique_lock<std::mutex> lock(m_flushLock);
+    const uint64_t ticket = ++m_flushAsked;
     if (m_work.queue)
         m_work.queue->Wake();
+    return m_flushServed.wait_for(lock, std::chrono::milliseconds(waitMs),
+                                  [&] { return m_flushDone >= ticket || m_finished; });
+}
+
+void DiskThread::FlushServed(uint64_t asked) {
+    {
+        std::lock_guard<std::mutex> lock(m_flushLock);
+        m_flushDone = std::max(m_flushDone, asked);
+    }
+    m_flushServed.notify_all();
 }
 
 void DiskThread::Say(RecordingReport&& report) {
@@ -90,10 +101,16 @@ void DiskThread::Run() {
         }
         if (wait == BlockQueue::BLOCK)
             m_work.queue->Release();
+        uint64_t flushAsked;
+        {
+            std::lock_guard<std::mutex> lock(m_flushLock);
+            flushAsked = m_flushAsked;
+        }
         if (!m_ended) {
-            FlushIfDue();
+            FlushIfDue(flushAsked > m_flushDone);
             WatchFreeSpace();
         }
+        FlushServed(flushAsked); // flushed, nothing to flush, or ended
         if (wait == BlockQueue::DONE)
             break;
     }
@@ -107,7 +124,11 @@ void DiskThread::Run() {
         Say(std::move(gaps));
     }
     Say(Report(RecordingReport::DISK_DONE, L""));
-    m_finished = true;
+    {
+        std::lock_guard<std::mutex> lock(m_flushLock);
+        m_finished = true;
+    }
+    m_flushServed.notify_all();
 }
 
 uint64_t DiskThread::Ms(uint64_t frames) const {
@@ -292,9 +313,8 @@ uint64_t DiskThread::KeptMs() const {
 // What was written reaches the storage device at most kFlushPeriodMs after it was written; a
 // flush that fails (a share's late write error) means written sound may be lost: the recording
 // ends at once and says so.
-void DiskThread::FlushIfDue() {
+void DiskThread::FlushIfDue(bool asked) {
     const uint32_t now = GetDiskTicks();
-    const bool asked = m_flushNow.exchange(false);
     if (!m_dirty || (!asked && uint32_t(now - m_lastFlush) < kFlushPeriodMs))
         return;
     m_lastFlush = now;

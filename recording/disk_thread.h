@@ -24,9 +24,11 @@
 #include "recording/recording_report.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,8 +64,9 @@ public:
     // left to run out on its own (whatever it works on must then never be freed).
     void Detach();
     // Any thread: the file being written reaches the storage device at once (the computer is
-    // about to sleep).
-    void FlushNow();
+    // about to sleep), waited for up to waitMs; false when that was not long enough (a disk that
+    // does not answer).
+    bool FlushNow(uint32_t waitMs);
     // Any thread: the thread has done its last.
     bool Finished() const { return m_finished; }
     // Any thread: how far the recording's position is ahead of the capture's frames (the
@@ -104,7 +107,10 @@ private:
     void CompleteFile();
     // The recording cannot go on: said, and the file completed with what it holds.
     void End(RecordingFailure failure);
-    void FlushIfDue();
+    // Every kFlushPeriodMs, or at once when asked.
+    void FlushIfDue(bool asked);
+    // The flushes asked for up to asked are served.
+    void FlushServed(uint64_t asked);
     void WatchFreeSpace();
     void Say(RecordingReport&& report);
     uint64_t KeptMs() const;
@@ -116,7 +122,10 @@ private:
     Tell m_tell;
     std::thread m_thread;
     std::atomic<bool> m_finished{false};
-    std::atomic<bool> m_flushNow{false};
+    // Flushes asked for, and served (flushed, or nothing to flush), under m_flushLock.
+    std::mutex m_flushLock;
+    std::condition_variable m_flushServed;
+    uint64_t m_flushAsked = 0, m_flushDone = 0;
     std::atomic<int64_t> m_ahead{0};
 
     // The thread's own, while it runs.

@@ -146,9 +146,9 @@ RecordingState CRecording::State() const {
     return RECORDING_RUNNING;
 }
 
-void CRecording::FlushNow() {
-    if (Run* run = Live())
-        run->disk.FlushNow();
+bool CRecording::FlushNow(uint32_t waitMs) {
+    Run* run = Live();
+    return !run || run->disk.FlushNow(waitMs);
 }
 
 void CRecording::ReopenInput() {

@@ -91,8 +91,9 @@ public:
     uint32_t PlaceMarker();
     // The user's markers of the recording (the last one, once stopped).
     uint32_t MarkerCount() const { return m_userMarkers; }
-    // The computer is about to sleep: what was written reaches the storage device at once.
-    void FlushNow();
+    // The computer is about to sleep: what was written reaches the storage device at once,
+    // waited for up to waitMs. False when the disk did not answer in time.
+    bool FlushNow(uint32_t waitMs);
     // The computer woke up: the input is opened again (it may be gone, or another).
     void ReopenInput();
     // Close and the end of the session: waits up to timeoutMs for every file to be completed,

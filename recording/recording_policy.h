@@ -20,6 +20,10 @@ constexpr uint32_t kFlushPeriodMs = 4000;
 constexpr uint32_t kFreeSpaceCheckMs = 5000;
 constexpr uint32_t kLowSpaceSeconds = 10 * 60;
 
+// How long the computer's going to sleep waits for the flush of the file being written: Windows
+// allows about two seconds.
+constexpr uint32_t kSleepFlushWaitMs = 1500;
+
 // How long closing the program, or the end of the Windows session, waits for a recording's files
 // to be completed; a completion still running then keeps its file's note for the next start.
 constexpr uint32_t kCompletionWaitMs = 10000;

@@ -95,6 +95,7 @@
 #define IDS_SAID_MARKER 267          // a marker placed: its number
 #define IDS_ACC_MARKER_COUNT 268     // the marker button's description: the markers placed
 #define IDS_MARKERS_FULL 269
+#define IDS_AWAKE_REASON 270 // why the computer stays awake (powercfg /requests)
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771

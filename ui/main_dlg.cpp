@@ -126,10 +126,12 @@ void CMainDlg::RetryLostNotice() {
 }
 
 void CMainDlg::FollowRecordingState() {
-    if (IsRecording())
+    const bool recording = IsRecording();
+    if (recording)
         ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
     else
         ShutdownBlockReasonDestroy(m_hWnd);
+    m_awake.Follow(recording, LoadText(IDS_AWAKE_REASON));
 }
 
 // Each noted file is completed, or found complete, gone, not ours or without sound (removed, its
@@ -496,7 +498,8 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
                                                : 0;
         if (!bar)
             return false;
-        OnShortcut(bar);
+        if (!IsRepeatedAppCommand(command))
+            OnShortcut(bar);
         *result = TRUE;
         return true;
     }
@@ -507,11 +510,13 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         FinishInterruptedRecordings();
         return true;
     case WM_POWERBROADCAST:
-        // Asleep, the device stops and the battery may die: what was written is flushed first;
-        // woken, the input is opened again, and the time asleep is a gap of the recording.
+        // Asleep, the device stops and the battery may die: what was written is flushed first,
+        // waited for while Windows lets the program. Woken (every wake says "automatic", one the
+        // user made says so again after it), the input is opened again, once, and the time
+        // asleep is a gap of the recording.
         if (m_pRecording && wParam == PBT_APMSUSPEND)
-            m_pRecording->FlushNow();
-        if (m_pRecording && (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND))
+            m_pRecording->FlushNow(kSleepFlushWaitMs);
+        if (m_pRecording && wParam == PBT_APMRESUMEAUTOMATIC)
             m_pRecording->ReopenInput();
         *result = TRUE;
         return true;
@@ -536,6 +541,18 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     default:
         return false;
     }
+}
+
+// A media key held down sends its command again and again, and WM_APPCOMMAND says nothing of
+// repeats: the same command within kAppCommandRepeatMs of the last one (a keyboard repeats at
+// least 2.5 times a second) is the same press.
+bool CMainDlg::IsRepeatedAppCommand(int command) {
+    const DWORD now = GetTickCount();
+    const bool repeated =
+        command == m_lastAppCommand && now - m_lastAppCommandTicks < kAppCommandRepeatMs;
+    m_lastAppCommand = command;
+    m_lastAppCommandTicks = now;
+    return repeated;
 }
 
 void CMainDlg::OnSysCommand(WPARAM) {

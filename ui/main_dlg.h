@@ -6,6 +6,7 @@
 
 #include "capture/wave_input.h"
 #include "recording/recording.h"
+#include "ui/awake_request.h"
 #include "ui/dialog.h"
 #include "ui/status_bar.h"
 
@@ -70,9 +71,11 @@ public:
     // whose posted message the full queue refused (the record bar's timer calls it).
     void OnRecordingNotice();
     void RetryLostNotice();
-    // While a recording runs or is paused, Windows shows why shutting down should wait. After
-    // every change of the recording's state.
+    // While a recording runs, is paused or waits for its input, Windows shows why shutting down
+    // should wait, and the computer is kept from sleeping. After every change of the recording's
+    // state.
     void FollowRecordingState();
+    bool KeepsAwake() const { return m_awake.Held(); }
     // The window is minimised: nobody sees the pictures or the time (the one place that says so;
     // the monitor's host keeps a copy for the capture thread).
     bool IsMinimised() const { return m_minimised; }
@@ -129,6 +132,7 @@ private:
     void OnEndSession();
     void OnSessionEnded();
     bool OnQueryEndSession(LPARAM reason);
+    bool IsRepeatedAppCommand(int command);
     bool IsRecording() const;
 
     std::unique_ptr<CWinMonitorHost> m_monitorHost;
@@ -138,6 +142,10 @@ private:
     std::atomic<bool> m_noticeLost{false};
     bool m_minimised = false;
     HACCEL m_shortcuts = nullptr;
+    CAwakeRequest m_awake;
+    static constexpr DWORD kAppCommandRepeatMs = 500;
+    int m_lastAppCommand = 0;
+    DWORD m_lastAppCommandTicks = 0;
     CAccessibleServer* m_tabsServer = nullptr; // lives as long as the tab control
 };
 

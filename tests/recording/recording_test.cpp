@@ -413,15 +413,20 @@ TEST_F(RecordingTest, DiskFailuresAndFlushes) {
     sim->SetFrameLimit(0);
     ASSERT_FALSE(recording->Start(Plan(dir.Path(), true, 0)));
     quietAfter(5);
+    s_diskTicks += kFlushPeriodMs - 1;
+    quietAfter(6);
     EXPECT_EQ(disk.Flushes(t0), 0) << "not before its time";
-    s_diskTicks += kFlushPeriodMs;
+    s_diskTicks += 1;
     EXPECT_TRUE(Pump([&] { return disk.Flushes(t0) == 1; }));
+    quietAfter(7);
+    EXPECT_TRUE(recording->FlushNow(20000)); // the computer is about to sleep
+    EXPECT_EQ(disk.Flushes(t0), 2) << "flushed before the call returns";
     quietAfter(25);
-    EXPECT_EQ(disk.Flushes(t0), 2) << "and once more, completed";
+    EXPECT_EQ(disk.Flushes(t0), 3) << "and once more, completed";
     EXPECT_EQ(disk.Flushes(t1), 0);
     s_diskTicks += kFlushPeriodMs;
     EXPECT_TRUE(Pump([&] { return disk.Flushes(t1) == 1; }));
-    EXPECT_EQ(disk.Flushes(t0), 2) << "the full file is flushed no more";
+    EXPECT_EQ(disk.Flushes(t0), 3) << "the full file is flushed no more";
 
     ASSERT_TRUE(Pump([&] { return fs::exists(t2); })) << "made ahead";
     disk.FillAt(disk.Appended() + 15 * kBlockBytes + 2050); // half a frame into t2
@@ -457,35 +462,60 @@ TEST_F(RecordingTest, DiskFailuresAndFlushes) {
 }
 
 // What happens to the input while it records, on the world's clock that the simulated device
-// keeps: the recording goes on (the input is waited for and opened again); every stretch of the
-// clock without sound is found with its place and length within 0.1 s, told once at the end,
-// and filled with silence, so every frame of the file stays at its clock time; and every frame
-// the device delivered is in the file.
+// keeps: the recording goes on (the input is waited for and opened again, once for each loss or
+// wake, and said to record only once it gives sound); every stretch of the clock without sound
+// is found with its place and length within 0.1 s, told once at the end, and filled with
+// silence, so every frame of the file stays at its clock time; and every frame the device
+// delivered is in the file.
 TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
     static Sim* s_sim;
     const uint64_t tolerance = kFramesPerSecond / 10;
+    constexpr uint32_t kNoDriver = 6; // MMSYSERR_NODRIVER: the device was removed
+    constexpr int kWakeWhileAway = -1;
     const struct {
         const char* what;
-        void (*fail)(Sim& sim);
+        void (*fail)(Sim& sim, CRecording& recording);
         uint32_t leastGapMs; // what the failure costs at the least, on the clock
         uint32_t seconds;    // of sound before and after it
-        bool reopens = true; // the input is closed and opened again
+        int opens = 2;       // of the device, the first included (kWakeWhileAway: any number)
+        int lost = 1;        // times the running recording said it waits for its input
     } cases[] = {
         {"refuses a buffer back",
-         [](Sim& sim) { sim.FailFrom(Sim::ADD_BUFFER, sim.Calls(Sim::ADD_BUFFER) + 1, 6, 1); }, 0,
-         2},
-        {"delivers nothing", [](Sim& sim) { sim.QuietFor(3 * kFramesPerSecond, false); }, 3000, 2},
-        {"delivers empty buffers", [](Sim& sim) { sim.QuietFor(3 * kFramesPerSecond, true); }, 3000,
-         2},
-        {"a reopen that fails three times",
-         [](Sim& sim) {
-             sim.FailFrom(Sim::ADD_BUFFER, sim.Calls(Sim::ADD_BUFFER) + 1, 6, 1);
-             sim.FailFrom(Sim::OPEN, sim.Calls(Sim::OPEN) + 1, 6, 3);
+         [](Sim& sim, CRecording&) {
+             sim.FailFrom(Sim::ADD_BUFFER, sim.Calls(Sim::ADD_BUFFER) + 1, kNoDriver, 1);
          },
-         3000, 2},
-        {"a stall of 1 s", [](Sim& sim) { sim.Stall(kFramesPerSecond); }, 1000, 2, false},
-        {"another input becomes the default", [](Sim& sim) { sim.SetDefaultInput(L"Headset"); }, 0,
-         4},
+         0, 2},
+        {"delivers nothing",
+         [](Sim& sim, CRecording&) { sim.QuietFor(3 * kFramesPerSecond, false); }, 3000, 2},
+        {"delivers empty buffers",
+         [](Sim& sim, CRecording&) { sim.QuietFor(3 * kFramesPerSecond, true); }, 3000, 2},
+        {"opens again but gives nothing for 6 s more", // given up twice, said once
+         [](Sim& sim, CRecording&) { sim.QuietFor(8 * kFramesPerSecond, false); }, 8000, 2, 3},
+        {"a reopen that fails three times",
+         [](Sim& sim, CRecording&) {
+             sim.FailFrom(Sim::ADD_BUFFER, sim.Calls(Sim::ADD_BUFFER) + 1, kNoDriver, 1);
+             sim.FailFrom(Sim::OPEN, sim.Calls(Sim::OPEN) + 1, kNoDriver, 3);
+         },
+         3000, 2, 5},
+        {"the computer wakes", [](Sim&, CRecording& recording) { recording.ReopenInput(); }, 0, 2},
+        {"the computer wakes while the input is away", // opened until the test wakes it
+         [](Sim& sim, CRecording&) {
+             sim.FailFrom(Sim::ADD_BUFFER, sim.Calls(Sim::ADD_BUFFER) + 1, kNoDriver, 1);
+             sim.FailFrom(Sim::OPEN, sim.Calls(Sim::OPEN) + 1, kNoDriver);
+         },
+         2000, 2, kWakeWhileAway},
+        {"a stall of 1 s", [](Sim& sim, CRecording&) { sim.Stall(kFramesPerSecond); }, 1000, 2, 1,
+         0},
+        {"another input becomes the default",
+         [](Sim& sim, CRecording&) { sim.SetDefaultInput(L"Headset"); }, 0, 4},
+        {"a resume the removed device refuses", // the resume waits for the input
+         [](Sim& sim, CRecording& recording) {
+             EXPECT_FALSE(recording.Pause());
+             sim.FailFrom(Sim::START, sim.Calls(Sim::START) + 1, kNoDriver, 1);
+             EXPECT_FALSE(recording.Resume());
+             EXPECT_NE(recording.State(), RECORDING_PAUSED);
+         },
+         0, 2, 2, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -503,14 +533,30 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
         };
         until(c.seconds * kFramesPerSecond);
         const uint64_t before = sim->FramesDelivered();
-        c.fail(*sim);
+        if (c.opens == kWakeWhileAway)
+            sim->SetBlockInterval(10000); // the clock at a pace the test can follow
+        c.fail(*sim, *recording);
+        if (c.opens == kWakeWhileAway) { // the wake comes before the input can be opened again
+            ASSERT_TRUE(Pump([&] { return sim->Calls(Sim::OPEN) >= 3; }));
+            recording->ReopenInput();
+            sim->FailFrom(Sim::OPEN, 0);
+            sim->SetBlockInterval(300);
+        }
         // As much sound again after it, however long the failure took.
         ASSERT_TRUE(PumpFrames(before + c.seconds * kFramesPerSecond));
         ASSERT_TRUE(Pump([&] { return recording->State() == RECORDING_RUNNING; }))
             << "the recording goes on";
         StopAndComplete();
         EXPECT_FALSE(Find(RecordingReport::ENDED));
-        EXPECT_EQ(sim->Calls(Sim::OPEN) > 1, c.reopens);
+        if (c.opens != kWakeWhileAway) {
+            EXPECT_EQ(sim->Calls(Sim::OPEN), c.opens);
+        }
+        const auto count = [&](RecordingReport::Kind kind) {
+            return std::count_if(reports.begin(), reports.end(),
+                                 [&](const RecordingReport& r) { return r.kind == kind; });
+        };
+        EXPECT_EQ(count(RecordingReport::INPUT_LOST), c.lost);
+        EXPECT_EQ(count(RecordingReport::INPUT_BACK), c.opens == 1 ? 0 : 1);
         const std::vector<uint32_t> frames = Frames({file});
         const auto silent = Gaps(frames, tolerance);
         // Every frame the device delivered is in the file, once, in order: none is lost as the

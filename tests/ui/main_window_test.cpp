@@ -412,12 +412,25 @@ TEST_F(Keyboard, TabMovesIntoThePageAndBack) {
     EXPECT_EQ(s_focus[4], s_tabs) << "Shift+Tab: back";
 }
 
-// Ctrl+M through the real modal loop marks the moment while recording: a key held down (its
-// repeats) places one marker, the next press another; when stopped it places none.
-TEST_F(Keyboard, ControlMMarksOncePerPress) {
+// Through the real modal loop, a key held down acts once, the next press again: Ctrl+M places
+// one marker while recording (none when stopped); Ctrl+P pauses once and resumes at the next
+// press; the Play/Pause media key's commands, which tell no repeats, likewise.
+TEST_F(Keyboard, HeldKeysActOncePerPress) {
     static std::wstring s_file;
     static uint32_t s_held, s_again, s_stopped;
+    static std::vector<RecordingState> s_states;
     s_file = (dir / "keys.wav").wstring();
+    s_states.clear();
+    static bool s_awake, s_awakeStopped;
+    static void (*s_state)() = [] {
+        s_states.push_back(s_main->m_pRecording->State());
+        s_awake = s_main->KeepsAwake();
+    };
+    static void (*s_media)() = [] {
+        for (int i = 0; i < 3; ++i) // pressed and held: the command, and its repeats
+            SendMessageW(s_main->GetSafeHwnd(), WM_APPCOMMAND, 0,
+                         MAKELPARAM(0, APPCOMMAND_MEDIA_PLAY_PAUSE | FAPPCOMMAND_KEY));
+    };
     Run({[] {
              Select(0);
              SetDlgItemTextW(s_main->m_pRecordBar->GetSafeHwnd(), IDC_FILE_NAME, s_file.c_str());
@@ -425,11 +438,23 @@ TEST_F(Keyboard, ControlMMarksOncePerPress) {
          [] { PressCtrl('M'); }, [] { PressCtrl('R'); }, [] { PressCtrl('M'); },
          [] { PressCtrl('M', true), PressCtrl('M', true); }, [] { PressCtrl('M', true); },
          [] { s_held = s_main->m_pRecording->MarkerCount(), PressCtrl('M'); },
-         [] { s_again = s_main->m_pRecording->MarkerCount(), PressCtrl('S'); },
-         [] { PressCtrl('M'); }, [] { s_stopped = s_main->m_pRecording->MarkerCount(), Close(); }});
+         [] { s_again = s_main->m_pRecording->MarkerCount(), PressCtrl('P'); },
+         [] { PressCtrl('P', true), PressCtrl('P', true); }, [] { s_state(), PressCtrl('P'); },
+         [] { s_state(), s_media(); }, [] { s_state(), Sleep(600), s_media(); },
+         [] { s_state(), PressCtrl('S'); }, [] { PressCtrl('M'); },
+         [] {
+             s_stopped = s_main->m_pRecording->MarkerCount();
+             s_awakeStopped = s_main->KeepsAwake();
+             Close();
+         }});
     EXPECT_EQ(s_held, 1u) << "held: one";
     EXPECT_EQ(s_again, 2u) << "pressed again: another";
     EXPECT_EQ(s_stopped, 2u) << "stopped: none";
+    const std::vector<RecordingState> expected = {RECORDING_PAUSED, RECORDING_RUNNING,
+                                                  RECORDING_PAUSED, RECORDING_RUNNING};
+    EXPECT_EQ(s_states, expected) << "Ctrl+P held, pressed again; Play/Pause held, pressed again";
+    EXPECT_TRUE(s_awake) << "the computer kept awake while recording";
+    EXPECT_FALSE(s_awakeStopped) << "and let sleep once stopped";
 }
 
 } // namespace

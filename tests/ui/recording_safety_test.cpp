@@ -145,22 +145,47 @@ TEST_F(RecordingSafety, EveryFailedStartIsSaid) {
     }
 }
 
-// The device does not restart after a pause: said, the recording stays paused and its file
-// complete once stopped.
-TEST_F(RecordingSafety, FailedResumeIsSaid) {
-    OpenMainWindow();
-    TypeFileName((dir / "resume.wav").wstring());
-    Click(ID_RECORD_START);
-    ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
-    Click(ID_RECORD_PAUSE);
-    s_device->FailFrom(SimulatedWaveInput::START, s_device->Calls(SimulatedWaveInput::START) + 1,
-                       MMSYSERR_NODRIVER);
-    Click(ID_RECORD_START);
-    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_PAUSED);
-    ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_TRUE(StartsWith(s_messages[0], L"録音デバイスが動作しないため、録音を再開できません。"));
-    Click(ID_RECORD_STOP);
-    EXPECT_TRUE(ReadWav(dir / "resume.wav").IsComplete());
+// The device does not restart after a pause (it was unplugged meanwhile). Before the input gave
+// any sound: said, the recording stays paused and its file complete once stopped. After: the
+// input is lost, not the recording: it waits for the input without a box and goes on in the
+// same file.
+TEST_F(RecordingSafety, RefusedResume) {
+    for (const bool sound : {false, true}) {
+        SCOPED_TRACE(sound ? "after sound" : "before any sound");
+        s_messages.clear();
+        OpenMainWindow();
+        s_device->SetSilent(!sound);
+        const fs::path file = dir / (sound ? "resumed.wav" : "paused.wav");
+        TypeFileName(file.wstring());
+        Click(ID_RECORD_START);
+        if (sound)
+            ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
+        Click(ID_RECORD_PAUSE);
+        s_device->FailFrom(SimulatedWaveInput::START,
+                           s_device->Calls(SimulatedWaveInput::START) + 1, MMSYSERR_NODRIVER, 1);
+        Click(ID_RECORD_START);
+        if (sound) {
+            EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
+            EXPECT_TRUE(s_messages.empty());
+            EXPECT_TRUE(PumpUntil([&] { // the device's count starts again with the opening
+                return s_device->Calls(SimulatedWaveInput::OPEN) == 2 &&
+                       main->m_pRecording->State() == RECORDING_RUNNING &&
+                       s_device->FramesDelivered() >= 10 * 640;
+            })) << "the input opened again records into the same file";
+        } else {
+            EXPECT_EQ(Bar()->State(), CRecordBar::STATE_PAUSED);
+            ASSERT_EQ(s_messages.size(), 1u);
+            EXPECT_TRUE(
+                StartsWith(s_messages[0], L"録音デバイスが動作しないため、録音を再開できません。"));
+        }
+        Click(ID_RECORD_STOP);
+        EXPECT_TRUE(PumpUntil([&] { return ReadWav(file).IsComplete(); }));
+        if (sound) {
+            const WavFile wav = ReadWav(file);
+            EXPECT_GE(wav.dataSize / (wav.channels * wav.bits / 8), 20u * 640);
+        }
+        CloseMainWindow();
+    }
 }
 
 // A file the settings name as being recorded, left with the placeholder sizes by a crash: once
