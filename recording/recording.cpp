@@ -376,8 +376,10 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             shown.push_back(std::move(report));
             break;
         case RecordingReport::DISK_DONE:
-            if (run)
-                DiskDone(*run);
+            if (run && DiskDone(*run)) {
+                report.kind = RecordingReport::COUNTER_BACK;
+                shown.push_back(std::move(report));
+            }
             break;
         default:
             break;
@@ -443,15 +445,17 @@ bool CRecording::MarkerPlaced(const RecordingReport& report) {
 }
 
 // The disk thread has done its last: a next file made and never taken goes.
-void CRecording::DiskDone(Run& run) {
+bool CRecording::DiskDone(Run& run) {
     run.disk.Join();
     NextFile untaken;
+    bool givenBack = false;
     if (run.handOver.Close(untaken)) {
         untaken.file.Close();
-        GiveBack(run.prepared);
+        givenBack = GiveBack(run.prepared);
     }
     m_runs.erase(std::find_if(m_runs.begin(), m_runs.end(),
                               [&](const std::unique_ptr<Run>& r) { return r.get() == &run; }));
+    return givenBack;
 }
 
 // On the window thread, ahead of the seam: the next sequential name, or the typed name
@@ -519,15 +523,16 @@ void CRecording::PrepareNextFile(Run& run) {
 }
 
 // A file that will not go keeps its note and its number: the next start removes it.
-void CRecording::GiveBack(const Prepared& prepared) {
+bool CRecording::GiveBack(const Prepared& prepared) {
     if (prepared.path.empty() || !RemoveMade(prepared.path, prepared.madeFolder))
-        return;
+        return false;
     Forget(prepared.path);
     Note();
-    if (prepared.sequential && m_naming.count == prepared.countAfter) {
-        m_naming.count = prepared.countBefore;
-        m_notes.SaveCounter(m_naming.count);
-    }
+    if (!prepared.sequential || m_naming.count != prepared.countAfter)
+        return false;
+    m_naming.count = prepared.countBefore;
+    m_notes.SaveCounter(m_naming.count);
+    return true;
 }
 
 // The markers not yet placed are noted at the end of the file being written.

@@ -147,10 +147,11 @@ private:
     void StopAt(uint32_t endTicks);
     // Whether the user is to hear of it.
     bool EndedBySelf(Run& run, RecordingReport& report);
-    void DiskDone(Run& run);
+    // Whether a number was given back.
+    bool DiskDone(Run& run);
     // A file made and never recorded into: removed, with the folder made for it, its note
-    // dropped and its number given back unless a later one was taken since.
-    void GiveBack(const Prepared& prepared);
+    // dropped and its number given back unless a later one was taken since (then true).
+    bool GiveBack(const Prepared& prepared);
     void AskMarker(Run& run, MarkerKind kind, uint32_t number);
     // The disk thread placed a marker (or had no room for it): its note follows (written by the
     // caller). Whether the user is to hear of it.

@@ -34,6 +34,7 @@ struct RecordingReport {
         SPACE_LOW,      // the drive of path has room for lengthMs more of this recording
         NEXT_WANTED,    // (for the recording) the file being written is nearly full
         DISK_DONE,      // (for the recording) the disk thread has done its last
+        COUNTER_BACK,   // the sequential counter went back: a file made ahead was never used
         // At start-up, for the files an earlier run could not complete:
         INTERRUPTED_COMPLETED, // path was completed now; it holds lengthMs
         INTERRUPTED_WAITS,     // path's drive or share is not there: completed at a later start

@@ -222,6 +222,10 @@ void CRecordBar::OnRecordingReports(const std::vector<RecordingReport>& reports)
             FollowCounter();
             continue;
         }
+        if (report.kind == RecordingReport::COUNTER_BACK) { // after the stop: the page shows it
+            FollowCounter();
+            continue;
+        }
         const std::wstring text = ReportText(report);
         if (report.kind == RecordingReport::ENDED && State() == STATE_STOPPED)
             EnterStopped(FirstSentence(text));

@@ -132,6 +132,7 @@ std::wstring ReportText(const RecordingReport& report) {
     case RecordingReport::FILE_STARTED:
     case RecordingReport::NEXT_WANTED:
     case RecordingReport::DISK_DONE:
+    case RecordingReport::COUNTER_BACK:
     case RecordingReport::MARKER:
     case RecordingReport::INPUT_LOST:
     case RecordingReport::INPUT_BACK:
