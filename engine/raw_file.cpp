@@ -225,6 +225,20 @@ bool RawFile::IsSharingError(uint32_t error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
+bool RawFile::IsAbsentDriveError(uint32_t error) {
+    switch (error) {
+    case ERROR_NOT_READY:            // a drive without its medium
+    case ERROR_DEVICE_NOT_CONNECTED: // a removed drive
+    case ERROR_BAD_NETPATH:          // a server not reached
+    case ERROR_BAD_NET_NAME:         // a share not there
+    case ERROR_NETNAME_DELETED:      // a share gone meanwhile
+    case ERROR_NO_MEDIA_IN_DRIVE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 #else
 
 bool RawFile::Create(const std::filesystem::path& path, CreateMode mode) {
@@ -355,6 +369,10 @@ bool RawFile::IsExistsError(uint32_t error) {
 
 bool RawFile::IsSharingError(uint32_t) {
     return false; // no sharing modes here
+}
+
+bool RawFile::IsAbsentDriveError(uint32_t error) {
+    return error == ENOMEDIUM || error == ENODEV || error == EHOSTDOWN || error == EHOSTUNREACH;
 }
 
 #endif

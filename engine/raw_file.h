@@ -97,6 +97,9 @@ public:
     // holds it open.
     static bool IsExistsError(uint32_t error);
     static bool IsSharingError(uint32_t error);
+    // Whether the error says the file's drive or share is not there now (a card reader without
+    // its card, a stick or a share gone), rather than anything about the file.
+    static bool IsAbsentDriveError(uint32_t error);
 
 private:
     size_t Put(const void* data, size_t size, const uint64_t* offset);

@@ -63,7 +63,9 @@ RepairResult CompleteInterruptedRecording(const std::filesystem::path& path,
     RawFile file;
     if (!file.OpenExisting(path)) {
         result.systemError = file.LastError();
-        result.status = RawFile::IsSharingError(result.systemError) ? REPAIR_BUSY : REPAIR_FAILED;
+        result.status = RawFile::IsSharingError(result.systemError)       ? REPAIR_BUSY
+                        : RawFile::IsAbsentDriveError(result.systemError) ? REPAIR_ABSENT
+                                                                          : REPAIR_FAILED;
         return result;
     }
     if (!file.IsDiskFile()) {

@@ -735,8 +735,9 @@ TEST_F(RecordingTest, AFileKeepsAtMost2500Markers) {
 }
 
 // At start-up, the files an earlier run left unfinished: one whose card reader has no card
-// (the drive not ready) keeps its note and is said once, and is completed once the card is
-// back; one made ahead and never recorded into goes without a word, with its number.
+// (the drive not ready) keeps its note and is said once as waiting for its drive, and is
+// completed once the card is back; one made ahead and never recorded into goes without a word,
+// with its number.
 TEST_F(RecordingTest, InterruptedFilesAreNeverForgotten) {
     const fs::path cut = dir / "t000003.wav", ahead = dir / "t000004.wav";
     for (const fs::path& file : {cut, ahead}) {
@@ -760,8 +761,7 @@ TEST_F(RecordingTest, InterruptedFilesAreNeverForgotten) {
         const std::vector<NotedFile> kept = {{cut.wstring(), {}}};
         EXPECT_EQ(notes.noted, start < 2 ? kept : std::vector<NotedFile>());
         if (start == 0) {
-            EXPECT_EQ(said[0].kind, RecordingReport::INTERRUPTED_FAILED);
-            EXPECT_EQ(said[0].failure.code, kNotReadyError);
+            EXPECT_EQ(said[0].kind, RecordingReport::INTERRUPTED_WAITS);
         }
         if (start == 2) {
             EXPECT_EQ(said[0].kind, RecordingReport::INTERRUPTED_COMPLETED);
