@@ -27,6 +27,9 @@ constexpr uint32_t kSleepFlushWaitMs = 1500;
 // How long closing the program, or the end of the Windows session, waits for a recording's files
 // to be completed; a completion still running then keeps its file's note for the next start.
 constexpr uint32_t kCompletionWaitMs = 10000;
+// Within the end of the session, Windows allows about 5 s to the program: the stop and the
+// completion get this much of it, the settings file the rest.
+constexpr uint32_t kSessionEndWaitMs = 3500;
 
 // A stretch of the clock without sound up to this long is filled with silence of its length,
 // so every later moment of the file stays at its clock time; a longer one (an input away for

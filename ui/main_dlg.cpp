@@ -58,7 +58,7 @@ CMainDlg::CMainDlg() : CDialog(IDD_SONARIX_DIALOG) {
 }
 
 CMainDlg::~CMainDlg() {
-    Finish();
+    Finish(kCompletionWaitMs);
     Release();
     if (m_shortcuts)
         DestroyAcceleratorTable(m_shortcuts);
@@ -285,28 +285,30 @@ void CMainDlg::OnShortcut(int command) {
 }
 
 void CMainDlg::OnOK() {
-    Finish();
+    Finish(kCompletionWaitMs);
     Release();
     EndDialog(IDOK);
 }
 
 void CMainDlg::OnCancel() {
-    Finish();
+    Finish(kCompletionWaitMs);
     Release();
     EndDialog(IDCANCEL);
 }
 
 // 1. A running or paused recording is stopped at once, before anything is said. 2. Its files are
-// completed, waited for up to kCompletionWaitMs; what the recording reports meanwhile is shown
-// (when the session ends, nothing is). 3. The pages store their values. 4. The settings file is
-// written.
-void CMainDlg::Finish() {
+// completed, waited for until waitMs after the call; what the recording reports meanwhile is
+// shown (when the session ends, nothing is). 3. The pages store their values. 4. The settings
+// file is written.
+void CMainDlg::Finish(uint32_t waitMs) {
     if (m_finished || !m_pRecordBar || !m_pRecording)
         return;
     m_finished = true;
+    const DWORD start = GetTickCount();
     m_pRecordBar->OnRecordStop();
+    const DWORD spent = GetTickCount() - start;
     std::vector<RecordingReport> reports;
-    m_pRecording->WaitUntilComplete(kCompletionWaitMs, reports);
+    m_pRecording->WaitUntilComplete(spent < waitMs ? waitMs - spent : 0, reports);
     m_pRecordBar->OnRecordingReports(reports); // a number given back, a file not completed
     m_pRecordBar->StoreFormat();
     m_pSettingsPage->StoreToSettings(MessagesQuiet());
@@ -376,7 +378,7 @@ int CloseModalWindows(HWND mainWindow) {
 // those loops have ended.
 void CMainDlg::OnEndSession() {
     SetMessagesQuiet(true);
-    Finish();
+    Finish(kSessionEndWaitMs);
     CloseModalWindows(m_hWnd);
     if (!PostMessageW(m_hWnd, WM_APP_SESSION_ENDED, 0, 0))
         SetTimer(m_hWnd, kSessionEndTimer, 100, nullptr);

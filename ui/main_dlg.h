@@ -123,7 +123,7 @@ private:
     // What OK, Cancel and the end of the Windows session share: the recording stopped and its
     // files completed (waited for, bounded), then the values stored and the settings saved.
     // Runs once.
-    void Finish();
+    void Finish(uint32_t waitMs);
     // The pages, the recording, then the capture go. Never while a modal loop of theirs runs.
     void Release();
     // The session ends (or Restart Manager closes the program): everything is finished quietly,

@@ -168,10 +168,21 @@ LRESULT CALLBACK CRecordToolbar::ToolbarProc(HWND window, UINT message, WPARAM w
         InvalidateRect(window, nullptr, TRUE);
         break;
     case WM_PAINT: {
-        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-        bar->DrawFocus();
+        // The toolbar paints into the paint's own DC, and the focus rectangle goes on top, clipped
+        // to the same update region (a hover elsewhere repaints only its button).
+        if (wParam)
+            break; // a DC given: WM_PRINTCLIENT's way
+        PAINTSTRUCT paint;
+        const HDC dc = BeginPaint(window, &paint);
+        const LRESULT result =
+            DefSubclassProc(window, message, reinterpret_cast<WPARAM>(dc), lParam);
+        bar->DrawFocus(dc);
+        EndPaint(window, &paint);
         return result;
     }
+    case WM_UPDATEUISTATE: // focus cues shown or hidden (Alt or Tab pressed)
+        InvalidateRect(window, nullptr, TRUE);
+        break;
     case TB_ENABLEBUTTON: {
         const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
         bar->FollowEnabling(int(wParam));
@@ -268,14 +279,12 @@ void CRecordToolbar::SetMarkerCount(const std::wstring& text) {
             m_server->Notify(EVENT_OBJECT_DESCRIPTIONCHANGE, i + 1);
 }
 
-// The focus rectangle inside the button with the focus, while the toolbar has it.
-void CRecordToolbar::DrawFocus() {
-    if (GetFocus() != m_hWnd)
+// The focus rectangle inside the button with the focus, while the toolbar has it and Windows
+// shows focus cues (hidden until the keyboard is used, where the user chose so).
+void CRecordToolbar::DrawFocus(HDC dc) {
+    if (GetFocus() != m_hWnd || (SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS))
         return;
     RECT rc = Bounds(m_focus + 1);
     InflateRect(&rc, -2, -2);
-    if (HDC dc = GetDC(m_hWnd)) {
-        DrawFocusRect(dc, &rc);
-        ReleaseDC(m_hWnd, dc);
-    }
+    DrawFocusRect(dc, &rc);
 }

@@ -54,7 +54,7 @@ private:
     void SetFocusButton(int index, bool say = true);
     // A button that can no longer be pressed passes the focus on.
     void FollowEnabling(int command);
-    void DrawFocus();
+    void DrawFocus(HDC dc);
 
     HWND m_hWnd = nullptr;
     HWND m_parent = nullptr;
