@@ -46,7 +46,7 @@ public:
         *parent = nullptr;
         IAccessibleSource* source = *m_source;
         if (!source)
-            return RPC_E_DISCONNECTED;
+            return CO_E_OBJNOTCONNECTED;
         IAccessible* window = StandardAccessible(source->Window(), OBJID_WINDOW);
         if (!window)
             return S_FALSE;
@@ -58,7 +58,7 @@ public:
             return E_POINTER;
         IAccessibleSource* source = *m_source;
         if (!source)
-            return RPC_E_DISCONNECTED;
+            return CO_E_OBJNOTCONNECTED;
         *count = source->ChildCount();
         return S_OK;
     }
@@ -113,8 +113,14 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* out) override {
-        Clear(out);
-        return S_FALSE;
+        IAccessibleSource* source = nullptr;
+        if (const HRESULT ready = Prepare(out, source); ready != S_OK)
+            return ready;
+        const int selected = source->SelectedChild();
+        if (selected <= 0)
+            return S_FALSE;
+        GiveChild(selected, out);
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
         IAccessibleSource* source = nullptr;
@@ -186,6 +192,10 @@ public:
         int index = 0;
         if (const HRESULT reached = Reach(child, source, index); reached != S_OK)
             return reached;
+        // While a message box or dialog of the program is up, its window is disabled: nothing
+        // is pressed behind it.
+        if (!IsWindowEnabled(GetAncestor(source->Window(), GA_ROOT)))
+            return DISP_E_MEMBERNOTFOUND;
         return source->DoDefaultAction(index) ? S_OK : DISP_E_MEMBERNOTFOUND;
     }
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
@@ -203,14 +213,14 @@ private:
         if (!Clear(out))
             return E_POINTER;
         source = *m_source;
-        return source ? S_OK : RPC_E_DISCONNECTED;
+        return source ? S_OK : CO_E_OBJNOTCONNECTED;
     }
     // The source while the control lives, and the child a VARIANT names: 0 for the control,
     // 1.. for its items (E_INVALIDARG for none of them).
     HRESULT Reach(const VARIANT& child, IAccessibleSource*& source, int& index) const {
         source = *m_source;
         if (!source)
-            return RPC_E_DISCONNECTED;
+            return CO_E_OBJNOTCONNECTED;
         if (child.vt != VT_I4 || child.lVal < 0 || child.lVal > source->ChildCount())
             return E_INVALIDARG;
         index = int(child.lVal);

@@ -37,6 +37,8 @@ public:
     virtual RECT Bounds(int child) const;
     // The child that has the keyboard focus while the window has it (0: the control itself).
     virtual int FocusedChild() const { return 0; }
+    // The one selected child (a tab), or 0 for none.
+    virtual int SelectedChild() const { return 0; }
     // Does what pressing the child would; false when it has no such action or cannot now.
     virtual bool DoDefaultAction(int) { return false; }
 };

@@ -14,6 +14,7 @@ public:
     AccessibleItem Describe(int child) const override;
     RECT Bounds(int child) const override;
     int FocusedChild() const override;
+    int SelectedChild() const override { return FocusedChild(); }
     bool DoDefaultAction(int child) override;
 
 private:

@@ -135,6 +135,7 @@ check "Shift+Tab: the tabs, on the main tab" focus_has $'1011.1\tpage tab\t"メ�
 key Right
 walk=$(reader walk)
 check "Right: the settings tab, selected" has "$walk" $'1011.2\tpage tab\t"設定"' 'selected'
+check "...the tab list's selection" has "$walk" $'1011\tselection\t2'
 check "settings: the recording source button" has "$walk" $'1000\tpush button\t"録音ソースの設定"'
 check "settings: the sound format button" has "$walk" $'1019\tpush button\t"音声の形式の設定"'
 check "settings: the naming check box" has "$walk" $'1018\tcheck button\t"連番ファイル名指定"'

@@ -101,6 +101,11 @@ void WalkControl(HWND control) {
         return;
     const std::wstring id = std::to_wstring(GetDlgCtrlID(control));
     Print(Describe(object, CHILDID_SELF, id));
+    VARIANT selection;
+    VariantInit(&selection);
+    if (object->get_accSelection(&selection) == S_OK && selection.vt == VT_I4)
+        Print(id + L"\tselection\t" + std::to_wstring(selection.lVal));
+    VariantClear(&selection);
     long count = 0;
     object->get_accChildCount(&count);
     for (long child = 1; child <= count && child < 64; ++child) {
