@@ -43,7 +43,8 @@ public:
     // Ends the current or next WaitForDone at once. Any thread.
     virtual void Wake() = 0;
 
-    // The name of the input the default (the wave mapper) would open now; false when it cannot
-    // be told.
-    virtual bool DefaultInput(std::wstring& name) = 0;
+    // What identifies the input the default (the wave mapper) would open now: its audio
+    // endpoint's ID where the system tells it (two inputs never share one), else its name;
+    // false when it cannot be told.
+    virtual bool DefaultInput(std::wstring& input) = 0;
 };

@@ -14,6 +14,10 @@ namespace {
 
 // DRVM_MAPPER_PREFERRED_GET, from the driver kit's mmddk.h, which the SDK does not carry.
 constexpr UINT kMapperPreferredGet = 0x2000 + 21;
+// DRV_QUERYFUNCTIONINSTANCEIDSIZE and DRV_QUERYFUNCTIONINSTANCEID (DRV_RESERVED + 17, + 18): a
+// device's audio endpoint ID, as "Device Roles for Legacy Windows Multimedia Applications" asks.
+constexpr UINT kQueryInstanceIdSize = 0x0800 + 17;
+constexpr UINT kQueryInstanceId = 0x0800 + 18;
 
 class WinmmWaveInput : public IWaveInput {
 public:
@@ -100,8 +104,9 @@ public:
     void Wake() override { SetEvent(m_event.Get()); }
 
     // The wave mapper's preferred input (asked of the mapper itself, by its id in place of a
-    // handle), by its name: its id may change when another input comes or goes.
-    bool DefaultInput(std::wstring& name) override {
+    // handle), by its endpoint ID, else by its name (cut to 31 characters, so two inputs may
+    // share one): its id may change when another input comes or goes.
+    bool DefaultInput(std::wstring& input) override {
         if (!m_api)
             return false;
         DWORD id = DWORD(-1), flags = 0;
@@ -110,14 +115,36 @@ public:
                            reinterpret_cast<DWORD_PTR>(&flags)) != MMSYSERR_NOERROR ||
             id == DWORD(-1))
             return false;
+        if (EndpointId(id, input))
+            return true;
         WAVEINCAPSW caps = {};
         if (m_api->GetDevCaps(id, &caps, sizeof caps) != MMSYSERR_NOERROR)
             return false;
-        name = caps.szPname;
+        input = caps.szPname;
         return true;
     }
 
 private:
+    // The device's audio endpoint ID (Windows Vista on), asked of the device by its id: first
+    // its size in bytes, then the text.
+    bool EndpointId(DWORD id, std::wstring& endpoint) const {
+        const HWAVEIN device = reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(id));
+        size_t bytes = 0; // the driver writes a ULONG
+        if (m_api->Message(device, kQueryInstanceIdSize, reinterpret_cast<DWORD_PTR>(&bytes), 0) !=
+                MMSYSERR_NOERROR ||
+            bytes < sizeof(wchar_t) || bytes > 4096)
+            return false;
+        std::wstring text(bytes / sizeof(wchar_t), L'\0');
+        if (m_api->Message(device, kQueryInstanceId, reinterpret_cast<DWORD_PTR>(&text[0]),
+                           bytes) != MMSYSERR_NOERROR)
+            return false;
+        text.resize(wcsnlen(text.c_str(), text.size()));
+        if (text.empty())
+            return false;
+        endpoint = text;
+        return true;
+    }
+
     static constexpr int kHeaders = 64;
     WAVEHDR& Header(const WaveHeader& header) { return m_headers[header.index & (kHeaders - 1)]; }
 

@@ -158,8 +158,9 @@ TEST_F(RecordingSafety, RefusedResume) {
         const fs::path file = dir / (sound ? "resumed.wav" : "paused.wav");
         TypeFileName(file.wstring());
         Click(ID_RECORD_START);
-        if (sound)
+        if (sound) {
             ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
+        }
         Click(ID_RECORD_PAUSE);
         s_device->FailFrom(SimulatedWaveInput::START,
                            s_device->Calls(SimulatedWaveInput::START) + 1, MMSYSERR_NODRIVER, 1);
