@@ -8,12 +8,10 @@
 
 namespace {
 
-// A file made ahead of a seam (or at a start) that never got a sound: it goes without a word,
-// and when it holds the number just before the counter, the counter takes it back; the
-// sub-folder made for it goes too, when empty.
+// A file made ahead of a seam (or at a start) that never got a sound was removed: when it held
+// the number just before the counter, the counter takes it back; the sub-folder made for it goes
+// too, when empty.
 void GiveBack(const std::wstring& file, SequentialNaming& naming, IRecordingNotes& notes) {
-    std::error_code ignored;
-    std::filesystem::remove(FileSystemPath(file), ignored);
     SequentialNaming before = naming;
     before.enabled = 1; // the counter is the sequential one, whether naming is on now or not
     const uint32_t number = naming.count == 0 ? kMaxSequenceNumber : naming.count - 1;
@@ -24,6 +22,7 @@ void GiveBack(const std::wstring& file, SequentialNaming& naming, IRecordingNote
     if ((result != NAMING_DONE && result != NAMING_WRAPPED) || !SamePath(path, file))
         return;
     naming.count = number;
+    std::error_code ignored;
     if (naming.subFolders)
         std::filesystem::remove(FileSystemPath(FolderOf(path)), ignored); // only when empty
     notes.SaveCounter(naming.count);
@@ -31,22 +30,34 @@ void GiveBack(const std::wstring& file, SequentialNaming& naming, IRecordingNote
 
 } // namespace
 
-// 1. Complete or clear each noted file. 2. Keep the notes of those that cannot be completed now.
-// 3. Tell of each such file once.
-std::vector<RecordingReport> CompleteInterruptedRecordings(IRecordingNotes& notes,
-                                                           SequentialNaming& naming,
-                                                           std::vector<NotedFile>& kept) {
+std::vector<RepairResult> RepairNotedFiles(const std::vector<NotedFile>& files) {
+    std::vector<RepairResult> results;
+    for (const NotedFile& noted : files) {
+        results.push_back(CompleteInterruptedRecording(FileSystemPath(noted.path), noted.markers));
+        if (results.back().status == REPAIR_EMPTY) {
+            std::error_code ignored;
+            std::filesystem::remove(FileSystemPath(noted.path), ignored);
+        }
+    }
+    return results;
+}
+
+// 1. Give back the numbers of the files removed. 2. Keep the notes of those that cannot be
+// completed now. 3. Tell of each such file once.
+std::vector<RecordingReport> SettleNotedFiles(IRecordingNotes& notes, SequentialNaming& naming,
+                                              const std::vector<NotedFile>& files,
+                                              const std::vector<RepairResult>& results,
+                                              std::vector<NotedFile>& kept) {
     std::vector<RecordingReport> reports;
     kept.clear();
-    const std::vector<NotedFile> files = notes.NotedFiles();
     if (files.empty())
         return reports;
     const std::vector<std::wstring> told = notes.ToldFiles();
     std::vector<std::wstring> stillTold;
-    for (const NotedFile& noted : files) {
+    for (size_t i = 0; i < files.size() && i < results.size(); ++i) {
+        const NotedFile& noted = files[i];
         const std::wstring& file = noted.path;
-        const RepairResult result =
-            CompleteInterruptedRecording(FileSystemPath(file), noted.markers);
+        const RepairResult& result = results[i];
         RecordingReport report;
         report.path = file;
         switch (result.status) {
@@ -81,7 +92,6 @@ std::vector<RecordingReport> CompleteInterruptedRecordings(IRecordingNotes& note
             break;
         }
     }
-    notes.NoteFiles(kept);
     if (stillTold != told)
         notes.NoteToldFiles(stillTold);
     return reports;

@@ -5,7 +5,9 @@
 // that cannot be completed now (a card reader without its card), keeps its note, and the user
 // hears of it once.
 //
-// Window thread, before the first recording starts.
+// The files are touched on a thread of their own (RepairNotedFiles): a note that names a file on
+// a network share that does not answer costs that thread the share's time-out, never the window.
+// The notes and the counter are the window thread's (SettleNotedFiles).
 #pragma once
 
 #include "engine/sequential_naming.h"
@@ -14,7 +16,14 @@
 
 #include <vector>
 
-// What the user is to hear, each file once; in kept the files that stay noted.
-std::vector<RecordingReport> CompleteInterruptedRecordings(IRecordingNotes& notes,
-                                                           SequentialNaming& naming,
-                                                           std::vector<NotedFile>& kept);
+// Any thread: each file completed, or looked at; one without a sound removed. One result per
+// file, in order.
+std::vector<RepairResult> RepairNotedFiles(const std::vector<NotedFile>& files);
+
+// Window thread, with the results of RepairNotedFiles for files: the numbers of the removed files
+// given back (when the counter has not moved past them since), the notes of the files kept, and
+// what the user is to hear, each file once.
+std::vector<RecordingReport> SettleNotedFiles(IRecordingNotes& notes, SequentialNaming& naming,
+                                              const std::vector<NotedFile>& files,
+                                              const std::vector<RepairResult>& results,
+                                              std::vector<NotedFile>& kept);

@@ -77,6 +77,12 @@ struct CRecording::Run {
     DiskThread disk; // last: it ends before what it works on goes
 };
 
+struct CRecording::Repair {
+    std::vector<NotedFile> files;
+    std::vector<RepairResult> results; // the thread's until done
+    std::atomic<bool> done{false};
+};
+
 CRecording::CRecording(CWaveIn& capture, IRecordingNotes& notes, std::function<void()> notify)
     : m_capture(capture), m_notes(notes), m_notices(std::make_shared<Notices>(std::move(notify))) {
     m_capture.SetEndHandler([this](const RecordingFailure& failure, uint32_t atTicks) {
@@ -116,6 +122,12 @@ CRecording::~CRecording() {
         }
     }
     m_notices->Disconnect();
+    if (m_repairThread.joinable()) { // a share that does not answer: left to time out alone
+        if (m_repair->done)
+            m_repairThread.join();
+        else
+            m_repairThread.detach();
+    }
 }
 
 CRecording::Run* CRecording::Find(uint32_t serial) {
@@ -160,15 +172,44 @@ uint32_t CRecording::ElapsedMs(uint32_t nowTicks) const {
     return m_capture.Clock().Ms(nowTicks);
 }
 
-std::vector<RecordingReport> CRecording::CompleteInterrupted(SequentialNaming& naming) {
-    std::vector<NotedFile> kept;
-    std::vector<RecordingReport> reports = CompleteInterruptedRecordings(m_notes, naming, kept);
-    m_unfinished.clear();
-    for (const NotedFile& file : kept) {
+// The files stay among the unfinished ones meanwhile, so that a recording started now keeps their
+// notes with its own.
+void CRecording::CompleteInterrupted() {
+    if (m_repair)
+        return;
+    auto repair = std::make_shared<Repair>();
+    repair->files = m_notes.NotedFiles();
+    if (repair->files.empty())
+        return;
+    for (const NotedFile& file : repair->files) {
+        Forget(file.path);
         m_unfinished.push_back({file.path, {}});
         for (const WaveLayout::CueMarker& marker : file.markers)
             m_unfinished.back().markers.push_back({MARKER_USER, 0, marker.frame, marker.label});
     }
+    m_repair = repair;
+    m_repairThread = std::thread([repair, notices = m_notices] {
+        repair->results = RepairNotedFiles(repair->files);
+        repair->done = true;
+        RecordingReport report;
+        report.kind = RecordingReport::INTERRUPTED_READY;
+        notices->Post(std::move(report));
+    });
+}
+
+std::vector<RecordingReport> CRecording::SettleInterrupted(SequentialNaming& naming) {
+    if (!m_repair || !m_repair->done)
+        return {};
+    m_repairThread.join();
+    std::vector<NotedFile> kept;
+    std::vector<RecordingReport> reports =
+        SettleNotedFiles(m_notes, naming, m_repair->files, m_repair->results, kept);
+    for (const NotedFile& file : m_repair->files)
+        if (std::none_of(kept.begin(), kept.end(),
+                         [&](const NotedFile& k) { return SamePath(k.path, file.path); }))
+            Forget(file.path);
+    m_repair.reset();
+    Note();
     return reports;
 }
 
@@ -373,6 +414,9 @@ std::vector<RecordingReport> CRecording::TakeReports() {
                 shown.push_back(std::move(report)); // the window shows the state anew
             break;
         case RecordingReport::SPACE_LOW:
+            shown.push_back(std::move(report));
+            break;
+        case RecordingReport::INTERRUPTED_READY:
             shown.push_back(std::move(report));
             break;
         case RecordingReport::DISK_DONE:

@@ -35,6 +35,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 // How a recording is to be made.
@@ -67,11 +68,14 @@ public:
     CRecording(const CRecording&) = delete;
     CRecording& operator=(const CRecording&) = delete;
 
-    // At start-up, before the first Start: the noted files of earlier runs are completed (or
-    // found complete, gone, not ours, or without a sound: removed, their number given back in
-    // naming); one that cannot be completed now keeps its note. What the user is to hear, each
-    // file once.
-    std::vector<RecordingReport> CompleteInterrupted(SequentialNaming& naming);
+    // At start-up: the noted files of earlier runs are completed (or found complete, gone, not
+    // ours, or without a sound: removed) on a thread of their own, their notes kept meanwhile;
+    // a recording may start. Once done, TakeReports gives INTERRUPTED_READY.
+    void CompleteInterrupted();
+    // Then: the numbers of the removed files given back in naming (unless the counter moved on
+    // meanwhile); a file that cannot be completed now keeps its note, the others leave it. What
+    // the user is to hear, each file once.
+    std::vector<RecordingReport> SettleInterrupted(SequentialNaming& naming);
 
     // 1. The queue. 2. The capture: the device runs into the queue. 3. The name: the next free
     // sequential number (a file that appears meanwhile sends it on to the next), or the typed
@@ -179,6 +183,10 @@ private:
         std::vector<RecordingMarker> markers;
     };
     std::vector<Unfinished> m_unfinished;
+    // The completion of the files earlier runs left, on its thread (which the job outlives).
+    struct Repair;
+    std::shared_ptr<Repair> m_repair;
+    std::thread m_repairThread;
     // The live recording's markers asked of its disk thread and not yet placed, and how many of
     // each kind it asked for.
     std::deque<Asked> m_asked;

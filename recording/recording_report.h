@@ -39,6 +39,7 @@ struct RecordingReport {
         INTERRUPTED_COMPLETED, // path was completed now; it holds lengthMs
         INTERRUPTED_WAITS,     // path's drive or share is not there: completed at a later start
         INTERRUPTED_FAILED,    // failure: path could not be completed; tried again next start
+        INTERRUPTED_READY,     // (for the window) the files are looked at: SettleInterrupted
     };
     Kind kind = FILE_STARTED;
     std::wstring path;

@@ -116,8 +116,13 @@ void CMainDlg::ShowSettingsNotSaved(uint32_t error) {
 }
 
 void CMainDlg::OnRecordingNotice() {
-    if (m_pRecordBar && m_pRecording)
-        m_pRecordBar->OnRecordingReports(m_pRecording->TakeReports());
+    if (!m_pRecordBar || !m_pRecording)
+        return;
+    const std::vector<RecordingReport> reports = m_pRecording->TakeReports();
+    for (const RecordingReport& report : reports)
+        if (report.kind == RecordingReport::INTERRUPTED_READY)
+            FinishInterruptedRecordings();
+    m_pRecordBar->OnRecordingReports(reports);
 }
 
 void CMainDlg::RetryLostNotice() {
@@ -142,7 +147,7 @@ void CMainDlg::FinishInterruptedRecordings() {
         return;
     SequentialNaming naming = m_pSettingsPage->Naming();
     const uint32_t counter = naming.count;
-    const std::vector<RecordingReport> reports = m_pRecording->CompleteInterrupted(naming);
+    const std::vector<RecordingReport> reports = m_pRecording->SettleInterrupted(naming);
     if (naming.count != counter)
         m_pSettingsPage->SetCounter(naming.count);
     for (const RecordingReport& report : reports)
@@ -509,7 +514,8 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         ShowSettingsNotSaved(uint32_t(wParam));
         return true;
     case WM_APP_SHOWN:
-        FinishInterruptedRecordings();
+        if (m_pRecording)
+            m_pRecording->CompleteInterrupted(); // said once looked at
         return true;
     case WM_POWERBROADCAST:
         // Asleep, the device stops and the battery may die: what was written is flushed first,

@@ -133,6 +133,7 @@ std::wstring ReportText(const RecordingReport& report) {
     case RecordingReport::NEXT_WANTED:
     case RecordingReport::DISK_DONE:
     case RecordingReport::COUNTER_BACK:
+    case RecordingReport::INTERRUPTED_READY:
     case RecordingReport::MARKER:
     case RecordingReport::INPUT_LOST:
     case RecordingReport::INPUT_BACK:

@@ -682,7 +682,9 @@ TEST_F(RecordingTest, MarkersInTheFilesThatHoldTheirSound) {
                     WriteFileBytes(first, killed);
                     notes.noted = noted;
                     SequentialNaming naming;
-                    ASSERT_EQ(recording->CompleteInterrupted(naming).size(), 1u);
+                    recording->CompleteInterrupted();
+                    ASSERT_TRUE(Pump([&] { return Find(RecordingReport::INTERRUPTED_READY); }));
+                    ASSERT_EQ(recording->SettleInterrupted(naming).size(), 1u);
                     EXPECT_TRUE(notes.noted.empty());
                 }
                 std::vector<fs::path> files = {first};
@@ -734,10 +736,11 @@ TEST_F(RecordingTest, AFileKeepsAtMost2500Markers) {
     EXPECT_TRUE(notes.noted.empty());
 }
 
-// At start-up, the files an earlier run left unfinished: one whose card reader has no card
-// (the drive not ready) keeps its note and is said once as waiting for its drive, and is
-// completed once the card is back; one made ahead and never recorded into goes without a word,
-// with its number.
+// At start-up, the files an earlier run left unfinished, looked at on a thread of their own (a
+// drive that does not answer holds only that thread): one whose card reader has no card (the
+// drive not ready) keeps its note and is said once as waiting for its drive, and is completed
+// once the card is back; one made ahead and never recorded into goes without a word, with its
+// number.
 TEST_F(RecordingTest, InterruptedFilesAreNeverForgotten) {
     const fs::path cut = dir / "t000003.wav", ahead = dir / "t000004.wav";
     for (const fs::path& file : {cut, ahead}) {
@@ -756,7 +759,19 @@ TEST_F(RecordingTest, InterruptedFilesAreNeverForgotten) {
         SCOPED_TRACE(start);
         if (start == 2)
             disk.FailOpening({}, 0);
-        const auto said = recording->CompleteInterrupted(naming);
+        if (start == 0) {
+            disk.HoldOpenings();
+            disk.Hold();
+        }
+        reports.clear();
+        recording->CompleteInterrupted();
+        if (start == 0) {
+            ASSERT_TRUE(Pump([&] { return disk.Waiting() == 1; }));
+            EXPECT_FALSE(Find(RecordingReport::INTERRUPTED_READY));
+            disk.Release();
+        }
+        ASSERT_TRUE(Pump([&] { return Find(RecordingReport::INTERRUPTED_READY); }));
+        const auto said = recording->SettleInterrupted(naming);
         ASSERT_EQ(said.size(), start == 1 ? 0u : 1u) << "the card's absence said once";
         const std::vector<NotedFile> kept = {{cut.wstring(), {}}};
         EXPECT_EQ(notes.noted, start < 2 ? kept : std::vector<NotedFile>());

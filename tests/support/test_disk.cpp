@@ -70,7 +70,9 @@ void TestDisk::WaitWhileHeld(std::unique_lock<std::mutex>& lock) {
 }
 
 uint32_t TestDisk::BeforeOpen(const std::filesystem::path& path) {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (m_holdOpenings)
+        WaitWhileHeld(lock);
     return !m_failOpen.empty() && path == m_failOpen ? m_failOpenCode : 0;
 }
 

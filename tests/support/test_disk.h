@@ -6,6 +6,7 @@
 
 #include "engine/raw_file.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -29,8 +30,9 @@ public:
     TestDisk(const TestDisk&) = delete;
     TestDisk& operator=(const TestDisk&) = delete;
 
-    // From Hold to Release, every write and flush waits.
+    // From Hold to Release, every write and flush waits (and every opening, once HoldOpenings).
     void Hold();
+    void HoldOpenings() { m_holdOpenings = true; }
     void Release();
     // Writes or flushes waiting now.
     int Waiting() const;
@@ -58,6 +60,7 @@ private:
     mutable std::mutex m_lock;
     std::condition_variable m_released;
     bool m_held = false;
+    std::atomic<bool> m_holdOpenings{false};
     int m_waiting = 0;
     uint64_t m_appended = 0;
     uint64_t m_fullAt = UINT64_MAX;
