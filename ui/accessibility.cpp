@@ -279,3 +279,45 @@ void AnnounceToScreenReaders(HWND window, const std::wstring& text, const wchar_
     SysFreeString(about);
     provider->Release();
 }
+
+namespace {
+
+// Dynamic Annotation's service (oleacc, Windows XP SP2 on; Wine has none), and UI Automation's
+// LiveSetting property, named here: their definitions are not in every SDK's libraries.
+const CLSID kAccPropServices = {
+    0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+const IID kIAccPropServices = {
+    0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+const GUID kLiveSettingProperty = {
+    0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+constexpr long kLiveAssertive = 2;
+
+IAccPropServices* PropServices() {
+    void* services = nullptr;
+    if (FAILED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
+                                &services)))
+        return nullptr;
+    return static_cast<IAccPropServices*>(services);
+}
+
+} // namespace
+
+bool MarkAssertiveLiveRegion(HWND window, int child, bool on) {
+    IAccPropServices* services = PropServices();
+    if (!services)
+        return false;
+    HRESULT result;
+    if (on) {
+        VARIANT value;
+        VariantInit(&value);
+        value.vt = VT_I4;
+        value.lVal = kLiveAssertive;
+        result = services->SetHwndProp(window, DWORD(OBJID_CLIENT), DWORD(child),
+                                       kLiveSettingProperty, value);
+    } else {
+        result = services->ClearHwndProps(window, DWORD(OBJID_CLIENT), DWORD(child),
+                                          &kLiveSettingProperty, 1);
+    }
+    services->Release();
+    return SUCCEEDED(result);
+}

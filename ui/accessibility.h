@@ -36,3 +36,9 @@ void DescribeControlsForScreenReaders(HWND dialog,
 // not yet said.
 void AnnounceToScreenReaders(HWND window, const std::wstring& text,
                              const wchar_t* activity = L"Sonarix.RecordingState");
+
+// Where Windows has Dynamic Annotation: the child of the window's client object (the status
+// bar's state part) is an assertive live region for UI Automation, so Narrator speaks its
+// changes; on false the annotation is cleared (before the window goes). False where there is no
+// such service (Wine).
+bool MarkAssertiveLiveRegion(HWND window, int child, bool on);

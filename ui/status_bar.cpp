@@ -1,5 +1,6 @@
 #include "ui/status_bar.h"
 
+#include "ui/accessibility.h"
 #include "ui/dpi.h"
 
 #include <commctrl.h>
@@ -34,17 +35,21 @@ bool CStatusBar::Create(HWND parent, UINT id) {
     }
     m_server = std::make_unique<CAccessibleServer>(*this);
     SetWindowSubclass(m_hWnd, BarProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    MarkAssertiveLiveRegion(m_hWnd, 1, true); // the state part
     return true;
 }
 
-// A name change of the state part, and a live region's change: a screen reader that follows
-// either says the new state.
+// A name change of the state part, a live region's change (the part is an assertive live region
+// where Windows has annotations) and an alert: a screen reader that follows any of them says the
+// new state. NVDA speaks a name change only of the focused object, and Narrator a live region
+// only with its setting; the alert is spoken by all of them, on every Windows.
 void CStatusBar::SetSpokenState(const std::wstring& said) {
     m_spoken = said;
     if (!m_server)
         return;
     m_server->Notify(EVENT_OBJECT_NAMECHANGE, 1);
     m_server->Notify(EVENT_OBJECT_LIVEREGIONCHANGED, 1);
+    m_server->Notify(EVENT_SYSTEM_ALERT, kAlertChild);
 }
 
 AccessibleItem CStatusBar::Describe(int child) const {
@@ -52,6 +57,12 @@ AccessibleItem CStatusBar::Describe(int child) const {
     if (child == 0) {
         item.role = ROLE_SYSTEM_STATUSBAR;
         item.state = STATE_SYSTEM_READONLY;
+        return item;
+    }
+    if (child == kAlertChild) {
+        item.role = ROLE_SYSTEM_ALERT;
+        item.state = STATE_SYSTEM_READONLY;
+        item.name = m_spoken;
         return item;
     }
     item.role = ROLE_SYSTEM_STATICTEXT;
@@ -66,8 +77,9 @@ RECT CStatusBar::Bounds(int child) const {
     RECT rc = {};
     if (child == 0)
         GetClientRect(m_hWnd, &rc);
-    else
-        SendMessageW(m_hWnd, SB_GETRECT, WPARAM(child - 1), reinterpret_cast<LPARAM>(&rc));
+    else // the alert lies over the state part
+        SendMessageW(m_hWnd, SB_GETRECT, WPARAM(child == kAlertChild ? 0 : child - 1),
+                     reinterpret_cast<LPARAM>(&rc));
     return rc;
 }
 
@@ -108,6 +120,7 @@ LRESULT CALLBACK CStatusBar::BarProc(HWND window, UINT message, WPARAM wParam, L
             return result;
         break;
     case WM_NCDESTROY:
+        MarkAssertiveLiveRegion(window, 1, false);
         RemoveWindowSubclass(window, BarProc, kSubclassId);
         bar->m_server.reset();
         bar->m_hWnd = nullptr;

@@ -20,6 +20,7 @@
 class CStatusBar : public IAccessibleSource {
 public:
     static constexpr int kParts = 4;
+    static constexpr int kAlertChild = kParts + 1;
     static constexpr int kElapsedPart = 1;
 
     // The bar may outlive this object (its parent destroys it later): it lets go of it.
@@ -39,11 +40,13 @@ public:
     void WhenTextChanges(std::function<void(int part)> changed) { m_changed = std::move(changed); }
 
     // The recording's state as a screen reader hears it ("録音を停止しました。" where the state
-    // part is empty): the state part's name while it shows no text. Screen readers are told.
+    // part is empty): the state part's name while it shows no text, and the name of the bar's
+    // alert (its last child, over the state part), which every screen reader speaks when it is
+    // raised. Screen readers are told.
     void SetSpokenState(const std::wstring& said);
 
     HWND Window() const override { return m_hWnd; }
-    int ChildCount() const override { return kParts; }
+    int ChildCount() const override { return kAlertChild; }
     AccessibleItem Describe(int child) const override;
     RECT Bounds(int child) const override;
 

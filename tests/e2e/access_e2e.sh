@@ -158,6 +158,7 @@ check "heard: recording" has "$events" $'name\t1.1\tstatic text\t"録音中"'
 check "heard: paused" has "$events" $'name\t1.1\tstatic text\t"録音一時停止中"'
 check "heard: stopped" has "$events" $'name\t1.1\tstatic text\t"録音を停止しました。"'
 check "heard: a live region's change" has "$events" $'live\t1.1'
+check "heard: the state as an alert, named with its sentence" has "$events" $'alert\t1.5\talert\t"録音一時停止中"'
 check "heard: the focus on a button" has "$events" $'focus\t100.2\tpush button\t"録音停止"'
 check "heard: a meter's value" has "$events" $'value\t1007'
 check "the elapsed time is not announced" test "$(grep -c $'^name\t1.2' <<<"$events" || true)" -eq 0
