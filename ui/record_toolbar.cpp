@@ -35,6 +35,20 @@ constexpr ToolbarButton kTable[CRecordToolbar::kButtons] = {
     {ID_MARKER, IDS_TIP_MARKER, 4, FCONTROL, 'M', L"Ctrl+M", 9},
 };
 
+// The button at this entry of the toolbar, or null for a separator.
+const ToolbarButton* ButtonAt(int entry) {
+    for (const ToolbarButton& button : kTable)
+        if (button.entry == entry)
+            return &button;
+    return nullptr;
+}
+
+// A screen reader's child of a button: its entry's place, counted from 1 with the separators, as
+// comctl32 counts the children of its own events.
+int ChildOf(int button) {
+    return kTable[button].entry + 1;
+}
+
 } // namespace
 
 UINT CRecordToolbar::TipText(int command) {
@@ -90,6 +104,10 @@ CRecordToolbar::~CRecordToolbar() {
         RemoveWindowSubclass(m_hWnd, ToolbarProc, kSubclassId);
 }
 
+int CRecordToolbar::FocusedChild() const {
+    return ChildOf(m_focus);
+}
+
 bool CRecordToolbar::IsEnabled(int command) const {
     return m_hWnd && SendMessageW(m_hWnd, TB_ISBUTTONENABLED, WPARAM(command), 0) != 0;
 }
@@ -101,7 +119,12 @@ AccessibleItem CRecordToolbar::Describe(int child) const {
         item.state = STATE_SYSTEM_FOCUSABLE | (GetFocus() == m_hWnd ? STATE_SYSTEM_FOCUSED : 0);
         return item;
     }
-    const ToolbarButton& button = kTable[child - 1];
+    const ToolbarButton* at = ButtonAt(child - 1);
+    if (!at) {
+        item.role = ROLE_SYSTEM_SEPARATOR;
+        return item;
+    }
+    const ToolbarButton& button = *at;
     item.name = LoadText(button.tip);
     item.role = ROLE_SYSTEM_PUSHBUTTON;
     item.shortcut = button.shortcut;
@@ -112,7 +135,7 @@ AccessibleItem CRecordToolbar::Describe(int child) const {
         item.state |= STATE_SYSTEM_UNAVAILABLE;
     else
         item.defaultAction = LoadText(IDS_ACC_PRESS);
-    if (GetFocus() == m_hWnd && child - 1 == m_focus)
+    if (GetFocus() == m_hWnd && child == ChildOf(m_focus))
         item.state |= STATE_SYSTEM_FOCUSED;
     return item;
 }
@@ -121,17 +144,17 @@ RECT CRecordToolbar::Bounds(int child) const {
     if (child == 0)
         return IAccessibleSource::Bounds(0);
     RECT rc = {};
-    SendMessageW(m_hWnd, TB_GETRECT, WPARAM(kTable[child - 1].command),
-                 reinterpret_cast<LPARAM>(&rc));
+    SendMessageW(m_hWnd, TB_GETITEMRECT, WPARAM(child - 1), reinterpret_cast<LPARAM>(&rc));
     return rc;
 }
 
 // Posted, as a click's command would come: a screen reader's call must not wait for a message
 // box the command may show.
 bool CRecordToolbar::DoDefaultAction(int child) {
-    if (child < 1 || !IsEnabled(kTable[child - 1].command))
+    const ToolbarButton* button = ButtonAt(child - 1);
+    if (!button || !IsEnabled(button->command))
         return false;
-    return PostMessageW(m_parent, WM_COMMAND, MAKEWPARAM(kTable[child - 1].command, BN_CLICKED),
+    return PostMessageW(m_parent, WM_COMMAND, MAKEWPARAM(button->command, BN_CLICKED),
                         reinterpret_cast<LPARAM>(m_hWnd)) != 0;
 }
 
@@ -162,7 +185,7 @@ LRESULT CALLBACK CRecordToolbar::ToolbarProc(HWND window, UINT message, WPARAM w
         break;
     case kSayFocus:
         if (GetFocus() == window)
-            bar->m_server->Notify(EVENT_OBJECT_FOCUS, bar->m_focus + 1);
+            bar->m_server->Notify(EVENT_OBJECT_FOCUS, ChildOf(bar->m_focus));
         return 0;
     case WM_KILLFOCUS:
         InvalidateRect(window, nullptr, TRUE);
@@ -256,7 +279,7 @@ void CRecordToolbar::SetFocusButton(int index, bool say) {
         return;
     SendMessageW(m_hWnd, TB_SETHOTITEM, WPARAM(kTable[index].entry), 0);
     if (say)
-        m_server->Notify(EVENT_OBJECT_FOCUS, m_focus + 1);
+        m_server->Notify(EVENT_OBJECT_FOCUS, ChildOf(m_focus));
 }
 
 void CRecordToolbar::FollowEnabling(int command) {
@@ -264,7 +287,7 @@ void CRecordToolbar::FollowEnabling(int command) {
         if (kTable[i].command != command)
             continue;
         if (m_server)
-            m_server->Notify(EVENT_OBJECT_STATECHANGE, i + 1);
+            m_server->Notify(EVENT_OBJECT_STATECHANGE, ChildOf(i));
         if (i == m_focus && !IsEnabled(command) && GetFocus() == m_hWnd)
             FocusNearest(i);
     }
@@ -276,7 +299,7 @@ void CRecordToolbar::SetMarkerCount(const std::wstring& text) {
     m_markerCount = text;
     for (int i = 0; i < kButtons; ++i)
         if (kTable[i].command == ID_MARKER && m_server)
-            m_server->Notify(EVENT_OBJECT_DESCRIPTIONCHANGE, i + 1);
+            m_server->Notify(EVENT_OBJECT_DESCRIPTIONCHANGE, ChildOf(i));
 }
 
 // The focus rectangle inside the button with the focus, while the toolbar has it and Windows
@@ -284,7 +307,7 @@ void CRecordToolbar::SetMarkerCount(const std::wstring& text) {
 void CRecordToolbar::DrawFocus(HDC dc) {
     if (GetFocus() != m_hWnd || (SendMessageW(m_hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS))
         return;
-    RECT rc = Bounds(m_focus + 1);
+    RECT rc = Bounds(ChildOf(m_focus));
     InflateRect(&rc, -2, -2);
     DrawFocusRect(dc, &rc);
 }

@@ -36,10 +36,12 @@ public:
     void SetMarkerCount(const std::wstring& text);
 
     HWND Window() const override { return m_hWnd; }
-    int ChildCount() const override { return kButtons; }
+    // Its children are its entries, separators too, numbered as comctl32's own events number
+    // them.
+    int ChildCount() const override { return kEntries; }
     AccessibleItem Describe(int child) const override;
     RECT Bounds(int child) const override;
-    int FocusedChild() const override { return m_focus + 1; }
+    int FocusedChild() const override;
     bool DoDefaultAction(int child) override;
 
 private:

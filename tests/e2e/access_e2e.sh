@@ -45,7 +45,7 @@ x_focus_is() { # x_focus_is NAME: the window of this name has the display's focu
 }
 markers_counted() { # markers_counted N: the marker button's description counts N
   for _ in $(seq 50); do
-    [ "$(reader walk | awk -F'\t' '$1 == "100.5" { gsub(/[^0-9]/, "", $7); print $7 }')" = "$1" ] && return 0
+    [ "$(reader walk | awk -F'\t' '$1 == "100.10" { gsub(/[^0-9]/, "", $7); print $7 }')" = "$1" ] && return 0
     sleep 0.2
   done
   return 1
@@ -86,10 +86,11 @@ walk=$(reader walk)
 echo "$walk"
 check "the toolbar" has "$walk" $'100\ttool bar'
 check "start: named, unavailable, its shortcut" has "$walk" '"録音開始"' 'unavailable' '"Ctrl+R"'
-check "stop: named, its shortcut" has "$walk" $'100.2\tpush button\t"録音停止"\tfocused,focusable' '"Ctrl+S"'
-check "pause: named, its shortcut" has "$walk" $'100.3\tpush button\t"録音一時停止"\tfocusable' '"Ctrl+P"'
+check "stop: named, its shortcut" has "$walk" $'100.3\tpush button\t"録音停止"\tfocused,focusable' '"Ctrl+S"'
+check "pause: named, its shortcut" has "$walk" $'100.5\tpush button\t"録音一時停止"\tfocusable' '"Ctrl+P"'
+check "...numbered with the separators, as comctl32's own events number them" has "$walk" $'100.4\tseparator'
 check "file name: named, unavailable, its shortcut" has "$walk" '"ファイル名指定"' 'unavailable' '"F12"'
-check "marker: named, its shortcut" has "$walk" $'100.5\tpush button\t"マーカーを付ける"\tfocusable' '"Ctrl+M"'
+check "marker: named, its shortcut" has "$walk" $'100.10\tpush button\t"マーカーを付ける"\tfocusable' '"Ctrl+M"'
 check "...and no marker yet" markers_counted 0
 check "the waveform" has "$walk" $'1010\tgraphic\t"波形"'
 check "the left meter: its held level" has "$walk" $'1007\tprogress bar\t"左チャンネルのレベル"' 'dB"'
@@ -159,10 +160,10 @@ check "heard: paused" has "$events" $'name\t1.1\tstatic text\t"録音一時停�
 check "heard: stopped" has "$events" $'name\t1.1\tstatic text\t"録音を停止しました。"'
 check "heard: a live region's change" has "$events" $'live\t1.1'
 check "heard: the state as an alert, named with its sentence" has "$events" $'alert\t1.5\talert\t"録音一時停止中"'
-check "heard: the focus on a button" has "$events" $'focus\t100.2\tpush button\t"録音停止"'
+check "heard: the focus on a button" has "$events" $'focus\t100.3\tpush button\t"録音停止"'
 check "heard: a meter's value" has "$events" $'value\t1007'
 check "the elapsed time is not announced" test "$(grep -c $'^name\t1.2' <<<"$events" || true)" -eq 0
-check "heard: a marker counted" has "$events" $'description\t100.5\tpush button\t"マーカーを付ける"'
+check "heard: a marker counted" has "$events" $'description\t100.10\tpush button\t"マーカーを付ける"'
 check "the recording is a WAV file" test "$(frames_soxi "$wav")" -gt 0
 marks=$(chapters "$wav")
 echo "$marks"
