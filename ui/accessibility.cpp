@@ -200,10 +200,88 @@ LRESULT CALLBACK NamedControlProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefSubclassProc(window, message, wParam, lParam);
 }
 
+// Dynamic Annotation's service (oleacc, Windows XP SP2 on; Wine has none), its properties, and
+// UI Automation's LiveSetting property, named here: their definitions are not in every SDK's
+// libraries.
+const GUID kNameProperty = {
+    0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+const GUID kShortcutProperty = {
+    0x7d9bceee, 0x7d1e, 0x4979, {0x93, 0x82, 0x51, 0x80, 0xf4, 0x17, 0x2c, 0x34}};
+const CLSID kAccPropServices = {
+    0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+const IID kIAccPropServices = {
+    0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+const GUID kLiveSettingProperty = {
+    0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+constexpr long kLiveAssertive = 2;
+
+IAccPropServices* PropServices() {
+    void* services = nullptr;
+    if (FAILED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
+                                &services)))
+        return nullptr;
+    return static_cast<IAccPropServices*>(services);
+}
+
+// A control annotated through the service: its annotations go with it.
+LRESULT CALLBACK AnnotatedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR) {
+    if (message == WM_NCDESTROY) {
+        if (IAccPropServices* services = PropServices()) {
+            const GUID properties[] = {kNameProperty, kShortcutProperty};
+            services->ClearHwndProps(window, DWORD(OBJID_CLIENT), CHILDID_SELF, properties, 2);
+            services->Release();
+        }
+        RemoveWindowSubclass(window, AnnotatedControlProc, kNamedSubclassId);
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+// Windows' own object keeps everything (its role, its state, the edit's text and the list's
+// expanding for UI Automation), with the name and shortcut given. False where there is no
+// service.
+bool Annotate(HWND control, const std::wstring& name, const std::wstring& shortcut) {
+    IAccPropServices* services = PropServices();
+    if (!services)
+        return false;
+    const auto set = [&](const GUID& property, const std::wstring& text) {
+        return text.empty() ||
+               SUCCEEDED(services->SetHwndPropStr(control, DWORD(OBJID_CLIENT), CHILDID_SELF,
+                                                  property, text.c_str()));
+    };
+    const bool annotated = set(kNameProperty, name) && set(kShortcutProperty, shortcut);
+    services->Release();
+    if (annotated && !(name.empty() && shortcut.empty()))
+        SetWindowSubclass(control, AnnotatedControlProc, kNamedSubclassId, 0);
+    return annotated;
+}
+
+// Whether Windows' own object for the control tells its role (Wine's leave buttons, labels and
+// lists plain client areas).
+bool ProxyKnowsRole(HWND control) {
+    const long role = ControlRole(control);
+    if (!role)
+        return true;
+    IAccessible* standard = StandardAccessible(control, OBJID_CLIENT);
+    if (!standard)
+        return false;
+    VARIANT self, answer;
+    VariantInit(&self);
+    VariantInit(&answer);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    const bool known = SUCCEEDED(standard->get_accRole(self, &answer)) && answer.vt == VT_I4 &&
+                       answer.lVal == role;
+    standard->Release();
+    return known;
+}
+
 } // namespace
 
+// Through Dynamic Annotation where Windows has it and its own object knows the control; that
+// object wrapped where not.
 void NameForScreenReaders(HWND control, const std::wstring& name, const std::wstring& shortcut) {
-    if (!control)
+    if (!control || (ProxyKnowsRole(control) && Annotate(control, name, shortcut)))
         return;
     auto* named = new ControlName{name, shortcut};
     if (!SetWindowSubclass(control, NamedControlProc, kNamedSubclassId,
@@ -279,28 +357,6 @@ void AnnounceToScreenReaders(HWND window, const std::wstring& text, const wchar_
     SysFreeString(about);
     provider->Release();
 }
-
-namespace {
-
-// Dynamic Annotation's service (oleacc, Windows XP SP2 on; Wine has none), and UI Automation's
-// LiveSetting property, named here: their definitions are not in every SDK's libraries.
-const CLSID kAccPropServices = {
-    0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
-const IID kIAccPropServices = {
-    0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
-const GUID kLiveSettingProperty = {
-    0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
-constexpr long kLiveAssertive = 2;
-
-IAccPropServices* PropServices() {
-    void* services = nullptr;
-    if (FAILED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
-                                &services)))
-        return nullptr;
-    return static_cast<IAccPropServices*>(services);
-}
-
-} // namespace
 
 bool MarkAssertiveLiveRegion(HWND window, int child, bool on) {
     IAccPropServices* services = PropServices();
