@@ -173,10 +173,10 @@ std::vector<std::pair<uint64_t, uint64_t>> Gaps(const std::vector<uint32_t>& fra
 }
 
 // Recordings past a file's limit (20 or 100 blocks), sequential and typed, with names taken on
-// the way, a pause, and a next file that cannot be made: every frame lands once, in order, over
-// complete files; the counter ends just past the last file used (a file made ahead and never
-// needed gives its number back, and its new sub-folder goes with it); the note names what is
-// not complete, nothing once complete.
+// the way (one as it is made), a pause, and a next file that cannot be made: every frame lands
+// once, in order, over complete files; the counter ends just past the last file used (a file made
+// ahead and never needed gives its number back, and its new sub-folder goes with it); the note
+// names what is not complete, nothing once complete.
 TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
     const struct Case {
         const char* what;
@@ -189,6 +189,7 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
         const char* givenBack;          // the file made ahead, which must be gone
         int64_t counter;                // stored at the end (-1: never saved)
         RecordingStep nextFailure;      // the recording ends at the limit with it
+        const char* appears = nullptr;  // a file made by another program as this one makes it
     } cases[] = {
         {"typed",
          false,
@@ -212,6 +213,18 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
          "t000012.wav",
          12,
          STEP_OK},
+        {"a file appears as the next is made",
+         true,
+         7,
+         20,
+         false,
+         false,
+         nullptr,
+         {"t000007.wav", "t000009.wav"},
+         "t000010.wav",
+         10,
+         STEP_OK,
+         "t000008.wav"},
         {"sub-folder given back",
          true,
          998,
@@ -244,6 +257,8 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
         fs::create_directory(folder);
         if (c.taken)
             WriteFileBytes(folder / c.taken, {1, 2, 3});
+        if (c.appears)
+            disk.AppearAtOpening(folder / c.appears);
         recording->SetFileSizeLimit(38 + c.blocks * kBlockBytes + 100);
 
         const size_t files = c.files.size();
@@ -285,6 +300,9 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
             EXPECT_EQ(recorded.size(), frames);
         }
         EXPECT_TRUE(Gaps(recorded).empty());
+        if (c.appears) {
+            EXPECT_EQ(ReadFileBytes(folder / c.appears).size(), 17u) << "the other's, untouched";
+        }
     }
 }
 
@@ -459,6 +477,33 @@ TEST_F(RecordingTest, DiskFailuresAndFlushes) {
     EXPECT_EQ(ended->failure.code, kWriteFaultError);
     EXPECT_TRUE(recording->WaitUntilComplete(20000, reports));
     EXPECT_TRUE(ReadWav(typed).IsComplete());
+
+    // A completion that fails (its flush): said with the file, which keeps its note until the
+    // next start finds it complete.
+    const fs::path failing = dir / "failing.wav";
+    RecordingPlan plan = Plan(dir.Path(), false);
+    plan.typedName = failing.wstring();
+    ASSERT_FALSE(recording->Start(plan));
+    ASSERT_TRUE(Pump([&] { return ReadWav(failing).data.size() >= 5 * kBlockBytes; }));
+    reports.clear();
+    disk.FailFlushes(1);
+    StopAndComplete();
+    const auto completed =
+        std::find_if(reports.begin(), reports.end(), [](const RecordingReport& report) {
+            return report.kind == RecordingReport::FILE_COMPLETED;
+        });
+    ASSERT_NE(completed, reports.end());
+    EXPECT_EQ(completed->failure.step, STEP_COMPLETE);
+    EXPECT_EQ(completed->failure.code, kWriteFaultError);
+    EXPECT_EQ(FileSystemPath(completed->failure.path), failing);
+    ASSERT_EQ(notes.noted.size(), 1u) << "kept for the next start";
+    EXPECT_EQ(FileSystemPath(notes.noted[0].path), failing);
+    SequentialNaming naming;
+    recording->CompleteInterrupted();
+    ASSERT_TRUE(Pump([&] { return Find(RecordingReport::INTERRUPTED_READY); }));
+    recording->SettleInterrupted(naming); // found complete (its sizes were written), or completed
+    EXPECT_TRUE(ReadWav(failing).IsComplete());
+    EXPECT_TRUE(notes.noted.empty());
 }
 
 // What happens to the input while it records, on the world's clock that the simulated device

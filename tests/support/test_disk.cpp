@@ -1,5 +1,7 @@
 #include "tests/support/test_disk.h"
 
+#include <fstream>
+
 TestDisk::TestDisk() {
     RawFile::SetHooks(this);
 }
@@ -69,10 +71,19 @@ void TestDisk::WaitWhileHeld(std::unique_lock<std::mutex>& lock) {
     m_released.notify_all();
 }
 
+void TestDisk::AppearAtOpening(const std::filesystem::path& path) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_appear = path;
+}
+
 uint32_t TestDisk::BeforeOpen(const std::filesystem::path& path) {
     std::unique_lock<std::mutex> lock(m_lock);
     if (m_holdOpenings)
         WaitWhileHeld(lock);
+    if (!m_appear.empty() && path == m_appear) {
+        std::ofstream(path, std::ios::binary) << "another program's";
+        m_appear.clear();
+    }
     return !m_failOpen.empty() && path == m_failOpen ? m_failOpenCode : 0;
 }
 

@@ -43,6 +43,8 @@ public:
     void FailFlushes(int count);
     // Opening this file fails with this code.
     void FailOpening(const std::filesystem::path& path, uint32_t code);
+    // Another program makes this file just before the next opening of it (after any check).
+    void AppearAtOpening(const std::filesystem::path& path);
     // What FreeSpace answers (-1 at first: the drive cannot tell).
     void SetFreeSpace(int64_t bytes);
     // The flushes that reached this file.
@@ -66,6 +68,7 @@ private:
     uint64_t m_fullAt = UINT64_MAX;
     int m_failFlushes = 0;
     std::filesystem::path m_failOpen;
+    std::filesystem::path m_appear;
     uint32_t m_failOpenCode = 0;
     int64_t m_freeSpace = -1;
     std::map<std::filesystem::path, int> m_flushes;
