@@ -60,6 +60,59 @@ private:
     std::function<void()> m_notify;
 };
 
+// The making of a next file: what the window thread hands the maker thread (the naming as it
+// was, the plan), and what the maker hands back once MADE. A making the recording no longer
+// wants is ABANDONED: the maker then removes what it made.
+struct CRecording::Making {
+    std::mutex lock;
+    enum Stage { MAKING, MADE, ABANDONED } stage = MAKING;
+    SequentialNaming naming; // before; after, once made
+    uint32_t countBefore = 0;
+    RecordingPlan plan;
+    int typedPart = 1;
+    WaveFormat format;
+    NextFile next; // open once made
+    Prepared prepared;
+    RecordingFailure failure;
+};
+
+namespace {
+
+// The maker thread's work: the next sequential name, or the typed name numbered, a name whose
+// file exists passed over, the file created with its header; on failure, the folder made for it
+// removed.
+template <class Making, class Prepared> void MakeNextFile(Making& making, Prepared& prepared) {
+    const auto create = [&](const std::wstring& path) {
+        RecordingFailure failure;
+        if (CWaveFile::CreateWithHeader(making.next.file, FileSystemPath(path),
+                                        RawFile::CREATE_NEW_ONLY, making.format, &failure))
+            return RecordingFailure();
+        failure.path = path;
+        return failure;
+    };
+    if (making.plan.sequential) {
+        making.failure = TakeFreeName(
+            prepared.path, prepared.madeFolder,
+            [&](std::wstring& path, std::wstring& made) {
+                return NextSequentialPath(making.naming, path, made);
+            },
+            create);
+    } else {
+        making.failure = TakeFreeName(
+            prepared.path, prepared.madeFolder,
+            [&](std::wstring& path, std::wstring&) {
+                path = NumberedName(making.plan.typedName, ++making.typedPart);
+                return RecordingFailure();
+            },
+            create);
+    }
+    if (!making.next.file.IsOpen())
+        RemoveMade(L"", prepared.madeFolder);
+    making.next.name = prepared.path;
+}
+
+} // namespace
+
 // One recording: what the window thread keeps of it, and its disk side (the queue its blocks
 // wait in, the next file on its way, the writer, the disk thread), which lives until the disk
 // thread has completed the last file.
@@ -69,6 +122,10 @@ struct CRecording::Run {
     int typedPart = 1;            // the last " (n)" used for a typed name
     Prepared prepared;            // the next file made ahead; path empty: none
     RecordingFailure nextFailure; // why the next file could not be made
+    // The next file on its way, on a thread of its own (a share that does not answer holds that
+    // thread, not the window); null when none is.
+    std::shared_ptr<Making> making;
+    std::thread maker;
     BlockQueue queue;
     MarkerRequests markers;
     std::unique_ptr<BlockJudge> judge; // the capture's sink
@@ -109,6 +166,7 @@ CRecording::~CRecording() {
     m_capture.SetEndHandler(nullptr);
     m_capture.SetInputHandler(nullptr);
     for (std::unique_ptr<Run>& run : m_runs) {
+        AbandonMaking(*run);
         NextFile untaken;
         if (run->handOver.Close(untaken)) {
             untaken.file.Close();
@@ -376,6 +434,12 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             if (run)
                 PrepareNextFile(*run);
             break;
+        case RecordingReport::NEXT_MADE:
+            if (run && NextFileMade(*run)) {
+                report.kind = RecordingReport::COUNTER_MOVED;
+                shown.push_back(std::move(report));
+            }
+            break;
         case RecordingReport::FILE_STARTED:
             if (!run)
                 break;
@@ -421,7 +485,7 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             break;
         case RecordingReport::DISK_DONE:
             if (run && DiskDone(*run)) {
-                report.kind = RecordingReport::COUNTER_BACK;
+                report.kind = RecordingReport::COUNTER_MOVED;
                 shown.push_back(std::move(report));
             }
             break;
@@ -491,6 +555,7 @@ bool CRecording::MarkerPlaced(const RecordingReport& report) {
 // The disk thread has done its last: a next file made and never taken goes.
 bool CRecording::DiskDone(Run& run) {
     run.disk.Join();
+    AbandonMaking(run);
     NextFile untaken;
     bool givenBack = false;
     if (run.handOver.Close(untaken)) {
@@ -502,68 +567,96 @@ bool CRecording::DiskDone(Run& run) {
     return givenBack;
 }
 
-// On the window thread, ahead of the seam: the next sequential name, or the typed name
-// numbered; a name whose file exists is passed over. A file that cannot be made is not said
-// now: the recording ends at the limit and says why then. Done also for a recording stopped
-// while its disk thread still writes what the queue held.
+// On the window thread, ahead of the seam: the next file is made on the maker thread, and
+// offered once made (NextFileMade). A file that cannot be made is not said now: the recording
+// ends at the limit and says why then. Done also for a recording stopped while its disk thread
+// still writes what the queue held.
 void CRecording::PrepareNextFile(Run& run) {
-    if (!run.prepared.path.empty())
+    if (!run.prepared.path.empty() || run.making)
         return;
     run.nextFailure = RecordingFailure();
-    const WaveFormat& format = run.writer.Format();
-    NextFile next;
-    Prepared prepared;
-    prepared.sequential = run.plan.sequential;
-    SequentialNaming naming = m_naming;
-    const auto create = [&](const std::wstring& path) {
-        RecordingFailure failure;
-        if (CWaveFile::CreateWithHeader(next.file, FileSystemPath(path), RawFile::CREATE_NEW_ONLY,
-                                        format, &failure))
-            return RecordingFailure();
-        failure.path = path;
-        return failure;
-    };
-    RecordingFailure failure;
-    if (run.plan.sequential) {
-        failure = TakeFreeName(
-            prepared.path, prepared.madeFolder,
-            [&](std::wstring& path, std::wstring& made) {
-                return NextSequentialPath(naming, path, made);
-            },
-            create);
-    } else {
-        failure = TakeFreeName(
-            prepared.path, prepared.madeFolder,
-            [&](std::wstring& path, std::wstring&) {
-                path = NumberedName(run.plan.typedName, ++run.typedPart);
-                return RecordingFailure();
-            },
-            create);
-    }
-    if (!next.file.IsOpen()) {
-        RemoveMade(L"", prepared.madeFolder);
-        run.nextFailure = failure;
+    auto making = std::make_shared<Making>();
+    making->naming = m_naming;
+    making->countBefore = m_naming.count;
+    making->plan = run.plan;
+    making->typedPart = run.typedPart;
+    making->format = run.writer.Format();
+    making->prepared.sequential = run.plan.sequential;
+    run.making = making;
+    run.maker = std::thread([making, notices = m_notices, serial = run.serial] {
+        MakeNextFile(*making, making->prepared);
+        {
+            std::lock_guard<std::mutex> lock(making->lock);
+            if (making->stage == Making::MAKING) {
+                making->stage = Making::MADE;
+                RecordingReport report;
+                report.kind = RecordingReport::NEXT_MADE;
+                report.run = serial;
+                notices->Post(std::move(report));
+                return;
+            }
+        }
+        making->next.file.Close(); // no longer wanted: the recording has ended
+        RemoveMade(making->prepared.path, making->prepared.madeFolder);
+    });
+}
+
+// The next file is made (or could not be): offered to the disk thread, noted, and its number
+// kept, unless the counter moved on meanwhile (a new recording took numbers: the file's number
+// is then passed over by them, not reused). Whether the counter moved.
+bool CRecording::NextFileMade(Run& run) {
+    if (!run.making)
+        return false;
+    run.maker.join();
+    const std::shared_ptr<Making> making = std::move(run.making);
+    run.typedPart = making->typedPart;
+    if (!making->next.file.IsOpen()) {
+        run.nextFailure = making->failure;
         run.handOver.Refuse();
-        return;
+        return false;
     }
-    next.name = prepared.path;
-    prepared.countBefore = m_naming.count;
-    prepared.countAfter = naming.count;
+    Prepared prepared = making->prepared;
+    prepared.countBefore = making->countBefore;
+    prepared.countAfter = making->naming.count;
+    NextFile next = std::move(making->next);
     if (!run.handOver.Offer(next)) { // the disk thread has ended meanwhile
         next.file.Close();
         if (!RemoveMade(prepared.path, prepared.madeFolder)) {
             m_unfinished.push_back({prepared.path, {}}); // the next start removes it
             Note();
         }
-        return;
+        return false;
     }
     run.prepared = prepared;
     m_unfinished.push_back({prepared.path, {}});
     Note();
-    if (prepared.sequential) {
-        m_naming = naming;
-        m_notes.SaveCounter(m_naming.count);
+    if (!prepared.sequential || m_naming.count != prepared.countBefore)
+        return false;
+    m_naming = making->naming;
+    m_notes.SaveCounter(m_naming.count);
+    return true;
+}
+
+// A making the recording no longer waits for: one still under way removes its file itself; one
+// made is removed here (its number given back).
+void CRecording::AbandonMaking(Run& run) {
+    if (!run.making)
+        return;
+    std::shared_ptr<Making> making = std::move(run.making);
+    bool made;
+    {
+        std::lock_guard<std::mutex> lock(making->lock);
+        made = making->stage == Making::MADE;
+        if (!made)
+            making->stage = Making::ABANDONED;
     }
+    if (!made) {
+        run.maker.detach();
+        return;
+    }
+    run.maker.join();
+    making->next.file.Close(); // never noted, its number never kept
+    RemoveMade(making->prepared.path, making->prepared.madeFolder);
 }
 
 // A file that will not go keeps its note and its number: the next start removes it.

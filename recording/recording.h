@@ -126,6 +126,7 @@ public:
 
 private:
     struct Run;
+    struct Making;
     class Notices;
     // A next file made ahead of time: where, its number's counter before and after, and the
     // folder made for it.
@@ -148,6 +149,9 @@ private:
     Run* Live();
     RecordingFailure CreateFirstFile(Run& run, std::wstring& path, std::wstring& madeFolder);
     void PrepareNextFile(Run& run);
+    // Whether the counter moved.
+    bool NextFileMade(Run& run);
+    void AbandonMaking(Run& run);
     void StopAt(uint32_t endTicks);
     // Whether the user is to hear of it.
     bool EndedBySelf(Run& run, RecordingReport& report);

@@ -33,8 +33,10 @@ struct RecordingReport {
         INPUT_BACK,     // the input is open again
         SPACE_LOW,      // the drive of path has room for lengthMs more of this recording
         NEXT_WANTED,    // (for the recording) the file being written is nearly full
+        NEXT_MADE,      // (for the recording) the next file is made, or could not be
         DISK_DONE,      // (for the recording) the disk thread has done its last
-        COUNTER_BACK,   // the sequential counter went back: a file made ahead was never used
+        COUNTER_MOVED,  // the sequential counter moved: a next file took a number, or one made
+                        // ahead and never used gave its number back
         // At start-up, for the files an earlier run could not complete:
         INTERRUPTED_COMPLETED, // path was completed now; it holds lengthMs
         INTERRUPTED_WAITS,     // path's drive or share is not there: completed at a later start

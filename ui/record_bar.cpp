@@ -222,7 +222,7 @@ void CRecordBar::OnRecordingReports(const std::vector<RecordingReport>& reports)
             FollowCounter();
             continue;
         }
-        if (report.kind == RecordingReport::COUNTER_BACK) { // after the stop: the page shows it
+        if (report.kind == RecordingReport::COUNTER_MOVED) { // the page shows it
             FollowCounter();
             continue;
         }

@@ -131,8 +131,9 @@ std::wstring ReportText(const RecordingReport& report) {
         return FormatText(IDS_MARKERS_FULL, {report.path});
     case RecordingReport::FILE_STARTED:
     case RecordingReport::NEXT_WANTED:
+    case RecordingReport::NEXT_MADE:
     case RecordingReport::DISK_DONE:
-    case RecordingReport::COUNTER_BACK:
+    case RecordingReport::COUNTER_MOVED:
     case RecordingReport::INTERRUPTED_READY:
     case RecordingReport::MARKER:
     case RecordingReport::INPUT_LOST:

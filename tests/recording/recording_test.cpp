@@ -190,6 +190,7 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
         int64_t counter;                // stored at the end (-1: never saved)
         RecordingStep nextFailure;      // the recording ends at the limit with it
         const char* appears = nullptr;  // a file made by another program as this one makes it
+        bool slowShare = false;         // the next file's opening waits (a share's time-out)
     } cases[] = {
         {"typed",
          false,
@@ -201,7 +202,9 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
          {"talk.wav", "talk (2).wav", "talk (4).wav"},
          "talk (5).wav",
          -1,
-         STEP_OK},
+         STEP_OK,
+         nullptr,
+         true},
         {"sequential, paused",
          true,
          7,
@@ -267,6 +270,11 @@ TEST_F(RecordingTest, LongRecordingsAcrossFiles) {
         if (c.nextFailure == STEP_OK)
             sim->SetFrameLimit(frames);
         ASSERT_FALSE(recording->Start(Plan(folder, c.sequential, c.count, c.subFolders)));
+        if (c.slowShare) { // the next file's opening waits, the window answers meanwhile
+            disk.HoldOpenings(true);
+            EXPECT_TRUE(Pump([&] { return disk.Waiting() == 1; }));
+            disk.HoldOpenings(false);
+        }
         if (c.pause) {
             PumpFrames(30 * kFramesPerBlock);
             ASSERT_FALSE(recording->Pause());
@@ -804,16 +812,14 @@ TEST_F(RecordingTest, InterruptedFilesAreNeverForgotten) {
         SCOPED_TRACE(start);
         if (start == 2)
             disk.FailOpening({}, 0);
-        if (start == 0) {
-            disk.HoldOpenings();
-            disk.Hold();
-        }
+        if (start == 0)
+            disk.HoldOpenings(true);
         reports.clear();
         recording->CompleteInterrupted();
         if (start == 0) {
             ASSERT_TRUE(Pump([&] { return disk.Waiting() == 1; }));
             EXPECT_FALSE(Find(RecordingReport::INTERRUPTED_READY));
-            disk.Release();
+            disk.HoldOpenings(false);
         }
         ASSERT_TRUE(Pump([&] { return Find(RecordingReport::INTERRUPTED_READY); }));
         const auto said = recording->SettleInterrupted(naming);

@@ -8,6 +8,7 @@ TestDisk::TestDisk() {
 
 TestDisk::~TestDisk() {
     Release();
+    HoldOpenings(false);
     RawFile::SetHooks(nullptr);
     // A thread still inside a call returns before the disk goes.
     std::unique_lock<std::mutex> lock(m_lock);
@@ -71,6 +72,14 @@ void TestDisk::WaitWhileHeld(std::unique_lock<std::mutex>& lock) {
     m_released.notify_all();
 }
 
+void TestDisk::HoldOpenings(bool on) {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_holdOpenings = on;
+    }
+    m_released.notify_all();
+}
+
 void TestDisk::AppearAtOpening(const std::filesystem::path& path) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_appear = path;
@@ -78,8 +87,12 @@ void TestDisk::AppearAtOpening(const std::filesystem::path& path) {
 
 uint32_t TestDisk::BeforeOpen(const std::filesystem::path& path) {
     std::unique_lock<std::mutex> lock(m_lock);
-    if (m_holdOpenings)
-        WaitWhileHeld(lock);
+    if (m_holdOpenings) {
+        ++m_waiting;
+        m_released.wait(lock, [&] { return !m_holdOpenings; });
+        --m_waiting;
+        m_released.notify_all();
+    }
     if (!m_appear.empty() && path == m_appear) {
         std::ofstream(path, std::ios::binary) << "another program's";
         m_appear.clear();

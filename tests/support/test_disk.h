@@ -6,7 +6,6 @@
 
 #include "engine/raw_file.h"
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
@@ -30,9 +29,10 @@ public:
     TestDisk(const TestDisk&) = delete;
     TestDisk& operator=(const TestDisk&) = delete;
 
-    // From Hold to Release, every write and flush waits (and every opening, once HoldOpenings).
+    // From Hold to Release, every write and flush waits.
     void Hold();
-    void HoldOpenings() { m_holdOpenings = true; }
+    // While on, every opening waits (a share that does not answer).
+    void HoldOpenings(bool on);
     void Release();
     // Writes or flushes waiting now.
     int Waiting() const;
@@ -62,7 +62,7 @@ private:
     mutable std::mutex m_lock;
     std::condition_variable m_released;
     bool m_held = false;
-    std::atomic<bool> m_holdOpenings{false};
+    bool m_holdOpenings = false;
     int m_waiting = 0;
     uint64_t m_appended = 0;
     uint64_t m_fullAt = UINT64_MAX;
