@@ -181,10 +181,6 @@ TEST_F(RecordingSafety, RefusedResume) {
         }
         Click(ID_RECORD_STOP);
         EXPECT_TRUE(PumpUntil([&] { return ReadWav(file).IsComplete(); }));
-        if (sound) {
-            const WavFile wav = ReadWav(file);
-            EXPECT_GE(wav.dataSize / (wav.channels * wav.bits / 8), 20u * 640);
-        }
         CloseMainWindow();
     }
 }
