@@ -76,12 +76,11 @@ struct CRecording::Making {
     RecordingFailure failure;
 };
 
-namespace {
-
 // The maker thread's work: the next sequential name, or the typed name numbered, a name whose
 // file exists passed over, the file created with its header; on failure, the folder made for it
 // removed.
-template <class Making, class Prepared> void MakeNextFile(Making& making, Prepared& prepared) {
+void CRecording::MakeNextFile(Making& making) {
+    Prepared& prepared = making.prepared;
     const auto create = [&](const std::wstring& path) {
         RecordingFailure failure;
         if (CWaveFile::CreateWithHeader(making.next.file, FileSystemPath(path),
@@ -110,8 +109,6 @@ template <class Making, class Prepared> void MakeNextFile(Making& making, Prepar
         RemoveMade(L"", prepared.madeFolder);
     making.next.name = prepared.path;
 }
-
-} // namespace
 
 // One recording: what the window thread keeps of it, and its disk side (the queue its blocks
 // wait in, the next file on its way, the writer, the disk thread), which lives until the disk
@@ -478,8 +475,6 @@ std::vector<RecordingReport> CRecording::TakeReports() {
                 shown.push_back(std::move(report)); // the window shows the state anew
             break;
         case RecordingReport::SPACE_LOW:
-            shown.push_back(std::move(report));
-            break;
         case RecordingReport::INTERRUPTED_READY:
             shown.push_back(std::move(report));
             break;
@@ -584,7 +579,7 @@ void CRecording::PrepareNextFile(Run& run) {
     making->prepared.sequential = run.plan.sequential;
     run.making = making;
     run.maker = std::thread([making, notices = m_notices, serial = run.serial] {
-        MakeNextFile(*making, making->prepared);
+        MakeNextFile(*making);
         {
             std::lock_guard<std::mutex> lock(making->lock);
             if (making->stage == Making::MAKING) {

@@ -149,6 +149,7 @@ private:
     Run* Live();
     RecordingFailure CreateFirstFile(Run& run, std::wstring& path, std::wstring& madeFolder);
     void PrepareNextFile(Run& run);
+    static void MakeNextFile(Making& making);
     // Whether the counter moved.
     bool NextFileMade(Run& run);
     void AbandonMaking(Run& run);

@@ -515,7 +515,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         return true;
     case WM_APP_SHOWN:
         if (m_pRecording)
-            m_pRecording->CompleteInterrupted(); // said once looked at
+            m_pRecording->CompleteInterrupted(); // beside the window; settled once looked at
         return true;
     case WM_POWERBROADCAST:
         // Asleep, the device stops and the battery may die: what was written is flushed first,

@@ -113,8 +113,9 @@ private:
     // A shortcut key or a media key of a record bar command: on the settings tab, the main tab
     // is shown first (when the settings page lets it go).
     void OnShortcut(int command);
-    // Recordings cut short in an earlier run (the settings file still names them) are completed,
-    // and the user told; one that cannot be completed now waits for a later start.
+    // Recordings cut short in an earlier run (the settings file still names them), completed
+    // beside the window: once looked at, their notes and the counter are settled and the user
+    // told; one that cannot be completed now waits for a later start.
     void FinishInterruptedRecordings();
     // After every write to the settings file: the first failure of the run is reported, with
     // the system's error, unless the session is ending.
