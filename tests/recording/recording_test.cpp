@@ -699,6 +699,14 @@ TEST_F(RecordingTest, MarkersInTheFilesThatHoldTheirSound) {
                 deliver(75);
                 stall(5);
                 deliver(105);
+                // Its time is the recording's position as far as the disk has written it (the
+                // note's label, should the program be killed now): all of it, the stalls filled.
+                ASSERT_TRUE(Pump([&] {
+                    uint64_t written = 0;
+                    for (const auto& file : fs::directory_iterator(folder))
+                        written += ReadWav(file.path()).data.size();
+                    return written == 127 * fileBlock;
+                }));
                 EXPECT_EQ(recording->PlaceMarker(), 5u) << "no sound after it";
                 const fs::path first = folder / "talk.wav";
                 std::vector<uint8_t> killed;
