@@ -18,7 +18,6 @@ public:
     // Held from the first call with recording true to the first with false; reason is what
     // Windows shows for the request (powercfg /requests).
     void Follow(bool recording, const std::wstring& reason = std::wstring());
-    bool Held() const { return m_held; }
 
 private:
     bool m_held = false;

@@ -75,7 +75,6 @@ public:
     // should wait, and the computer is kept from sleeping. After every change of the recording's
     // state.
     void FollowRecordingState();
-    bool KeepsAwake() const { return m_awake.Held(); }
     // The window is minimised: nobody sees the pictures or the time (the one place that says so;
     // the monitor's host keeps a copy for the capture thread).
     bool IsMinimised() const { return m_minimised; }

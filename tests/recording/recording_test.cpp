@@ -475,8 +475,7 @@ TEST_F(RecordingTest, DiskFailuresAndFlushes) {
     EXPECT_TRUE(recording->WaitUntilComplete(20000, reports));
     EXPECT_TRUE(ReadWav(typed).IsComplete());
 
-    // A completion that fails (its flush): said with the file, which keeps its note until the
-    // next start finds it complete.
+    // A completion that fails (its flush): said, its note kept until the next start.
     const fs::path failing = dir / "failing.wav";
     RecordingPlan plan = Plan(dir.Path(), false);
     plan.typedName = failing.wstring();
@@ -542,6 +541,7 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
         {"the computer wakes", [](Sim&, CRecording& recording) { recording.ReopenInput(); }, 0, 2},
         {"the computer wakes while the input is away", // opened until the test wakes it
          [](Sim& sim, CRecording&) {
+             sim.SetBlockInterval(10000); // the clock at a pace the test can follow
              sim.FailFrom(Sim::ADD_BUFFER, sim.Calls(Sim::ADD_BUFFER) + 1, kNoDriver, 1);
              sim.FailFrom(Sim::OPEN, sim.Calls(Sim::OPEN) + 1, kNoDriver);
          },
@@ -575,14 +575,11 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
         };
         until(c.seconds * kFramesPerSecond);
         const uint64_t before = sim->FramesDelivered();
-        if (c.opens == kWakeWhileAway)
-            sim->SetBlockInterval(10000); // the clock at a pace the test can follow
         c.fail(*sim, *recording);
         if (c.opens == kWakeWhileAway) { // the wake comes before the input can be opened again
             ASSERT_TRUE(Pump([&] { return sim->Calls(Sim::OPEN) >= 3; }));
             recording->ReopenInput();
             sim->FailFrom(Sim::OPEN, 0);
-            sim->SetBlockInterval(300);
         }
         // As much sound again after it, however long the failure took.
         ASSERT_TRUE(PumpFrames(before + c.seconds * kFramesPerSecond));
@@ -815,7 +812,6 @@ TEST_F(RecordingTest, InterruptedFilesAreNeverForgotten) {
         recording->CompleteInterrupted();
         if (start == 0) {
             ASSERT_TRUE(Pump([&] { return disk.Waiting() == 1; }));
-            EXPECT_FALSE(Find(RecordingReport::INTERRUPTED_READY));
             disk.HoldOpenings(false);
         }
         ASSERT_TRUE(Pump([&] { return Find(RecordingReport::INTERRUPTED_READY); }));

@@ -279,8 +279,7 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
     PumpUntil([] { return s_messages.size() >= 2; });
     ASSERT_TRUE(PumpUntil([] { return g_pMainDlg->m_pRecording->State() == RECORDING_STOPPED; }));
-    // The clock's jump, with blocks still coming, may also be a stretch without sound, which the
-    // end of the recording rightly says: not what this test counts.
+    // The clock's jump may also be a stretch without sound, rightly said: not counted here.
     s_messages.erase(std::remove_if(s_messages.begin(), s_messages.end(),
                                     [](const std::wstring& text) {
                                         return StartsWith(text, L"録音中、音声が届かなかった");
