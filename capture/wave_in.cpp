@@ -1,451 +1,253 @@
 #include "capture/wave_in.h"
 
-#include "engine/clock.h"
-
 #include <chrono>
-#include <new>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 CMonitor* g_pMonitor = nullptr;
 
 namespace {
 
-// How often the capture thread looks at the clock while no buffer comes back.
-constexpr uint32_t kWaitSliceMs = 100;
+constexpr uint32_t kNoDriver = 6; // MMSYSERR_NODRIVER: no device to open
 
 } // namespace
 
-uint32_t WaveInBufferSize(const WaveFormat& deviceFormat) {
-    return deviceFormat.nAvgBytesPerSec * kWaveInBufferMs / 1000;
+// What the window thread asks of the capture and what it answered, shared with the caller thread,
+// which may outlive the CWaveIn when the device hangs. Under lock.
+struct CWaveIn::Caller {
+    explicit Caller(std::shared_ptr<WaveInCapture> capture) : capture(std::move(capture)) {}
+    const std::shared_ptr<WaveInCapture> capture;
+    std::mutex lock;
+    std::condition_variable changed;
+    Call call = CALL_NONE; // asked, not yet taken
+    bool answered = true;  // the last call taken has returned
+    bool left = false;     // no more calls come: the thread ends once it has answered
+    IBlockSink* sink = nullptr;
+    WaveFormat format;
+    int result = 0;
+    RecordingFailure failure;
+};
+
+CWaveIn::CWaveIn(std::function<std::unique_ptr<IWaveInput>()> devices, IMonitorHost& monitorHost)
+    : m_devices(std::move(devices)), m_monitor(std::make_unique<CMonitor>(monitorHost)) {
+    g_pMonitor = m_monitor.get();
+    Renew();
 }
 
 CWaveIn::CWaveIn(std::unique_ptr<IWaveInput> device, IMonitorHost& monitorHost)
-    : m_device(std::move(device)), m_monitor(std::make_unique<CMonitor>(monitorHost)) {
-    g_pMonitor = m_monitor.get();
-}
+    : CWaveIn([first = std::make_shared<std::unique_ptr<IWaveInput>>(
+                   std::move(device))] { return std::move(*first); },
+              monitorHost) {}
 
+// A device that hangs keeps its caller thread, which ends once it returns.
 CWaveIn::~CWaveIn() {
     if (IsOpen())
         Close(); // never leave the capture thread running
+    EndCaller();
     g_pMonitor = nullptr;
+}
+
+void CWaveIn::EndCaller() {
+    if (!m_callerThread.joinable())
+        return;
+    int ignored;
+    if (!Hanging() && Answered(CALL_QUIT, ignored)) {
+        m_callerThread.join();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_caller->lock);
+        m_caller->left = true;
+        m_caller->changed.notify_all();
+    }
+    m_callerThread.detach();
+}
+
+void CWaveIn::Renew() {
+    EndCaller();
+    m_capture = std::make_shared<WaveInCapture>(m_devices ? m_devices() : nullptr);
+    m_capture->SetEndHandler(m_endHandler);
+    m_capture->SetInputHandler(m_inputHandler);
+    m_caller = std::make_shared<Caller>(m_capture);
+    try {
+        m_callerThread = std::thread(&CWaveIn::Serve, m_caller);
+    } catch (const std::system_error&) {
+        // No thread to be had: the calls are made on the window thread, without a bound.
+    }
+    m_cut = false;
+}
+
+void CWaveIn::Serve(const std::shared_ptr<Caller>& caller) {
+    for (;;) {
+        Call call;
+        IBlockSink* sink;
+        WaveFormat format;
+        {
+            std::unique_lock<std::mutex> lock(caller->lock);
+            caller->changed.wait(lock, [&] { return caller->call != CALL_NONE || caller->left; });
+            if (caller->call == CALL_NONE)
+                return;
+            call = caller->call;
+            caller->call = CALL_NONE;
+            sink = caller->sink;
+            format = caller->format;
+        }
+        WaveInCapture& capture = *caller->capture;
+        int result = 1;
+        switch (call) {
+        case CALL_OPEN:
+            result = capture.Open(*sink, format);
+            break;
+        case CALL_START:
+            result = capture.Start();
+            break;
+        case CALL_STOP:
+            result = capture.Stop();
+            break;
+        case CALL_CLOSE:
+            result = capture.Close();
+            break;
+        case CALL_NONE:
+        case CALL_QUIT:
+            break;
+        }
+        std::lock_guard<std::mutex> lock(caller->lock);
+        caller->result = result;
+        caller->failure = capture.LastFailure();
+        caller->answered = true;
+        caller->changed.notify_all();
+        if (call == CALL_QUIT || caller->left)
+            return;
+    }
+}
+
+bool CWaveIn::Answered(Call call, int& result) {
+    Caller& caller = *m_caller;
+    std::unique_lock<std::mutex> lock(caller.lock);
+    if (!m_callerThread.joinable()) { // made here (see Renew)
+        lock.unlock();
+        WaveInCapture& capture = *m_capture;
+        result = call == CALL_OPEN    ? capture.Open(*caller.sink, caller.format)
+                 : call == CALL_START ? capture.Start()
+                 : call == CALL_STOP  ? capture.Stop()
+                 : call == CALL_CLOSE ? capture.Close()
+                                      : 1;
+        m_failure = capture.LastFailure();
+        return true;
+    }
+    caller.call = call;
+    caller.answered = false;
+    caller.changed.notify_all();
+    if (!caller.changed.wait_for(lock, std::chrono::milliseconds(kDeviceAnswerMs),
+                                 [&] { return caller.answered; }))
+        return false;
+    result = caller.result;
+    m_failure = caller.failure;
+    return true;
+}
+
+bool CWaveIn::Hanging() const {
+    std::lock_guard<std::mutex> lock(m_caller->lock);
+    return !m_caller->answered;
+}
+
+int CWaveIn::Hung() {
+    m_failure = Failed(STEP_DEVICE_HUNG);
+    return 0;
+}
+
+void CWaveIn::CutOff() {
+    m_capture->CutOff();
+    m_cut = true;
 }
 
 void CWaveIn::SetEndHandler(std::function<void(const RecordingFailure&, uint32_t)> handler) {
     m_endHandler = std::move(handler);
+    if (!m_cut)
+        m_capture->SetEndHandler(m_endHandler);
 }
 
 void CWaveIn::SetInputHandler(std::function<void(bool)> handler) {
     m_inputHandler = std::move(handler);
+    if (!m_cut)
+        m_capture->SetInputHandler(m_inputHandler);
 }
 
 void CWaveIn::ReopenInput() {
-    m_reopenAsked = true;
-    m_device->Wake();
+    if (!m_cut)
+        m_capture->ReopenInput();
 }
 
-int CWaveIn::Fail(RecordingStep step, uint32_t code) {
-    m_failure = Failed(step, code);
-    return 0;
+CaptureState CWaveIn::State() const {
+    return m_cut ? CAPTURE_CLOSED : m_capture->State();
 }
 
-// 1. Check the format. 2. Open the device with its buffers (see OpenDevice). 3. Start the
-// capture thread. 4. Tell the monitor the format. 5. Start the device. Any failure releases
-// everything taken.
+// A capture cut off is left behind with its device: this one gets a new device, with the same
+// handlers. The monitor learns the format before the first block can come.
 int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleType) {
     if (IsOpen())
         return 0;
-    Fail(STEP_OK, 0);
-    if (!IsRecordableFormat(channels, samplesPerSec, sampleType))
-        return Fail(STEP_FORMAT, 0);
-    m_format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
-    m_clock.Reset();
-
-    auto abandon = [&](RecordingStep step, uint32_t code) {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_state = CAPTURE_CLOSED; // nothing goes back to the device
-            if (m_deviceOpen)
-                m_device->Reset();
-        }
-        Release();
-        m_sink = nullptr;
-        return Fail(step, code);
-    };
+    m_failure = RecordingFailure();
+    if (!IsRecordableFormat(channels, samplesPerSec, sampleType)) {
+        m_failure = Failed(STEP_FORMAT);
+        return 0;
+    }
+    if (m_cut)
+        Renew();
+    const WaveFormat format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
+    g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample);
     {
-        std::unique_lock<std::mutex> lock(m_lock);
-        const uint32_t code = OpenDevice();
-        if (code != 0) {
-            lock.unlock();
-            return abandon(m_blocks ? STEP_DEVICE : STEP_NO_MEMORY, code);
-        }
-        m_state = CAPTURE_PAUSED; // open; Start runs it
+        std::lock_guard<std::mutex> lock(m_caller->lock);
+        m_caller->sink = &sink;
+        m_caller->format = format;
     }
-    m_sink = &sink;
-    m_quit = false;
-    m_everHeard = false;
-    m_proven = true; // the first opening needs no sound to record: its silence ends the capture
-    m_reopenAsked = false;
-    m_syncRequested = m_syncDone = 0;
-    m_heard = false;
-    m_lastDefaultCheck = GetTicks();
-    m_thread = std::thread(&CWaveIn::CaptureThread, this);
-    g_pMonitor->SetFormat(m_format.nChannels, m_format.wBitsPerSample);
-    if (!Start()) {
-        const RecordingFailure failed = m_failure;
-        return abandon(failed.step, failed.code);
+    int opened = 0;
+    if (!Answered(CALL_OPEN, opened)) {
+        CutOff();
+        return Hung();
     }
-    return 1;
+    if (opened)
+        g_pMonitor->OnStart();
+    return opened;
 }
 
-// Under the lock. 1. The thirty blocks, unless a device that would not close kept the last ones
-// (then new ones). 2. Open the default input. 3. Prepare and queue every buffer. 4. The name of
-// the default input, to follow a change.
-uint32_t CWaveIn::OpenDevice() {
-    const uint32_t size = WaveInBufferSize(m_format);
-    if (!m_blocks) {
-        m_blocks.reset(new (std::nothrow) uint8_t[size_t(size) * kWaveInBufferCount]);
-        if (!m_blocks)
-            return 1; // MMSYSERR_ERROR: no memory
-    }
-    for (int i = 0; i < kWaveInBufferCount; ++i) {
-        m_waveHdr[i] = WaveHeader();
-        m_waveHdr[i].lpData = m_blocks.get() + size_t(size) * i;
-        m_waveHdr[i].dwBufferLength = size;
-        m_waveHdr[i].dwLoops = 1;
-        m_waveHdr[i].index = i;
-    }
-    m_next = 0;
-    uint32_t code = m_device->Open(m_format);
-    m_deviceOpen = code == 0;
-    for (int i = 0; code == 0 && i < kWaveInBufferCount; ++i) {
-        code = m_device->Prepare(m_waveHdr[i]);
-        if (code == 0) {
-            m_prepared = i + 1;
-            code = m_device->AddBuffer(m_waveHdr[i]);
-        }
-    }
-    if (code == 0 && !m_device->DefaultInput(m_defaultInput))
-        m_defaultInput.clear();
-    return code;
-}
-
-// A paused capture whose input went away meanwhile, or whose device was opened again and has
-// given no sound yet, waits for it. Once the input has given sound, a device that refuses to
-// start (unplugged while paused) is an input lost: the capture waits and opens the default input
-// again, as it does while running.
+// While the device has not answered the last call, nothing more is asked of it.
 int CWaveIn::Start() {
-    uint32_t code = 0;
-    bool lost = false;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_state != CAPTURE_PAUSED)
-            return IsOpen() ? 1 : 0;
-        const uint32_t now = GetTicks();
-        m_lastBlockMs = now;
-        m_heard = false;
-        if (m_deviceOpen)
-            code = m_device->Start();
-        lost = code != 0 && m_everHeard;
-        if (code == 0 || lost) {
-            m_started = code == 0 && m_deviceOpen;
-            m_state = m_started && m_proven ? CAPTURE_RUNNING : CAPTURE_WAITING;
-            m_clock.Run(now);
-            m_reopenAsked = m_reopenAsked || lost;
-        }
-    }
-    if (lost)
-        m_device->Wake(); // the capture thread gives the device up
-    else if (code)
-        return Fail(STEP_DEVICE, code);
-    g_pMonitor->OnStart();
-    return 1;
+    if (Hanging())
+        return Hung();
+    int started = 0;
+    if (!Answered(CALL_START, started))
+        return Hung();
+    if (started)
+        g_pMonitor->OnStart();
+    return started;
 }
 
-// A device that will not stop records on.
 int CWaveIn::Stop() {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        const CaptureState state = m_state;
-        if (state != CAPTURE_RUNNING && state != CAPTURE_WAITING)
-            return IsOpen() ? 1 : 0;
-        if (m_started) {
-            if (const uint32_t code = m_device->Stop())
-                return Fail(STEP_DEVICE, code);
-            m_started = false;
-        }
-        m_state = CAPTURE_PAUSED;
-        m_clock.Pause(GetTicks());
-    }
-    // The block the device was filling is in the sink and its buffer back in the queue before
-    // the device can start again.
-    WaitUntilProcessed();
-    g_pMonitor->OnPause();
-    return 1;
+    if (Hanging())
+        return Hung();
+    int stopped = 0;
+    if (!Answered(CALL_STOP, stopped))
+        return Hung();
+    if (stopped)
+        g_pMonitor->OnPause();
+    return stopped;
 }
 
-// 1. Pause. 2. Reset: the device hands back every buffer. 3. End the capture thread, which
-// hands what came back to the sink. 4. Unprepare, close the device, free the blocks. 5. Clear the
-// monitor's picture.
+// A capture whose device hung, now or before, is cut off at once: the sound still in the device
+// is lost with it, everything the sink holds stays.
 int CWaveIn::Close() {
     if (!IsOpen())
         return 1;
-    Stop();
-    bool ok;
-    {
-        // From here on no buffer goes back to the device: the reset hands them all back. (An
-        // ended capture takes none of them.)
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_state != CAPTURE_ENDED)
-            m_state = CAPTURE_CLOSED;
-        m_clock.Pause(GetTicks()); // also when the device would not stop
-        ok = !m_deviceOpen || m_device->Reset() == 0;
+    int closed = 0;
+    if (Hanging() || !Answered(CALL_CLOSE, closed)) {
+        CutOff();
+        closed = Hung();
     }
-    ok = Release() && ok;
-    m_state = CAPTURE_CLOSED;
     g_pMonitor->OnClose();
-    m_sink = nullptr;
-    return ok ? 1 : 0;
-}
-
-bool CWaveIn::Release() {
-    if (m_thread.joinable()) {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_quit = true;
-        }
-        m_device->Wake();
-        m_thread.join();
-    }
-    bool ok = true;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        for (int i = 0; i < m_prepared; ++i)
-            ok = m_device->Unprepare(m_waveHdr[i]) == 0 && ok;
-        m_prepared = 0;
-    }
-    return CloseDevice() && ok;
-}
-
-bool CWaveIn::CloseDevice() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    const bool closed = CloseDeviceLocked();
-    m_blocks.reset();
     return closed;
-}
-
-// A device that will not close, even after a second reset, may still write into its buffers:
-// they are kept as long as the device object, and a later opening gets blocks of its own.
-bool CWaveIn::CloseDeviceLocked() {
-    bool closed = !m_deviceOpen || m_device->Close() == 0;
-    if (!closed) {
-        m_device->Reset();
-        for (int i = 0; i < kWaveInBufferCount; ++i)
-            m_device->Unprepare(m_waveHdr[i]);
-        closed = m_device->Close() == 0;
-    }
-    m_deviceOpen = m_started = false;
-    m_prepared = 0;
-    if (!closed && m_blocks)
-        m_retiredBlocks.push_back(std::move(m_blocks));
-    return closed;
-}
-
-void CWaveIn::WaitUntilProcessed() {
-    std::unique_lock<std::mutex> lock(m_lock);
-    const uint64_t ticket = ++m_syncRequested;
-    m_device->Wake();
-    // Bounded, though the capture thread waits for nothing: a pause never hangs on it. (Close
-    // waits for the thread without a bound: no block may be in the sink afterwards.)
-    m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_syncDone >= ticket; });
-}
-
-// The capture thread: waits for buffers, hands them to the sink and the monitor and gives them
-// back, until Close asks it to end; then takes what the reset handed back, without giving it
-// back. Before the input has given sound, a device that fails or stays silent ends the
-// recording; after, it is given up and waited for.
-void CWaveIn::CaptureThread() {
-    for (;;) {
-        m_device->WaitForDone(kWaitSliceMs);
-        bool quit, deviceOpen, started;
-        uint64_t sync;
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            quit = m_quit;
-            deviceOpen = m_deviceOpen;
-            started = m_started;
-            sync = m_syncRequested;
-        }
-        const CaptureState state = m_state;
-        if (deviceOpen && state != CAPTURE_ENDED)
-            ProcessDoneBuffers();
-        if (state != CAPTURE_RUNNING)
-            m_sink->Settle(); // paused or waiting: nothing comes for a while
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_syncDone = sync;
-        }
-        m_changed.notify_all();
-        if (quit)
-            return;
-        if (state == CAPTURE_CLOSED || state == CAPTURE_ENDED)
-            continue;
-        const uint32_t now = GetTicks();
-        if (!deviceOpen) {
-            m_reopenAsked = false; // it is being opened anew anyway
-            TryReopen(now);
-        } else if (m_reopenAsked.exchange(false) && m_everHeard) {
-            LoseInput();
-        } else if (started) { // recording, or opened again and waiting for its first sound
-            const uint32_t allowed = m_heard ? kSilenceTimeoutMs : kFirstBlockTimeoutMs;
-            if (uint32_t(now - m_lastBlockMs.load()) > allowed) {
-                if (m_everHeard)
-                    LoseInput();
-                else
-                    EndBySelf(Failed(STEP_DEVICE_SILENT));
-            } else if (state == CAPTURE_RUNNING &&
-                       uint32_t(now - m_lastDefaultCheck) >= kDefaultInputCheckMs) {
-                m_lastDefaultCheck = now;
-                if (DefaultInputChanged())
-                    LoseInput();
-            }
-        }
-    }
-}
-
-void CWaveIn::ProcessDoneBuffers(bool giveBack) {
-    for (int n = 0; n < kWaveInBufferCount && m_state != CAPTURE_ENDED; ++n) {
-        WaveHeader& header = m_waveHdr[m_next];
-        if (!m_device->TakeDone(header))
-            return;
-        m_next = (m_next + 1) % kWaveInBufferCount;
-        const CaptureState state = m_state;
-        if (state == CAPTURE_RUNNING || state == CAPTURE_WAITING)
-            m_heard = true; // empty buffers that come back at once count as silence too
-        if (header.dwBytesRecorded > 0) {
-            const uint32_t now = GetTicks();
-            m_lastBlockMs = now; // the silence is counted from the last block
-            m_everHeard = true;
-            if (!m_proven)
-                Proven();
-            m_sink->TakeBlock(header.lpData, header.dwBytesRecorded, m_clock.Ms(now));
-            g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
-        }
-        // Decided under the lock that Close takes to stop the giving back, so no buffer can go
-        // back to the device after its reset.
-        std::unique_lock<std::mutex> lock(m_lock);
-        if (m_state == CAPTURE_CLOSED || !giveBack)
-            continue;
-        if (const uint32_t code = m_device->AddBuffer(header)) {
-            // A buffer the device will not take back leaves a hole in the ring: before the first
-            // sound the recording ends here; after, the device is given up and waited for.
-            lock.unlock();
-            if (m_everHeard)
-                LoseInput();
-            else
-                EndBySelf(Failed(STEP_DEVICE, code));
-            return;
-        }
-    }
-}
-
-// 1. Reset: the device hands back its buffers, whose sound goes to the sink. 2. Unprepare and
-// close it. 3. What the sink holds is settled; a running capture waits (a paused one stays
-// paused), and the default input is tried at once.
-void CWaveIn::LoseInput() {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_deviceOpen)
-            m_device->Reset();
-    }
-    m_reopenAsked = false; // one reopen for each wake
-    ProcessDoneBuffers(false);
-    bool waiting;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        for (int i = 0; i < m_prepared; ++i)
-            m_device->Unprepare(m_waveHdr[i]);
-        CloseDeviceLocked();
-        waiting = m_state == CAPTURE_RUNNING;
-        if (waiting)
-            m_state = CAPTURE_WAITING;
-    }
-    m_sink->Settle();
-    m_lastAttempt = GetTicks() - kReopenPeriodMs;
-    if (waiting)
-        Tell(true);
-}
-
-// The device opened again is started at once, unless paused (then at the resume); the capture
-// records again, and says so, only once it has given sound (a device that opens and delivers
-// nothing is given up again by the silence rule, the capture waiting on).
-void CWaveIn::TryReopen(uint32_t now) {
-    if (uint32_t(now - m_lastAttempt) < kReopenPeriodMs)
-        return;
-    m_lastAttempt = now;
-    bool running;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_state != CAPTURE_WAITING && m_state != CAPTURE_PAUSED)
-            return;
-        running = m_state == CAPTURE_WAITING;
-        uint32_t code = OpenDevice();
-        if (code == 0 && running)
-            code = m_device->Start();
-        if (code != 0) {
-            if (m_deviceOpen)
-                m_device->Reset();
-            for (int i = 0; i < m_prepared; ++i)
-                m_device->Unprepare(m_waveHdr[i]);
-            CloseDeviceLocked();
-            return;
-        }
-        m_started = running;
-        m_proven = false;
-        m_lastBlockMs = now;
-        m_heard = false;
-    }
-    m_lastDefaultCheck = now;
-}
-
-// Capture thread: the device opened again has given its first sound; a capture that waited for
-// it records again.
-void CWaveIn::Proven() {
-    bool back;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_proven = true;
-        back = m_state == CAPTURE_WAITING;
-        if (back)
-            m_state = CAPTURE_RUNNING;
-    }
-    if (back)
-        Tell(false);
-}
-
-bool CWaveIn::DefaultInputChanged() {
-    std::wstring name;
-    std::lock_guard<std::mutex> lock(m_lock);
-    return !m_defaultInput.empty() && m_device->DefaultInput(name) && name != m_defaultInput;
-}
-
-void CWaveIn::Tell(bool waiting) {
-    if (m_inputHandler)
-        m_inputHandler(waiting);
-}
-
-// On the capture thread: no more blocks are taken, and the owner is told. A capture being
-// closed meanwhile is left to close.
-void CWaveIn::EndBySelf(RecordingFailure failure) {
-    const uint32_t now = GetTicks();
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_state == CAPTURE_CLOSED)
-            return;
-        m_state = CAPTURE_ENDED;
-        m_clock.Pause(now);
-    }
-    if (m_endHandler)
-        m_endHandler(failure, now);
 }
 
 int AttachMonitorViews(WindowHandle waveform, WindowHandle meter1, WindowHandle meter2) {

@@ -22,6 +22,7 @@ enum RecordingStep {
     // The device, at a start, a pause, a resume, or while it records.
     STEP_DEVICE,        // the device refused; code: its MMRESULT
     STEP_DEVICE_SILENT, // the running device delivered nothing for too long
+    STEP_DEVICE_HUNG,   // the device did not answer a call in time (a driver that hangs)
     // The disk, while recording and at the end.
     STEP_WRITE,     // a block did not land (a full disk, a lost drive); path, code
     STEP_FLUSH,     // the file could not be handed to the disk (a share's late write error)

@@ -96,6 +96,7 @@
 #define IDS_ACC_MARKER_COUNT 268     // the marker button's description: the markers placed
 #define IDS_MARKERS_FULL 269
 #define IDS_AWAKE_REASON 270 // why the computer stays awake (powercfg /requests)
+#define IDS_DEVICE_NOT_ANSWERING 271
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771

@@ -230,7 +230,7 @@ void CMainDlg::CreatePages() {
 // notice the full queue refuses is not lost: the record bar's timer takes it.
 void CMainDlg::CreateCapture() {
     m_monitorHost = std::make_unique<CWinMonitorHost>();
-    m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory(), *m_monitorHost);
+    m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory, *m_monitorHost);
     m_monitorHost->SetMonitor(g_pMonitor);
     m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS, WM_APP_MONITOR_PICTURES);
     const HWND self = m_hWnd;

@@ -247,7 +247,7 @@ void CRecordBar::FollowCounter() {
 void CRecordBar::ResumeRecording() {
     const RecordingFailure failure = m_recording->Resume();
     if (failure) {
-        ShowMessage(FormatText(IDS_RESUME_FAILED, {DeviceErrorText(failure.code)}));
+        ShowMessage(FormatText(IDS_RESUME_FAILED, {DeviceFailureText(failure)}));
         return;
     }
     StartTimer();
@@ -266,7 +266,7 @@ void CRecordBar::OnRecordPause() {
         return;
     const RecordingFailure failure = m_recording->Pause();
     if (failure) {
-        ShowMessage(FormatText(IDS_PAUSE_FAILED, {DeviceErrorText(failure.code)}));
+        ShowMessage(FormatText(IDS_PAUSE_FAILED, {DeviceFailureText(failure)}));
         return;
     }
     KillTimer();

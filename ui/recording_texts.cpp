@@ -1,5 +1,6 @@
 #include "ui/recording_texts.h"
 
+#include "capture/wave_in.h"
 #include "res/resource.h"
 #include "ui/ui_text.h"
 
@@ -22,6 +23,8 @@ std::wstring EndedText(const RecordingReport& report) {
         return FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceErrorText(failure.code)});
     case STEP_DEVICE_SILENT:
         return LoadText(IDS_STOPPED_DEVICE_SILENT);
+    case STEP_DEVICE_HUNG:
+        return FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceFailureText(failure)});
     case STEP_WRITE:
         return FormatText(IDS_STOPPED_WRITE_FAILED,
                           {failure.path, SystemText(failure), FormatDuration(report.lengthMs)});
@@ -69,6 +72,12 @@ std::wstring GapsText(const std::vector<RecordingGap>& gaps) {
 
 } // namespace
 
+std::wstring DeviceFailureText(const RecordingFailure& failure) {
+    if (failure.step == STEP_DEVICE_HUNG)
+        return FormatText(IDS_DEVICE_NOT_ANSWERING, {std::to_wstring(kDeviceAnswerMs / 1000)});
+    return DeviceErrorText(failure.code);
+}
+
 std::wstring StartFailureText(const RecordingFailure& failure) {
     switch (failure.step) {
     case STEP_DEVICE: {
@@ -81,6 +90,8 @@ std::wstring StartFailureText(const RecordingFailure& failure) {
                                          : IDS_DEVICE_FAILED;
         return FormatText(id, {DeviceErrorText(code)});
     }
+    case STEP_DEVICE_HUNG:
+        return FormatText(IDS_DEVICE_FAILED, {DeviceFailureText(failure)});
     case STEP_NO_FOLDER:
         return LoadText(IDS_NO_FOLDER);
     case STEP_NAME_TOO_LONG:

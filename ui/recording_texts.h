@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+// What the device said of a failed start, pause or resume: its own text, or that it hung.
+std::wstring DeviceFailureText(const RecordingFailure& failure);
 // Why a recording did not start.
 std::wstring StartFailureText(const RecordingFailure& failure);
 // What a report tells the user; empty for what is not said (a file started or completed).

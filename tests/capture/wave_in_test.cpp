@@ -382,6 +382,111 @@ TEST_F(WaveInTest, DeviceThatWillNotCloseKeepsItsBuffers) {
     EXPECT_TRUE(HoldsEveryFrameOnce(sink.Bytes(), 2, sim->FramesDelivered()));
 }
 
+// A driver that never returns (a USB input pulled out) holds the window thread no longer than
+// kDeviceAnswerMs: the call fails as hung, and the close cuts the capture off. The sink keeps
+// what came before, in order, and gets nothing more once the driver returns; the next recording
+// opens a new device; the hung one is let go once its calls have returned.
+TEST_F(WaveInTest, DeviceThatHangsIsLeftBehind) {
+    enum Trigger { AT_OPEN, AT_PAUSE, AT_CLOSE, ON_CAPTURE_THREAD };
+    const struct {
+        const char* what;
+        Sim::Operation hangs;
+        Trigger trigger;
+    } cases[] = {
+        {"the opening hangs", Sim::OPEN, AT_OPEN},
+        {"the pause hangs; no resume is asked of it", Sim::STOP, AT_PAUSE},
+        {"the close's reset hangs", Sim::RESET, AT_CLOSE},
+        {"the capture thread hangs giving the input up after a wake", Sim::RESET,
+         ON_CAPTURE_THREAD},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        capture.reset();
+        sink.Clear();
+        std::mutex lock;
+        std::condition_variable changed;
+        bool armed = c.trigger == AT_OPEN, hanging = false, released = false, deleted = false;
+        std::vector<Sim*> devices;
+        auto devicesMade = [&]() -> std::unique_ptr<IWaveInput> {
+            auto device = std::make_unique<Sim>();
+            device->SetBlockInterval(500);
+            if (devices.empty()) {
+                device->SetCallHook([&, op = c.hangs](Sim::Operation called) {
+                    std::unique_lock<std::mutex> held(lock);
+                    if (called != op || !armed)
+                        return;
+                    hanging = true;
+                    changed.notify_all();
+                    changed.wait(held, [&] { return released; });
+                });
+                device->SetDeleteHook([&] {
+                    std::lock_guard<std::mutex> held(lock);
+                    deleted = true;
+                    changed.notify_all();
+                });
+            }
+            devices.push_back(device.get());
+            return device;
+        };
+        auto arm = [&] {
+            std::lock_guard<std::mutex> held(lock);
+            armed = true;
+        };
+        CWaveIn hung(devicesMade, host);
+        AttachMonitorViews(host.view, host.meter0, host.meter1);
+        if (c.trigger != AT_OPEN) {
+            ASSERT_EQ(hung.Open(sink, 1, 8000, SAMPLE_TYPE_PCM16), 1);
+            sim = devices[0];
+            WaitForFrames(2000);
+            arm();
+        }
+        switch (c.trigger) {
+        case AT_OPEN:
+            EXPECT_EQ(hung.Open(sink, 1, 8000, SAMPLE_TYPE_PCM16), 0);
+            break;
+        case AT_PAUSE: {
+            EXPECT_EQ(hung.Stop(), 0);
+            EXPECT_EQ(hung.LastFailure().step, STEP_DEVICE_HUNG);
+            const int starts = devices[0]->Calls(Sim::START);
+            EXPECT_EQ(hung.Start(), 0);
+            EXPECT_EQ(devices[0]->Calls(Sim::START), starts);
+            EXPECT_EQ(hung.Close(), 0);
+            break;
+        }
+        case AT_CLOSE:
+            EXPECT_EQ(hung.Close(), 0);
+            break;
+        case ON_CAPTURE_THREAD: {
+            hung.ReopenInput();
+            std::unique_lock<std::mutex> held(lock);
+            changed.wait(held, [&] { return hanging; });
+            held.unlock();
+            EXPECT_EQ(hung.Close(), 0);
+            break;
+        }
+        }
+        EXPECT_EQ(hung.LastFailure().step, STEP_DEVICE_HUNG);
+        EXPECT_EQ(hung.State(), CAPTURE_CLOSED);
+        const std::vector<uint8_t> kept = sink.Bytes();
+        EXPECT_TRUE(HoldsEveryFrameOnce(kept, 2, kept.size() / 2));
+
+        MemorySink next;
+        ASSERT_EQ(hung.Open(next, 1, 8000, SAMPLE_TYPE_PCM16), 1);
+        ASSERT_EQ(devices.size(), 2u) << "a new device";
+        sim = devices[1];
+        WaitForFrames(1000);
+        EXPECT_EQ(hung.Close(), 1);
+        EXPECT_TRUE(HoldsEveryFrameOnce(next.Bytes(), 2, devices[1]->FramesDelivered()));
+
+        std::unique_lock<std::mutex> held(lock);
+        released = true;
+        changed.notify_all();
+        ASSERT_TRUE(changed.wait_for(held, std::chrono::seconds(30), [&] { return deleted; }))
+            << "the hung device is let go once it returns";
+        EXPECT_EQ(sink.Bytes(), kept) << "nothing reached the sink after the close";
+    }
+}
+
 // A capture deleted while it records (the window gone without a stop) ends its thread first.
 TEST_F(WaveInTest, DeletedWhileRecordingEndsTheCapture) {
     sim->SetBlockInterval(500);

@@ -11,6 +11,8 @@ SimulatedWaveInput::~SimulatedWaveInput() {
     m_generatorWake.notify_all();
     if (m_generator.joinable())
         m_generator.join();
+    if (m_deleted)
+        m_deleted();
 }
 
 void SimulatedWaveInput::SetSilent(bool silent) {

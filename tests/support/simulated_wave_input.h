@@ -85,6 +85,8 @@ public:
     // Called with every operation, before the device acts on it (tests check the program's
     // state at that moment). Set before the device is used.
     void SetCallHook(std::function<void(Operation)> hook) { m_hook = std::move(hook); }
+    // Called as the device is deleted, on the thread that deletes it.
+    void SetDeleteHook(std::function<void()> hook) { m_deleted = std::move(hook); }
 
     // Microseconds from each buffer's return by the device to its return to the device, since
     // the last call (benchmarks).
@@ -173,6 +175,7 @@ private:
     uint32_t m_failCode[OPERATION_COUNT] = {};
     int m_failCount[OPERATION_COUNT] = {};
     std::function<void(Operation)> m_hook;
+    std::function<void()> m_deleted;
     std::atomic<int> m_calls[OPERATION_COUNT] = {};
     std::atomic<int> m_running{0};
     std::atomic<int> m_overlaps{0};
