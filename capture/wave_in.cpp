@@ -197,7 +197,7 @@ int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleT
     if (m_cut)
         Renew();
     const WaveFormat format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
-    g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample);
+    g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample, format.nAvgBytesPerSec);
     {
         std::lock_guard<std::mutex> lock(m_caller->lock);
         m_caller->sink = &sink;

@@ -66,10 +66,12 @@ void CMonitor::RepaintLocked(uint16_t channels) {
     m_pMeter1->DrawScale();
 }
 
-int CMonitor::SetFormat(uint16_t channels, uint16_t bitsPerSample) {
+int CMonitor::SetFormat(uint16_t channels, uint16_t bitsPerSample, uint32_t bytesPerSec) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_channels = channels;
     m_bitsPerSample = bitsPerSample;
+    m_bytesPerSec = bytesPerSec;
+    m_quietBytes = 0;
     g_blockPeaks = BlockPeaks();
     m_pView->ClearHistory();
     return 1;
@@ -95,6 +97,15 @@ int CMonitor::ProcessBlock(const void* data, uint32_t byteCount) {
             MeasurePeaks8(bytes, byteCount);
         else
             MeasurePeaks16(bytes, byteCount);
+        const BlockPeaks& peaks = g_blockPeaks;
+        const int high = m_bitsPerSample == 8 ? 2 : kQuietPeak16 - 1; // 8-bit: 129 - 127
+        const int low = m_bitsPerSample == 8 ? 0 : 1 - kQuietPeak16;  // 8-bit: 127 - 127
+        if (peaks.maxCh0 <= high && peaks.minCh0 >= low && peaks.maxCh1 <= high &&
+            peaks.minCh1 >= low)
+            m_quietBytes.store(m_quietBytes.load(std::memory_order_relaxed) + byteCount,
+                               std::memory_order_relaxed);
+        else
+            m_quietBytes.store(0, std::memory_order_relaxed);
         m_pView->AddColumn(m_channels, m_bitsPerSample);
         if (m_pView->Window())
             changes[changeCount++] = {m_pView->Window(), m_pView->NewestColumn()};
@@ -114,6 +125,11 @@ int CMonitor::ProcessBlock(const void* data, uint32_t byteCount) {
     if (textsPending)
         m_host.StatusTextsPending();
     return 1;
+}
+
+uint32_t CMonitor::QuietMs() const {
+    const uint32_t perSec = m_bytesPerSec;
+    return perSec ? uint32_t(m_quietBytes.load(std::memory_order_relaxed) * 1000 / perSec) : 0;
 }
 
 void CMonitor::MarkNextColumn() {

@@ -15,10 +15,18 @@
 #include "monitor/monitor_host.h"
 #include "monitor/wave_view.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+
+// A block is quiet when no sample of it reaches ±kQuietPeak16 (16-bit: -66 dBFS) or, in 8-bit,
+// lies more than one step from the middle (128). A microphone in a quiet room peaks some 20 dB higher
+// (its own noise and the room's); a muted microphone, a privacy switch or an input with nothing
+// plugged in stays below. Sound that has stayed quiet for kQuietWarnMs is told to the user.
+constexpr int kQuietPeak16 = 16;
+constexpr uint32_t kQuietWarnMs = 10000;
 
 class CMonitor {
 public:
@@ -31,8 +39,9 @@ public:
     int AttachWindows(WindowHandle view, WindowHandle meter0, WindowHandle meter1);
     // Redraws the waveform in the layout of the channel count given, and both meters unlit.
     int Repaint(uint16_t channels);
-    // A recording opens: its device channel count and bit depth; peaks and history zeroed.
-    int SetFormat(uint16_t channels, uint16_t bitsPerSample);
+    // A recording opens: its device channel count, bit depth and bytes a second (for QuietMs);
+    // peaks, history and the quiet time zeroed.
+    int SetFormat(uint16_t channels, uint16_t bitsPerSample, uint32_t bytesPerSec = 0);
     int OnStart();
     // One recorded block, as the device filled it (interleaved PCM of the capture format).
     int ProcessBlock(const void* data, uint32_t byteCount);
@@ -41,6 +50,9 @@ public:
     // A marker at a block already shown (0: the recording's first): its column shows it, as long
     // as it is in the picture. Capture thread.
     void MarkBlock(uint64_t block);
+    // How much of the sound recorded last has been quiet, in milliseconds of sound (a pause
+    // counts nothing). Any thread.
+    uint32_t QuietMs() const;
     // The device stopped for a pause: the meters go unlit; waveform and texts stay.
     int OnPause();
     // The recording ended: empty history, empty texts, an empty picture.
@@ -79,6 +91,10 @@ private:
     uint16_t m_channels = 1;       // until the first SetFormat
     uint16_t m_bitsPerSample = 16; // likewise
     MeterTexts m_texts;
+    uint32_t m_bytesPerSec = 0;
+    // Bytes of quiet blocks since the last block that was not: written by the capture thread
+    // under the lock, read anywhere.
+    std::atomic<uint64_t> m_quietBytes{0};
     mutable std::mutex m_lock;
     PixelSurface m_painted; // the window thread's copy of the picture being painted
 };

@@ -97,6 +97,8 @@
 #define IDS_MARKERS_FULL 269
 #define IDS_AWAKE_REASON 270 // why the computer stays awake (powercfg /requests)
 #define IDS_DEVICE_NOT_ANSWERING 271
+#define IDS_STATE_QUIET 272 // the state part while no sound arrives
+#define IDS_SAID_QUIET 273  // ...and what a screen reader hears
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771

@@ -335,8 +335,28 @@ void CRecordBar::StartTimer() {
     m_nTimerId = SetTimer(m_hWnd, kTimerEvent, kTimerPeriodMs, ElapsedTimeProc);
 }
 
+// A run ends (a pause, the stop): its warning with it.
 void CRecordBar::KillTimer() {
     ::KillTimer(m_hWnd, m_nTimerId);
+    WarnQuiet(false);
+}
+
+void CRecordBar::FollowSound() {
+    WarnQuiet(State() == STATE_RECORDING && m_recording->State() == RECORDING_RUNNING &&
+              g_pMonitor && g_pMonitor->QuietMs() >= kQuietWarnMs);
+}
+
+// The taskbar button flashes until the window comes to the front.
+void CRecordBar::WarnQuiet(bool quiet) {
+    if (quiet == m_quiet)
+        return;
+    m_quiet = quiet;
+    if (State() == STATE_RECORDING)
+        ShowRecordingState();
+    FLASHWINFO flash = {sizeof flash, g_pMainDlg->GetSafeHwnd(),
+                        quiet ? DWORD(FLASHW_TRAY | FLASHW_TIMERNOFG) : DWORD(FLASHW_STOP), 0, 0};
+    FlashWindowEx(&flash);
+    g_pMainDlg->FollowRecordingState();
 }
 
 std::wstring CRecordBar::FormatElapsed(uint32_t e) {
@@ -352,6 +372,7 @@ void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD
     if (!bar || message != WM_TIMER || id != bar->m_nTimerId)
         return;
     g_pMainDlg->RetryLostNotice();
+    bar->FollowSound();
     // Minimised, nobody sees it: the first tick after the window is restored shows it again.
     if (g_pMainDlg->IsMinimised() || bar->State() != STATE_RECORDING)
         return;
@@ -386,9 +407,10 @@ void CRecordBar::ShowStoppedState() {
 // While the input is waited for, the recording goes on: its own state text, the clock running.
 void CRecordBar::ShowRecordingState() {
     const bool waiting = m_recording && m_recording->State() == RECORDING_WAITING;
-    const UINT text = waiting ? IDS_STATE_WAITING : IDS_STATE_RECORDING;
+    const bool quiet = m_quiet && !waiting;
+    const UINT text = waiting ? IDS_STATE_WAITING : quiet ? IDS_STATE_QUIET : IDS_STATE_RECORDING;
     ShowState(false, false, true, true, false, text);
-    SayState(LoadText(text));
+    SayState(LoadText(quiet ? IDS_SAID_QUIET : text));
 }
 
 void CRecordBar::ShowPausedState() {

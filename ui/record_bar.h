@@ -48,6 +48,8 @@ public:
     void ShowStoppedState();
     void ShowRecordingState();
     void ShowPausedState();
+    // The running recording says that no sound arrives (status-bar part 0, the taskbar).
+    bool IsQuiet() const { return m_quiet; }
 
     struct ToolbarImages {
         UINT bitmap;
@@ -90,6 +92,10 @@ private:
     void SayState(const std::wstring& said);
     // The time the recording has recorded, pauses left out; into status-bar part 1.
     void ShowElapsed();
+    // Every tick of a run, minimised too: whether the sound has stayed quiet for kQuietWarnMs.
+    void FollowSound();
+    // The quiet warning shown or taken back: the state, and the taskbar button's flashing.
+    void WarnQuiet(bool quiet);
     // The settings page's counter follows the recording's.
     void FollowCounter();
     void ResumeRecording();
@@ -105,4 +111,5 @@ private:
     CSettingsPage* m_page = nullptr;
     CRecordToolbar m_toolbar;
     std::wstring m_said;
+    bool m_quiet = false; // the running recording has recorded only quiet sound for a while
 };

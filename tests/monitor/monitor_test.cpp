@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -28,6 +30,89 @@ TEST_F(MonitorTest, NothingIsAllocatedPerBlock) {
             }
             EXPECT_EQ(StopCountingAllocations(), 0) << channels << " channels, " << bits << " bits";
         }
+    }
+}
+
+// The quiet rule at the level of the peaks, 40 ms blocks at 8000 Hz: where in the sound the
+// warning (QuietMs reaching kQuietWarnMs) begins and ends. Signals of 16-bit samples, or of
+// 8-bit bytes around 128; levels in dBFS of the peak.
+TEST_F(MonitorTest, QuietSoundIsToldAfterTenSeconds) {
+    std::mt19937 random(31);
+    auto noise = [&](double sigma) {
+        return [&random, sigma](int) {
+            return int(std::lround(std::normal_distribution<double>(0, sigma)(random)));
+        };
+    };
+    auto tone = [](double amplitude) {
+        return [amplitude](int n) { return int(amplitude * std::sin(n * 0.35)); };
+    };
+    auto silence = [](int) { return 0; };
+    using Signal = std::function<int(int n)>; // sample n (8000 a second)
+    // A signal of pieces: (seconds, signal).
+    auto pieces = [](std::vector<std::pair<int, Signal>> parts) {
+        return [parts](int n) {
+            int at = n / 8000;
+            for (const auto& part : parts) {
+                if (at < part.first)
+                    return part.second(n);
+                at -= part.first;
+            }
+            return parts.back().second(n);
+        };
+    };
+    const struct {
+        const char* what;
+        int bits, seconds;
+        Signal signal;
+        std::vector<int>
+            changes; // ms of sound at the end of the block that begins or ends the warning
+    } cases[] = {
+        {"digital zero (a muted microphone)", 16, 15, silence, {10000}},
+        {"an unplugged input's converter, a few steps", 16, 15, noise(0.7), {10000}},
+        {"a quiet room's noise floor at -60 dBFS RMS", 16, 60, noise(33), {}},
+        {"a very quiet room at -72 dBFS RMS", 16, 60, noise(8), {}},
+        {"speech with pauses of 9 s in digital silence",
+         16,
+         60,
+         pieces({{2, tone(8000)}, {9, silence}, {1, tone(3000)}, {9, silence}, {2, tone(500)}}),
+         {}},
+        {"a tone that stops for 12 s and comes back",
+         16,
+         25,
+         pieces({{5, tone(8000)}, {12, silence}, {8, tone(8000)}}),
+         {15000, 17040}},
+        {"a tone peaking at -66 dBFS", 16, 15, tone(17), {}},
+        {"a tone peaking just under it", 16, 15, tone(15.9), {10000}},
+        {"8-bit: the middle, one step either side",
+         8,
+         15,
+         [](int n) { return n % 3 - 1; },
+         {10000}},
+        {"8-bit: a room two steps either side", 8, 15, noise(2), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        monitor->SetFormat(1, uint16_t(c.bits), c.bits == 16 ? 16000 : 8000);
+        std::vector<int> changes;
+        bool warned = false;
+        for (int block = 0; block < c.seconds * 25; ++block) {
+            std::vector<int16_t> samples16;
+            std::vector<uint8_t> samples8;
+            for (int i = 0; i < 320; ++i) {
+                const int v = c.signal(block * 320 + i);
+                samples16.push_back(int16_t(std::clamp(v, -32768, 32767)));
+                samples8.push_back(uint8_t(std::clamp(128 + v, 0, 255)));
+            }
+            if (c.bits == 16)
+                Feed16(samples16);
+            else
+                Feed8(samples8);
+            if ((monitor->QuietMs() >= kQuietWarnMs) != warned) {
+                warned = !warned;
+                changes.push_back((block + 1) * 40);
+            }
+        }
+        EXPECT_EQ(changes, c.changes);
     }
 }
 

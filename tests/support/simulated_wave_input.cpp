@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 SimulatedWaveInput::~SimulatedWaveInput() {
     {
@@ -329,6 +330,8 @@ uint32_t SimulatedWaveInput::Fill(Buffer& buffer, uint32_t bytes) {
                 *out++ = uint8_t(n >> 8);
         }
     }
+    if (m_muted)
+        std::memset(buffer.header->lpData, wide ? 0 : 0x80, size_t(frames) * align);
     buffer.bytesRecorded = frames * align;
     m_framesDelivered += frames;
     return buffer.bytesRecorded;

@@ -75,6 +75,9 @@ public:
     // as it comes back sees it: while buffers wait to be taken, the clock when the one taken
     // last came back.
     uint32_t NowMs() const;
+    // While muted, the device delivers at its pace, every sample silence (a muted microphone);
+    // the frame numbers go on underneath.
+    void SetMuted(bool muted) { m_muted = muted; }
     // While set, a running device hands every buffer back at once with nothing recorded.
     void SetReturnEmpty(bool empty);
     // Each operation lasts at least this long, so that calls from two threads would overlap.
@@ -168,6 +171,7 @@ private:
     bool m_clockStarted = false;
     bool m_continue = false;
     std::atomic<int> m_driftPpm{0};
+    std::atomic<bool> m_muted{false};
     std::wstring m_defaultInput = L"Simulated input";
     std::atomic<uint64_t> m_framesDelivered{0};
     std::atomic<uint32_t> m_intervalUs{0};

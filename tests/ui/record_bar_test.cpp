@@ -74,6 +74,21 @@ TEST_F(RecordBar, StateTable) {
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING) << "resume";
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 1) << "the same capture";
+
+    // A muted input, 10 s of its sound: said in the state, without a box; the sound back, it
+    // records again. A pause takes the warning back.
+    s_device->SetMuted(true);
+    EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == LoadText(IDS_STATE_QUIET); }));
+    EXPECT_TRUE(s_messages.empty());
+    s_device->SetMuted(false);
+    EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == LoadText(IDS_STATE_RECORDING); }));
+    s_device->SetMuted(true);
+    EXPECT_TRUE(PumpUntil([&] { return Bar()->IsQuiet(); }));
+    Click(ID_RECORD_PAUSE);
+    EXPECT_FALSE(Bar()->IsQuiet());
+    EXPECT_EQ(StatusText(0), LoadText(IDS_STATE_PAUSED));
+    s_device->SetMuted(false);
+    Click(ID_RECORD_START);
     Click(ID_RECORD_STOP);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
     ExpectView(main, kStopped, "stopped");
