@@ -22,9 +22,9 @@
 #include <mutex>
 
 // A block is quiet when no sample of it reaches ±kQuietPeak16 (16-bit: -66 dBFS) or, in 8-bit,
-// lies more than one step from the middle (128). A microphone in a quiet room peaks some 20 dB higher
-// (its own noise and the room's); a muted microphone, a privacy switch or an input with nothing
-// plugged in stays below. Sound that has stayed quiet for kQuietWarnMs is told to the user.
+// lies more than one step from the middle (128). A microphone in a quiet room peaks some 20 dB
+// higher (its own noise and the room's); a muted microphone, a privacy switch or an input with
+// nothing plugged in stays below. Sound that has stayed quiet for kQuietWarnMs is told to the user.
 constexpr int kQuietPeak16 = 16;
 constexpr uint32_t kQuietWarnMs = 10000;
 

@@ -26,6 +26,8 @@ build/bench/bench/gap_bench
 echo "== Monitor, one 40 ms block at 48000 Hz stereo 16-bit =="
 build/bench/bench/monitor_bench --benchmark_out=build/bench/monitor.json
 python3 bench/percent_of_block.py build/bench/monitor.json
+echo "== The quiet warning: ten minutes of quiet rooms, an input that falls silent, a converter's noise =="
+bench/quiet_sounds.sh build/bench/bench/quiet_bench
 echo "== Capture soak: one hour of 48000 Hz stereo 16-bit from the simulated device =="
 build/bench/bench/capture_soak "${TMPDIR:-/tmp}" "${SONARIX_SOAK_MINUTES:-60}"
 echo "== Start-up under Wine: process start to the main window =="

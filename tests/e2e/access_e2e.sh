@@ -50,9 +50,9 @@ markers_counted() { # markers_counted N: the marker button's description counts 
   done
   return 1
 }
-state_is() { # state_is TEXT: the recording's state, as a screen reader reads it
+state_is() { # state_is TEXT [TRIES]: the recording's state, as a screen reader reads it
   local want=$'1.1\tstatic text\t"'"$1"'"'
-  for _ in $(seq 50); do has "$(reader walk)" "$want" && return 0; sleep 0.2; done
+  for _ in $(seq "${2:-50}"); do has "$(reader walk)" "$want" && return 0; sleep 0.2; done
   return 1
 }
 
@@ -60,7 +60,7 @@ tone_start
 start_program
 xdotool windowfocus "$window" 2>/dev/null || true
 sleep 0.3
-(cd "$work" && exec wine screen_reader.exe events 120 >"$work/events.txt" 2>/dev/null) &
+(cd "$work" && exec wine screen_reader.exe events 180 >"$work/events.txt" 2>/dev/null) &
 listener=$!
 for _ in $(seq 100); do grep -q listening "$work/events.txt" 2>/dev/null && break; sleep 0.1; done
 
@@ -116,6 +116,26 @@ key ctrl+p
 check "Ctrl+P again: recording" state_is "録音中"
 key ctrl+r
 check "Ctrl+R while recording: nothing" state_is "録音中"
+
+# The input falls silent for 15 s (a muted microphone): said, without a box; the sound back,
+# recording again. The times printed include the reader's own (a Wine process a look); the
+# bounds checked leave room for a busy machine.
+tone_stop
+silent=$(date +%s.%N)
+check "silent input: told" state_is "音声が届きません" 75
+told=$(date +%s.%N)
+echo "told after $(echo "$told - $silent" | bc -l) s of silence"
+check "...after 10 s of silence" between "$(echo "$told - $silent" | bc -l)" 9.5 20
+[ -z "$shots" ] || import -window root -crop 350x280+"$origin_x"+"$origin_y" "$shots/quiet.png"
+check "...without a message box" test "$(sonarix_windows)" -eq 1
+remaining=$(echo "15 - ($told - $silent)" | bc -l)
+! between "$remaining" 0 15 || sleep "$remaining"
+tone_start
+back=$(date +%s.%N)
+check "sound back: recording" state_is "録音中" 25
+again=$(date +%s.%N)
+echo "recording again after $(echo "$again - $back" | bc -l) s"
+check "...at once" between "$(echo "$again - $back" | bc -l)" 0 10
 key ctrl+s
 check "Ctrl+S: stopped, and said so" state_is "録音を停止しました。"
 check "...the focus on a button that can be pressed" focus_has '"録音開始"' 'focused'
@@ -158,6 +178,7 @@ events=$(cat "$work/events.txt")
 check "heard: recording" has "$events" $'name\t1.1\tstatic text\t"録音中"'
 check "heard: paused" has "$events" $'name\t1.1\tstatic text\t"録音一時停止中"'
 check "heard: stopped" has "$events" $'name\t1.1\tstatic text\t"録音を停止しました。"'
+check "heard: no sound arrives, with what to check" has "$events" $'alert\t1.5\talert\t"録音中ですが、音声が届いていません。'
 check "heard: a live region's change" has "$events" $'live\t1.1'
 check "heard: the state as an alert, named with its sentence" has "$events" $'alert\t1.5\talert\t"録音一時停止中"'
 check "heard: the focus on a button" has "$events" $'focus\t100.3\tpush button\t"録音停止"'
