@@ -11,7 +11,7 @@ bool BlockQueue::Allocate(uint32_t slotBytes, size_t count) {
     m_slotBytes = slotBytes;
     m_memory.reset(new (std::nothrow) uint8_t[m_slotCount * slotBytes]);
     m_slots.reset(new (std::nothrow) Slot[m_slotCount]);
-    m_head = m_count = m_handedOn = m_highWater = 0;
+    m_head = m_count = m_handedOn = 0;
     m_closed = m_woken = false;
     m_end = BlockNote();
     return m_memory && m_slots;
@@ -31,7 +31,6 @@ bool BlockQueue::Push(const uint8_t* data, uint32_t bytes) {
     m_slots[slot].bytes = kept;
     std::lock_guard<std::mutex> lock(m_lock);
     ++m_count;
-    m_highWater = std::max(m_highWater, m_count);
     return true;
 }
 
@@ -88,9 +87,4 @@ void BlockQueue::Release() {
     m_head = (m_head + 1) % m_slotCount;
     --m_count;
     --m_handedOn;
-}
-
-size_t BlockQueue::HighWater() const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_highWater;
 }

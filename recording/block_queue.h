@@ -58,10 +58,7 @@ public:
     // Any thread: the waiting Next returns now.
     void Wake();
 
-    size_t SlotCount() const { return m_slotCount; }
     uint32_t SlotBytes() const { return m_slotBytes; }
-    // The most slots that were ever filled at once (any thread).
-    size_t HighWater() const;
 
 private:
     struct Slot {
@@ -79,7 +76,6 @@ private:
     size_t m_head = 0;     // the oldest filled slot
     size_t m_count = 0;    // filled slots from the head on...
     size_t m_handedOn = 0; // ...the first of them handed on, for the disk thread
-    size_t m_highWater = 0;
     bool m_closed = false;
     bool m_woken = false;
     BlockNote m_end;

@@ -41,7 +41,6 @@ public:
     // once a second of the clock has passed after it (or at once when final: nothing comes for a
     // while; then a gap only beyond kLatestMs). False while it cannot be judged yet.
     bool JudgeOldest(bool final, Gap& gap);
-    bool HasPending() const { return !m_pending.empty(); }
 
 private:
     struct Block {

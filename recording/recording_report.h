@@ -46,7 +46,6 @@ struct RecordingReport {
     Kind kind = FILE_STARTED;
     std::wstring path;
     RecordingFailure failure;
-    uint64_t atMs = 0;
     uint64_t lengthMs = 0;
     uint32_t endTicks = 0;
     uint32_t run = 0; // which recording of this run of the program it concerns

@@ -21,7 +21,6 @@ class CStatusBar : public IAccessibleSource {
 public:
     static constexpr int kParts = 4;
     static constexpr int kAlertChild = kParts + 1;
-    static constexpr int kElapsedPart = 1;
 
     // The bar may outlive this object (its parent destroys it later): it lets go of it.
     ~CStatusBar() override;
