@@ -11,6 +11,7 @@
 #include "res/resource.h"
 #include "ui/about_dlg.h"
 #include "ui/accessibility.h"
+#include "ui/dpi.h"
 #include "ui/preview_page.h"
 #include "ui/record_bar.h"
 #include "ui/recording_texts.h"
@@ -137,6 +138,12 @@ void CMainDlg::FollowRecordingState() {
     else
         ShutdownBlockReasonDestroy(m_hWnd);
     m_awake.Follow(recording, LoadText(IDS_AWAKE_REASON));
+    FollowTaskbar();
+}
+
+void CMainDlg::FollowTaskbar() {
+    if (m_pRecordBar)
+        m_taskbar.Show(m_pRecordBar->ForTaskbar());
 }
 
 // Each noted file is completed, or found complete, gone, not ours or without sound (removed, its
@@ -171,6 +178,8 @@ BOOL CMainDlg::OnInitDialog() {
     m_pSettingsPage->LoadFromSettings();
     m_pRecordBar->LoadFormat();
     CreateStatusBar();
+    const CRecordBar::ToolbarImages images = CRecordBar::ToolbarImagesFor(SystemDpi());
+    m_taskbar.SetWindow(m_hWnd, images.bitmap, images.width, images.height);
     m_shortcuts = CRecordToolbar::CreateAccelerators();
     SetAccelerators(m_shortcuts);
     // What an earlier run left unfinished is seen to once the window stands: no message comes
@@ -267,8 +276,9 @@ void CMainDlg::Announce(const std::wstring& said) {
     AnnounceToScreenReaders(m_statusBar.Handle(), said, L"Sonarix.Marker");
 }
 
+// A shortcut key (code 1), or a button of the taskbar's thumbnail toolbar.
 bool CMainDlg::OnCommand(int id, int code, HWND) {
-    if (code != 1 || !CRecordToolbar::TipText(id))
+    if ((code != 1 && code != THBN_CLICKED) || !CRecordToolbar::TipText(id))
         return false;
     OnShortcut(id);
     return true;
@@ -547,6 +557,10 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         OnSessionEnded();
         return true;
     default:
+        if (message != 0 && message == CTaskbarButton::CreatedMessage()) {
+            m_taskbar.OnCreated();
+            return true;
+        }
         return false;
     }
 }

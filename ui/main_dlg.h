@@ -9,6 +9,7 @@
 #include "ui/awake_request.h"
 #include "ui/dialog.h"
 #include "ui/status_bar.h"
+#include "ui/taskbar_button.h"
 
 #include <atomic>
 #include <memory>
@@ -75,6 +76,9 @@ public:
     // should wait, and the computer is kept from sleeping. After every change of the recording's
     // state.
     void FollowRecordingState();
+    // The taskbar button shows the record bar's state and buttons.
+    void FollowTaskbar();
+    const CTaskbarButton& Taskbar() const { return m_taskbar; }
     // The window is minimised: nobody sees the pictures or the time (the one place that says so;
     // the monitor's host keeps a copy for the capture thread).
     bool IsMinimised() const { return m_minimised; }
@@ -143,6 +147,7 @@ private:
     bool m_minimised = false;
     HACCEL m_shortcuts = nullptr;
     CAwakeRequest m_awake;
+    CTaskbarButton m_taskbar;
     static constexpr DWORD kAppCommandRepeatMs = 500;
     int m_lastAppCommand = 0;
     DWORD m_lastAppCommandTicks = 0;

@@ -341,6 +341,23 @@ void CRecordBar::KillTimer() {
     WarnQuiet(false);
 }
 
+TaskbarView CRecordBar::ForTaskbar() const {
+    TaskbarView view;
+    const int state = State();
+    if (state == STATE_STOPPED)
+        return view;
+    const bool waiting = m_recording->State() == RECORDING_WAITING;
+    view.paused = state == STATE_PAUSED;
+    view.mark = view.paused ? TaskbarView::PAUSED
+                : waiting   ? TaskbarView::WAITING
+                : m_quiet   ? TaskbarView::QUIET
+                            : TaskbarView::RECORDING;
+    view.pauseEnabled = m_toolbar.IsEnabled(view.paused ? ID_RECORD_START : ID_RECORD_PAUSE);
+    view.stopEnabled = m_toolbar.IsEnabled(ID_RECORD_STOP);
+    view.markerEnabled = m_toolbar.IsEnabled(ID_MARKER);
+    return view;
+}
+
 void CRecordBar::FollowSound() {
     WarnQuiet(State() == STATE_RECORDING && m_recording->State() == RECORDING_RUNNING &&
               g_pMonitor && g_pMonitor->QuietMs() >= kQuietWarnMs);
@@ -443,4 +460,5 @@ void CRecordBar::ShowState(bool tabs, bool start, bool stop, bool pause, bool fi
     if (focus && (!now || !IsWindowEnabled(now)) && IsWindowVisible(m_hToolbar))
         SetFocus(m_hToolbar);
     UpdateData(false);
+    g_pMainDlg->FollowTaskbar();
 }

@@ -8,6 +8,7 @@
 #include "recording/recording.h"
 #include "ui/dialog.h"
 #include "ui/record_toolbar.h"
+#include "ui/taskbar_button.h"
 
 #include <cstdint>
 #include <string>
@@ -48,6 +49,8 @@ public:
     void ShowStoppedState();
     void ShowRecordingState();
     void ShowPausedState();
+    // What the taskbar button shows of the recording now.
+    TaskbarView ForTaskbar() const;
     // The running recording says that no sound arrives (status-bar part 0, the taskbar).
     bool IsQuiet() const { return m_quiet; }
 

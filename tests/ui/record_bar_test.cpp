@@ -59,9 +59,27 @@ TEST_F(RecordBar, StateTable) {
     Click(ID_RECORD_PAUSE);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED)
         << "stop and pause do nothing when stopped";
+    // The taskbar button follows: its overlay, and its thumbnail buttons as the toolbar's.
+    const CTaskbarButton& taskbar = main->Taskbar();
+    EXPECT_EQ(taskbar.Shown(), TaskbarView()) << "nothing while stopped";
+    EXPECT_FALSE(taskbar.Attached()) << "until the taskbar says it made the button";
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
     ExpectView(main, kRecording, "recording");
+    EXPECT_EQ(taskbar.Shown().mark, TaskbarView::RECORDING);
+    EXPECT_TRUE(taskbar.Shown().pauseEnabled && taskbar.Shown().stopEnabled &&
+                taskbar.Shown().markerEnabled && !taskbar.Shown().paused);
+    // Its thumbnail buttons' commands: the first pauses and resumes.
+    SendMessageW(main->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(ID_RECORD_PAUSE, THBN_CLICKED), 0);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_PAUSED);
+    EXPECT_EQ(taskbar.Shown().mark, TaskbarView::PAUSED);
+    EXPECT_TRUE(taskbar.Shown().paused && taskbar.Shown().pauseEnabled);
+    SendMessageW(main->GetSafeHwnd(), WM_COMMAND, MAKEWPARAM(ID_RECORD_PAUSE, THBN_CLICKED), 0);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
+    // A taskbar made anew (Explorer restarted) is given it all again, where there is one.
+    SendMessageW(main->GetSafeHwnd(), CTaskbarButton::CreatedMessage(), 0, 0);
+    EXPECT_TRUE(taskbar.Attached()) << "Wine's taskbar list answers";
+    EXPECT_EQ(taskbar.Shown().mark, TaskbarView::RECORDING);
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING) << "start while recording does nothing";
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 1);
@@ -80,8 +98,10 @@ TEST_F(RecordBar, StateTable) {
     s_device->SetMuted(true);
     EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == LoadText(IDS_STATE_QUIET); }));
     EXPECT_TRUE(s_messages.empty());
+    EXPECT_EQ(taskbar.Shown().mark, TaskbarView::QUIET);
     s_device->SetMuted(false);
     EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == LoadText(IDS_STATE_RECORDING); }));
+    EXPECT_EQ(taskbar.Shown().mark, TaskbarView::RECORDING);
     s_device->SetMuted(true);
     EXPECT_TRUE(PumpUntil([&] { return Bar()->IsQuiet(); }));
     Click(ID_RECORD_PAUSE);
@@ -92,6 +112,7 @@ TEST_F(RecordBar, StateTable) {
     Click(ID_RECORD_STOP);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
     ExpectView(main, kStopped, "stopped");
+    EXPECT_EQ(taskbar.Shown(), TaskbarView());
 
     Click(ID_RECORD_START);
     Click(ID_RECORD_PAUSE);
