@@ -99,6 +99,7 @@
 #define IDS_DEVICE_NOT_ANSWERING 271
 #define IDS_STATE_QUIET 272 // the state part while no sound arrives
 #define IDS_SAID_QUIET 273  // ...and what a screen reader hears
+#define IDS_MARKER_KEY_TAKEN 274
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771

@@ -139,6 +139,28 @@ void CMainDlg::FollowRecordingState() {
         ShutdownBlockReasonDestroy(m_hWnd);
     m_awake.Follow(recording, LoadText(IDS_AWAKE_REASON));
     FollowTaskbar();
+    FollowMarkerKey(recording);
+}
+
+// The key is asked for once a recording, and let go at its end. Meeting programs take keys of
+// their own (Teams: Ctrl+Shift+M mutes; Word: Ctrl+Alt+M comments; Windows: Win+Alt+R records):
+// the three modifiers keep clear of them. A key held down places one marker.
+void CMainDlg::FollowMarkerKey(bool recording) {
+    if (!recording) {
+        if (m_markerKeyHeld)
+            UnregisterHotKey(m_hWnd, kMarkerHotKey);
+        m_markerKeyHeld = m_markerKeyTried = false;
+        return;
+    }
+    if (m_markerKeyTried)
+        return;
+    m_markerKeyTried = true;
+    m_markerKeyHeld = RegisterHotKey(m_hWnd, kMarkerHotKey,
+                                     MOD_CONTROL | MOD_ALT | MOD_SHIFT | MOD_NOREPEAT, 'M') != 0;
+    if (!m_markerKeyHeld && !m_markerKeyRefusalSaid) {
+        m_markerKeyRefusalSaid = true;
+        PostMessageW(m_hWnd, WM_APP_HOT_KEY_TAKEN, 0, 0); // said once the start is done
+    }
 }
 
 void CMainDlg::FollowTaskbar() {
@@ -522,6 +544,13 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     }
     case WM_APP_SETTINGS_FAILED:
         ShowSettingsNotSaved(uint32_t(wParam));
+        return true;
+    case WM_APP_HOT_KEY_TAKEN:
+        ShowMessage(m_hWnd, LoadText(IDS_MARKER_KEY_TAKEN));
+        return true;
+    case WM_HOTKEY:
+        if (wParam == kMarkerHotKey && m_markerKeyHeld)
+            OnShortcut(ID_MARKER);
         return true;
     case WM_APP_SHOWN:
         if (m_pRecording)

@@ -29,6 +29,7 @@ constexpr UINT WM_APP_SHOWN = WM_APP + 3;
 constexpr UINT WM_APP_MONITOR_PICTURES = WM_APP + 5;
 constexpr UINT WM_APP_SETTINGS_FAILED = WM_APP + 6; // wParam: the system's error
 constexpr UINT WM_APP_SESSION_ENDED = WM_APP + 7;   // the window closes, once modal loops unwound
+constexpr UINT WM_APP_HOT_KEY_TAKEN = WM_APP + 8;   // another program holds the marker's key
 
 // COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
 class OleApartment {
@@ -78,7 +79,12 @@ public:
     void FollowRecordingState();
     // The taskbar button shows the record bar's state and buttons.
     void FollowTaskbar();
+    void FollowMarkerKey(bool recording);
     const CTaskbarButton& Taskbar() const { return m_taskbar; }
+    // The marker's key from anywhere, Ctrl+Alt+Shift+M, is held for the window while a
+    // recording runs or is paused (where no other program holds it).
+    bool HoldsMarkerKey() const { return m_markerKeyHeld; }
+    static constexpr int kMarkerHotKey = 1;
     // The window is minimised: nobody sees the pictures or the time (the one place that says so;
     // the monitor's host keeps a copy for the capture thread).
     bool IsMinimised() const { return m_minimised; }
@@ -148,6 +154,9 @@ private:
     HACCEL m_shortcuts = nullptr;
     CAwakeRequest m_awake;
     CTaskbarButton m_taskbar;
+    bool m_markerKeyTried = false; // for this recording
+    bool m_markerKeyHeld = false;
+    bool m_markerKeyRefusalSaid = false; // once a run of the program
     static constexpr DWORD kAppCommandRepeatMs = 500;
     int m_lastAppCommand = 0;
     DWORD m_lastAppCommandTicks = 0;

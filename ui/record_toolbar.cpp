@@ -16,7 +16,8 @@ constexpr UINT kSayFocus = WM_APP + 0x54;
 // The buttons in their order on the toolbar, with their shortcut keys: Ctrl+R records, as in
 // Windows' own voice recorder; Ctrl+P pauses and Ctrl+S stops, as in Windows Media Player; F12
 // chooses the file, as "save as" does in Office; Ctrl+M marks the moment, as a label at the
-// recording's position does in Audacity. None is a key of the edit fields or the dialog.
+// recording's position does in Audacity; from other windows too, with Ctrl+Alt+Shift+M (see
+// CMainDlg::FollowMarkerKey). None is a key of the edit fields or the dialog.
 // entry: the button's place among the toolbar's entries, separators counted.
 struct ToolbarButton {
     int command;
@@ -32,7 +33,7 @@ constexpr ToolbarButton kTable[CRecordToolbar::kButtons] = {
     {ID_RECORD_STOP, IDS_TIP_RECORD_STOP, 1, FCONTROL, 'S', L"Ctrl+S", 2},
     {ID_RECORD_PAUSE, IDS_TIP_RECORD_PAUSE, 2, FCONTROL, 'P', L"Ctrl+P", 4},
     {ID_FILE_NAME, IDS_TIP_FILE_NAME, 3, 0, VK_F12, L"F12", 7},
-    {ID_MARKER, IDS_TIP_MARKER, 4, FCONTROL, 'M', L"Ctrl+M", 9},
+    {ID_MARKER, IDS_TIP_MARKER, 4, FCONTROL, 'M', L"Ctrl+M, Ctrl+Alt+Shift+M", 9},
 };
 
 // The button at this entry of the toolbar, or null for a separator.

@@ -90,7 +90,7 @@ check "stop: named, its shortcut" has "$walk" $'100.3\tpush button\t"録音停�
 check "pause: named, its shortcut" has "$walk" $'100.5\tpush button\t"録音一時停止"\tfocusable' '"Ctrl+P"'
 check "...numbered with the separators, as comctl32's own events number them" has "$walk" $'100.4\tseparator'
 check "file name: named, unavailable, its shortcut" has "$walk" '"ファイル名指定"' 'unavailable' '"F12"'
-check "marker: named, its shortcut" has "$walk" $'100.10\tpush button\t"マーカーを付ける"\tfocusable' '"Ctrl+M"'
+check "marker: named, its shortcut" has "$walk" $'100.10\tpush button\t"マーカーを付ける"\tfocusable' '"Ctrl+M, Ctrl+Alt+Shift+M"'
 check "...and no marker yet" markers_counted 0
 check "the waveform" has "$walk" $'1010\tgraphic\t"波形"'
 check "the left meter: its held level" has "$walk" $'1007\tprogress bar\t"左チャンネルのレベル"' 'dB"'

@@ -383,6 +383,42 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     Click(ID_RECORD_STOP);
 }
 
+// The marker's key from anywhere: held while a recording runs or is paused, let go at its end;
+// Windows' WM_HOTKEY places a marker. Held by another program, it is said once in a run of the
+// program (naming the key), and the recording goes on without it.
+TEST_F(RecordBar, MarkerKeyFromAnywhere) {
+    OpenMainWindow();
+    TypeFileName((dir / "key.wav").wstring());
+    const HWND window = main->GetSafeHwnd();
+    EXPECT_FALSE(main->HoldsMarkerKey());
+    Click(ID_RECORD_START);
+    EXPECT_TRUE(main->HoldsMarkerKey());
+    SendMessageW(window, WM_HOTKEY, CMainDlg::kMarkerHotKey,
+                 MAKELPARAM(MOD_CONTROL | MOD_ALT | MOD_SHIFT, 'M'));
+    EXPECT_EQ(main->m_pRecording->MarkerCount(), 1u);
+    Click(ID_RECORD_PAUSE);
+    EXPECT_TRUE(main->HoldsMarkerKey()) << "paused";
+    Click(ID_RECORD_STOP);
+    EXPECT_FALSE(main->HoldsMarkerKey());
+    SendMessageW(window, WM_HOTKEY, CMainDlg::kMarkerHotKey, 0);
+    EXPECT_EQ(main->m_pRecording->MarkerCount(), 1u) << "nothing once stopped";
+
+    ASSERT_TRUE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_ALT | MOD_SHIFT | MOD_NOREPEAT, 'M'));
+    s_messages.clear();
+    for (const char* name : {"taken1.wav", "taken2.wav"}) {
+        TypeFileName((dir / name).wstring());
+        Click(ID_RECORD_START);
+        EXPECT_FALSE(main->HoldsMarkerKey());
+        PumpUntil([] { return !s_messages.empty(); });
+        EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING) << "it records on";
+        Click(ID_RECORD_STOP);
+    }
+    UnregisterHotKey(nullptr, 7);
+    ASSERT_EQ(s_messages.size(), 1u) << "said once";
+    EXPECT_NE(s_messages[0].find(L"Ctrl+Alt+Shift+M"), std::wstring::npos) << "the key named";
+    EXPECT_EQ(s_messages[0], LoadText(IDS_MARKER_KEY_TAKEN));
+}
+
 // While recording, the monitor's texts reach status-bar parts 2 and 3.
 TEST_F(RecordBar, LevelsReachTheStatusBar) {
     OpenMainWindow();
