@@ -94,6 +94,9 @@ public:
     // thread, as long as no Open comes between.
     RecordingClock& Clock() { return m_capture->Clock(); }
     const RecordingClock& Clock() const { return m_capture->Clock(); }
+    // What identifies the input opened last: its endpoint ID where the system tells it, else its
+    // name; empty when it cannot be told. Any thread.
+    std::wstring Input() const { return m_cut ? std::wstring() : m_capture->Input(); }
     // What made the last Open, Start, Stop or Close fail. Window thread.
     const RecordingFailure& LastFailure() const { return m_failure; }
 

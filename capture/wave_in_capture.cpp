@@ -41,6 +41,11 @@ void WaveInCapture::ReopenInput() {
         m_device->Wake();
 }
 
+std::wstring WaveInCapture::Input() const {
+    std::lock_guard<std::mutex> lock(m_inputLock);
+    return m_input;
+}
+
 void WaveInCapture::CutOff() {
     std::lock_guard<std::mutex> lock(m_outLock);
     m_cut = true;
@@ -134,6 +139,10 @@ uint32_t WaveInCapture::OpenDevice() {
     }
     if (code == 0 && !m_device->DefaultInput(m_defaultInput))
         m_defaultInput.clear();
+    if (code == 0) {
+        std::lock_guard<std::mutex> lock(m_inputLock);
+        m_input = m_defaultInput;
+    }
     return code;
 }
 

@@ -73,6 +73,9 @@ public:
     void CutOff();
 
     CaptureState State() const { return m_state; }
+    // The input opened last, as IWaveInput::DefaultInput tells it (empty when it cannot be
+    // told). Any thread, without waiting for the device.
+    std::wstring Input() const;
     RecordingClock& Clock() { return m_clock; }
     const RecordingFailure& LastFailure() const { return m_failure; }
 
@@ -151,6 +154,9 @@ private:
     // counts, not the first block's. Written under the lock by Start, else by the capture thread.
     std::atomic<bool> m_heard{false};
     std::atomic<uint32_t> m_lastBlockMs{0}; // GetTicks at the start of the run or the last block
+
+    mutable std::mutex m_inputLock; // guards m_input alone
+    std::wstring m_input;
 
     // Guards m_cut and every delivery out of the capture (sink, monitor, handlers).
     std::mutex m_outLock;

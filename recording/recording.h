@@ -114,6 +114,8 @@ public:
     // stamps every block. Up to the stop, once stopped; a recording that ended by itself counts
     // up to its end.
     uint32_t ElapsedMs(uint32_t nowTicks) const;
+    // What identifies the input being recorded (see CWaveIn::Input).
+    std::wstring Input() const { return m_capture.Input(); }
     // The path of the file being written (the last one, once stopped).
     const std::wstring& CurrentFile() const { return m_current; }
     // The sequential counter: the number the next file would get.

@@ -100,6 +100,8 @@
 #define IDS_STATE_QUIET 272 // the state part while no sound arrives
 #define IDS_SAID_QUIET 273  // ...and what a screen reader hears
 #define IDS_MARKER_KEY_TAKEN 274
+#define IDS_INPUT_SHOWN 275 // above the waveform while recording: the input's name
+#define IDS_SAID_INPUT 276  // ...and said when the recording follows a new input
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771
@@ -130,5 +132,6 @@
 #define IDC_RATE 1022
 #define IDC_SAMPLE_TYPE 1023
 #define IDC_SEQ_SUBFOLDERS 1024
+#define IDC_PREVIEW_GROUP 1025
 #define IDC_TOOLBAR 100
 #define IDC_STATUSBAR 1

@@ -12,6 +12,7 @@
 #include "ui/about_dlg.h"
 #include "ui/accessibility.h"
 #include "ui/dpi.h"
+#include "ui/input_name.h"
 #include "ui/preview_page.h"
 #include "ui/record_bar.h"
 #include "ui/recording_texts.h"
@@ -166,6 +167,19 @@ void CMainDlg::FollowMarkerKey(bool recording) {
 void CMainDlg::FollowTaskbar() {
     if (m_pRecordBar)
         m_taskbar.Show(m_pRecordBar->ForTaskbar());
+}
+
+void CMainDlg::FollowInput() {
+    const std::wstring id = IsRecording() ? m_pRecording->Input() : std::wstring();
+    if (id == m_inputId || !m_pPreviewPage)
+        return;
+    m_inputId = id;
+    const std::wstring name = InputDisplayName(id);
+    const bool followed = !m_inputShown.empty() && !name.empty() && name != m_inputShown;
+    m_inputShown = name;
+    m_pPreviewPage->ShowInput(name);
+    if (followed)
+        Announce(FormatText(IDS_SAID_INPUT, {name}));
 }
 
 // Each noted file is completed, or found complete, gone, not ours or without sound (removed, its

@@ -80,6 +80,9 @@ public:
     // The taskbar button shows the record bar's state and buttons.
     void FollowTaskbar();
     void FollowMarkerKey(bool recording);
+    // The input being recorded is named above the waveform; a new one (the recording followed
+    // a new default input) is said to screen readers.
+    void FollowInput();
     const CTaskbarButton& Taskbar() const { return m_taskbar; }
     // The marker's key from anywhere, Ctrl+Alt+Shift+M, is held for the window while a
     // recording runs or is paused (where no other program holds it).
@@ -154,6 +157,8 @@ private:
     HACCEL m_shortcuts = nullptr;
     CAwakeRequest m_awake;
     CTaskbarButton m_taskbar;
+    std::wstring m_inputId;        // the input named above the waveform (CWaveIn::Input)
+    std::wstring m_inputShown;     // ...by its name
     bool m_markerKeyTried = false; // for this recording
     bool m_markerKeyHeld = false;
     bool m_markerKeyRefusalSaid = false; // once a run of the program

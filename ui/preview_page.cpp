@@ -46,6 +46,17 @@ void CPreviewPage::LevelChanged(int channel) {
         m_meters[channel]->Notify(EVENT_OBJECT_VALUECHANGE, 0);
 }
 
+void CPreviewPage::ShowInput(const std::wstring& name) {
+    const HWND group = GetDlgItem(IDC_PREVIEW_GROUP);
+    if (m_caption.empty()) {
+        wchar_t caption[64] = {};
+        GetWindowTextW(group, caption, 64);
+        m_caption = caption;
+    }
+    SetWindowTextW(group,
+                   name.empty() ? m_caption.c_str() : FormatText(IDS_INPUT_SHOWN, {name}).c_str());
+}
+
 void CPreviewPage::ConnectMonitor() {
     if (g_pMainDlg->m_pWaveIn)
         AttachMonitorViews(GetDlgItem(IDC_WAVEFORM), GetDlgItem(IDC_METER0),

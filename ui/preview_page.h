@@ -5,6 +5,8 @@
 #include "ui/accessible_object.h"
 #include "ui/dialog.h"
 
+#include <string>
+
 class CPreviewPage : public CDialog {
 public:
     CPreviewPage();
@@ -12,6 +14,8 @@ public:
     void ConnectMonitor();
     // The held level of a channel changed: its meter's value, for screen readers.
     void LevelChanged(int channel);
+    // The input being recorded, named in the group's caption; empty: the page's own caption.
+    void ShowInput(const std::wstring& name);
 
 protected:
     // The three display controls named for screen readers; a meter's value is its held level.
@@ -22,4 +26,5 @@ protected:
 
 private:
     CAccessibleServer* m_meters[2] = {};
+    std::wstring m_caption; // the group's own
 };

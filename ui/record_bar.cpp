@@ -461,4 +461,5 @@ void CRecordBar::ShowState(bool tabs, bool start, bool stop, bool pause, bool fi
         SetFocus(m_hToolbar);
     UpdateData(false);
     g_pMainDlg->FollowTaskbar();
+    g_pMainDlg->FollowInput();
 }

@@ -4,6 +4,7 @@
 #include "res/resource.h"
 #include "tests/support/test_disk.h"
 #include "tests/ui/ui_fixture.h"
+#include "ui/preview_page.h"
 #include "ui/record_bar.h"
 #include "ui/recording_texts.h"
 #include "ui/settings_page.h"
@@ -67,6 +68,9 @@ TEST_F(RecordBar, StateTable) {
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
     ExpectView(main, kRecording, "recording");
     EXPECT_EQ(taskbar.Shown().mark, TaskbarView::RECORDING);
+    const HWND group = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), IDC_PREVIEW_GROUP);
+    EXPECT_NE(WindowText(group).find(L"Simulated input"), std::wstring::npos)
+        << "the input named while recording";
     EXPECT_TRUE(taskbar.Shown().pauseEnabled && taskbar.Shown().stopEnabled &&
                 taskbar.Shown().markerEnabled && !taskbar.Shown().paused);
     // Its thumbnail buttons' commands: the first pauses and resumes.
@@ -113,6 +117,7 @@ TEST_F(RecordBar, StateTable) {
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
     ExpectView(main, kStopped, "stopped");
     EXPECT_EQ(taskbar.Shown(), TaskbarView());
+    EXPECT_EQ(WindowText(group).find(L"Simulated input"), std::wstring::npos);
 
     Click(ID_RECORD_START);
     Click(ID_RECORD_PAUSE);
