@@ -1,6 +1,6 @@
 // Sonarix: process entry point.
 #include "engine/system_library.h"
-#include "ui/sonarix_app.h"
+#include "ui/windows/sonarix_app.h"
 
 #include <windows.h>
 

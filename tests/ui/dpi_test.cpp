@@ -5,9 +5,9 @@
 #include "res/resource.h"
 #include "tests/support/screen.h"
 #include "tests/ui/ui_fixture.h"
-#include "ui/dpi.h"
-#include "ui/preview_page.h"
-#include "ui/record_toolbar.h"
+#include "ui/framework/dpi.h"
+#include "ui/windows/preview_page.h"
+#include "ui/windows/record_toolbar.h"
 
 #include <commctrl.h>
 

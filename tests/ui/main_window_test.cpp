@@ -3,11 +3,11 @@
 #include "capture/wave_in.h"
 #include "res/resource.h"
 #include "tests/ui/ui_fixture.h"
-#include "ui/about_dlg.h"
-#include "ui/preview_page.h"
-#include "ui/record_bar.h"
-#include "ui/settings_page.h"
-#include "ui/ui_text.h"
+#include "ui/framework/ui_text.h"
+#include "ui/windows/about_dlg.h"
+#include "ui/windows/preview_page.h"
+#include "ui/windows/record_bar.h"
+#include "ui/windows/settings_page.h"
 #include "version.h"
 
 #include <commctrl.h>

@@ -4,11 +4,11 @@
 #include "res/resource.h"
 #include "tests/support/test_disk.h"
 #include "tests/ui/ui_fixture.h"
-#include "ui/preview_page.h"
-#include "ui/record_bar.h"
-#include "ui/recording_texts.h"
-#include "ui/settings_page.h"
-#include "ui/ui_text.h"
+#include "ui/framework/ui_text.h"
+#include "ui/windows/preview_page.h"
+#include "ui/windows/record_bar.h"
+#include "ui/windows/recording_texts.h"
+#include "ui/windows/settings_page.h"
 
 #include <commctrl.h>
 #include <mmsystem.h>

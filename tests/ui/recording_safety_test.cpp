@@ -7,8 +7,8 @@
 #include "res/resource.h"
 #include "tests/support/test_disk.h"
 #include "tests/ui/ui_fixture.h"
-#include "ui/system_program.h"
-#include "ui/ui_text.h"
+#include "ui/framework/ui_text.h"
+#include "ui/shell/system_program.h"
 
 #include <mmsystem.h>
 

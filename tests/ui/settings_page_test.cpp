@@ -1,7 +1,7 @@
 // The settings page and the sound format dialog.
 #include "res/resource.h"
 #include "tests/ui/ui_fixture.h"
-#include "ui/sound_format_dlg.h"
+#include "ui/windows/sound_format_dlg.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -153,7 +153,9 @@ TEST_F(SettingsPage, UpDownStepsByOneWithinTheRange) {
 class SoundFormat : public UiFixture {
 protected:
     HWND Open() {
-        dialog = std::make_unique<CSoundFormatDlg>();
+        CRecordBar& bar = *Bar();
+        dialog = std::make_unique<CSoundFormatDlg>(
+            SoundFormatFields{bar.m_nSamplingChannel, bar.m_nSamplingRate, bar.m_nSampleType});
         EXPECT_TRUE(dialog->Create(main->GetSafeHwnd()));
         return dialog->GetSafeHwnd();
     }

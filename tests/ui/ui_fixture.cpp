@@ -4,9 +4,9 @@
 #include "engine/clock.h"
 #include "engine/win32_handles.h"
 #include "res/resource.h"
-#include "ui/record_bar.h"
-#include "ui/settings_page.h"
-#include "ui/ui_text.h"
+#include "ui/framework/ui_text.h"
+#include "ui/windows/record_bar.h"
+#include "ui/windows/settings_page.h"
 
 #include <commctrl.h>
 

@@ -6,9 +6,9 @@
 #include "tests/support/screen.h"
 #include "tests/support/simulated_wave_input.h"
 #include "tests/support/test_support.h"
-#include "ui/main_dlg.h"
-#include "ui/record_bar.h"
-#include "ui/settings_page.h"
+#include "ui/windows/main_dlg.h"
+#include "ui/windows/record_bar.h"
+#include "ui/windows/settings_page.h"
 
 #include <windows.h>
 

@@ -1,0 +1,214 @@
+#include "ui/shell/taskbar_button.h"
+
+#include "res/resource.h"
+#include "ui/framework/ui_text.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+
+namespace {
+
+// The toolbar bitmap's images.
+constexpr int kStartImage = 0, kStopImage = 1, kPauseImage = 2, kMarkerImage = 4;
+
+// Each mark's overlay: a disc of its colour with a white sign, on the button's small icon size.
+HICON MarkIcon(TaskbarView::Mark mark) {
+    const int s = GetSystemMetrics(SM_CXSMICON) > 0 ? GetSystemMetrics(SM_CXSMICON) : 16;
+    const COLORREF disc[] = {0, RGB(208, 0, 0), RGB(96, 96, 96), RGB(214, 140, 0), RGB(208, 64, 0)};
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP colour = CreateCompatibleBitmap(screen, s, s);
+    HBITMAP mask = CreateBitmap(s, s, 1, 1, nullptr);
+    ReleaseDC(nullptr, screen);
+    HICON icon = nullptr;
+    if (dc && colour && mask) {
+        auto disc_ = [&](HBRUSH brush) {
+            HGDIOBJ oldBrush = SelectObject(dc, brush);
+            HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+            Ellipse(dc, 0, 0, s + 1, s + 1);
+            SelectObject(dc, oldPen);
+            SelectObject(dc, oldBrush);
+        };
+        auto box = [&](int left, int top, int right, int bottom) { // in sixteenths
+            const RECT r = {left * s / 16, top * s / 16, right * s / 16, bottom * s / 16};
+            FillRect(dc, &r, HBRUSH(GetStockObject(WHITE_BRUSH)));
+        };
+        HGDIOBJ old = SelectObject(dc, colour);
+        PatBlt(dc, 0, 0, s, s, BLACKNESS);
+        HBRUSH brush = CreateSolidBrush(disc[mark]);
+        disc_(brush);
+        DeleteObject(brush);
+        switch (mark) {
+        case TaskbarView::PAUSED:
+            box(5, 4, 7, 12);
+            box(9, 4, 11, 12);
+            break;
+        case TaskbarView::WAITING:
+            box(3, 7, 5, 9);
+            box(7, 7, 9, 9);
+            box(11, 7, 13, 9);
+            break;
+        case TaskbarView::QUIET:
+            box(7, 3, 9, 10);
+            box(7, 11, 9, 13);
+            break;
+        case TaskbarView::NONE:
+        case TaskbarView::RECORDING:
+            break;
+        }
+        SelectObject(dc, mask);
+        PatBlt(dc, 0, 0, s, s, WHITENESS);
+        disc_(HBRUSH(GetStockObject(BLACK_BRUSH)));
+        SelectObject(dc, old);
+        ICONINFO info = {TRUE, 0, 0, mask, colour};
+        icon = CreateIconIndirect(&info);
+    }
+    if (dc)
+        DeleteDC(dc);
+    if (colour)
+        DeleteObject(colour);
+    if (mask)
+        DeleteObject(mask);
+    return icon;
+}
+
+UINT StateText(TaskbarView::Mark mark) {
+    switch (mark) {
+    case TaskbarView::RECORDING:
+        return IDS_STATE_RECORDING;
+    case TaskbarView::PAUSED:
+        return IDS_STATE_PAUSED;
+    case TaskbarView::WAITING:
+        return IDS_STATE_WAITING;
+    case TaskbarView::QUIET:
+        return IDS_STATE_QUIET;
+    case TaskbarView::NONE:
+        break;
+    }
+    return 0;
+}
+
+void SetTip(THUMBBUTTON& button, UINT text) {
+    const std::wstring tip = LoadText(text);
+    std::swprintf(button.szTip, ARRAYSIZE(button.szTip), L"%ls", tip.c_str());
+}
+
+// Pause (or resume), stop and marker, hidden while nothing records.
+void MakeButtons(const TaskbarView& view, THUMBBUTTON (&buttons)[3]) {
+    const struct {
+        UINT tip; // the record bar's tooltip of the command
+        int image;
+        bool enabled;
+    } made[] = {{view.paused ? UINT(IDS_TIP_RECORD_START) : UINT(IDS_TIP_RECORD_PAUSE),
+                 view.paused ? kStartImage : kPauseImage, view.pauseEnabled},
+                {IDS_TIP_RECORD_STOP, kStopImage, view.stopEnabled},
+                {IDS_TIP_MARKER, kMarkerImage, view.markerEnabled}};
+    const UINT ids[] = {ID_RECORD_PAUSE, ID_RECORD_STOP, ID_MARKER};
+    for (int i = 0; i < 3; ++i) {
+        buttons[i] = THUMBBUTTON();
+        buttons[i].dwMask = THB_BITMAP | THB_TOOLTIP | THB_FLAGS;
+        buttons[i].iId = ids[i]; // the first keeps its id: its command follows the state
+        buttons[i].iBitmap = UINT(made[i].image);
+        SetTip(buttons[i], made[i].tip);
+        buttons[i].dwFlags = view.mark == TaskbarView::NONE ? THBF_HIDDEN
+                             : made[i].enabled              ? THBF_ENABLED
+                                                            : THBF_DISABLED;
+    }
+}
+
+} // namespace
+
+bool TaskbarView::operator==(const TaskbarView& other) const {
+    return mark == other.mark && paused == other.paused && pauseEnabled == other.pauseEnabled &&
+           stopEnabled == other.stopEnabled && markerEnabled == other.markerEnabled;
+}
+
+CTaskbarButton::~CTaskbarButton() {
+    Release();
+    for (HICON& icon : m_icons)
+        if (icon)
+            DestroyIcon(icon);
+    if (m_images)
+        ImageList_Destroy(m_images);
+}
+
+UINT CTaskbarButton::CreatedMessage() {
+    static const UINT message = RegisterWindowMessageW(L"TaskbarButtonCreated");
+    return message;
+}
+
+// A program that runs elevated hears the taskbar's message, and the thumbnail buttons' commands,
+// only if it lets them through.
+void CTaskbarButton::SetWindow(HWND window, UINT bitmap, int width, int height) {
+    m_window = window;
+    m_bitmap = bitmap;
+    m_width = width;
+    m_height = height;
+    if (CreatedMessage())
+        ChangeWindowMessageFilterEx(window, CreatedMessage(), MSGFLT_ALLOW, nullptr);
+    ChangeWindowMessageFilterEx(window, WM_COMMAND, MSGFLT_ALLOW, nullptr);
+}
+
+void CTaskbarButton::Release() {
+    if (m_list)
+        m_list->Release();
+    m_list = nullptr;
+    m_buttonsAdded = false;
+}
+
+bool CTaskbarButton::OnCreated() {
+    Release(); // a taskbar made anew: its interface is taken again
+    if (!m_window)
+        return false;
+    ITaskbarList3* list = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&list))))
+        return false;
+    if (FAILED(list->HrInit())) {
+        list->Release();
+        return false;
+    }
+    m_list = list;
+    if (!m_images && m_bitmap)
+        m_images = ImageList_LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_bitmap),
+                                        m_width, 0, CLR_DEFAULT, IMAGE_BITMAP, LR_CREATEDIBSECTION);
+    if (m_images)
+        m_list->ThumbBarSetImageList(m_window, m_images);
+    THUMBBUTTON buttons[3];
+    MakeButtons(m_view, buttons);
+    m_buttonsAdded = SUCCEEDED(m_list->ThumbBarAddButtons(m_window, 3, buttons));
+    m_appliedAny = false;
+    Apply();
+    return true;
+}
+
+void CTaskbarButton::Show(const TaskbarView& view) {
+    m_view = view;
+    Apply();
+}
+
+// The error colour needs a value to colour: the whole bar.
+void CTaskbarButton::Apply() {
+    if (!m_list || (m_appliedAny && m_view == m_applied))
+        return;
+    const TaskbarView::Mark mark = m_view.mark;
+    if (mark != TaskbarView::NONE && !m_icons[mark])
+        m_icons[mark] = MarkIcon(mark);
+    const UINT text = StateText(mark);
+    m_list->SetOverlayIcon(m_window, mark != TaskbarView::NONE ? m_icons[mark] : nullptr,
+                           text ? LoadText(text).c_str() : L"");
+    if (mark == TaskbarView::WAITING || mark == TaskbarView::QUIET) {
+        m_list->SetProgressValue(m_window, 100, 100);
+        m_list->SetProgressState(m_window, TBPF_ERROR);
+    } else {
+        m_list->SetProgressState(m_window, TBPF_NOPROGRESS);
+    }
+    if (m_buttonsAdded) {
+        THUMBBUTTON buttons[3];
+        MakeButtons(m_view, buttons);
+        m_list->ThumbBarUpdateButtons(m_window, 3, buttons);
+    }
+    m_applied = m_view;
+    m_appliedAny = true;
+}

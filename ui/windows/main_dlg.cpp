@@ -1,0 +1,640 @@
+#include "ui/windows/main_dlg.h"
+
+#include "app/settings.h"
+#include "capture/wave_in.h"
+#include "capture/winmm_wave_input.h"
+#include "engine/system_library.h"
+#include "engine/wave_layout.h"
+#include "engine/win32_handles.h"
+#include "monitor/win_monitor_host.h"
+#include "recording/recording_policy.h"
+#include "res/resource.h"
+#include "ui/access/accessibility.h"
+#include "ui/access/tab_accessible.h"
+#include "ui/framework/dpi.h"
+#include "ui/framework/ui_text.h"
+#include "ui/shell/input_name.h"
+#include "ui/windows/about_dlg.h"
+#include "ui/windows/preview_page.h"
+#include "ui/windows/record_bar.h"
+#include "ui/windows/recording_texts.h"
+#include "ui/windows/settings_page.h"
+
+#include <algorithm>
+#include <commctrl.h>
+#include <cwchar>
+#include <ole2.h>
+#include <uxtheme.h>
+
+CMainDlg* g_pMainDlg = nullptr;
+
+namespace {
+
+WaveInputFactory g_waveInputFactory = MakeWinmmWaveInput;
+
+void InsertTab(HWND tabs, int index, std::wstring text) {
+    TCITEMW item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = &text[0];
+    SendMessageW(tabs, TCM_INSERTITEMW, WPARAM(index), reinterpret_cast<LPARAM>(&item));
+}
+
+} // namespace
+
+void SetWaveInputFactory(WaveInputFactory factory) {
+    g_waveInputFactory = factory ? factory : MakeWinmmWaveInput;
+}
+
+OleApartment::OleApartment() : m_initialised(SUCCEEDED(OleInitialize(nullptr))) {}
+
+OleApartment::~OleApartment() {
+    if (m_initialised)
+        OleUninitialize();
+}
+
+CMainDlg::CMainDlg() : CDialog(IDD_SONARIX_DIALOG) {
+    SetMessagesQuiet(false);
+    m_hIcon =
+        static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                      IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+}
+
+CMainDlg::~CMainDlg() {
+    Finish(kCompletionWaitMs);
+    Release();
+    if (m_shortcuts)
+        DestroyAcceleratorTable(m_shortcuts);
+}
+
+bool CMainDlg::SaveCounter(uint32_t count) {
+    uint32_t error = 0;
+    const bool ok = SaveSequenceCounterFile(SettingsFilePath(), int32_t(count), &error);
+    SettingsWritten(ok, error);
+    return ok;
+}
+
+// Full paths are noted, so that a typed relative name is found again from any folder.
+bool CMainDlg::NoteFiles(const std::vector<NotedFile>& files) {
+    std::vector<NotedFile> full = files;
+    for (NotedFile& file : full) {
+        wchar_t path[MAX_PATH];
+        const DWORD length = GetFullPathNameW(file.path.c_str(), MAX_PATH, path, nullptr);
+        if (length > 0 && length < MAX_PATH)
+            file.path.assign(path, length);
+    }
+    uint32_t error = 0;
+    const bool ok = NoteRecordingInProgressFile(SettingsFilePath(), full, &error);
+    SettingsWritten(ok, error);
+    return ok;
+}
+
+std::vector<NotedFile> CMainDlg::NotedFiles() {
+    return RecordingInProgressFile(SettingsFilePath());
+}
+
+std::vector<std::wstring> CMainDlg::ToldFiles() {
+    return AbsentFilesToldFile(SettingsFilePath());
+}
+
+bool CMainDlg::NoteToldFiles(const std::vector<std::wstring>& files) {
+    return NoteAbsentFilesToldFile(SettingsFilePath(), files);
+}
+
+// While the window runs, the message waits for the handler at hand to end (a start first shows
+// the Recording state and starts the clock); at shutdown the recording has ended already.
+void CMainDlg::SettingsWritten(bool ok, uint32_t error) {
+    if (ok || m_settingsFailureShown)
+        return;
+    m_settingsFailureShown = true;
+    if (MessagesQuiet())
+        return;
+    if (m_finished || !PostMessageW(m_hWnd, WM_APP_SETTINGS_FAILED, WPARAM(error), 0))
+        ShowSettingsNotSaved(error);
+}
+
+void CMainDlg::ShowSettingsNotSaved(uint32_t error) {
+    ShowMessage(m_hWnd,
+                FormatText(IDS_SETTINGS_NOT_SAVED, {SettingsFilePath(), SystemErrorText(error)}));
+}
+
+void CMainDlg::OnRecordingNotice() {
+    if (!m_pRecordBar || !m_pRecording)
+        return;
+    const std::vector<RecordingReport> reports = m_pRecording->TakeReports();
+    for (const RecordingReport& report : reports)
+        if (report.kind == RecordingReport::INTERRUPTED_READY)
+            FinishInterruptedRecordings();
+    m_pRecordBar->OnRecordingReports(reports);
+}
+
+void CMainDlg::RetryLostNotice() {
+    if (m_noticeLost.exchange(false))
+        OnRecordingNotice();
+}
+
+void CMainDlg::FollowRecordingState() {
+    const bool recording = IsRecording();
+    if (recording)
+        ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
+    else
+        ShutdownBlockReasonDestroy(m_hWnd);
+    m_awake.Follow(recording, LoadText(IDS_AWAKE_REASON));
+    FollowTaskbar();
+    FollowMarkerKey(recording);
+}
+
+// The key is asked for once a recording, and let go at its end. Meeting programs take keys of
+// their own (Teams: Ctrl+Shift+M mutes; Word: Ctrl+Alt+M comments; Windows: Win+Alt+R records):
+// the three modifiers keep clear of them. A key held down places one marker.
+void CMainDlg::FollowMarkerKey(bool recording) {
+    if (!recording) {
+        if (m_markerKeyHeld)
+            UnregisterHotKey(m_hWnd, kMarkerHotKey);
+        m_markerKeyHeld = m_markerKeyTried = false;
+        return;
+    }
+    if (m_markerKeyTried)
+        return;
+    m_markerKeyTried = true;
+    m_markerKeyHeld = RegisterHotKey(m_hWnd, kMarkerHotKey,
+                                     MOD_CONTROL | MOD_ALT | MOD_SHIFT | MOD_NOREPEAT, 'M') != 0;
+    if (!m_markerKeyHeld && !m_markerKeyRefusalSaid) {
+        m_markerKeyRefusalSaid = true;
+        PostMessageW(m_hWnd, WM_APP_HOT_KEY_TAKEN, 0, 0); // said once the start is done
+    }
+}
+
+void CMainDlg::FollowTaskbar() {
+    if (m_pRecordBar)
+        m_taskbar.Show(m_pRecordBar->ForTaskbar());
+}
+
+void CMainDlg::FollowInput() {
+    const std::wstring id = IsRecording() ? m_pRecording->Input() : std::wstring();
+    if (id == m_inputId || !m_pPreviewPage)
+        return;
+    m_inputId = id;
+    const std::wstring name = InputDisplayName(id);
+    const bool followed = !m_inputShown.empty() && !name.empty() && name != m_inputShown;
+    m_inputShown = name;
+    m_pPreviewPage->ShowInput(name);
+    if (followed)
+        Announce(FormatText(IDS_SAID_INPUT, {name}));
+}
+
+// Each noted file is completed, or found complete, gone, not ours or without sound (removed, its
+// number given back), and leaves the note; one that another copy of the program records, or that
+// cannot be completed now, stays noted. The user hears of each such file once.
+void CMainDlg::FinishInterruptedRecordings() {
+    if (!m_pRecording || !m_pSettingsPage)
+        return;
+    SequentialNaming naming = m_pSettingsPage->Naming();
+    const uint32_t counter = naming.count;
+    const std::vector<RecordingReport> reports = m_pRecording->SettleInterrupted(naming);
+    if (naming.count != counter)
+        m_pSettingsPage->SetCounter(naming.count);
+    for (const RecordingReport& report : reports)
+        ShowMessage(m_hWnd, ReportText(report));
+}
+
+void CMainDlg::DoDataExchange(CDataExchange& dx) {
+    DDX_Control(dx, IDC_TAB, m_tabCtrl);
+}
+
+// The order matters: the pages exist before the settings are read (they take their values from
+// them), the capture before the pages take their values (the preview hands it its controls), and
+// the status bar comes last, so the first Stopped view's text goes nowhere.
+BOOL CMainDlg::OnInitDialog() {
+    CDialog::OnInitDialog(); // binds the tab control
+    SetUpSystemMenuAndIcon();
+    CreatePages();
+    m_nCurTab = 0;
+    LoadSettings();
+    CreateCapture();
+    m_pSettingsPage->LoadFromSettings();
+    m_pRecordBar->LoadFormat();
+    CreateStatusBar();
+    const CRecordBar::ToolbarImages images = CRecordBar::ToolbarImagesFor(SystemDpi());
+    m_taskbar.SetWindow(m_hWnd, images.bitmap, images.width, images.height);
+    m_shortcuts = CRecordToolbar::CreateAccelerators();
+    SetAccelerators(m_shortcuts);
+    // What an earlier run left unfinished is seen to once the window stands: no message comes
+    // before it.
+    PostMessageW(m_hWnd, WM_APP_SHOWN, 0, 0);
+    // The tab control has the focus after start-up (the pages, above it for their painting,
+    // come first in the tab order): Tab goes from it to the toolbar, then the file-name field.
+    SetFocus(m_tabCtrl);
+    return FALSE;
+}
+
+// The window cannot be resized: no Restore, Size or Maximise; the About box joins the menu.
+void CMainDlg::SetUpSystemMenuAndIcon() {
+    if (HMENU menu = GetSystemMenu(m_hWnd, FALSE)) {
+        const std::wstring about = LoadText(IDS_ABOUTBOX);
+        if (!about.empty()) {
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+            DeleteMenu(menu, SC_RESTORE, MF_BYCOMMAND);
+            DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
+            DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+        }
+    }
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+}
+
+// Tab 0 shows the preview page and the record bar, tab 1 the settings page. Under visual styles
+// the pages take the tab's own background, and stay above the tab control, which clips them out
+// of its painting.
+void CMainDlg::CreatePages() {
+    m_tabsServer = ServeForScreenReaders(m_tabCtrl, std::make_unique<CTabAccessible>(m_tabCtrl));
+    InsertTab(m_tabCtrl, 0, LoadText(IDS_TAB_MAIN));
+    m_pPreviewPage = std::make_unique<CPreviewPage>();
+    m_pPreviewPage->Create(m_hWnd);
+    m_pPreviewPage->ShowWindow(SW_SHOW);
+    m_pRecordBar = std::make_unique<CRecordBar>();
+    m_pRecordBar->Create(m_hWnd);
+    m_pRecordBar->ShowWindow(SW_SHOW);
+    InsertTab(m_tabCtrl, 1, LoadText(IDS_TAB_SETTINGS));
+    m_pSettingsPage = std::make_unique<CSettingsPage>();
+    m_pSettingsPage->Create(m_hWnd);
+    static auto* const enableThemeTexture = SystemFunction<decltype(::EnableThemeDialogTexture)>(
+        L"uxtheme.dll", "EnableThemeDialogTexture");
+    for (CDialog* page :
+         {static_cast<CDialog*>(m_pPreviewPage.get()), static_cast<CDialog*>(m_pRecordBar.get()),
+          static_cast<CDialog*>(m_pSettingsPage.get())}) {
+        if (enableThemeTexture)
+            enableThemeTexture(page->GetSafeHwnd(), ETDT_ENABLETAB);
+        SetWindowPos(page->GetSafeHwnd(), HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+// The capture, whose monitor draws into the preview page, and the recording that drives it. Their
+// notices come back as posted messages, since the capture thread never waits for this one; a
+// notice the full queue refuses is not lost: the record bar's timer takes it.
+void CMainDlg::CreateCapture() {
+    m_monitorHost = std::make_unique<CWinMonitorHost>();
+    m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory, *m_monitorHost);
+    m_monitorHost->SetMonitor(g_pMonitor);
+    m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS, WM_APP_MONITOR_PICTURES);
+    const HWND self = m_hWnd;
+    m_pRecording = std::make_unique<CRecording>(*m_pWaveIn, *this, [this, self] {
+        if (!PostMessageW(self, WM_APP_RECORDING, 0, 0))
+            m_noticeLost = true;
+    });
+    // For tests of long recordings: a smaller size limit of a file than the format's 4 GiB.
+    wchar_t limit[32] = {};
+    const DWORD length = GetEnvironmentVariableW(L"SONARIX_FILE_SIZE_LIMIT", limit, 32);
+    if (length > 0 && length < 32)
+        m_pRecording->SetFileSizeLimit(WaveLayout::ParseRiffSizeLimit(limit));
+    m_pRecordBar->Connect(*m_pRecording, *m_pSettingsPage);
+    m_pSettingsPage->WhenNamingSwitched([this] { m_pRecordBar->ShowStoppedState(); });
+    m_pPreviewPage->ConnectMonitor();
+}
+
+// A level's new text is its meter's new value, for screen readers.
+void CMainDlg::CreateStatusBar() {
+    m_statusBar.Create(m_hWnd, IDC_STATUSBAR);
+    m_statusBar.WhenTextChanges([this](int part) {
+        if (part >= 2 && m_pPreviewPage)
+            m_pPreviewPage->LevelChanged(part - 2);
+    });
+    m_monitorHost->SetStatusBar(m_statusBar.Handle());
+}
+
+void CMainDlg::SayState(const std::wstring& said) {
+    m_statusBar.SetSpokenState(said);
+    AnnounceToScreenReaders(m_statusBar.Handle(), said);
+}
+
+void CMainDlg::Announce(const std::wstring& said) {
+    AnnounceToScreenReaders(m_statusBar.Handle(), said, L"Sonarix.Marker");
+}
+
+// A shortcut key (code 1), or a button of the taskbar's thumbnail toolbar.
+bool CMainDlg::OnCommand(int id, int code, HWND) {
+    if ((code != 1 && code != THBN_CLICKED) || !CRecordToolbar::TipText(id))
+        return false;
+    OnShortcut(id);
+    return true;
+}
+
+void CMainDlg::OnShortcut(int command) {
+    if (!m_pRecordBar || !IsWindowEnabled(m_hWnd))
+        return;
+    if (SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0) != 0) {
+        if (command != ID_RECORD_START && command != ID_FILE_NAME)
+            return; // nothing to pause, stop or mark
+        OnTabSelChanging();
+        if (m_bTabChangeFailed) // the settings page said why and holds the focus
+            return;
+        SendMessageW(m_tabCtrl, TCM_SETCURSEL, 0, 0);
+        OnTabSelChange();
+    }
+    m_pRecordBar->OnShortcut(command);
+}
+
+void CMainDlg::OnOK() {
+    Finish(kCompletionWaitMs);
+    Release();
+    EndDialog(IDOK);
+}
+
+void CMainDlg::OnCancel() {
+    Finish(kCompletionWaitMs);
+    Release();
+    EndDialog(IDCANCEL);
+}
+
+// 1. A running or paused recording is stopped at once, before anything is said. 2. Its files are
+// completed, waited for until waitMs after the call; what the recording reports meanwhile is
+// shown (when the session ends, nothing is). 3. The pages store their values. 4. The settings
+// file is written.
+void CMainDlg::Finish(uint32_t waitMs) {
+    if (m_finished || !m_pRecordBar || !m_pRecording)
+        return;
+    m_finished = true;
+    const DWORD start = GetTickCount();
+    m_pRecordBar->OnRecordStop();
+    const DWORD spent = GetTickCount() - start;
+    std::vector<RecordingReport> reports;
+    m_pRecording->WaitUntilComplete(spent < waitMs ? waitMs - spent : 0, reports);
+    m_pRecordBar->OnRecordingReports(reports); // a number given back, a file not completed
+    m_pRecordBar->StoreFormat();
+    m_pSettingsPage->StoreToSettings(MessagesQuiet());
+    uint32_t error = 0;
+    SettingsWritten(SaveSettings(&error), error);
+}
+
+// A completion still running is left to end on its own: its file keeps its note.
+void CMainDlg::Release() {
+    m_pPreviewPage.reset();
+    m_pRecordBar.reset();
+    m_pSettingsPage.reset();
+    m_pRecording.reset();
+    m_pWaveIn.reset();
+    if (m_monitorHost) {
+        m_monitorHost->SetMonitor(nullptr);
+        m_monitorHost->SetStatusBar(nullptr);
+    }
+}
+
+// Running, paused, or waiting for its input.
+bool CMainDlg::IsRecording() const {
+    const RecordingState state = m_pRecording ? m_pRecording->State() : RECORDING_STOPPED;
+    return state == RECORDING_RUNNING || state == RECORDING_PAUSED || state == RECORDING_WAITING;
+}
+
+// Windows shows the reason given with ShutdownBlockReasonCreate, and lets the user choose, only
+// for a program that says no. A critical end cannot be refused.
+bool CMainDlg::OnQueryEndSession(LPARAM reason) {
+    return !IsRecording() || (reason & ENDSESSION_CRITICAL);
+}
+
+namespace {
+
+constexpr UINT_PTR kSessionEndTimer = 3;
+
+// The program's modal dialogs and message boxes, which belong to the window thread (every
+// top-level dialog but the main window): each is asked to end as Cancel (or No, for a question)
+// would. How many there are.
+int CloseModalWindows(HWND mainWindow) {
+    struct Walk {
+        HWND main;
+        int open;
+    } walk = {mainWindow, 0};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM state) -> BOOL {
+            auto* walk = reinterpret_cast<Walk*>(state);
+            wchar_t name[16];
+            if (window == walk->main || !IsWindowVisible(window) ||
+                !GetClassNameW(window, name, 16) || lstrcmpW(name, L"#32770") != 0)
+                return TRUE;
+            ++walk->open;
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    return walk.open;
+}
+
+} // namespace
+
+// Inside WM_ENDSESSION nothing is destroyed: a modal loop of the program may be running below
+// this handler (a message box, the Save As dialog, the folder browser), whose caller goes on once
+// it returns. If the process lives on (Restart Manager may leave it), the windows close once
+// those loops have ended.
+void CMainDlg::OnEndSession() {
+    SetMessagesQuiet(true);
+    Finish(kSessionEndWaitMs);
+    CloseModalWindows(m_hWnd);
+    if (!PostMessageW(m_hWnd, WM_APP_SESSION_ENDED, 0, 0))
+        SetTimer(m_hWnd, kSessionEndTimer, 100, nullptr);
+}
+
+// Posted behind the modal windows' Cancel: nothing is released while one of them is still
+// open (its loop would then serve this very message); they are asked again for a while.
+void CMainDlg::OnSessionEnded() {
+    if (CloseModalWindows(m_hWnd) > 0) {
+        if (++m_sessionEndTries < 50)
+            SetTimer(m_hWnd, kSessionEndTimer, 100, nullptr);
+        return;
+    }
+    KillTimer(m_hWnd, kSessionEndTimer);
+    Release();
+    EndDialog(IDCANCEL);
+}
+
+bool CMainDlg::OnNotify(NMHDR* header, LRESULT* result) {
+    if (header->idFrom != IDC_TAB)
+        return false;
+    if (header->code == TCN_SELCHANGING)
+        OnTabSelChanging();
+    else if (header->code == TCN_SELCHANGE)
+        OnTabSelChange();
+    else
+        return false;
+    *result = 0; // the change is never refused here; a failed validation undoes it after
+    return true;
+}
+
+void CMainDlg::OnTabSelChanging() {
+    SetStatusText(1, L"");
+    m_nCurTab = int(SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0));
+    if (m_nCurTab == 0) {
+        if (m_pPreviewPage->UpdateData(true) && m_pRecordBar->UpdateData(true)) {
+            m_pPreviewPage->ShowWindow(SW_HIDE);
+            m_pPreviewPage->UpdateData(false);
+            m_pRecordBar->ShowWindow(SW_HIDE);
+            m_pRecordBar->UpdateData(false);
+            m_bTabChangeFailed = 0;
+        } else {
+            m_bTabChangeFailed = 1;
+        }
+    } else if (m_nCurTab == 1) {
+        if (m_pSettingsPage->UpdateData(true)) {
+            m_pSettingsPage->ShowWindow(SW_HIDE);
+            m_pSettingsPage->UpdateData(false);
+            m_bTabChangeFailed = 0;
+        } else {
+            m_bTabChangeFailed = 1;
+        }
+    }
+}
+
+void CMainDlg::OnTabSelChange() {
+    if (m_bTabChangeFailed) {
+        SendMessageW(m_tabCtrl, TCM_SETCURSEL, WPARAM(m_nCurTab), 0);
+        return;
+    }
+    // The tab now selected, for screen readers.
+    const int selected = int(SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0)) + 1;
+    if (m_tabsServer) {
+        m_tabsServer->Notify(EVENT_OBJECT_SELECTION, selected);
+        if (GetFocus() == m_tabCtrl)
+            m_tabsServer->Notify(EVENT_OBJECT_FOCUS, selected);
+    }
+    if (SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0) == 0) {
+        m_pPreviewPage->ShowWindow(SW_SHOW);
+        m_pRecordBar->ShowWindow(SW_SHOW);
+    } else {
+        m_pSettingsPage->ShowWindow(SW_SHOW);
+    }
+}
+
+bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    switch (message) {
+    case WM_DRAWITEM:
+        *result = TRUE;
+        return m_statusBar.OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_ABOUTBOX)
+            return false;
+        OnSysCommand(wParam);
+        return true;
+    case WM_PAINT:
+        return OnPaint();
+    case WM_QUERYDRAGICON:
+        *result = reinterpret_cast<LRESULT>(m_hIcon);
+        return true;
+    case WM_SIZE:
+        if (wParam == SIZE_MINIMIZED || wParam == SIZE_RESTORED) {
+            m_minimised = wParam == SIZE_MINIMIZED;
+            if (m_monitorHost)
+                m_monitorHost->SetHidden(m_minimised);
+        }
+        return false;
+    case WM_APP_MONITOR_PICTURES:
+        if (m_monitorHost)
+            m_monitorHost->DrawChangedPictures();
+        return true;
+    case WM_APP_MONITOR_TEXTS:
+        if (m_monitorHost)
+            m_monitorHost->TextsNoticeTaken();
+        if (g_pMonitor && m_pWaveIn)
+            g_pMonitor->DeliverStatusTexts();
+        return true;
+    case WM_APP_RECORDING:
+        OnRecordingNotice();
+        return true;
+    case WM_APPCOMMAND: {
+        // A keyboard's media keys: record, pause (or play/pause, which resumes too), stop.
+        const int command = GET_APPCOMMAND_LPARAM(lParam);
+        const int bar =
+            command == APPCOMMAND_MEDIA_RECORD ? ID_RECORD_START
+            : command == APPCOMMAND_MEDIA_PAUSE || command == APPCOMMAND_MEDIA_PLAY_PAUSE
+                ? ID_RECORD_PAUSE
+            : command == APPCOMMAND_MEDIA_STOP ? ID_RECORD_STOP
+                                               : 0;
+        if (!bar)
+            return false;
+        if (!IsRepeatedAppCommand(command))
+            OnShortcut(bar);
+        *result = TRUE;
+        return true;
+    }
+    case WM_APP_SETTINGS_FAILED:
+        ShowSettingsNotSaved(uint32_t(wParam));
+        return true;
+    case WM_APP_HOT_KEY_TAKEN:
+        ShowMessage(m_hWnd, LoadText(IDS_MARKER_KEY_TAKEN));
+        return true;
+    case WM_HOTKEY:
+        if (wParam == kMarkerHotKey && m_markerKeyHeld)
+            OnShortcut(ID_MARKER);
+        return true;
+    case WM_APP_SHOWN:
+        if (m_pRecording)
+            m_pRecording->CompleteInterrupted(); // beside the window; settled once looked at
+        return true;
+    case WM_POWERBROADCAST:
+        // Asleep, the device stops and the battery may die: what was written is flushed first,
+        // waited for while Windows lets the program. Woken (every wake says "automatic", one the
+        // user made says so again after it), the input is opened again, once, and the time
+        // asleep is a gap of the recording.
+        if (m_pRecording && wParam == PBT_APMSUSPEND)
+            m_pRecording->FlushNow(kSleepFlushWaitMs);
+        if (m_pRecording && wParam == PBT_APMRESUMEAUTOMATIC)
+            m_pRecording->ReopenInput();
+        *result = TRUE;
+        return true;
+    case WM_QUERYENDSESSION:
+        *result = OnQueryEndSession(lParam) ? TRUE : FALSE;
+        return true;
+    case WM_ENDSESSION:
+        // The session ends, or an installer closes the program (ENDSESSION_CLOSEAPP): the
+        // recording is completed first, while there is still time.
+        if (wParam)
+            OnEndSession();
+        return true;
+    case WM_APP_SESSION_ENDED:
+        OnSessionEnded();
+        return true;
+    case WM_TIMER:
+        if (wParam != kSessionEndTimer)
+            return false;
+        KillTimer(m_hWnd, kSessionEndTimer);
+        OnSessionEnded();
+        return true;
+    default:
+        if (message != 0 && message == CTaskbarButton::CreatedMessage()) {
+            m_taskbar.OnCreated();
+            return true;
+        }
+        return false;
+    }
+}
+
+// A media key held down sends its command again and again, and WM_APPCOMMAND says nothing of
+// repeats: the same command within kAppCommandRepeatMs of the last one (a keyboard repeats at
+// least 2.5 times a second) is the same press.
+bool CMainDlg::IsRepeatedAppCommand(int command) {
+    const DWORD now = GetTickCount();
+    const bool repeated =
+        command == m_lastAppCommand && now - m_lastAppCommandTicks < kAppCommandRepeatMs;
+    m_lastAppCommand = command;
+    m_lastAppCommandTicks = now;
+    return repeated;
+}
+
+void CMainDlg::OnSysCommand(WPARAM) {
+    CAboutDlg about;
+    about.DoModal(m_hWnd);
+}
+
+bool CMainDlg::OnPaint() {
+    if (!IsIconic(m_hWnd))
+        return false;
+    const PaintScope paint(m_hWnd);
+    HDC dc = paint.Dc();
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT rc;
+    GetClientRect(m_hWnd, &rc);
+    const int x = (rc.right - rc.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (rc.bottom - rc.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    return true;
+}

@@ -1,0 +1,175 @@
+// CMainDlg: the program's one top-level window. A tab control shows the preview page with the
+// record bar (tab 0, "メイン") or the settings page (tab 1, "設定"); a four-part status bar
+// shows the recording state, the elapsed time and the two held dB levels. It owns the pages
+// and the capture, reads the settings when it opens and runs the whole shutdown when it closes.
+#pragma once
+
+#include "capture/wave_input.h"
+#include "recording/recording.h"
+#include "ui/framework/dialog.h"
+#include "ui/shell/awake_request.h"
+#include "ui/shell/taskbar_button.h"
+#include "ui/windows/status_bar.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+class CPreviewPage;
+class CRecordBar;
+class CSettingsPage;
+class CWaveIn;
+class CWinMonitorHost;
+
+// Posted to the main window (no parameters): status texts of the monitor wait, the recording has
+// notices to act on, the window stands, the monitor's pictures changed.
+constexpr UINT WM_APP_MONITOR_TEXTS = WM_APP + 1;
+constexpr UINT WM_APP_RECORDING = WM_APP + 2;
+constexpr UINT WM_APP_SHOWN = WM_APP + 3;
+constexpr UINT WM_APP_MONITOR_PICTURES = WM_APP + 5;
+constexpr UINT WM_APP_SETTINGS_FAILED = WM_APP + 6; // wParam: the system's error
+constexpr UINT WM_APP_SESSION_ENDED = WM_APP + 7;   // the window closes, once modal loops unwound
+constexpr UINT WM_APP_HOT_KEY_TAKEN = WM_APP + 8;   // another program holds the marker's key
+
+// COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
+class OleApartment {
+public:
+    OleApartment();
+    ~OleApartment();
+    OleApartment(const OleApartment&) = delete;
+    OleApartment& operator=(const OleApartment&) = delete;
+
+private:
+    bool m_initialised;
+};
+
+class CMainDlg : public CDialog, public IRecordingNotes {
+    // The first member, so the last to go: COM lasts from the window's construction to its end.
+    OleApartment m_ole;
+
+public:
+    CMainDlg();
+    ~CMainDlg() override;
+
+    // Sets a part of the status bar; nothing while the status bar does not exist.
+    void SetStatusText(int part, const std::wstring& text) { m_statusBar.SetText(part, text); }
+    std::wstring StatusText(int part) const { return m_statusBar.Text(part); }
+    // The recording's new state, said once to screen readers.
+    void SayState(const std::wstring& said);
+    // Something that happened and changes no state (a marker placed), said once to screen
+    // readers.
+    void Announce(const std::wstring& said);
+
+    // Writes to the settings file at once, for the recording: the sequential counter after a
+    // recording took or gave back a number, and the files not yet complete, so that a crash
+    // loses neither. The first write of a run that fails tells the user.
+    bool SaveCounter(uint32_t count) override;
+    bool NoteFiles(const std::vector<NotedFile>& files) override;
+    std::vector<NotedFile> NotedFiles() override;
+    std::vector<std::wstring> ToldFiles() override;
+    bool NoteToldFiles(const std::vector<std::wstring>& files) override;
+
+    // The recording's notices: its reports to the record bar. RetryLostNotice acts on a notice
+    // whose posted message the full queue refused (the record bar's timer calls it).
+    void OnRecordingNotice();
+    void RetryLostNotice();
+    // While a recording runs, is paused or waits for its input, Windows shows why shutting down
+    // should wait, and the computer is kept from sleeping. After every change of the recording's
+    // state.
+    void FollowRecordingState();
+    // The taskbar button shows the record bar's state and buttons.
+    void FollowTaskbar();
+    void FollowMarkerKey(bool recording);
+    // The input being recorded is named above the waveform; a new one (the recording followed
+    // a new default input) is said to screen readers.
+    void FollowInput();
+    const CTaskbarButton& Taskbar() const { return m_taskbar; }
+    // The marker's key from anywhere, Ctrl+Alt+Shift+M, is held for the window while a
+    // recording runs or is paused (where no other program holds it).
+    bool HoldsMarkerKey() const { return m_markerKeyHeld; }
+    static constexpr int kMarkerHotKey = 1;
+    // The window is minimised: nobody sees the pictures or the time (the one place that says so;
+    // the monitor's host keeps a copy for the capture thread).
+    bool IsMinimised() const { return m_minimised; }
+
+    std::unique_ptr<CPreviewPage> m_pPreviewPage;
+    std::unique_ptr<CRecordBar> m_pRecordBar;
+    std::unique_ptr<CSettingsPage> m_pSettingsPage;
+    int m_nCurTab = 0;
+    int m_bTabChangeFailed = 0;
+    CStatusBar m_statusBar;
+    std::unique_ptr<CWaveIn> m_pWaveIn;
+    // The recording's life across its files; it goes before the capture it drives.
+    std::unique_ptr<CRecording> m_pRecording;
+    HWND m_tabCtrl = nullptr;
+    HICON m_hIcon = nullptr;
+
+protected:
+    void DoDataExchange(CDataExchange& dx) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    bool OnNotify(NMHDR* header, LRESULT* result) override;
+    bool OnCommand(int id, int code, HWND control) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+    void SetUpSystemMenuAndIcon();
+    void CreatePages();
+    void CreateCapture();
+    void CreateStatusBar();
+    void OnSysCommand(WPARAM command);
+    bool OnPaint();
+    void OnTabSelChanging();
+    void OnTabSelChange();
+    // A shortcut key or a media key of a record bar command: on the settings tab, the main tab
+    // is shown first (when the settings page lets it go).
+    void OnShortcut(int command);
+    // Recordings cut short in an earlier run (the settings file still names them), completed
+    // beside the window: once looked at, their notes and the counter are settled and the user
+    // told; one that cannot be completed now waits for a later start.
+    void FinishInterruptedRecordings();
+    // After every write to the settings file: the first failure of the run is reported, with
+    // the system's error, unless the session is ending.
+    void SettingsWritten(bool ok, uint32_t error);
+    void ShowSettingsNotSaved(uint32_t error);
+    // What OK, Cancel and the end of the Windows session share: the recording stopped and its
+    // files completed (waited for, bounded), then the values stored and the settings saved.
+    // Runs once.
+    void Finish(uint32_t waitMs);
+    // The pages, the recording, then the capture go. Never while a modal loop of theirs runs.
+    void Release();
+    // The session ends (or Restart Manager closes the program): everything is finished quietly,
+    // every modal dialog and message box of the program is closed, and the window closes once
+    // their loops have unwound.
+    void OnEndSession();
+    void OnSessionEnded();
+    bool OnQueryEndSession(LPARAM reason);
+    bool IsRepeatedAppCommand(int command);
+    bool IsRecording() const;
+
+    std::unique_ptr<CWinMonitorHost> m_monitorHost;
+    bool m_finished = false;
+    int m_sessionEndTries = 0;
+    bool m_settingsFailureShown = false;
+    std::atomic<bool> m_noticeLost{false};
+    bool m_minimised = false;
+    HACCEL m_shortcuts = nullptr;
+    CAwakeRequest m_awake;
+    CTaskbarButton m_taskbar;
+    std::wstring m_inputId;        // the input named above the waveform (CWaveIn::Input)
+    std::wstring m_inputShown;     // ...by its name
+    bool m_markerKeyTried = false; // for this recording
+    bool m_markerKeyHeld = false;
+    bool m_markerKeyRefusalSaid = false; // once a run of the program
+    static constexpr DWORD kAppCommandRepeatMs = 500;
+    int m_lastAppCommand = 0;
+    DWORD m_lastAppCommandTicks = 0;
+    CAccessibleServer* m_tabsServer = nullptr; // lives as long as the tab control
+};
+
+extern CMainDlg* g_pMainDlg;
+
+// Makes the wave-input device of each CWaveIn: winmm's, unless a test puts another in place.
+using WaveInputFactory = std::unique_ptr<IWaveInput> (*)();
+void SetWaveInputFactory(WaveInputFactory factory);
