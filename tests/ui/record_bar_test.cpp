@@ -21,7 +21,7 @@ using RecordBar = UiFixture;
 
 struct View {
     bool tabs, start, stop, pause, fileName, field;
-    const wchar_t* state;
+    UINT state; // the state part's text, 0 for none
 };
 
 void ExpectView(CMainDlg* main, const View& v, const char* where) {
@@ -35,20 +35,24 @@ void ExpectView(CMainDlg* main, const View& v, const char* where) {
     EXPECT_EQ(SendMessageW(bar->m_hToolbar, TB_ISBUTTONENABLED, ID_MARKER, 0) != 0, v.stop)
         << "a marker can be placed whenever the recording can be stopped";
     EXPECT_EQ(IsWindowEnabled(bar->m_editFileName) != 0, v.field);
-    EXPECT_EQ(main->StatusText(0), v.state);
+    const std::wstring state = v.state ? LoadText(v.state) : std::wstring();
+    EXPECT_EQ(main->StatusText(0), state);
     // A screen reader hears the state; a stop is said (with why) where the part shows nothing,
     // and nothing before the first recording.
     const std::wstring heard = main->m_statusBar.Describe(1).name;
-    if (std::wstring(v.state).empty())
-        EXPECT_TRUE(heard.empty() || heard.rfind(L"録音を停止しました。") == heard.size() - 10)
+    const std::wstring stopped = LoadText(IDS_SAID_STOPPED);
+    if (state.empty())
+        EXPECT_TRUE(heard.empty() ||
+                    (heard.size() >= stopped.size() &&
+                     heard.compare(heard.size() - stopped.size(), stopped.size(), stopped) == 0))
             << fs::path(heard);
     else
-        EXPECT_EQ(heard, v.state);
+        EXPECT_EQ(heard, state);
 }
 
-const View kStopped = {true, true, false, false, true, true, L""};
-const View kRecording = {false, false, true, true, false, false, L"録音中"};
-const View kPaused = {false, true, true, false, false, false, L"録音一時停止中"};
+const View kStopped = {true, true, false, false, true, true, 0};
+const View kRecording = {false, false, true, true, false, false, IDS_STATE_RECORDING};
+const View kPaused = {false, true, true, false, false, false, IDS_STATE_PAUSED};
 
 // Every command in every state, and the view each state shows.
 TEST_F(RecordBar, StateTable) {
@@ -196,7 +200,7 @@ TEST_F(RecordBar, NamesThatCannotBeRecordedInto) {
     TypeFileName(L"");
     Click(ID_RECORD_START);
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"キャプチャファイル名が指定されていません。");
+    EXPECT_TRUE(Says(s_messages[0], IDS_NO_FILE_NAME));
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
 
     const std::vector<std::wstring> names = {L"NUL",
@@ -211,7 +215,7 @@ TEST_F(RecordBar, NamesThatCannotBeRecordedInto) {
         Click(ID_RECORD_START);
         EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << fs::path(name).string();
         ASSERT_EQ(s_messages.size(), 1u) << fs::path(name).string();
-        EXPECT_EQ(s_messages[0], L"ファイル名が正しくありません。");
+        EXPECT_TRUE(Says(s_messages[0], IDS_BAD_FILE_NAME));
     }
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 0);
 }
@@ -252,7 +256,7 @@ TEST_F(RecordBar, SequentialNamesAndTheWrap) {
     GetDlgItemTextW(Bar()->GetSafeHwnd(), IDC_FILE_NAME, field, MAX_PATH);
     EXPECT_EQ(field, first.wstring()) << "field 1012 shows the path in use";
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"ファイル番号が最大値に達しました。0にリセットします。");
+    EXPECT_TRUE(Says(s_messages[0], IDS_COUNTER_WRAPPED));
     EXPECT_EQ(Page()->m_nSeqRecFileCount, 0u);
     Click(ID_RECORD_STOP);
     Click(ID_RECORD_START);
@@ -279,7 +283,7 @@ TEST_F(RecordBar, SequentialNamingWithoutAFolder) {
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"キャプチャフォルダ名が指定されていません。");
+    EXPECT_TRUE(Says(s_messages[0], IDS_NO_FOLDER));
     EXPECT_EQ(Page()->m_nSeqRecFileCount, 5u);
 }
 
@@ -328,15 +332,15 @@ TEST_F(RecordBar, RecordingEndsByItself) {
                        MMSYSERR_NODRIVER);
     ASSERT_TRUE(SilenceAndSettle()); // no block on its way to move the silence's start
     s_now += kSilenceTimeoutMs + 1;
-    EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == L"録音デバイス待ち"; }));
-    ExpectView(main, {false, false, true, true, false, false, L"録音デバイス待ち"},
+    EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == LoadText(IDS_STATE_WAITING); }));
+    ExpectView(main, {false, false, true, true, false, false, IDS_STATE_WAITING},
                "waiting for the input");
     EXPECT_EQ(SendMessageW(main->GetSafeHwnd(), WM_QUERYENDSESSION, 0, 0), FALSE)
         << "a recording waiting for its input holds the session's end";
     s_device->FailFrom(SimulatedWaveInput::OPEN, 0);
     s_device->SetSilent(false);
     s_now += kReopenPeriodMs;
-    EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == L"録音中"; }));
+    EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == LoadText(IDS_STATE_RECORDING); }));
     const uint64_t back = s_device->FramesDelivered();
     ASSERT_TRUE(PumpUntil([&] { return s_device->FramesDelivered() >= back + 10 * 640; }));
     s_now += 1000; // a second of sound after the stretch shows that it was one
@@ -344,8 +348,7 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     Click(ID_RECORD_STOP);
     ExpectView(main, kStopped, "after the stop");
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0].rfind(L"録音中、音声が届かなかった時間が 1 か所ありました。", 0), 0u);
-    EXPECT_NE(s_messages[0].find(L"\n\n00:00:00 から "), std::wstring::npos) << "where, how long";
+    EXPECT_TRUE(Says(s_messages[0], IDS_GAPS, {L"1", L"00:00:00"})) << "how many, where";
     EXPECT_TRUE(ReadWav(silent).IsComplete());
 
     // The disk fills up in the middle of a frame: the file, the reason and what was kept said.
@@ -358,13 +361,12 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     EXPECT_TRUE(PumpUntil([&] { return main->m_pRecording->State() == RECORDING_STOPPED; }));
     ExpectView(main, kStopped, "after the disk filled up");
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"ファイル「" + full.wstring() +
-                                 L"」に書き込めなかったため、録音を停止しました。録音の最初から 1 "
-                                 L"秒までがファイルに残っています。\n\n" +
-                                 SystemErrorText(kDiskFullError));
-    EXPECT_EQ(main->m_statusBar.Describe(1).name,
-              L"ファイル「" + full.wstring() + L"」に書き込めなかったため、録音を停止しました。")
+    EXPECT_TRUE(Says(s_messages[0], IDS_STOPPED_WRITE_FAILED,
+                     {full.wstring(), FormatDuration(1000), SystemErrorText(kDiskFullError)}))
+        << "the file, what was kept, the reason";
+    EXPECT_EQ(main->m_statusBar.Describe(1).name, FirstSentence(s_messages[0]))
         << "heard, with why";
+    EXPECT_NE(FirstSentence(s_messages[0]).find(full.wstring()), std::wstring::npos);
     EXPECT_EQ(ReadWav(full).dataSize, 25u * 2560);
     EXPECT_TRUE(ReadWav(full).IsComplete());
 
@@ -382,8 +384,7 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     Click(ID_RECORD_PAUSE);
     ExpectView(main, kRecording, "after the refused pause");
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0].rfind(L"録音デバイスを一時停止できないため、録音を続けています。", 0),
-              0u);
+    EXPECT_TRUE(Says(s_messages[0], IDS_PAUSE_FAILED, {DeviceErrorText(MMSYSERR_NODRIVER)}));
     s_device->FailFrom(SimulatedWaveInput::STOP, 0);
     Click(ID_RECORD_STOP);
 }

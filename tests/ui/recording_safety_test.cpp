@@ -8,6 +8,7 @@
 #include "tests/support/test_disk.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/framework/ui_text.h"
+#include "ui/windows/recording_texts.h"
 #include "ui/shell/system_program.h"
 
 #include <mmsystem.h>
@@ -31,10 +32,6 @@ int32_t StoredCounter() {
     AppSettings stored;
     LoadSettingsFile(SettingsFilePath(), stored);
     return stored.SeqRecFileCount;
-}
-
-bool StartsWith(const std::wstring& text, const std::wstring& start) {
-    return text.compare(0, start.size(), start) == 0;
 }
 
 // Taken numbers are skipped, the number is kept in the settings file as soon as its file
@@ -78,7 +75,7 @@ TEST_F(RecordingSafety, ExistingTypedNameIsReplacedOnlyWhenTheUserSaysSo) {
     TypeFileName(wav.wstring());
     Click(ID_RECORD_START);
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"「" + wav.wstring() + L"」は既に存在します。上書きしますか？");
+    EXPECT_TRUE(Says(s_messages[0], IDS_FILE_EXISTS_ASK, {wav.wstring()}));
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
     EXPECT_EQ(ReadFileBytes(wav), kOld);
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 0) << "the device is not even opened";
@@ -102,21 +99,21 @@ TEST_F(RecordingSafety, EveryFailedStartIsSaid) {
         uint32_t code;
         std::string folder; // sequential naming into this folder, or a typed name when empty
         std::wstring typed;
-        std::wstring message; // how the message begins
-        std::wstring detail;  // what it also holds
+        UINT message;
+        std::wstring fact; // the device's reason, or the folder or file
     } cases[] = {
         {"no input device", SimulatedWaveInput::OPEN, MMSYSERR_BADDEVICEID, dir.Path().string(),
-         L"", L"録音デバイスが見つからないため、録音を開始できません。", L"（エラー 2）"},
+         L"", IDS_NO_INPUT_DEVICE, DeviceErrorText(MMSYSERR_BADDEVICEID)},
         {"device in use", SimulatedWaveInput::OPEN, MMSYSERR_ALLOCATED, dir.Path().string(), L"",
-         L"録音デバイスが他のプログラムで使用中のため", L"（エラー 4）"},
+         IDS_DEVICE_BUSY, DeviceErrorText(MMSYSERR_ALLOCATED)},
         {"format refused", SimulatedWaveInput::OPEN, WAVERR_BADFORMAT, dir.Path().string(), L"",
-         L"録音デバイスがこの音声の形式に対応していないため", L"（エラー 32）"},
+         IDS_DEVICE_BAD_FORMAT, DeviceErrorText(WAVERR_BADFORMAT)},
         {"device gone at the start", SimulatedWaveInput::START, MMSYSERR_NODRIVER,
-         dir.Path().string(), L"", L"録音デバイスが見つからないため", L"（エラー 6）"},
+         dir.Path().string(), L"", IDS_NO_INPUT_DEVICE, DeviceErrorText(MMSYSERR_NODRIVER)},
         {"folder", SimulatedWaveInput::OPERATION_COUNT, 0, (dir / "plain" / "sub").string(), L"",
-         L"フォルダ「" + (dir / "plain" / "sub").wstring() + L"」を作成できないため", L"（エラー "},
+         IDS_FOLDER_FAILED, (dir / "plain" / "sub").wstring()},
         {"file", SimulatedWaveInput::OPERATION_COUNT, 0, "", (dir / "folder.wav").wstring(),
-         L"ファイル「" + (dir / "folder.wav").wstring() + L"」を作成できないため", L"（エラー "},
+         IDS_FILE_FAILED, (dir / "folder.wav").wstring()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -135,9 +132,7 @@ TEST_F(RecordingSafety, EveryFailedStartIsSaid) {
         Click(ID_RECORD_START);
         EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
         ASSERT_EQ(s_messages.size(), 1u);
-        EXPECT_TRUE(StartsWith(s_messages[0], c.message)) << fs::path(s_messages[0]).string();
-        EXPECT_NE(s_messages[0].find(c.detail), std::wstring::npos)
-            << fs::path(s_messages[0]).string();
+        EXPECT_TRUE(Says(s_messages[0], c.message, {c.fact}));
         EXPECT_EQ(Page()->m_nSeqRecFileCount, 5u) << "no number used up";
         EXPECT_FALSE(fs::exists(dir / "t000005.wav")) << "no file left behind";
         EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty());
@@ -176,8 +171,7 @@ TEST_F(RecordingSafety, RefusedResume) {
         } else {
             EXPECT_EQ(Bar()->State(), CRecordBar::STATE_PAUSED);
             ASSERT_EQ(s_messages.size(), 1u);
-            EXPECT_TRUE(
-                StartsWith(s_messages[0], L"録音デバイスが動作しないため、録音を再開できません。"));
+            EXPECT_TRUE(Says(s_messages[0], IDS_RESUME_FAILED));
         }
         Click(ID_RECORD_STOP);
         EXPECT_TRUE(PumpUntil([&] { return ReadWav(file).IsComplete(); }));
@@ -205,8 +199,8 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
     EXPECT_TRUE(s_messages.empty()) << "nothing while the window is being made";
     PumpUntil([] { return !s_messages.empty(); });
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"前回、録音の途中でプログラムが終了したため、「" + killed.wstring() +
-                                 L"」を修復しました。録音時間は 1 秒です。");
+    EXPECT_TRUE(
+        Says(s_messages[0], IDS_RECORDING_COMPLETED, {killed.wstring(), FormatDuration(1000)}));
     const WavFile completed = ReadWav(killed);
     EXPECT_EQ(completed.dataSize, 32000u) << "the partial sample cut off";
     EXPECT_TRUE(completed.IsComplete());
@@ -242,8 +236,7 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
         CloseMainWindow();
     }
     ASSERT_FALSE(s_messages.empty());
-    EXPECT_TRUE(StartsWith(s_messages[0], L"前回、録音の途中でプログラムが終了したため、「" +
-                                              absent + L"」を修復しますが、そのドライブが"));
+    EXPECT_TRUE(Says(s_messages[0], IDS_RECORDING_WAITS_FOR_DRIVE, {absent}));
 }
 
 // A settings file that cannot be written (a folder of its name): the first failed write of the
@@ -280,19 +273,14 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
     PumpUntil([] { return s_messages.size() >= 2; });
     ASSERT_TRUE(PumpUntil([] { return g_pMainDlg->m_pRecording->State() == RECORDING_STOPPED; }));
     // The clock's jump may also be a stretch without sound, rightly said: not counted here.
-    s_messages.erase(std::remove_if(s_messages.begin(), s_messages.end(),
-                                    [](const std::wstring& text) {
-                                        return StartsWith(text, L"録音中、音声が届かなかった");
-                                    }),
-                     s_messages.end());
+    s_messages.erase(
+        std::remove_if(s_messages.begin(), s_messages.end(),
+                       [](const std::wstring& text) { return bool(Says(text, IDS_GAPS)); }),
+        s_messages.end());
     ASSERT_EQ(s_messages.size(), 2u);
-    EXPECT_TRUE(StartsWith(s_messages[0], L"設定ファイル「" + SettingsPath() +
-                                              L"」に書き込めないため、設定（連番ファイル名の番"
-                                              L"号を含む）を保存できません。"))
-        << fs::path(s_messages[0]).string();
+    EXPECT_TRUE(Says(s_messages[0], IDS_SETTINGS_NOT_SAVED, {SettingsPath()}));
     EXPECT_EQ(stateDuringMessage, CRecordBar::STATE_RECORDING);
-    EXPECT_TRUE(StartsWith(s_messages[1], L"ファイル「" + (dir / "a.wav").wstring() +
-                                              L"」に書き込めなかったため、録音を停止しました。"));
+    EXPECT_TRUE(Says(s_messages[1], IDS_STOPPED_WRITE_FAILED, {(dir / "a.wav").wstring()}));
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << "the end acted on";
     EXPECT_EQ(StatusText(1), L"00:00:03:00") << "counted from the start";
     EXPECT_TRUE(ReadWav(dir / "a.wav").IsComplete());
@@ -391,7 +379,7 @@ TEST_F(RecordingSafety, RecordingSourceRunsOnlyTheSystemsProgram) {
         EXPECT_EQ(s_line, L"\"" + s_program + L"\" mmsys.cpl,,1");
         EXPECT_EQ(s_messages.size(), starts ? 0u : 1u);
     }
-    EXPECT_TRUE(StartsWith(s_messages.at(0), L"録音デバイスの設定を開けません。"));
+    EXPECT_TRUE(Says(s_messages.at(0), IDS_RECORDING_SOURCE_FAILED));
     SetProgramStarter(nullptr);
 }
 
@@ -481,10 +469,8 @@ TEST_F(RecordingSafety, NextFileThatCannotBeMadeIsSaid) {
     Click(ID_RECORD_START);
     EXPECT_TRUE(PumpUntil([&] { return Bar()->State() == CRecordBar::STATE_STOPPED; }));
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_TRUE(StartsWith(
-        s_messages[0], L"ファイルサイズが上限に達しましたが、続きを録音するファイル「" +
-                           (dir / "001K" / "t001000.wav").wstring() + L"」を作成できなかったため"))
-        << fs::path(s_messages[0]).string();
+    EXPECT_TRUE(Says(s_messages[0], IDS_STOPPED_NEXT_FILE_FAILED,
+                     {(dir / "001K" / "t001000.wav").wstring()}));
     const WavFile first = ReadWav(dir / "000K" / "t000999.wav");
     EXPECT_TRUE(first.IsComplete());
     EXPECT_EQ(first.dataSize, 40u * 640 * 4) << "everything that fitted";

@@ -66,7 +66,7 @@ TEST_F(SettingsPage, InvalidCounterWhenTheCheckBoxIsClicked) {
     SetDlgItemTextW(page, IDC_SEQ_COUNT, L"abc");
     ClickCheck(page, IDC_SEQ_ENABLE);
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"正の整数を入力してください。");
+    EXPECT_TRUE(Says(s_messages[0], IDS_DDX_UNSIGNED));
     EXPECT_FALSE(Checked(page, IDC_SEQ_ENABLE)) << "the new state is not read";
     EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"12");
 
@@ -74,7 +74,7 @@ TEST_F(SettingsPage, InvalidCounterWhenTheCheckBoxIsClicked) {
     SetDlgItemTextW(page, IDC_SEQ_COUNT, L"1000000");
     ClickCheck(page, IDC_SEQ_ENABLE);
     ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(s_messages[0], L"0 から 999999 までの整数を入力してください。");
+    EXPECT_TRUE(Says(s_messages[0], IDS_DDX_RANGE, {L"0", L"999999"}));
     EXPECT_FALSE(Checked(page, IDC_SEQ_ENABLE));
     EXPECT_EQ(Text(page, IDC_SEQ_COUNT), L"1000000");
 

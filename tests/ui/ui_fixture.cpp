@@ -15,6 +15,35 @@ std::atomic<uint32_t> UiFixture::s_now{0};
 int UiFixture::s_answer = IDNO;
 SimulatedWaveInput* UiFixture::s_device = nullptr;
 
+testing::AssertionResult Says(const std::wstring& text, UINT id,
+                              std::initializer_list<std::wstring> facts) {
+    auto utf8 = [](const std::wstring& wide) { return std::filesystem::path(wide).u8string(); };
+    const std::wstring pattern = LoadText(id);
+    if (pattern.empty())
+        return testing::AssertionFailure() << "no text " << id;
+    size_t at = 0, from = 0;
+    for (;;) {
+        size_t argument = pattern.find(L'%', from);
+        while (argument != std::wstring::npos &&
+               (argument + 1 >= pattern.size() || pattern[argument + 1] < L'1' ||
+                pattern[argument + 1] > L'9'))
+            argument = pattern.find(L'%', argument + 1);
+        const std::wstring words = pattern.substr(from, argument - from);
+        const size_t found = text.find(words, at);
+        if (found == std::wstring::npos)
+            return testing::AssertionFailure()
+                   << "not text " << id << " (its words \"" << utf8(words) << "\" missing)";
+        at = found + words.size();
+        if (argument == std::wstring::npos)
+            break;
+        from = argument + 2;
+    }
+    for (const std::wstring& fact : facts)
+        if (text.find(fact) == std::wstring::npos)
+            return testing::AssertionFailure() << "\"" << utf8(fact) << "\" not said";
+    return testing::AssertionSuccess();
+}
+
 void UiFixture::SetUp() {
     s_messages.clear();
     s_now = 1000000;

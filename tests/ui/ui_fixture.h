@@ -18,6 +18,12 @@
 #include <string>
 #include <vector>
 
+// Whether text is the program's text id, read from its string table (each of its own words, in
+// their order, around the arguments), and carries each fact (a file, a time, a reason). A text
+// reworded in the string table needs no change here.
+testing::AssertionResult Says(const std::wstring& text, UINT id,
+                              std::initializer_list<std::wstring> facts = {});
+
 class UiFixture : public testing::Test {
 protected:
     void SetUp() override;

@@ -70,10 +70,10 @@ public:
         : m_inner(inner), m_window(window), m_name(name), m_shortcut(shortcut) {}
 
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* out) override {
-        return Own(child, m_name) ? Give(m_name, out) : m_inner->get_accName(child, out);
+        return Own(child, m_name) ? GiveText(m_name, out) : m_inner->get_accName(child, out);
     }
     HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* out) override {
-        return Own(child, m_shortcut) ? Give(m_shortcut, out)
+        return Own(child, m_shortcut) ? GiveText(m_shortcut, out)
                                       : m_inner->get_accKeyboardShortcut(child, out);
     }
 
@@ -90,7 +90,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* out) override {
         if (!IsSelf(child) || ControlRole(m_window) != ROLE_SYSTEM_COMBOBOX)
             return m_inner->get_accValue(child, out);
-        return Give(WindowText(m_window), out);
+        return GiveText(WindowText(m_window), out);
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* out) override {
         return m_inner->get_accDescription(child, out);
@@ -99,9 +99,7 @@ public:
         const long role = ControlRole(m_window);
         if (!out || !role || !IsSelf(child))
             return m_inner->get_accRole(child, out);
-        VariantInit(out);
-        out->vt = VT_I4;
-        out->lVal = role;
+        GiveNumber(role, out);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* out) override {
@@ -163,12 +161,6 @@ private:
     }
     static bool Own(const VARIANT& child, const std::wstring& text) {
         return !text.empty() && IsSelf(child);
-    }
-    static HRESULT Give(const std::wstring& text, BSTR* out) {
-        if (!out)
-            return E_POINTER;
-        *out = SysAllocStringLen(text.data(), UINT(text.size()));
-        return *out ? S_OK : E_OUTOFMEMORY;
     }
 
     IAccessible* m_inner;
@@ -266,10 +258,8 @@ bool ProxyKnowsRole(HWND control) {
     if (!standard)
         return false;
     VARIANT self, answer;
-    VariantInit(&self);
+    GiveNumber(CHILDID_SELF, &self);
     VariantInit(&answer);
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
     const bool known = SUCCEEDED(standard->get_accRole(self, &answer)) && answer.vt == VT_I4 &&
                        answer.lVal == role;
     standard->Release();
@@ -365,9 +355,7 @@ bool MarkAssertiveLiveRegion(HWND window, int child, bool on) {
     HRESULT result;
     if (on) {
         VARIANT value;
-        VariantInit(&value);
-        value.vt = VT_I4;
-        value.lVal = kLiveAssertive;
+        GiveNumber(kLiveAssertive, &value);
         result = services->SetHwndProp(window, DWORD(OBJID_CLIENT), DWORD(child),
                                        kLiveSettingProperty, value);
     } else {

@@ -8,6 +8,25 @@
 #include <oleacc.h>
 
 #include <atomic>
+#include <string>
+
+// A text for a screen reader: S_FALSE without one.
+inline HRESULT GiveText(const std::wstring& text, BSTR* out) {
+    if (!out)
+        return E_POINTER;
+    *out = nullptr;
+    if (text.empty())
+        return S_FALSE;
+    *out = SysAllocStringLen(text.data(), UINT(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+// A child's number, a role or a state, as a VARIANT.
+inline void GiveNumber(long value, VARIANT* out) {
+    VariantInit(out);
+    out->vt = VT_I4;
+    out->lVal = value;
+}
 
 class CAccessibleBase : public IAccessible {
 public:

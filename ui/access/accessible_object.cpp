@@ -15,23 +15,6 @@ RECT IAccessibleSource::Bounds(int) const {
 
 namespace {
 
-// A text for a screen reader: S_FALSE without one.
-HRESULT GiveText(const std::wstring& text, BSTR* out) {
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (text.empty())
-        return S_FALSE;
-    *out = SysAllocStringLen(text.data(), UINT(text.size()));
-    return *out ? S_OK : E_OUTOFMEMORY;
-}
-
-void GiveChild(int child, VARIANT* out) {
-    VariantInit(out);
-    out->vt = VT_I4;
-    out->lVal = child;
-}
-
 // The object over a source. The source may go while a screen reader still holds the object:
 // the shared link is cleared then, and every call answers that the control is gone.
 class CAccessibleObject : public CAccessibleBase {
@@ -109,7 +92,7 @@ public:
             return ready;
         if (GetFocus() != source->Window())
             return S_FALSE;
-        GiveChild(source->FocusedChild(), out);
+        GiveNumber(source->FocusedChild(), out);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* out) override {
@@ -119,7 +102,7 @@ public:
         const int selected = source->SelectedChild();
         if (selected <= 0)
             return S_FALSE;
-        GiveChild(selected, out);
+        GiveNumber(selected, out);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override {
@@ -169,7 +152,7 @@ public:
             return DISP_E_MEMBERNOTFOUND; // the window's object knows the control's siblings
         if (to <= 0)
             return S_FALSE;
-        GiveChild(to, out);
+        GiveNumber(to, out);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* out) override {
@@ -181,7 +164,7 @@ public:
         for (int child = source->ChildCount(); child >= 0; --child) {
             const RECT rc = source->Bounds(child);
             if (PtInRect(&rc, at)) {
-                GiveChild(child, out);
+                GiveNumber(child, out);
                 return S_OK;
             }
         }
@@ -244,7 +227,7 @@ private:
         if (const HRESULT reached = Clear(out) ? Reach(child, source, index) : E_POINTER;
             reached != S_OK)
             return reached;
-        GiveChild(int(source->Describe(index).*field), out);
+        GiveNumber(int(source->Describe(index).*field), out);
         return S_OK;
     }
 
