@@ -388,7 +388,7 @@ void WaveInCapture::LoseInput() {
     Out([&] { m_sink->Settle(); });
     m_lastAttempt = GetTicks() - kReopenPeriodMs;
     if (waiting)
-        Tell(true);
+        ReportInput(true);
 }
 
 // The device opened again is started at once, unless paused (then at the resume); the capture
@@ -435,7 +435,7 @@ void WaveInCapture::Proven() {
             m_state = CAPTURE_RUNNING;
     }
     if (back)
-        Tell(false);
+        ReportInput(false);
 }
 
 bool WaveInCapture::DefaultInputChanged() {
@@ -444,7 +444,7 @@ bool WaveInCapture::DefaultInputChanged() {
     return !m_defaultInput.empty() && m_device->DefaultInput(name) && name != m_defaultInput;
 }
 
-void WaveInCapture::Tell(bool waiting) {
+void WaveInCapture::ReportInput(bool waiting) {
     Out([&] {
         if (m_inputHandler)
             m_inputHandler(waiting);

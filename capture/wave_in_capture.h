@@ -107,7 +107,7 @@ private:
     bool CloseDevice();
     // Capture thread: what goes out of the capture, unless it has been cut off.
     template <class Deliver> void Out(Deliver deliver);
-    void Tell(bool waiting);
+    void ReportInput(bool waiting);
     int Fail(RecordingStep step, uint32_t code);
 
     // Blocks of a device that would not close: it may still write into them, so they live

@@ -11,7 +11,7 @@ namespace {
 // How long the thread waits for a block before it looks at the flush and the free space.
 constexpr std::chrono::milliseconds kWaitSlice(250);
 
-RecordingReport Report(RecordingReport::Kind kind, std::wstring path) {
+RecordingReport MakeReport(RecordingReport::Kind kind, std::wstring path) {
     RecordingReport report;
     report.kind = kind;
     report.path = std::move(path);
@@ -24,9 +24,9 @@ DiskThread::~DiskThread() {
     Join();
 }
 
-void DiskThread::Start(const Work& work, Tell tell) {
+void DiskThread::Start(const Work& work, Reporter report) {
     m_work = work;
-    m_tell = std::move(tell);
+    m_report = std::move(report);
     m_finished = false;
     // The device's silence, 40 ms of it: the middle of the unsigned 8-bit range, or 16-bit zeros.
     m_frameBytes = std::max<uint32_t>(work.device.nBlockAlign, 1);
@@ -64,9 +64,9 @@ void DiskThread::FlushServed(uint64_t asked) {
     m_flushServed.notify_all();
 }
 
-void DiskThread::Say(RecordingReport&& report) {
-    if (m_tell)
-        m_tell(std::move(report));
+void DiskThread::Report(RecordingReport&& report) {
+    if (m_report)
+        m_report(std::move(report));
 }
 
 // 1. Take the blocks in order, and the markers asked for. 2. Before each block, the stretch of
@@ -119,11 +119,11 @@ void DiskThread::Run() {
         CompleteFile();
     }
     if (!m_gaps.empty()) {
-        RecordingReport gaps = Report(RecordingReport::GAPS, m_work.name);
+        RecordingReport gaps = MakeReport(RecordingReport::GAPS, m_work.name);
         gaps.gaps = std::move(m_gaps);
-        Say(std::move(gaps));
+        Report(std::move(gaps));
     }
-    Say(Report(RecordingReport::DISK_DONE, L""));
+    Report(MakeReport(RecordingReport::DISK_DONE, L""));
     {
         std::lock_guard<std::mutex> lock(m_flushLock);
         m_finished = true;
@@ -171,7 +171,7 @@ bool DiskThread::WriteSound(const uint8_t* data, uint32_t bytes, uint64_t receiv
             if (!m_asked && writer.WantsNext(kNextFileLeadSeconds)) {
                 m_asked = true;
                 m_work.handOver->Ask();
-                Say(Report(RecordingReport::NEXT_WANTED, m_work.name));
+                Report(MakeReport(RecordingReport::NEXT_WANTED, m_work.name));
             }
             return true;
         case CWaveFile::WRITE_FAILED: {
@@ -199,10 +199,10 @@ bool DiskThread::KeepMarker(RecordingMarker marker, size_t* index) {
         *index = writer.MarkerCount() - 1;
     const bool asked = marker.kind == MARKER_USER || marker.kind == MARKER_RESUME;
     if (kept || asked) {
-        RecordingReport report =
-            Report(kept ? RecordingReport::MARKER : RecordingReport::MARKER_DROPPED, m_work.name);
+        RecordingReport report = MakeReport(
+            kept ? RecordingReport::MARKER : RecordingReport::MARKER_DROPPED, m_work.name);
         report.marker = std::move(marker);
-        Say(std::move(report));
+        Report(std::move(report));
     }
     return kept;
 }
@@ -226,7 +226,7 @@ bool DiskThread::GoOnInNextFile() {
     if (!m_asked) {
         m_asked = true;
         m_work.handOver->Ask();
-        Say(Report(RecordingReport::NEXT_WANTED, m_work.name));
+        Report(MakeReport(RecordingReport::NEXT_WANTED, m_work.name));
     }
     NextFile next;
     if (m_work.handOver->Await(next) != FileHandOver::TAKEN) {
@@ -238,7 +238,7 @@ bool DiskThread::GoOnInNextFile() {
     m_work.name = next.name;
     m_asked = m_dirty = false;
     m_lastGap.inThisFile = false; // its marker stays with the full file
-    Say(Report(RecordingReport::FILE_STARTED, m_work.name));
+    Report(MakeReport(RecordingReport::FILE_STARTED, m_work.name));
     return true;
 }
 
@@ -259,9 +259,9 @@ void DiskThread::Gap(MarkerKind kind, uint64_t frames, uint64_t received) {
             MarkerLabelFor(marker.kind, marker.number, m_lastGap.start, rate, last.lengthMs);
         if (m_lastGap.markerIndex != SIZE_MAX &&
             m_work.writer->RelabelMarker(m_lastGap.markerIndex, marker.label)) {
-            RecordingReport report = Report(RecordingReport::MARKER, m_work.name);
+            RecordingReport report = MakeReport(RecordingReport::MARKER, m_work.name);
             report.marker = marker;
-            Say(std::move(report));
+            Report(std::move(report));
         }
     } else {
         const uint32_t number = kind == MARKER_LOST ? ++m_lostCount : ++m_gapCount;
@@ -285,23 +285,23 @@ void DiskThread::Gap(MarkerKind kind, uint64_t frames, uint64_t received) {
 void DiskThread::CompleteFile() {
     CWaveFile& writer = *m_work.writer;
     m_completedBytes += writer.DataBytes();
-    RecordingReport report = Report(RecordingReport::FILE_COMPLETED, m_work.name);
+    RecordingReport report = MakeReport(RecordingReport::FILE_COMPLETED, m_work.name);
     if (!writer.Close()) {
         report.failure = writer.LastFailure();
         report.failure.path = m_work.name;
     }
-    Say(std::move(report));
+    Report(std::move(report));
 }
 
 // The markers still waiting point past what the file holds: they go at its end.
 void DiskThread::End(RecordingFailure failure) {
     m_ended = true;
     PlaceWaitingAtEnd();
-    RecordingReport report = Report(RecordingReport::ENDED, m_work.name);
+    RecordingReport report = MakeReport(RecordingReport::ENDED, m_work.name);
     report.failure = std::move(failure);
     report.endTicks = GetTicks();
     report.lengthMs = KeptMs();
-    Say(std::move(report));
+    Report(std::move(report));
     CompleteFile();
 }
 
@@ -340,7 +340,7 @@ void DiskThread::WatchFreeSpace() {
     if (free < 0 || uint64_t(free) >= kLowSpaceSeconds * rate)
         return;
     m_spaceTold = true;
-    RecordingReport report = Report(RecordingReport::SPACE_LOW, m_work.name);
+    RecordingReport report = MakeReport(RecordingReport::SPACE_LOW, m_work.name);
     report.lengthMs = uint64_t(free) * 1000 / rate;
-    Say(std::move(report));
+    Report(std::move(report));
 }

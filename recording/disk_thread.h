@@ -12,8 +12,8 @@
 // sound (or that the queue could not keep) is filled with silence up to kMaxFilledGapMs, marked
 // where it begins, and merged with one that ended less than a second of sound before.
 //
-// It tells the window thread what happened through the tell function given to Start, which is
-// called on the disk thread and must not block; DISK_DONE is the last thing it tells.
+// It reports what happened to the window thread through the reporter given to Start, which is
+// called on the disk thread and must not block; DISK_DONE is the last thing it reports.
 #pragma once
 
 #include "engine/recording_format.h"
@@ -39,7 +39,7 @@ constexpr size_t kMaxAutomaticMarkers = 2000;
 
 class DiskThread {
 public:
-    using Tell = std::function<void(RecordingReport&&)>;
+    using Reporter = std::function<void(RecordingReport&&)>;
 
     // What the thread works on: owned by the recording, alive as long as the thread runs.
     struct Work {
@@ -57,7 +57,7 @@ public:
     DiskThread& operator=(const DiskThread&) = delete;
 
     // Window thread.
-    void Start(const Work& work, Tell tell);
+    void Start(const Work& work, Reporter report);
     // Window thread, once the thread has told DISK_DONE (or Finished says so).
     void Join();
     // Window thread, when the program must go while the thread still waits for its disk: it is
@@ -112,14 +112,14 @@ private:
     // The flushes asked for up to asked are served.
     void FlushServed(uint64_t asked);
     void WatchFreeSpace();
-    void Say(RecordingReport&& report);
+    void Report(RecordingReport&& report);
     uint64_t KeptMs() const;
     uint64_t Ms(uint64_t frames) const;
 
     static constexpr uint64_t kNoFrame = UINT64_MAX;
 
     Work m_work;
-    Tell m_tell;
+    Reporter m_report;
     std::thread m_thread;
     std::atomic<bool> m_finished{false};
     // Flushes asked for, and served (flushed, or nothing to flush), under m_flushLock.

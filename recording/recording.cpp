@@ -14,23 +14,23 @@
 #include <condition_variable>
 #include <mutex>
 
-// The notices of the other threads for the window thread: a queue under a short lock, and the
-// notify function (the window posts itself a message), called under a lock of its own so that
-// the recording can take it back. Shared with the disk threads, which may outlive the recording.
-class CRecording::Notices {
+// What the other threads report to the window thread: a queue under a short lock, and the wake
+// function (the window posts itself a message), called under a lock of its own so that the
+// recording can take it back. Shared with the disk threads, which may outlive the recording.
+class CRecording::Reports {
 public:
-    explicit Notices(std::function<void()> notify) : m_notify(std::move(notify)) {}
+    explicit Reports(std::function<void()> wake) : m_wake(std::move(wake)) {}
 
     // Any thread.
-    void Post(RecordingReport&& report) {
+    void Report(RecordingReport&& report) {
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_reports.push_back(std::move(report));
         }
         m_posted.notify_all();
-        std::lock_guard<std::mutex> lock(m_notifyLock);
-        if (m_notify)
-            m_notify();
+        std::lock_guard<std::mutex> lock(m_wakeLock);
+        if (m_wake)
+            m_wake();
     }
 
     // Window thread.
@@ -41,23 +41,23 @@ public:
         return reports;
     }
 
-    // Window thread: whether a notice came before the deadline.
+    // Window thread: whether a report came before the deadline.
     bool WaitUntil(std::chrono::steady_clock::time_point deadline) {
         std::unique_lock<std::mutex> lock(m_lock);
         return m_posted.wait_until(lock, deadline, [&] { return !m_reports.empty(); });
     }
 
     void Disconnect() {
-        std::lock_guard<std::mutex> lock(m_notifyLock);
-        m_notify = nullptr;
+        std::lock_guard<std::mutex> lock(m_wakeLock);
+        m_wake = nullptr;
     }
 
 private:
     std::mutex m_lock;
     std::condition_variable m_posted;
     std::vector<RecordingReport> m_reports;
-    std::mutex m_notifyLock;
-    std::function<void()> m_notify;
+    std::mutex m_wakeLock;
+    std::function<void()> m_wake;
 };
 
 // The making of a next file: what the window thread hands the maker thread (the naming as it
@@ -137,21 +137,21 @@ struct CRecording::Repair {
     std::atomic<bool> done{false};
 };
 
-CRecording::CRecording(CWaveIn& capture, IRecordingNotes& notes, std::function<void()> notify)
-    : m_capture(capture), m_notes(notes), m_notices(std::make_shared<Notices>(std::move(notify))) {
+CRecording::CRecording(CWaveIn& capture, IRecordingNotes& notes, std::function<void()> wake)
+    : m_capture(capture), m_notes(notes), m_reported(std::make_shared<Reports>(std::move(wake))) {
     m_capture.SetEndHandler([this](const RecordingFailure& failure, uint32_t atTicks) {
         RecordingReport report;
         report.kind = RecordingReport::ENDED;
         report.failure = failure;
         report.endTicks = atTicks;
         report.run = m_captureRun;
-        m_notices->Post(std::move(report));
+        m_reported->Report(std::move(report));
     });
     m_capture.SetInputHandler([this](bool waiting) {
         RecordingReport report;
         report.kind = waiting ? RecordingReport::INPUT_LOST : RecordingReport::INPUT_BACK;
         report.run = m_captureRun;
-        m_notices->Post(std::move(report));
+        m_reported->Report(std::move(report));
     });
 }
 
@@ -176,7 +176,7 @@ CRecording::~CRecording() {
             run.release();
         }
     }
-    m_notices->Disconnect();
+    m_reported->Disconnect();
     if (m_repairThread.joinable()) { // a share that does not answer: left to time out alone
         if (m_repair->done)
             m_repairThread.join();
@@ -196,7 +196,7 @@ CRecording::Run* CRecording::Live() {
     return m_live && !m_runs.empty() ? m_runs.back().get() : nullptr;
 }
 
-// A capture that ended by itself records until the window thread has taken its notice.
+// A capture that ended by itself records until the window thread has taken its report.
 RecordingState CRecording::State() const {
     if (!m_live)
         return m_runs.empty() ? RECORDING_STOPPED : RECORDING_ENDING;
@@ -243,12 +243,12 @@ void CRecording::CompleteInterrupted() {
             m_unfinished.back().markers.push_back({MARKER_USER, 0, marker.frame, marker.label});
     }
     m_repair = repair;
-    m_repairThread = std::thread([repair, notices = m_notices] {
+    m_repairThread = std::thread([repair, reported = m_reported] {
         repair->results = RepairNotedFiles(repair->files);
         repair->done = true;
         RecordingReport report;
         report.kind = RecordingReport::INTERRUPTED_READY;
-        notices->Post(std::move(report));
+        reported->Report(std::move(report));
     });
 }
 
@@ -304,12 +304,12 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
     m_markersFullTold.clear();
     m_unfinished.push_back({path, {}});
     Note();
-    const std::shared_ptr<Notices> notices = m_notices;
+    const std::shared_ptr<Reports> reported = m_reported;
     const uint32_t serial = run->serial;
     run->disk.Start({&run->queue, &run->handOver, &run->writer, &run->markers, path, device},
-                    [notices, serial](RecordingReport&& report) {
+                    [reported, serial](RecordingReport&& report) {
                         report.run = serial;
-                        notices->Post(std::move(report));
+                        reported->Report(std::move(report));
                     });
     m_runs.push_back(std::move(run));
     m_live = true;
@@ -413,7 +413,7 @@ bool CRecording::WaitUntilComplete(uint32_t timeoutMs, std::vector<RecordingRepo
             reports.push_back(std::move(report));
         if (m_runs.empty())
             return true;
-        if (!m_notices->WaitUntil(deadline)) {
+        if (!m_reported->WaitUntil(deadline)) {
             for (RecordingReport& report : TakeReports())
                 reports.push_back(std::move(report));
             return m_runs.empty();
@@ -424,7 +424,7 @@ bool CRecording::WaitUntilComplete(uint32_t timeoutMs, std::vector<RecordingRepo
 std::vector<RecordingReport> CRecording::TakeReports() {
     std::vector<RecordingReport> shown;
     bool markersMoved = false; // their note is written once, after them all
-    for (RecordingReport& report : m_notices->Take()) {
+    for (RecordingReport& report : m_reported->Take()) {
         Run* run = Find(report.run);
         switch (report.kind) {
         case RecordingReport::NEXT_WANTED:
@@ -578,7 +578,7 @@ void CRecording::PrepareNextFile(Run& run) {
     making->format = run.writer.Format();
     making->prepared.sequential = run.plan.sequential;
     run.making = making;
-    run.maker = std::thread([making, notices = m_notices, serial = run.serial] {
+    run.maker = std::thread([making, reported = m_reported, serial = run.serial] {
         MakeNextFile(*making);
         {
             std::lock_guard<std::mutex> lock(making->lock);
@@ -587,7 +587,7 @@ void CRecording::PrepareNextFile(Run& run) {
                 RecordingReport report;
                 report.kind = RecordingReport::NEXT_MADE;
                 report.run = serial;
-                notices->Post(std::move(report));
+                reported->Report(std::move(report));
                 return;
             }
         }

@@ -16,9 +16,9 @@
 // file's note, so the repair at the next start writes what a crash interrupted.
 //
 // Threads: every public call runs on the window thread. The capture thread (its end) and the
-// disk threads only queue a notice here and call the notify function, which must not block (the
+// disk threads only queue a report here and call the wake function, which must not block (the
 // window posts itself a message); the window thread then calls TakeReports, which acts on the
-// notices and returns what the user is to see.
+// reports and returns what the user is to see.
 #pragma once
 
 #include "capture/wave_in.h"
@@ -61,8 +61,8 @@ enum RecordingState {
 
 class CRecording {
 public:
-    // notify: called on any thread when a notice waits for TakeReports.
-    CRecording(CWaveIn& capture, IRecordingNotes& notes, std::function<void()> notify);
+    // wake: called on any thread when a report waits for TakeReports.
+    CRecording(CWaveIn& capture, IRecordingNotes& notes, std::function<void()> wake);
     // Stops a recording; what is still being completed is left to finish on its own.
     ~CRecording();
     CRecording(const CRecording&) = delete;
@@ -101,10 +101,10 @@ public:
     // The computer woke up: the input is opened again (it may be gone, or another).
     void ReopenInput();
     // Close and the end of the session: waits up to timeoutMs for every file to be completed,
-    // acting on the notices meanwhile. Whether all were; the reports met on the way.
+    // acting on the reports meanwhile. Whether all were; the reports met on the way.
     bool WaitUntilComplete(uint32_t timeoutMs, std::vector<RecordingReport>& reports);
 
-    // Acts on the notices of the other threads: offers a next file when a disk thread wants one,
+    // Acts on the reports of the other threads: offers a next file when a disk thread wants one,
     // follows the recording into it, forgets the notes of completed files, and stops a recording
     // that could not go on. Returns what the window is to show, in order.
     std::vector<RecordingReport> TakeReports();
@@ -129,7 +129,7 @@ public:
 private:
     struct Run;
     struct Making;
-    class Notices;
+    class Reports;
     // A next file made ahead of time: where, its number's counter before and after, and the
     // folder made for it.
     struct Prepared {
@@ -173,11 +173,11 @@ private:
 
     CWaveIn& m_capture;
     IRecordingNotes& m_notes;
-    std::shared_ptr<Notices> m_notices; // shared with the disk threads, which may outlive this
+    std::shared_ptr<Reports> m_reported; // shared with the disk threads, which may outlive this
 
     // The window thread's own.
     bool m_live = false; // the last run records (running, paused or waiting: the capture says)
-    std::atomic<uint32_t> m_captureRun{0};    // the run the capture records for (its end's notice)
+    std::atomic<uint32_t> m_captureRun{0};    // the run the capture records for (its end's report)
     std::vector<std::unique_ptr<Run>> m_runs; // the live one last; the others still completing
     uint32_t m_serial = 0;
     SequentialNaming m_naming;

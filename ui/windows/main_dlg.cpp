@@ -117,7 +117,7 @@ void CMainDlg::ShowSettingsNotSaved(uint32_t error) {
                 FormatText(IDS_SETTINGS_NOT_SAVED, {SettingsFilePath(), SystemErrorText(error)}));
 }
 
-void CMainDlg::OnRecordingNotice() {
+void CMainDlg::OnRecordingReports() {
     if (!m_pRecordBar || !m_pRecording)
         return;
     const std::vector<RecordingReport> reports = m_pRecording->TakeReports();
@@ -127,9 +127,9 @@ void CMainDlg::OnRecordingNotice() {
     m_pRecordBar->OnRecordingReports(reports);
 }
 
-void CMainDlg::RetryLostNotice() {
-    if (m_noticeLost.exchange(false))
-        OnRecordingNotice();
+void CMainDlg::RetryLostReport() {
+    if (m_reportLost.exchange(false))
+        OnRecordingReports();
 }
 
 void CMainDlg::FollowRecordingState() {
@@ -271,8 +271,8 @@ void CMainDlg::CreatePages() {
 }
 
 // The capture, whose monitor draws into the preview page, and the recording that drives it. Their
-// notices come back as posted messages, since the capture thread never waits for this one; a
-// notice the full queue refuses is not lost: the record bar's timer takes it.
+// reports come back as posted messages, since the capture thread never waits for this one; a
+// report whose message the full queue refuses is not lost: the record bar's timer takes it.
 void CMainDlg::CreateCapture() {
     m_monitorHost = std::make_unique<CWinMonitorHost>();
     m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory, *m_monitorHost);
@@ -281,7 +281,7 @@ void CMainDlg::CreateCapture() {
     const HWND self = m_hWnd;
     m_pRecording = std::make_unique<CRecording>(*m_pWaveIn, *this, [this, self] {
         if (!PostMessageW(self, WM_APP_RECORDING, 0, 0))
-            m_noticeLost = true;
+            m_reportLost = true;
     });
     // For tests of long recordings: a smaller size limit of a file than the format's 4 GiB.
     wchar_t limit[32] = {};
@@ -538,7 +538,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
             g_pMonitor->DeliverStatusTexts();
         return true;
     case WM_APP_RECORDING:
-        OnRecordingNotice();
+        OnRecordingReports();
         return true;
     case WM_APPCOMMAND: {
         // A keyboard's media keys: record, pause (or play/pause, which resumes too), stop.

@@ -22,7 +22,7 @@ class CWaveIn;
 class CWinMonitorHost;
 
 // Posted to the main window (no parameters): status texts of the monitor wait, the recording has
-// notices to act on, the window stands, the monitor's pictures changed.
+// reports to act on, the window stands, the monitor's pictures changed.
 constexpr UINT WM_APP_MONITOR_TEXTS = WM_APP + 1;
 constexpr UINT WM_APP_RECORDING = WM_APP + 2;
 constexpr UINT WM_APP_SHOWN = WM_APP + 3;
@@ -69,10 +69,10 @@ public:
     std::vector<std::wstring> ToldFiles() override;
     bool NoteToldFiles(const std::vector<std::wstring>& files) override;
 
-    // The recording's notices: its reports to the record bar. RetryLostNotice acts on a notice
+    // The recording's reports, to the record bar. RetryLostReport acts on reports
     // whose posted message the full queue refused (the record bar's timer calls it).
-    void OnRecordingNotice();
-    void RetryLostNotice();
+    void OnRecordingReports();
+    void RetryLostReport();
     // While a recording runs, is paused or waits for its input, Windows shows why shutting down
     // should wait, and the computer is kept from sleeping. After every change of the recording's
     // state.
@@ -152,7 +152,7 @@ private:
     bool m_finished = false;
     int m_sessionEndTries = 0;
     bool m_settingsFailureShown = false;
-    std::atomic<bool> m_noticeLost{false};
+    std::atomic<bool> m_reportLost{false};
     bool m_minimised = false;
     HACCEL m_shortcuts = nullptr;
     CAwakeRequest m_awake;

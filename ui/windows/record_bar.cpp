@@ -388,7 +388,7 @@ void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD
     CRecordBar* bar = g_pMainDlg ? g_pMainDlg->m_pRecordBar.get() : nullptr;
     if (!bar || message != WM_TIMER || id != bar->m_nTimerId)
         return;
-    g_pMainDlg->RetryLostNotice();
+    g_pMainDlg->RetryLostReport();
     bar->FollowSound();
     // Minimised, nobody sees it: the first tick after the window is restored shows it again.
     if (g_pMainDlg->IsMinimised() || bar->State() != STATE_RECORDING)
