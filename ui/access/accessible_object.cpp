@@ -284,14 +284,8 @@ struct ServedControl {
 LRESULT CALLBACK ServedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                    UINT_PTR, DWORD_PTR data) {
     auto* control = reinterpret_cast<ServedControl*>(data);
-    if (message == WM_GETOBJECT) {
-        if (const LRESULT result = control->server.OnGetObject(wParam, lParam))
-            return result;
-    } else if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(window, ServedControlProc, kServedSubclassId);
-        delete control;
-    }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return ServedControlEnd(window, message, wParam, lParam, &control->server, ServedControlProc,
+                            kServedSubclassId, [control] { delete control; });
 }
 
 } // namespace

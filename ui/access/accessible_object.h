@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #ifndef EVENT_OBJECT_LIVEREGIONCHANGED
 #define EVENT_OBJECT_LIVEREGIONCHANGED 0x8019 // Windows 8 on; older systems pass it by
 #endif
@@ -60,6 +62,22 @@ public:
 private:
     std::shared_ptr<IAccessibleSource*> m_source;
 };
+
+// The end of a served control's subclass procedure: WM_GETOBJECT answered by server, the
+// subclass removed at WM_NCDESTROY and gone() called (the owner lets go of the server), and
+// everything else, and what the server does not answer, handed on to the control.
+template <class Gone>
+LRESULT ServedControlEnd(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                         CAccessibleServer* server, SUBCLASSPROC proc, UINT_PTR id, Gone gone) {
+    if (message == WM_GETOBJECT && server) {
+        if (const LRESULT result = server->OnGetObject(wParam, lParam))
+            return result;
+    } else if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, proc, id);
+        gone();
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
 
 // Serves a control from now until the control goes, which deletes the source. The server, for
 // the control's notifications, lives as long as the control.

@@ -212,19 +212,14 @@ LRESULT CALLBACK CRecordToolbar::ToolbarProc(HWND window, UINT message, WPARAM w
         bar->FollowEnabling(int(wParam));
         return result;
     }
-    case WM_GETOBJECT:
-        if (const LRESULT result = bar->m_server->OnGetObject(wParam, lParam))
-            return result;
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(window, ToolbarProc, kSubclassId);
-        bar->m_server.reset();
-        bar->m_hWnd = nullptr;
-        break;
     default:
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return ServedControlEnd(window, message, wParam, lParam, bar->m_server.get(), ToolbarProc,
+                            kSubclassId, [bar] {
+                                bar->m_server.reset();
+                                bar->m_hWnd = nullptr;
+                            });
 }
 
 // A key held down repeats: a button is pressed once for each press of the key.

@@ -115,20 +115,15 @@ LRESULT CALLBACK CStatusBar::BarProc(HWND window, UINT message, WPARAM wParam, L
             return bar->GiveText(
                 int(wParam), message == SB_GETTEXTW ? reinterpret_cast<wchar_t*>(lParam) : nullptr);
         break;
-    case WM_GETOBJECT:
-        if (const LRESULT result = bar->m_server->OnGetObject(wParam, lParam))
-            return result;
-        break;
-    case WM_NCDESTROY:
-        MarkAssertiveLiveRegion(window, 1, false);
-        RemoveWindowSubclass(window, BarProc, kSubclassId);
-        bar->m_server.reset();
-        bar->m_hWnd = nullptr;
-        break;
     default:
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    return ServedControlEnd(window, message, wParam, lParam, bar->m_server.get(), BarProc,
+                            kSubclassId, [bar, window] {
+                                MarkAssertiveLiveRegion(window, 1, false);
+                                bar->m_server.reset();
+                                bar->m_hWnd = nullptr;
+                            });
 }
 
 void CStatusBar::TakeText(int part, const wchar_t* text) {
