@@ -137,6 +137,7 @@ private:
     bool m_quit = false;          // the capture thread takes what came back once more and ends
     uint64_t m_syncRequested = 0; // the caller asks for one more scan...
     uint64_t m_syncDone = 0;      // ...and the capture thread says it made it
+    std::wstring m_defaultInput;  // the default input when the device was opened
     // The input has given sound: from here on it is waited for. Written by the capture thread,
     // read by Start.
     std::atomic<bool> m_everHeard{false};
@@ -146,7 +147,6 @@ private:
     // The capture thread's own, while it runs.
     uint32_t m_lastAttempt = 0;      // GetTicks of the last opening while the device is gone
     uint32_t m_lastDefaultCheck = 0; // GetTicks when the default input was last asked
-    std::wstring m_defaultInput;     // the default input when the device was opened (under lock)
     // The device is to be given up and the input opened again (a wake, a refused resume); the
     // capture thread takes it, and forgets it once the device is given up.
     std::atomic<bool> m_reopenAsked{false};

@@ -425,6 +425,23 @@ TEST_F(RecordBar, MarkerKeyFromAnywhere) {
     EXPECT_EQ(s_messages[0], LoadText(IDS_MARKER_KEY_TAKEN));
 }
 
+// The input is named while recording; a new default input, followed, is named in its place.
+TEST_F(RecordBar, TheInputNamedAndFollowed) {
+    OpenMainWindow();
+    TypeFileName((dir / "input.wav").wstring());
+    const HWND group = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), IDC_PREVIEW_GROUP);
+    const std::wstring caption = WindowText(group);
+    Click(ID_RECORD_START);
+    EXPECT_NE(WindowText(group).find(L"Simulated input"), std::wstring::npos);
+    s_device->SetDefaultInput(L"Headset");
+    s_now += kDefaultInputCheckMs;
+    EXPECT_TRUE(
+        PumpUntil([&] { return WindowText(group).find(L"Headset") != std::wstring::npos; }));
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
+    Click(ID_RECORD_STOP);
+    EXPECT_EQ(WindowText(group), caption);
+}
+
 // While recording, the monitor's texts reach status-bar parts 2 and 3.
 TEST_F(RecordBar, LevelsReachTheStatusBar) {
     OpenMainWindow();
