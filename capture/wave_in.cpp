@@ -79,6 +79,23 @@ void CWaveIn::Renew() {
     m_cut = false;
 }
 
+int CWaveIn::Make(WaveInCapture& capture, Call call, IBlockSink* sink, const WaveFormat& format) {
+    switch (call) {
+    case CALL_OPEN:
+        return capture.Open(*sink, format);
+    case CALL_START:
+        return capture.Start();
+    case CALL_STOP:
+        return capture.Stop();
+    case CALL_CLOSE:
+        return capture.Close();
+    case CALL_NONE:
+    case CALL_QUIT:
+        break;
+    }
+    return 1;
+}
+
 void CWaveIn::Serve(const std::shared_ptr<Caller>& caller) {
     for (;;) {
         Call call;
@@ -95,24 +112,7 @@ void CWaveIn::Serve(const std::shared_ptr<Caller>& caller) {
             format = caller->format;
         }
         WaveInCapture& capture = *caller->capture;
-        int result = 1;
-        switch (call) {
-        case CALL_OPEN:
-            result = capture.Open(*sink, format);
-            break;
-        case CALL_START:
-            result = capture.Start();
-            break;
-        case CALL_STOP:
-            result = capture.Stop();
-            break;
-        case CALL_CLOSE:
-            result = capture.Close();
-            break;
-        case CALL_NONE:
-        case CALL_QUIT:
-            break;
-        }
+        const int result = Make(capture, call, sink, format);
         std::lock_guard<std::mutex> lock(caller->lock);
         caller->result = result;
         caller->failure = capture.LastFailure();
@@ -128,13 +128,8 @@ bool CWaveIn::Answered(Call call, int& result) {
     std::unique_lock<std::mutex> lock(caller.lock);
     if (!m_callerThread.joinable()) { // made here (see Renew)
         lock.unlock();
-        WaveInCapture& capture = *m_capture;
-        result = call == CALL_OPEN    ? capture.Open(*caller.sink, caller.format)
-                 : call == CALL_START ? capture.Start()
-                 : call == CALL_STOP  ? capture.Stop()
-                 : call == CALL_CLOSE ? capture.Close()
-                                      : 1;
-        m_failure = capture.LastFailure();
+        result = Make(*m_capture, call, caller.sink, caller.format);
+        m_failure = m_capture->LastFailure();
         return true;
     }
     caller.call = call;

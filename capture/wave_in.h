@@ -115,6 +115,8 @@ private:
     int Hung();
     // The capture is left behind with its caller thread: nothing more reaches the sink.
     void CutOff();
+    // One call into the capture, wherever it is made.
+    static int Make(WaveInCapture& capture, Call call, IBlockSink* sink, const WaveFormat& format);
     // The caller thread's loop: the calls are made there, one at a time.
     static void Serve(const std::shared_ptr<Caller>& caller);
 
