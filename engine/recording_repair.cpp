@@ -44,9 +44,11 @@ bool IsDevicePath(const std::filesystem::path& path) {
 // another program writes it; only a file on a disk is looked at. 3. Check the header: ours, and
 // still with the placeholder RIFF size. 4. Cut the data to whole frames (and to what a RIFF size
 // can state, and to a data size a cut-short completion wrote); a file without a whole frame is
-// left for the caller to remove. 5. Shorten the file and complete it as the writer does.
+// left for the caller to remove. 5. Keep the markers that fit. 6. Shorten the file and complete
+// it as the writer does.
 RepairResult CompleteInterruptedRecording(const std::filesystem::path& path,
-                                          std::vector<WaveLayout::CueMarker> markers) {
+                                          std::vector<WaveLayout::CueMarker> markers,
+                                          uint64_t riffSizeLimit) {
     using namespace WaveLayout;
     RepairResult result;
     if (IsDevicePath(path)) {
@@ -91,27 +93,31 @@ RepairResult CompleteInterruptedRecording(const std::filesystem::path& path,
         data = std::min<uint64_t>(data, GetU32(header + kDataSizeOffset));
     data = std::min(data, kMaxStatedRiffSize - kEmptyRiffSize - 1);
     data -= data % align;
-    // Markers never cost sound: those that the format cannot state with it are left out.
-    if (markers.size() > kMaxMarkers)
-        markers.resize(kMaxMarkers);
-    uint64_t chunks = kMarkerChunkHeaders;
-    for (const CueMarker& marker : markers)
-        chunks += MarkerBytes(MarkerLabel(marker.label).size());
-    if (RiffSizeFor(data) + chunks > kMaxStatedRiffSize)
-        markers.clear();
     result.dataBytes = data;
     if (data == 0) {
         result.status = REPAIR_EMPTY;
         return result;
     }
+    // Markers never cost sound: in the order of their frames, those that fit within the limit
+    // with it; the rest are left out.
+    const uint64_t frames = data / align;
+    for (CueMarker& marker : markers)
+        marker.frame = std::min(marker.frame, frames - 1);
+    std::stable_sort(markers.begin(), markers.end(),
+                     [](const CueMarker& a, const CueMarker& b) { return a.frame < b.frame; });
+    uint64_t riffSize = RiffSizeFor(data) + kMarkerChunkHeaders;
+    size_t fit = 0;
+    for (; fit < markers.size() && fit < kMaxMarkers; ++fit) {
+        riffSize += MarkerBytes(MarkerLabel(markers[fit].label).size());
+        if (riffSize > std::min(riffSizeLimit, kMaxStatedRiffSize))
+            break;
+    }
+    markers.resize(fit);
     if (!file.Truncate(sizeof header + data)) {
         result.systemError = file.LastError();
         result.status = REPAIR_FAILED;
         return result;
     }
-    const uint64_t frames = data / align;
-    for (CueMarker& marker : markers)
-        marker.frame = std::min(marker.frame, frames - 1);
     result.status =
         CompleteFile(file, data, markers, &result.systemError) ? REPAIR_DONE : REPAIR_FAILED;
     return result;

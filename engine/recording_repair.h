@@ -52,8 +52,11 @@ struct RepairResult {
     WaveFormat format;      // the file's format, when it is ours
 };
 
-// Called on the window thread at start-up, for each file the settings name as being recorded,
-// with the markers noted for it; a marker's frame past the end of the sound kept points at the
-// last frame.
+// Called at start-up, for each file the settings name as being recorded, with the markers noted
+// for it; a marker's frame past the end of the sound kept points at the last frame. The markers
+// are kept, in the order of their frames, as far as the completed file's RIFF size stays within
+// riffSizeLimit (the writer's limit, which keeps a file within what FAT32 holds); the sound is
+// kept whole whatever the limit.
 RepairResult CompleteInterruptedRecording(const std::filesystem::path& path,
-                                          std::vector<WaveLayout::CueMarker> markers = {});
+                                          std::vector<WaveLayout::CueMarker> markers = {},
+                                          uint64_t riffSizeLimit = WaveLayout::kMaxRiffSize);

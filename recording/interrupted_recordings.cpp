@@ -30,10 +30,12 @@ void GiveBack(const std::wstring& file, SequentialNaming& naming, IRecordingNote
 
 } // namespace
 
-std::vector<RepairResult> RepairNotedFiles(const std::vector<NotedFile>& files) {
+std::vector<RepairResult> RepairNotedFiles(const std::vector<NotedFile>& files,
+                                           uint64_t riffSizeLimit) {
     std::vector<RepairResult> results;
     for (const NotedFile& noted : files) {
-        results.push_back(CompleteInterruptedRecording(FileSystemPath(noted.path), noted.markers));
+        results.push_back(
+            CompleteInterruptedRecording(FileSystemPath(noted.path), noted.markers, riffSizeLimit));
         if (results.back().status == REPAIR_EMPTY) {
             std::error_code ignored;
             std::filesystem::remove(FileSystemPath(noted.path), ignored);

@@ -16,9 +16,10 @@
 
 #include <vector>
 
-// Any thread: each file completed, or looked at; one without a sound removed. One result per
-// file, in order.
-std::vector<RepairResult> RepairNotedFiles(const std::vector<NotedFile>& files);
+// Any thread: each file completed (its markers within the writer's RIFF size limit), or looked
+// at; one without a sound removed. One result per file, in order.
+std::vector<RepairResult> RepairNotedFiles(const std::vector<NotedFile>& files,
+                                           uint64_t riffSizeLimit);
 
 // Window thread, with the results of RepairNotedFiles for files: the numbers of the removed files
 // given back (when the counter has not moved past them since), the notes of the files kept, and

@@ -243,8 +243,9 @@ void CRecording::CompleteInterrupted() {
             m_unfinished.back().markers.push_back({MARKER_USER, 0, marker.frame, marker.label});
     }
     m_repair = repair;
-    m_repairThread = std::thread([repair, reported = m_reported] {
-        repair->results = RepairNotedFiles(repair->files);
+    const uint64_t limit = m_sizeLimit ? m_sizeLimit : WaveLayout::kMaxRiffSize;
+    m_repairThread = std::thread([repair, limit, reported = m_reported] {
+        repair->results = RepairNotedFiles(repair->files, limit);
         repair->done = true;
         RecordingReport report;
         report.kind = RecordingReport::INTERRUPTED_READY;
