@@ -249,18 +249,18 @@ TEST_F(WaveInTest, DeviceFailingWhileOpeningOrPausing) {
                   sim->Calls(Sim::PREPARE) - (step.op == Sim::PREPARE ? 1 : 0));
         EXPECT_EQ(sim->Calls(Sim::CLOSE), step.op == Sim::OPEN ? 0 : 1);
         EXPECT_FALSE(capture->IsOpen());
-        sim->FailFrom(step.op, 0);
+        sim->StopFailing(step.op);
         EXPECT_EQ(capture->Open(sink, 1, 8000, SAMPLE_TYPE_PCM16), 1);
         EXPECT_EQ(capture->Close(), 1);
     }
     sim->SetBlockInterval(500);
     sink.Clear();
     ASSERT_EQ(capture->Open(sink, 1, 8000, SAMPLE_TYPE_PCM16), 1);
-    sim->FailFrom(Sim::STOP, sim->Calls(Sim::STOP) + 1, kNoDriver);
+    sim->FailNext(Sim::STOP, kNoDriver);
     EXPECT_EQ(capture->Stop(), 0);
     EXPECT_EQ(capture->LastFailure().code, kNoDriver);
     EXPECT_EQ(capture->State(), CAPTURE_RUNNING) << "it records on";
-    sim->FailFrom(Sim::STOP, 0);
+    sim->StopFailing(Sim::STOP);
     const uint64_t before = sim->FramesDelivered();
     WaitForFrames(before + 3 * 320);
     EXPECT_EQ(capture->Close(), 1);
@@ -318,7 +318,7 @@ TEST_F(WaveInTest, SilenceAndFailuresOnTheClock) {
             sim->SetSilent(!c.refuse);
         }
         if (c.refuse)
-            sim->FailFrom(Sim::ADD_BUFFER, sim->Calls(Sim::ADD_BUFFER) + 1, kNoDriver, 1);
+            sim->FailNext(Sim::ADD_BUFFER, kNoDriver, 1);
         if (c.limit) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50)); // in flight is taken
             s_ticks += c.limit;
@@ -374,7 +374,7 @@ TEST_F(WaveInTest, DeviceCallsNeverOverlap) {
 TEST_F(WaveInTest, DeviceThatWillNotCloseKeepsItsBuffers) {
     ASSERT_EQ(capture->Open(sink, 1, 8000, SAMPLE_TYPE_PCM16), 1);
     WaitForFrames(1000);
-    sim->FailFrom(Sim::CLOSE, sim->Calls(Sim::CLOSE) + 1);
+    sim->FailNext(Sim::CLOSE);
     EXPECT_EQ(capture->Close(), 0);
     EXPECT_EQ(sim->Calls(Sim::CLOSE), 2) << "tried again after a second reset";
     EXPECT_EQ(sim->Calls(Sim::RESET), 2);
@@ -399,46 +399,56 @@ TEST_F(WaveInTest, DeviceThatHangsIsLeftBehind) {
         {"the capture thread hangs giving the input up after a wake", Sim::RESET,
          ON_CAPTURE_THREAD},
     };
+    // The hung device's side: it may outlive the case (a capture left behind keeps it), so it
+    // holds what it shares with the test itself.
+    struct Hang {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool armed = false, hanging = false, released = false, deleted = false;
+        bool WaitFor(bool Hang::*what) {
+            std::unique_lock<std::mutex> held(lock);
+            return changed.wait_for(held, std::chrono::seconds(30), [&] { return this->*what; });
+        }
+        void Set(bool Hang::*what) {
+            std::lock_guard<std::mutex> held(lock);
+            this->*what = true;
+            changed.notify_all();
+        }
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         capture.reset();
         sink.Clear();
-        std::mutex lock;
-        std::condition_variable changed;
-        bool armed = c.trigger == AT_OPEN, hanging = false, released = false, deleted = false;
+        const auto hang = std::make_shared<Hang>();
+        hang->armed = c.trigger == AT_OPEN;
         std::vector<Sim*> devices;
         auto devicesMade = [&]() -> std::unique_ptr<IWaveInput> {
             auto device = std::make_unique<Sim>();
             device->SetBlockInterval(500);
             if (devices.empty()) {
-                device->SetCallHook([&, op = c.hangs](Sim::Operation called) {
-                    std::unique_lock<std::mutex> held(lock);
-                    if (called != op || !armed)
+                device->SetCallHook([hang, op = c.hangs](Sim::Operation called) {
+                    std::unique_lock<std::mutex> held(hang->lock);
+                    if (called != op || !hang->armed)
                         return;
-                    hanging = true;
-                    changed.notify_all();
-                    changed.wait(held, [&] { return released; });
+                    hang->hanging = true;
+                    hang->changed.notify_all();
+                    hang->changed.wait(held, [&] { return hang->released; }); // the driver hangs
                 });
-                device->SetDeleteHook([&] {
-                    std::lock_guard<std::mutex> held(lock);
-                    deleted = true;
-                    changed.notify_all();
-                });
+                device->SetDeleteHook([hang] { hang->Set(&Hang::deleted); });
             }
             devices.push_back(device.get());
             return device;
         };
-        auto arm = [&] {
-            std::lock_guard<std::mutex> held(lock);
-            armed = true;
-        };
         CWaveIn hung(devicesMade, host);
+        // However the case ends, the driver returns at last: no thread stays stuck in it.
+        const std::unique_ptr<Hang, void (*)(Hang*)> release(
+            hang.get(), [](Hang* h) { h->Set(&Hang::released); });
         AttachMonitorViews(host.view, host.meter0, host.meter1);
         if (c.trigger != AT_OPEN) {
             ASSERT_EQ(hung.Open(sink, 1, 8000, SAMPLE_TYPE_PCM16), 1);
             sim = devices[0];
             WaitForFrames(2000);
-            arm();
+            hang->Set(&Hang::armed);
         }
         switch (c.trigger) {
         case AT_OPEN:
@@ -456,14 +466,11 @@ TEST_F(WaveInTest, DeviceThatHangsIsLeftBehind) {
         case AT_CLOSE:
             EXPECT_EQ(hung.Close(), 0);
             break;
-        case ON_CAPTURE_THREAD: {
+        case ON_CAPTURE_THREAD:
             hung.ReopenInput();
-            std::unique_lock<std::mutex> held(lock);
-            changed.wait(held, [&] { return hanging; });
-            held.unlock();
+            ASSERT_TRUE(hang->WaitFor(&Hang::hanging)) << "the capture thread calls the device";
             EXPECT_EQ(hung.Close(), 0);
             break;
-        }
         }
         EXPECT_EQ(hung.LastFailure().step, STEP_DEVICE_HUNG);
         EXPECT_EQ(hung.State(), CAPTURE_CLOSED);
@@ -478,11 +485,8 @@ TEST_F(WaveInTest, DeviceThatHangsIsLeftBehind) {
         EXPECT_EQ(hung.Close(), 1);
         EXPECT_TRUE(HoldsEveryFrameOnce(next.Bytes(), 2, devices[1]->FramesDelivered()));
 
-        std::unique_lock<std::mutex> held(lock);
-        released = true;
-        changed.notify_all();
-        ASSERT_TRUE(changed.wait_for(held, std::chrono::seconds(30), [&] { return deleted; }))
-            << "the hung device is let go once it returns";
+        hang->Set(&Hang::released);
+        ASSERT_TRUE(hang->WaitFor(&Hang::deleted)) << "the hung device is let go once it returns";
         EXPECT_EQ(sink.Bytes(), kept) << "nothing reached the sink after the close";
     }
 }

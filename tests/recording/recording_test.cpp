@@ -522,10 +522,7 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
         int lost = 1;        // times the running recording said it waits for its input
     } cases[] = {
         {"refuses a buffer back",
-         [](Sim& sim, CRecording&) {
-             sim.FailFrom(Sim::ADD_BUFFER, sim.Calls(Sim::ADD_BUFFER) + 1, kNoDriver, 1);
-         },
-         0, 2},
+         [](Sim& sim, CRecording&) { sim.FailNext(Sim::ADD_BUFFER, kNoDriver, 1); }, 0, 2},
         {"delivers nothing",
          [](Sim& sim, CRecording&) { sim.QuietFor(3 * kFramesPerSecond, false); }, 3000, 2},
         {"delivers empty buffers",
@@ -534,16 +531,16 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
          [](Sim& sim, CRecording&) { sim.QuietFor(8 * kFramesPerSecond, false); }, 8000, 2, 3},
         {"a reopen that fails three times",
          [](Sim& sim, CRecording&) {
-             sim.FailFrom(Sim::ADD_BUFFER, sim.Calls(Sim::ADD_BUFFER) + 1, kNoDriver, 1);
-             sim.FailFrom(Sim::OPEN, sim.Calls(Sim::OPEN) + 1, kNoDriver, 3);
+             sim.FailNext(Sim::OPEN, kNoDriver, 3); // before the loss that leads to it
+             sim.FailNext(Sim::ADD_BUFFER, kNoDriver, 1);
          },
          3000, 2, 5},
         {"the computer wakes", [](Sim&, CRecording& recording) { recording.ReopenInput(); }, 0, 2},
         {"the computer wakes while the input is away", // opened until the test wakes it
          [](Sim& sim, CRecording&) {
              sim.SetBlockInterval(10000); // the clock at a pace the test can follow
-             sim.FailFrom(Sim::ADD_BUFFER, sim.Calls(Sim::ADD_BUFFER) + 1, kNoDriver, 1);
-             sim.FailFrom(Sim::OPEN, sim.Calls(Sim::OPEN) + 1, kNoDriver);
+             sim.FailNext(Sim::OPEN, kNoDriver);
+             sim.FailNext(Sim::ADD_BUFFER, kNoDriver, 1);
          },
          2000, 2, kWakeWhileAway},
         {"a stall of 1 s", [](Sim& sim, CRecording&) { sim.Stall(kFramesPerSecond); }, 1000, 2, 1,
@@ -553,7 +550,7 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
         {"a resume the removed device refuses", // the resume waits for the input
          [](Sim& sim, CRecording& recording) {
              EXPECT_FALSE(recording.Pause());
-             sim.FailFrom(Sim::START, sim.Calls(Sim::START) + 1, kNoDriver, 1);
+             sim.FailNext(Sim::START, kNoDriver, 1);
              EXPECT_FALSE(recording.Resume());
              EXPECT_NE(recording.State(), RECORDING_PAUSED);
          },
@@ -579,7 +576,7 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
         if (c.opens == kWakeWhileAway) { // the wake comes before the input can be opened again
             ASSERT_TRUE(Pump([&] { return sim->Calls(Sim::OPEN) >= 3; }));
             recording->ReopenInput();
-            sim->FailFrom(Sim::OPEN, 0);
+            sim->StopFailing(Sim::OPEN);
         }
         // As much sound again after it, however long the failure took.
         ASSERT_TRUE(PumpFrames(before + c.seconds * kFramesPerSecond));

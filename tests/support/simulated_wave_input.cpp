@@ -31,6 +31,13 @@ void SimulatedWaveInput::FailFrom(Operation operation, int nth, uint32_t code, i
     m_failCount[operation] = count;
 }
 
+void SimulatedWaveInput::FailNext(Operation operation, uint32_t code, int count) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_failFrom[operation] = m_calls[operation] + 1;
+    m_failCode[operation] = code;
+    m_failCount[operation] = count;
+}
+
 void SimulatedWaveInput::SetFrameLimit(uint64_t frames) {
     {
         std::lock_guard<std::mutex> lock(m_lock);

@@ -50,6 +50,12 @@ public:
     // The nth call (from 1) of the operation, and every later one (or count of them), fails with
     // this code.
     void FailFrom(Operation operation, int nth, uint32_t code = kError, int count = INT32_MAX);
+    // The next call of the operation, and every later one (or count of them), fails: counted
+    // under the device's lock, so a call that another thread makes meanwhile is the one that
+    // fails, never one that slips past.
+    void FailNext(Operation operation, uint32_t code = kError, int count = INT32_MAX);
+    // No call of the operation fails any more.
+    void StopFailing(Operation operation) { FailFrom(operation, 0); }
     // While silent, the device runs but fills nothing.
     void SetSilent(bool silent);
     // It falls silent once it has delivered this many frames since it was opened (a test's

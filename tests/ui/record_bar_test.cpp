@@ -328,8 +328,7 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     TypeFileName(silent.wstring());
     Click(ID_RECORD_START);
     ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
-    s_device->FailFrom(SimulatedWaveInput::OPEN, s_device->Calls(SimulatedWaveInput::OPEN) + 1,
-                       MMSYSERR_NODRIVER);
+    s_device->FailNext(SimulatedWaveInput::OPEN, MMSYSERR_NODRIVER);
     ASSERT_TRUE(SilenceAndSettle()); // no block on its way to move the silence's start
     s_now += kSilenceTimeoutMs + 1;
     EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == LoadText(IDS_STATE_WAITING); }));
@@ -337,7 +336,7 @@ TEST_F(RecordBar, RecordingEndsByItself) {
                "waiting for the input");
     EXPECT_EQ(SendMessageW(main->GetSafeHwnd(), WM_QUERYENDSESSION, 0, 0), FALSE)
         << "a recording waiting for its input holds the session's end";
-    s_device->FailFrom(SimulatedWaveInput::OPEN, 0);
+    s_device->StopFailing(SimulatedWaveInput::OPEN);
     s_device->SetSilent(false);
     s_now += kReopenPeriodMs;
     EXPECT_TRUE(PumpUntil([&] { return StatusText(0) == LoadText(IDS_STATE_RECORDING); }));
@@ -379,13 +378,12 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     ASSERT_TRUE(PumpUntil([&] { return ReadWav(dir / "pause.wav").data.size() > 0; }));
     SendMessageW(main->GetSafeHwnd(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
     EXPECT_TRUE(PumpUntil([&] { return disk.Flushes(dir / "pause.wav") > 0; }));
-    s_device->FailFrom(SimulatedWaveInput::STOP, s_device->Calls(SimulatedWaveInput::STOP) + 1,
-                       MMSYSERR_NODRIVER);
+    s_device->FailNext(SimulatedWaveInput::STOP, MMSYSERR_NODRIVER);
     Click(ID_RECORD_PAUSE);
     ExpectView(main, kRecording, "after the refused pause");
     ASSERT_EQ(s_messages.size(), 1u);
     EXPECT_TRUE(Says(s_messages[0], IDS_PAUSE_FAILED, {DeviceErrorText(MMSYSERR_NODRIVER)}));
-    s_device->FailFrom(SimulatedWaveInput::STOP, 0);
+    s_device->StopFailing(SimulatedWaveInput::STOP);
     Click(ID_RECORD_STOP);
 }
 

@@ -8,8 +8,8 @@
 #include "tests/support/test_disk.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/framework/ui_text.h"
-#include "ui/windows/recording_texts.h"
 #include "ui/shell/system_program.h"
+#include "ui/windows/recording_texts.h"
 
 #include <mmsystem.h>
 
@@ -157,8 +157,7 @@ TEST_F(RecordingSafety, RefusedResume) {
             ASSERT_TRUE(PumpUntil([] { return s_device->FramesDelivered() >= 10 * 640; }));
         }
         Click(ID_RECORD_PAUSE);
-        s_device->FailFrom(SimulatedWaveInput::START,
-                           s_device->Calls(SimulatedWaveInput::START) + 1, MMSYSERR_NODRIVER, 1);
+        s_device->FailNext(SimulatedWaveInput::START, MMSYSERR_NODRIVER, 1);
         Click(ID_RECORD_START);
         if (sound) {
             EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
