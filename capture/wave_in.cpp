@@ -26,6 +26,7 @@ struct CWaveIn::Caller {
     bool left = false;     // no more calls come: the thread ends once it has answered
     IBlockSink* sink = nullptr;
     WaveFormat format;
+    CaptureSource source;
     int result = 0;
     RecordingFailure failure;
 };
@@ -79,10 +80,11 @@ void CWaveIn::Renew() {
     m_cut = false;
 }
 
-int CWaveIn::Make(WaveInCapture& capture, Call call, IBlockSink* sink, const WaveFormat& format) {
+int CWaveIn::Make(WaveInCapture& capture, Call call, IBlockSink* sink, const WaveFormat& format,
+                  const CaptureSource& source) {
     switch (call) {
     case CALL_OPEN:
-        return capture.Open(*sink, format);
+        return capture.Open(*sink, format, source);
     case CALL_START:
         return capture.Start();
     case CALL_STOP:
@@ -101,6 +103,7 @@ void CWaveIn::Serve(const std::shared_ptr<Caller>& caller) {
         Call call;
         IBlockSink* sink;
         WaveFormat format;
+        CaptureSource source;
         {
             std::unique_lock<std::mutex> lock(caller->lock);
             caller->changed.wait(lock, [&] { return caller->call != CALL_NONE || caller->left; });
@@ -110,9 +113,10 @@ void CWaveIn::Serve(const std::shared_ptr<Caller>& caller) {
             caller->call = CALL_NONE;
             sink = caller->sink;
             format = caller->format;
+            source = caller->source;
         }
         WaveInCapture& capture = *caller->capture;
-        const int result = Make(capture, call, sink, format);
+        const int result = Make(capture, call, sink, format, source);
         std::lock_guard<std::mutex> lock(caller->lock);
         caller->result = result;
         caller->failure = capture.LastFailure();
@@ -128,7 +132,7 @@ bool CWaveIn::Answered(Call call, int& result) {
     std::unique_lock<std::mutex> lock(caller.lock);
     if (!m_callerThread.joinable()) { // made here (see Renew)
         lock.unlock();
-        result = Make(*m_capture, call, caller.sink, caller.format);
+        result = Make(*m_capture, call, caller.sink, caller.format, caller.source);
         m_failure = m_capture->LastFailure();
         return true;
     }
@@ -181,7 +185,8 @@ CaptureState CWaveIn::State() const {
 
 // A capture cut off is left behind with its device: this one gets a new device, with the same
 // handlers. The monitor learns the format before the first block can come.
-int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleType) {
+int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleType,
+                  const CaptureSource& source) {
     if (IsOpen())
         return 0;
     m_failure = RecordingFailure();
@@ -197,6 +202,7 @@ int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleT
         std::lock_guard<std::mutex> lock(m_caller->lock);
         m_caller->sink = &sink;
         m_caller->format = format;
+        m_caller->source = source;
     }
     int opened = 0;
     if (!Answered(CALL_OPEN, opened)) {

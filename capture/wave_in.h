@@ -58,11 +58,13 @@ public:
     CWaveIn(const CWaveIn&) = delete;
     CWaveIn& operator=(const CWaveIn&) = delete;
 
-    // Opens the device in the format, queues the buffers and starts recording into sink, which
-    // must outlive the capture. 1 when it records; 0 when anything failed (LastFailure says
-    // what: STEP_FORMAT, STEP_NO_MEMORY, STEP_DEVICE or STEP_DEVICE_HUNG), with everything
-    // released.
-    int Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleType);
+    // Opens the source's device in the format, queues the buffers and starts recording into
+    // sink, which must outlive the capture. 1 when it records; 0 when anything failed
+    // (LastFailure says what: STEP_FORMAT, STEP_NO_MEMORY, STEP_DEVICE, STEP_SOURCE_ABSENT,
+    // STEP_NO_LOOPBACK or STEP_DEVICE_HUNG), with everything released. Every opening again while
+    // the input is waited for is of the same source.
+    int Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleType,
+             const CaptureSource& source = CaptureSource());
     // Starts or resumes the device; 1 when it runs or waits for its input (otherwise LastFailure
     // says why).
     int Start();
@@ -116,7 +118,8 @@ private:
     // The capture is left behind with its caller thread: nothing more reaches the sink.
     void CutOff();
     // One call into the capture, wherever it is made.
-    static int Make(WaveInCapture& capture, Call call, IBlockSink* sink, const WaveFormat& format);
+    static int Make(WaveInCapture& capture, Call call, IBlockSink* sink, const WaveFormat& format,
+                    const CaptureSource& source);
     // The caller thread's loop: the calls are made there, one at a time.
     static void Serve(const std::shared_ptr<Caller>& caller);
 

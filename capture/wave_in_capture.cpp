@@ -20,6 +20,12 @@ uint32_t WaveInBufferSize(const WaveFormat& deviceFormat) {
     return deviceFormat.nAvgBytesPerSec * kWaveInBufferMs / 1000;
 }
 
+RecordingStep StepOfDeviceCode(uint32_t code) {
+    return code == kSourceAbsent        ? STEP_SOURCE_ABSENT
+           : code == kWrongEndpointType ? STEP_NO_LOOPBACK
+                                        : STEP_DEVICE;
+}
+
 WaveInCapture::WaveInCapture(std::unique_ptr<IWaveInput> device) : m_device(std::move(device)) {}
 
 WaveInCapture::~WaveInCapture() {
@@ -65,13 +71,14 @@ int WaveInCapture::Fail(RecordingStep step, uint32_t code) {
 
 // 1. Open the device with its buffers (see OpenDevice). 2. Start the capture thread. 3. Start
 // the device. Any failure releases everything taken.
-int WaveInCapture::Open(IBlockSink& sink, const WaveFormat& format) {
+int WaveInCapture::Open(IBlockSink& sink, const WaveFormat& format, const CaptureSource& source) {
     if (m_state != CAPTURE_CLOSED)
         return 0;
     Fail(STEP_OK, 0);
     if (!m_device)
         return Fail(STEP_DEVICE, kNoDriver);
     m_format = format;
+    m_source = source;
     m_clock.Reset();
 
     auto abandon = [&](RecordingStep step, uint32_t code) {
@@ -90,7 +97,7 @@ int WaveInCapture::Open(IBlockSink& sink, const WaveFormat& format) {
         const uint32_t code = OpenDevice();
         if (code != 0) {
             lock.unlock();
-            return abandon(m_blocks ? STEP_DEVICE : STEP_NO_MEMORY, code);
+            return abandon(m_blocks ? StepOfDeviceCode(code) : STEP_NO_MEMORY, code);
         }
         m_state = CAPTURE_PAUSED; // open; Start runs it
     }
@@ -111,7 +118,7 @@ int WaveInCapture::Open(IBlockSink& sink, const WaveFormat& format) {
 }
 
 // Under the lock. 1. The thirty blocks, unless a device that would not close kept the last ones
-// (then new ones). 2. Open the default input. 3. Prepare and queue every buffer. 4. The name of
+// (then new ones). 2. Open the source's device. 3. Prepare and queue every buffer. 4. The name of
 // the default input, to follow a change.
 uint32_t WaveInCapture::OpenDevice() {
     const uint32_t size = WaveInBufferSize(m_format);
@@ -128,7 +135,7 @@ uint32_t WaveInCapture::OpenDevice() {
         m_waveHdr[i].index = i;
     }
     m_next = 0;
-    uint32_t code = m_device->Open(m_format);
+    uint32_t code = m_device->Open(m_format, m_source);
     m_deviceOpen = code == 0;
     for (int i = 0; code == 0 && i < kWaveInBufferCount; ++i) {
         code = m_device->Prepare(m_waveHdr[i]);

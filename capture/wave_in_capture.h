@@ -50,6 +50,9 @@ enum CaptureState {
 
 // Bytes in one 40 ms buffer of this device format (truncated, not rounded to whole frames).
 uint32_t WaveInBufferSize(const WaveFormat& deviceFormat);
+// What a failed opening of the device means: the chosen device is not there, what an output
+// plays cannot be read back here, or the device refused (STEP_DEVICE with its code).
+RecordingStep StepOfDeviceCode(uint32_t code);
 
 class WaveInCapture {
 public:
@@ -59,7 +62,7 @@ public:
     WaveInCapture& operator=(const WaveInCapture&) = delete;
 
     // As CWaveIn's, without the monitor's part (CWaveIn tells the monitor on its own thread).
-    int Open(IBlockSink& sink, const WaveFormat& format);
+    int Open(IBlockSink& sink, const WaveFormat& format, const CaptureSource& source);
     int Start();
     int Stop();
     int Close();
@@ -118,6 +121,7 @@ private:
     // Set by Open and Close, read by the capture thread while it runs.
     IBlockSink* m_sink = nullptr;
     WaveFormat m_format;
+    CaptureSource m_source; // every opening, the first and each one again, is of this source
     // The device's buffers: set up under the lock, each taken and given back by the capture
     // thread in turn while the device runs.
     WaveHeader m_waveHdr[kWaveInBufferCount];

@@ -7,10 +7,18 @@
 // back every queued buffer. Nothing comes back after Close.
 #pragma once
 
+#include "engine/capture_source.h"
 #include "engine/recording_format.h"
 
 #include <cstdint>
 #include <string>
+
+// What Open answers, besides the device's own codes, when the chosen device is not there (taken
+// away, or never plugged into this computer): the capture waits for that device, never another.
+constexpr uint32_t kSourceAbsent = 0xA0001001;
+// AUDCLNT_E_WRONG_ENDPOINT_TYPE: the system cannot read back what an output plays (Windows without
+// loopback capture, Wine).
+constexpr uint32_t kWrongEndpointType = 0x88890003;
 
 // One buffer of the capture, as a WAVEHDR describes it.
 struct WaveHeader {
@@ -25,8 +33,10 @@ class IWaveInput {
 public:
     virtual ~IWaveInput() = default;
 
-    // Opens the system's default input in this format.
-    virtual uint32_t Open(const WaveFormat& format) = 0;
+    // Opens the source's device in this format: Windows' default (or default communications)
+    // device as it is now, or the one of the source's endpoint ID wherever the system numbers it
+    // today (kSourceAbsent when it is not there).
+    virtual uint32_t Open(const WaveFormat& format, const CaptureSource& source) = 0;
     virtual uint32_t Prepare(WaveHeader& header) = 0;
     virtual uint32_t AddBuffer(WaveHeader& header) = 0;
     virtual uint32_t Start() = 0;
@@ -43,8 +53,9 @@ public:
     // Ends the current or next WaitForDone at once. Any thread.
     virtual void Wake() = 0;
 
-    // What identifies the input the default (the wave mapper) would open now: its audio
-    // endpoint's ID where the system tells it (two inputs never share one), else its name;
-    // false when it cannot be told.
+    // What identifies the device the source of the last Open would open now: its audio
+    // endpoint's ID where the system tells it (two devices never share one), else its name;
+    // false when it cannot be told (a chosen device that is not there). For a source that follows
+    // Windows' default, a new answer means a new default.
     virtual bool DefaultInput(std::wstring& input) = 0;
 };

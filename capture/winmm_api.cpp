@@ -21,7 +21,8 @@ WinmmApi Load(bool& complete) {
                Take(module, "waveInClose", api.Close) &&
                Take(module, "waveInGetErrorTextW", api.GetErrorText) &&
                Take(module, "waveInMessage", api.Message) &&
-               Take(module, "waveInGetDevCapsW", api.GetDevCaps);
+               Take(module, "waveInGetDevCapsW", api.GetDevCaps) &&
+               Take(module, "waveInGetNumDevs", api.GetNumDevs);
     return api;
 }
 

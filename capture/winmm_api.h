@@ -18,6 +18,7 @@ struct WinmmApi {
     decltype(&::waveInGetErrorTextW) GetErrorText;
     decltype(&::waveInMessage) Message;
     decltype(&::waveInGetDevCapsW) GetDevCaps;
+    decltype(&::waveInGetNumDevs) GetNumDevs;
 };
 
 // The functions, every one found; null when winmm cannot be loaded or lacks one. Loaded once.

@@ -23,6 +23,8 @@ enum RecordingStep {
     STEP_DEVICE,        // the device refused; code: its MMRESULT
     STEP_DEVICE_SILENT, // the running device delivered nothing for too long
     STEP_DEVICE_HUNG,   // the device did not answer a call in time (a driver that hangs)
+    STEP_SOURCE_ABSENT, // the chosen device is not there (at a start)
+    STEP_NO_LOOPBACK,   // what an output plays cannot be read back here; code: the system's
     // The disk, while recording and at the end.
     STEP_WRITE,     // a block did not land (a full disk, a lost drive); path, code
     STEP_FLUSH,     // the file could not be handed to the disk (a share's late write error)

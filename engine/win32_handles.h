@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <memory>
 
 // A paint of a window: BeginPaint now, EndPaint at the end of the scope.
@@ -115,3 +117,45 @@ struct LocalFreeDeleter {
     void operator()(void* memory) const { LocalFree(memory); }
 };
 template <class T> using LocalMemory = std::unique_ptr<T, LocalFreeDeleter>;
+
+// A COM interface pointer, released at the end. Put() hands out the slot for a call that
+// returns a new reference (releasing what was held first).
+template <class T> class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(ComPtr&& other) noexcept : m_object(other.m_object) { other.m_object = nullptr; }
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_object = other.m_object;
+            other.m_object = nullptr;
+        }
+        return *this;
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+
+    T* Get() const { return m_object; }
+    T* operator->() const { return m_object; }
+    explicit operator bool() const { return m_object != nullptr; }
+    T** Put() {
+        Reset();
+        return &m_object;
+    }
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
+    void Reset() {
+        if (m_object)
+            m_object->Release();
+        m_object = nullptr;
+    }
+
+private:
+    T* m_object = nullptr;
+};
+
+// Memory that COM allocated for the program (an endpoint's ID), freed with CoTaskMemFree.
+struct CoTaskMemFreeDeleter {
+    void operator()(void* memory) const { CoTaskMemFree(memory); }
+};
+template <class T> using CoTaskMemory = std::unique_ptr<T, CoTaskMemFreeDeleter>;

@@ -289,7 +289,8 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
         [](uint64_t block) { g_pMonitor->MarkBlock(block); }); // the capture owns the monitor
 
     m_captureRun = run->serial;
-    if (!m_capture.Open(*run->judge, plan.channels, plan.samplesPerSec, plan.sampleType))
+    if (!m_capture.Open(*run->judge, plan.channels, plan.samplesPerSec, plan.sampleType,
+                        plan.source))
         return m_capture.LastFailure();
     std::wstring path, madeFolder;
     const RecordingFailure failure = CreateFirstFile(*run, path, madeFolder);
@@ -300,6 +301,7 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
     }
     m_serial = run->serial;
     m_current = path;
+    m_source = plan.source;
     m_asked.clear();
     m_userMarkers = m_resumes = 0;
     m_markersFullTold.clear();

@@ -47,6 +47,7 @@ struct RecordingPlan {
     SequentialNaming naming;   // when sequential
     std::wstring typedName;    // otherwise
     bool replaceTyped = false; // the user agreed to replace an existing typed file
+    CaptureSource source;      // what is recorded
 };
 
 // The one state of the recording.
@@ -116,6 +117,8 @@ public:
     uint32_t ElapsedMs(uint32_t nowTicks) const;
     // What identifies the input being recorded (see CWaveIn::Input).
     std::wstring Input() const { return m_capture.Input(); }
+    // What the live recording records (the last one's, once stopped).
+    const CaptureSource& Source() const { return m_source; }
     // The path of the file being written (the last one, once stopped).
     const std::wstring& CurrentFile() const { return m_current; }
     // The sequential counter: the number the next file would get.
@@ -183,6 +186,7 @@ private:
     SequentialNaming m_naming;
     bool m_wrapped = false;
     std::wstring m_current;
+    CaptureSource m_source;
     uint64_t m_sizeLimit = 0;
     // The files noted as not yet complete, with their markers.
     struct Unfinished {

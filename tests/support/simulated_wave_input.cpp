@@ -70,10 +70,28 @@ void SimulatedWaveInput::SetDefaultInput(const std::wstring& name) {
     m_defaultInput = name;
 }
 
+void SimulatedWaveInput::SetAbsent(const std::wstring& device, bool absent) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_absent.erase(std::remove(m_absent.begin(), m_absent.end(), device), m_absent.end());
+    if (absent)
+        m_absent.push_back(device);
+}
+
+CaptureSource SimulatedWaveInput::LastSource() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_source;
+}
+
 bool SimulatedWaveInput::DefaultInput(std::wstring& name) {
     Call call(*this);
     std::lock_guard<std::mutex> lock(m_lock);
-    name = m_defaultInput;
+    if (m_source.FollowsDefault()) {
+        name = m_defaultInput;
+        return true;
+    }
+    if (std::find(m_absent.begin(), m_absent.end(), m_source.device) != m_absent.end())
+        return false;
+    name = m_source.device;
     return true;
 }
 
@@ -151,11 +169,14 @@ uint32_t SimulatedWaveInput::Fails(Operation operation) {
     return fails ? m_failCode[operation] : 0;
 }
 
-uint32_t SimulatedWaveInput::Open(const WaveFormat& format) {
+uint32_t SimulatedWaveInput::Open(const WaveFormat& format, const CaptureSource& source) {
     Call call(*this);
     std::lock_guard<std::mutex> lock(m_lock);
+    m_source = source;
     if (const uint32_t code = Fails(OPEN))
         return code;
+    if (std::find(m_absent.begin(), m_absent.end(), source.device) != m_absent.end())
+        return kSourceAbsent;
     if (m_open || format.nBlockAlign == 0)
         return kError;
     m_format = format;

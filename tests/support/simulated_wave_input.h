@@ -75,8 +75,13 @@ public:
     // The clock and the frame numbers go on across a close and an open (an input that comes
     // back), rather than starting anew with each recording.
     void ContinueAcrossOpens(bool on) { m_continue = on; }
-    // What DefaultInput answers.
+    // What DefaultInput answers for a source that follows Windows' default.
     void SetDefaultInput(const std::wstring& name);
+    // The chosen device of this ID is taken away (absent) or brought back: an Open of it answers
+    // kSourceAbsent meanwhile, and DefaultInput cannot tell it.
+    void SetAbsent(const std::wstring& device, bool absent);
+    // The source of the last Open.
+    CaptureSource LastSource() const;
     // The world's clock in milliseconds (see above), as a capture that takes each buffer as soon
     // as it comes back sees it: while buffers wait to be taken, the clock when the one taken
     // last came back.
@@ -111,7 +116,7 @@ public:
     WaveFormat Format() const;
     bool IsStarted() const;
 
-    uint32_t Open(const WaveFormat& format) override;
+    uint32_t Open(const WaveFormat& format, const CaptureSource& source) override;
     uint32_t Prepare(WaveHeader& header) override;
     uint32_t AddBuffer(WaveHeader& header) override;
     uint32_t Start() override;
@@ -179,6 +184,8 @@ private:
     std::atomic<int> m_driftPpm{0};
     std::atomic<bool> m_muted{false};
     std::wstring m_defaultInput = L"Simulated input";
+    std::vector<std::wstring> m_absent;
+    CaptureSource m_source;
     std::atomic<uint64_t> m_framesDelivered{0};
     std::atomic<uint32_t> m_intervalUs{0};
     int m_failFrom[OPERATION_COUNT] = {};

@@ -30,7 +30,11 @@ CMainDlg* g_pMainDlg = nullptr;
 
 namespace {
 
-WaveInputFactory g_waveInputFactory = MakeWinmmWaveInput;
+std::unique_ptr<IWaveInput> MakeSystemInput() {
+    return MakeWinmmWaveInput();
+}
+
+WaveInputFactory g_waveInputFactory = MakeSystemInput;
 
 void InsertTab(HWND tabs, int index, std::wstring text) {
     TCITEMW item = {};
@@ -42,7 +46,7 @@ void InsertTab(HWND tabs, int index, std::wstring text) {
 } // namespace
 
 void SetWaveInputFactory(WaveInputFactory factory) {
-    g_waveInputFactory = factory ? factory : MakeWinmmWaveInput;
+    g_waveInputFactory = factory ? factory : MakeSystemInput;
 }
 
 OleApartment::OleApartment() : m_initialised(SUCCEEDED(OleInitialize(nullptr))) {}
