@@ -35,6 +35,7 @@ public:
     // kSourceAbsent (the chosen output is not there), kWrongEndpointType (no loopback here), or
     // the system's code.
     virtual uint32_t Open(const CaptureSource& source, StreamFormat& format) = 0;
+    // Starts the stream, reading from now on: nothing it held while stopped is read.
     virtual uint32_t Start() = 0;
     virtual uint32_t Stop() = 0;
     virtual void Close() = 0;

@@ -64,7 +64,7 @@ uint32_t PlaybackWaveInput::Open(const WaveFormat& format, const CaptureSource& 
     m_source = source;
     m_buffers.assign(kMostBuffers, Buffer());
     m_queue.clear();
-    m_started = m_quit = false;
+    m_started = m_running = m_quit = false;
     m_lost = 0;
     m_signals = 0;
     m_doneWaiting = 0;
@@ -107,16 +107,22 @@ uint32_t PlaybackWaveInput::AddBuffer(WaveHeader& header) {
     return 0;
 }
 
-// The sound starts anew: the filter's history and the device's positions are forgotten.
+// The sound starts anew: the filter's history and the device's positions are forgotten. The
+// stream itself starts once, at the first start: a resume only takes its packets again.
 uint32_t PlaybackWaveInput::Start() {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (!m_open)
             return kError;
+        if (m_lost)
+            return m_lost; // gone while paused
         if (m_started)
             return 0;
-        if (const uint32_t code = m_stream->Start())
-            return code;
+        if (!m_running) {
+            if (const uint32_t code = m_stream->Start())
+                return code;
+            m_running = true;
+        }
         m_started = true;
         m_resampler.Reset();
         m_positionKnown = false;
@@ -126,15 +132,17 @@ uint32_t PlaybackWaveInput::Start() {
 }
 
 // The sound up to the pause, the filter's tail included, goes into the buffer being filled,
-// which comes back with what it holds.
+// which comes back with what it holds. The stream runs on, its packets read and let go: a
+// stopped stream may keep what it takes meanwhile and hand it over at the next start (Wine's
+// does), which would record the pause.
 uint32_t PlaybackWaveInput::Stop() {
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_open)
         return kError;
     if (!m_started)
         return 0;
-    if (const uint32_t code = m_stream->Stop())
-        return code;
+    if (!m_lost)
+        Pump(true);
     m_started = false;
     if (!m_lost)
         Deliver(m_resampled.get(), m_resampler.Flush(m_resampled.get()));
@@ -147,12 +155,12 @@ uint32_t PlaybackWaveInput::Reset() {
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_open)
         return kError;
-    if (m_started) {
+    if (m_started && !m_lost)
+        Deliver(m_resampled.get(), m_resampler.Flush(m_resampled.get()));
+    m_started = false;
+    if (m_running)
         m_stream->Stop();
-        m_started = false;
-        if (!m_lost)
-            Deliver(m_resampled.get(), m_resampler.Flush(m_resampled.get()));
-    }
+    m_running = false;
     while (!m_queue.empty())
         HandBackHead();
     return 0;
@@ -180,10 +188,10 @@ uint32_t PlaybackWaveInput::Close() {
     }
     EndThread();
     std::lock_guard<std::mutex> lock(m_lock);
-    if (m_started)
+    if (m_running)
         m_stream->Stop();
     m_stream->Close();
-    m_open = m_started = false;
+    m_open = m_started = m_running = false;
     return 0;
 }
 
@@ -265,21 +273,28 @@ void PlaybackWaveInput::PlaybackThread() {
 }
 
 bool PlaybackWaveInput::Wanted() const {
-    return m_open && m_started && !m_lost && !m_queue.empty() && m_doneWaiting == 0;
+    return m_open && m_running && !m_lost &&
+           (!m_started || (!m_queue.empty() && m_doneWaiting == 0));
 }
 
 // Only while a buffer waits for sound: a capture behind leaves the packets with the device.
-void PlaybackWaveInput::Pump() {
+// Paused, the packets are let go.
+void PlaybackWaveInput::Pump(bool draining) {
     const uint64_t longest = uint64_t(m_streamFormat.rate) * kLongestFilledGlitchMs / 1000;
-    while (Wanted()) {
+    while (draining ? !m_queue.empty() && !m_lost : Wanted()) {
         PlaybackPacket packet;
         if (const uint32_t code = m_stream->NextPacket(packet)) {
             m_lost = code; // the buffer being filled comes back, and is refused back
-            HandBackHead();
+            if (m_started && !m_queue.empty())
+                HandBackHead();
             return;
         }
         if (packet.frames == 0)
             return;
+        if (!m_started) {
+            m_stream->ReleasePacket(packet.frames);
+            continue;
+        }
         if (packet.discontinuity && packet.hasPosition && m_positionKnown &&
             packet.position > m_nextPosition && packet.position - m_nextPosition <= longest)
             Convert(nullptr, uint32_t(packet.position - m_nextPosition));

@@ -5,14 +5,15 @@
 // mono or stereo out, resampled to the recording's rate, dithered to 16 or 8 bits) and fills the
 // queued buffers in order, each handed back once full.
 //
-// Packets flagged silent are silence; a glitch the stream reports (a discontinuity, with the
-// device's positions) is filled with silence of its length, up to a second, so later sound
-// keeps its place; a longer one is left to the recording's gap rules. Packets are read only
-// while a buffer is queued and none waits to be taken: a capture behind leaves them waiting with
-// the device, whose own buffer (a second) rides it out, and what the capture takes is never
-// ahead of what the device has played. A stream lost (the output unplugged) hands back the buffer
-// being filled and refuses it back with the stream's code, so the capture gives the device up at
-// once and waits for it.
+// A pause takes what the output played up to it: the packets not yet read, and the filter's
+// tail, go into the buffer being filled, which comes back. Packets flagged silent are silence; a
+// glitch the stream reports (a discontinuity, with the device's positions) is filled with silence
+// of its length, up to a second, so later sound keeps its place; a longer one is left to the
+// recording's gap rules. Packets are read only while a buffer is queued and none waits to be taken:
+// a capture behind leaves them waiting with the device, whose own buffer (a second) rides it out,
+// and what the capture takes is never ahead of what the device has played. A stream lost (the
+// output unplugged) hands back the buffer being filled and refuses it back with the stream's code,
+// so the capture gives the device up at once and waits for it.
 //
 // Threads: the wave-input calls come from the capture's threads, one at a time; the playback
 // thread runs from Open to Close. One lock guards the buffers, the stream and every call into
@@ -65,10 +66,12 @@ private:
         uint32_t filled = 0; // bytes
     };
     void PlaybackThread();
-    // Under the lock: the stream runs, and a buffer waits for sound while none waits to be taken.
+    // Under the lock: the stream runs, and a buffer waits for sound while none waits to be taken
+    // (or, paused, its packets are to be let go).
     bool Wanted() const;
-    // Under the lock: every packet that waits, converted into the queued buffers.
-    void Pump();
+    // Under the lock: every packet that waits, converted into the queued buffers, while sound is
+    // wanted (or, draining, while a buffer is queued at all).
+    void Pump(bool draining = false);
     // Under the lock: frames of the output's format (or silence, for null) through the chain.
     void Convert(const uint8_t* data, uint32_t frames);
     // Under the lock: resampled float frames quantised into the queued buffers.
@@ -84,7 +87,10 @@ private:
     std::condition_variable m_doneSignal;
     std::condition_variable m_threadWake; // the stream started, or the thread is to end
     uint64_t m_signals = 0;               // completions and wakes since the last WaitForDone
-    bool m_open = false, m_started = false, m_quit = false;
+    bool m_open = false;
+    bool m_running = false; // the stream runs: from the first start to the reset or close
+    bool m_started = false; // ...and its sound goes into the buffers (not paused)
+    bool m_quit = false;
     uint32_t m_lost = 0;   // the stream's code once it is lost
     int m_doneWaiting = 0; // buffers handed back and not yet taken
     WaveFormat m_format;

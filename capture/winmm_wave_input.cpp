@@ -161,14 +161,15 @@ private:
     // first its size in bytes, the terminator included, then the text.
     bool EndpointId(UINT id, std::wstring& endpoint) const {
         const HWAVEIN device = reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(id));
-        ULONG bytes = 0;
+        // Windows writes a ULONG there, Wine a DWORD_PTR: room for either, zeroed.
+        uint64_t bytes = 0;
         if (m_api->Message(device, kQueryInstanceIdSize, reinterpret_cast<DWORD_PTR>(&bytes), 0) !=
                 MMSYSERR_NOERROR ||
             bytes < 2 * sizeof(wchar_t) || bytes > kLongestEndpointId * sizeof(wchar_t))
             return false;
-        std::wstring text(bytes / sizeof(wchar_t), L'\0');
+        std::wstring text(size_t(bytes) / sizeof(wchar_t), L'\0');
         if (m_api->Message(device, kQueryInstanceId, reinterpret_cast<DWORD_PTR>(&text[0]),
-                           bytes) != MMSYSERR_NOERROR)
+                           DWORD_PTR(bytes)) != MMSYSERR_NOERROR)
             return false;
         text.resize(wcsnlen(text.c_str(), text.size()));
         if (text.empty())

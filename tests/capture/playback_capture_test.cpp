@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
@@ -25,7 +26,10 @@ using Sim = SimulatedPlaybackStream;
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kToneHz = 1000, kToneAmplitude = 0.5;
+// What the output plays: two tones whose frequencies share no period, so every stretch of it
+// is found at one place only.
+constexpr double kToneHz = 1000, kSecondHz = 1000 * 1.41421356, kToneAmplitude = 0.35,
+                 kSecondAmplitude = 0.15;
 
 class PlaybackCaptureTest : public testing::Test {
 protected:
@@ -54,7 +58,7 @@ protected:
         sim = stream.get();
         s_sim = sim;
         sim->SetPacketInterval(1000);
-        sim->SetTone(kToneHz, kToneAmplitude);
+        sim->SetTone(kToneHz, kToneAmplitude, kSecondHz, kSecondAmplitude);
         SetTickFunction([] { return s_sim->NowMs(); });
         capture =
             std::make_unique<CWaveIn>(std::make_unique<PlaybackWaveInput>(std::move(stream)), host);
@@ -122,17 +126,45 @@ std::vector<double> FirstChannel(const WavFile& wav) {
     return samples;
 }
 
-// The samples from..to against the tone at their places on the clock, shifted by shift frames:
-// the largest difference.
+// The samples from..to against what the output played at their places on the clock, shifted by
+// shift frames (scaled by gain): the largest difference.
 double WorstAgainstTone(const std::vector<double>& samples, size_t from, size_t to, int rate,
-                        double amplitude, long shift = 0) {
+                        double gain, double shift = 0) {
     double worst = 0;
     for (size_t n = from; n < std::min(to, samples.size()); ++n) {
-        const double t = double(long(n) + shift) / rate;
-        worst =
-            std::max(worst, std::fabs(samples[n] - amplitude * std::sin(2 * kPi * kToneHz * t)));
+        const double t = (double(n) + shift) / rate;
+        const double played = kToneAmplitude * std::sin(2 * kPi * kToneHz * t) +
+                              kSecondAmplitude * std::sin(2 * kPi * kSecondHz * t);
+        worst = std::max(worst, std::fabs(samples[n] - gain * played));
     }
     return worst;
+}
+
+// Where 200 samples from `from` on match what the output played, searched within `range` frames
+// of `expected`: each whole frame that comes near (the two tones nearly meet again every few
+// hundred frames) refined to a two-thousandth of a frame. The shift, and how well it matches.
+std::pair<double, double> PlaceOf(const std::vector<double>& samples, size_t from, int rate,
+                                  double gain, long expected, long range) {
+    const auto worst = [&](double shift) {
+        return WorstAgainstTone(samples, from, from + 200, rate, gain, shift);
+    };
+    const auto refine = [&](std::pair<double, double> near, double span, double step) {
+        const double centre = near.first;
+        for (double d = -span; d <= span; d += step)
+            if (worst(centre + d) < near.second)
+                near = {centre + d, worst(centre + d)};
+        return near;
+    };
+    std::pair<double, double> best = {0, 1e9};
+    for (long shift = expected - range; shift <= expected + range; ++shift) {
+        const double whole = worst(double(shift));
+        if (whole > 0.25)
+            continue;
+        const auto near = refine(refine({double(shift), whole}, 1, 0.01), 0.01, 0.0005);
+        if (near.second < best.second)
+            best = near;
+    }
+    return best;
 }
 
 // What the output played, in the recording's format, every sample at its moment on the output's
@@ -141,63 +173,29 @@ double WorstAgainstTone(const std::vector<double>& samples, size_t from, size_t 
 // as a stretch without sound that the recording finds, says, and fills, the tone after it in
 // its place.
 TEST_F(PlaybackCaptureTest, WhatThePcPlaysOnItsClock) {
-    enum Event { NONE, IDLE, SHORT_GLITCH, LONG_GLITCH, AWAY };
+    enum Event { NONE, IDLE, SHORT_GLITCH, LONG_GLITCH, AWAY, PAUSE };
+    const StreamFormat kFloat48 = {48000, 2, ENCODING_FLOAT32, 0x3};
+    const double kA = 1;
     const struct {
         const char* what;
         StreamFormat output;
         int channels, rate, type;
         Event event;
-        double amplitude; // of the recorded tone
+        double gain; // of what was played, in the recording
     } cases[] = {
-        {"48000 float stereo to 16000 mono",
-         {48000, 2, ENCODING_FLOAT32, 0x3},
-         1,
-         16000,
-         SAMPLE_TYPE_PCM16,
-         NONE,
-         kToneAmplitude},
-        {"44100 16-bit 5.1 to 44100 stereo 8-bit",
-         {44100, 6, ENCODING_INT16, 0x3F},
-         2,
-         44100,
-         SAMPLE_TYPE_PCM8,
-         NONE,
-         kToneAmplitude * 1.7071},
-        {"96000 32-bit stereo to 8000 mono",
-         {96000, 2, ENCODING_INT32, 0},
-         1,
-         8000,
-         SAMPLE_TYPE_PCM16,
-         NONE,
-         kToneAmplitude},
-        {"idle for a second",
-         {48000, 2, ENCODING_FLOAT32, 0x3},
-         1,
-         16000,
-         SAMPLE_TYPE_PCM16,
-         IDLE,
-         kToneAmplitude},
-        {"a glitch of 30 ms",
-         {48000, 2, ENCODING_FLOAT32, 0x3},
-         1,
-         16000,
-         SAMPLE_TYPE_PCM16,
-         SHORT_GLITCH,
-         kToneAmplitude},
-        {"a glitch of 2 s",
-         {48000, 2, ENCODING_FLOAT32, 0x3},
-         1,
-         16000,
-         SAMPLE_TYPE_PCM16,
-         LONG_GLITCH,
-         kToneAmplitude},
-        {"the output away for 3 s",
-         {48000, 2, ENCODING_FLOAT32, 0x3},
-         1,
-         16000,
-         SAMPLE_TYPE_PCM16,
-         AWAY,
-         kToneAmplitude},
+        // clang-format off
+        {"48000 float stereo to 16000 mono", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, NONE, kA},
+        {"44100 16-bit 5.1 to 44100 stereo 8-bit", {44100, 6, ENCODING_INT16, 0x3F}, 2, 44100,
+         SAMPLE_TYPE_PCM8, NONE, kA * 1.7071},
+        {"96000 32-bit stereo to 8000 mono", {96000, 2, ENCODING_INT32, 0}, 1, 8000,
+         SAMPLE_TYPE_PCM16, NONE, kA},
+        {"idle for a second", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, IDLE, kA},
+        {"a glitch of 30 ms", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, SHORT_GLITCH, kA},
+        {"a glitch of 2 s", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, LONG_GLITCH, kA},
+        {"the output away for 3 s", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, AWAY, kA},
+        {"paused for a second", {44100, 2, ENCODING_FLOAT32, 0x3}, 2, 22050, SAMPLE_TYPE_PCM16,
+         PAUSE, kA},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -223,6 +221,13 @@ TEST_F(PlaybackCaptureTest, WhatThePcPlaysOnItsClock) {
             to = from + frames;
             break;
         }
+        case PAUSE:
+            ASSERT_FALSE(recording->Pause());
+            from = sim->Glitch(0); // where the sound stopped being taken
+            ASSERT_TRUE(PumpUntilMs(uint32_t(from * 1000 / outputRate) + 1000));
+            ASSERT_FALSE(recording->Resume());
+            to = sim->Glitch(0);
+            break;
         case AWAY:
             from = sim->SetAway(true);
             ASSERT_TRUE(Pump([&] { return recording->State() == RECORDING_WAITING; }));
@@ -235,7 +240,10 @@ TEST_F(PlaybackCaptureTest, WhatThePcPlaysOnItsClock) {
         const uint32_t end =
             uint32_t(std::max<uint64_t>(to, from) * 1000 / uint64_t(outputRate)) + 1500;
         ASSERT_TRUE(PumpUntilMs(end));
+        const double paused = c.event == PAUSE ? double(to - from) / outputRate : 0;
+        const double stopping = sim->NowMs() / 1000.0;
         recording->Stop();
+        const double stopped = sim->NowMs() / 1000.0; // the clock may go on as Stop returns
         ASSERT_TRUE(recording->WaitUntilComplete(20000, reports));
 
         const WavFile wav = ReadWav(file);
@@ -249,16 +257,29 @@ TEST_F(PlaybackCaptureTest, WhatThePcPlaysOnItsClock) {
         const size_t stop = size_t(to * uint64_t(c.rate) / uint64_t(outputRate));
         EXPECT_EQ(Count(RecordingReport::INPUT_LOST), c.event == AWAY ? 1u : 0u);
         EXPECT_EQ(Count(RecordingReport::INPUT_BACK), c.event == AWAY ? 1u : 0u);
-        EXPECT_NEAR(double(samples.size()) / c.rate, end / 1000.0, 0.1) << "as long as the clock";
+        const double length = double(samples.size()) / c.rate + paused;
+        EXPECT_GE(length, stopping - 0.1) << "as long as the clock ran";
+        EXPECT_LE(length, stopped + 0.1) << "as long as the clock ran";
+        if (c.event == PAUSE) {
+            // Before it, every sample at its place; after it, the tone goes on from the resume:
+            // nothing of the pause is in the file.
+            EXPECT_EQ(Count(RecordingReport::GAPS), 0u) << "a pause is no gap";
+            // (The pause's place is known to within the packets played while Pause returned.)
+            EXPECT_LT(WorstAgainstTone(samples, edge, start - c.rate / 5, c.rate, c.gain), step);
+            const auto place = PlaceOf(samples, start + c.rate / 10, c.rate, c.gain,
+                                       long(stop - start), c.rate / 10);
+            EXPECT_LT(place.second, 3 * step) << "the sound after it, as it was played";
+            EXPECT_NEAR(place.first, double(stop - start), c.rate / 20) << "the pause left out";
+            continue;
+        }
         if (c.event == NONE || c.event == IDLE || c.event == SHORT_GLITCH) {
             EXPECT_EQ(Count(RecordingReport::GAPS), 0u) << "nothing missing";
             const size_t silentFrom = c.event == NONE ? samples.size() : start;
-            EXPECT_LT(WorstAgainstTone(samples, edge, silentFrom - edge, c.rate, c.amplitude),
-                      step);
+            EXPECT_LT(WorstAgainstTone(samples, edge, silentFrom - edge, c.rate, c.gain), step);
             if (c.event != NONE) {
-                EXPECT_LT(WorstAgainstTone(samples, stop + edge, samples.size() - edge, c.rate,
-                                           c.amplitude),
-                          step)
+                EXPECT_LT(
+                    WorstAgainstTone(samples, stop + edge, samples.size() - edge, c.rate, c.gain),
+                    step)
                     << "after it, the tone at its place";
                 for (size_t n = start + edge; n < stop - edge; ++n)
                     ASSERT_EQ(samples[n], 0.0) << "silence at " << n;
@@ -275,12 +296,9 @@ TEST_F(PlaybackCaptureTest, WhatThePcPlaysOnItsClock) {
         EXPECT_TRUE(gaps->gaps[0].filled);
         EXPECT_NEAR(double(gaps->gaps[0].atMs), from * 1000.0 / outputRate, 100);
         EXPECT_NEAR(double(gaps->gaps[0].lengthMs), (to - from) * 1000.0 / outputRate, 100);
-        double best = 1;
-        for (long shift = -c.rate / 10; shift <= c.rate / 10; ++shift)
-            best =
-                std::min(best, WorstAgainstTone(samples, stop + c.rate / 5, stop + c.rate / 5 + 200,
-                                                c.rate, c.amplitude, shift));
-        EXPECT_LT(best, step) << "the tone after it, within 0.1 s of its place";
+        const auto place = PlaceOf(samples, stop + c.rate / 5, c.rate, c.gain, 0, c.rate / 5);
+        EXPECT_LT(place.second, 3 * step) << "the sound after it, as it was played";
+        EXPECT_LE(std::fabs(place.first), c.rate / 10) << "...within 0.1 s of its place";
     }
 }
 

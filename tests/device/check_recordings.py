@@ -25,7 +25,7 @@ def field(text, pattern):
     return m.group(1) if m else None
 
 
-def check(folder, name, channels, rate, sample_type, seconds, problems):
+def check(folder, name, channels, rate, sample_type, seconds, hz, problems):
     path = str(folder / (name + ".wav"))
     soxi = run("soxi", path)
     probe = run("ffprobe", "-v", "error", "-show_entries",
@@ -47,7 +47,7 @@ def check(folder, name, channels, rate, sample_type, seconds, problems):
     stat = run("sox", path, "-n", "trim", f"{duration / 2}", "remix", "1", "stat")
     frequency = float(field(stat, r"Rough\s+frequency:\s*(-?\d+)") or 0)
     peak = float(field(stat, r"Maximum amplitude:\s*(-?[\d.]+)") or 0)
-    if abs(frequency - 1000) > 30:
+    if abs(frequency - hz) > 30:
         problems.append(f"frequency {frequency:.0f} Hz")
     if not 0.42 <= peak <= 0.56:
         problems.append(f"peak {peak:.3f}")
@@ -58,9 +58,14 @@ def main():
     folder = Path(sys.argv[1])
     passed = failed = 0
     for line in (folder / "manifest.txt").read_text().splitlines():
-        name, channels, rate, sample_type, a, b, closed = line.split()
+        name, channels, rate, sample_type, a, b, closed, *rest = line.split()
+        hz = int(rest[0]) if rest else 1000
         problems = []
-        if name == "silenced":
+        if name == "loopback":
+            if a != "refused":
+                problems.append("the loopback of an output was not refused")
+            summary = a
+        elif name == "silenced":
             reason, after = a, float(b)
             if reason != "waits":
                 problems.append(f"{reason}: the recording does not wait for its input")
@@ -73,7 +78,7 @@ def main():
         else:
             recorded = float(a)
             duration, frequency, peak = check(folder, name, int(channels), int(rate), int(sample_type),
-                                              recorded, problems)
+                                              recorded, hz, problems)
             if closed != "1":
                 problems.append("Close reported a failure")
             summary = f"{duration:.3f} s for {recorded:.3f} s, {frequency:.0f} Hz, peak {peak:.3f}"

@@ -1,12 +1,16 @@
-// Records from the system's default input through winmm, as the program does (the capture, the
-// queue, the disk thread), into a folder given on the command line, and writes a manifest of
-// what it recorded for the checker (check_recordings.py) to compare with the files.
-//   device_recordings FOLDER
-// While it runs, a 1 kHz tone plays into the input (see run_device_tests.sh). For the last
-// recording it asks the script to suspend the input, by creating FOLDER\suspend-input: the
-// recording is to wait for it.
+// Records from the system's sound as the program does (the capture, the queue, the disk thread),
+// into a folder given on the command line, and writes a manifest of what it recorded for the
+// checker (check_recordings.py) to compare with the files.
+//   device_recordings FOLDER          the default input in every format; a sink's monitor read
+//                                     through WASAPI; an input chosen by its ID; the loopback
+//   device_recordings FOLDER --again  the input chosen before, by the ID it noted, once more
+// While it runs, a 1 kHz tone plays into the default sink, whose monitor is the default input,
+// and a 1.5 kHz one into the sink "Second" (see run_device_tests.sh). For the last recording
+// it asks the script to suspend the input, by creating FOLDER\suspend-input: the recording is
+// to wait for it.
+#include "capture/audio_endpoints.h"
+#include "capture/source_wave_input.h"
 #include "capture/wave_in.h"
-#include "capture/winmm_wave_input.h"
 #include "monitor/win_monitor_host.h"
 #include "recording/recording.h"
 #include "tests/support/no_notes.h"
@@ -40,11 +44,13 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const fs::path folder = argv[1];
-    std::ofstream manifest(folder / "manifest.txt");
+    const bool again = argc > 2 && std::wstring(argv[2]) == L"--again";
+    std::ofstream manifest(folder / "manifest.txt", again ? std::ios::app : std::ios::trunc);
     CWinMonitorHost host;
-    CWaveIn capture(MakeWinmmWaveInput(), host);
+    CWaveIn capture(MakeSystemWaveInput(), host);
     NoNotes notes;
     CRecording recording(capture, notes, nullptr);
+    CaptureSource source; // Windows' default input, unless a case says otherwise
     const auto plan = [&](const fs::path& path, int channels, int rate, int type) {
         RecordingPlan plan;
         plan.channels = channels;
@@ -52,15 +58,19 @@ int wmain(int argc, wchar_t** argv) {
         plan.sampleType = type;
         plan.typedName = path.wstring();
         plan.replaceTyped = true;
+        plan.source = source;
         return plan;
     };
 
     int failures = 0;
-    auto record = [&](const std::string& name, int channels, int rate, int type, bool withPause) {
+    // hz: the tone the file must hold.
+    auto record = [&](const std::string& name, int channels, int rate, int type, bool withPause,
+                      int hz = 1000) {
         const fs::path path = folder / (name + ".wav");
         const auto start = Clock::now();
-        if (recording.Start(plan(path, channels, rate, type))) {
-            std::printf("FAILED to start %s\n", name.c_str());
+        if (const RecordingFailure failure = recording.Start(plan(path, channels, rate, type))) {
+            std::printf("FAILED to start %s: step %d, code 0x%x\n", name.c_str(), int(failure.step),
+                        unsigned(failure.code));
             ++failures;
             return;
         }
@@ -86,10 +96,52 @@ int wmain(int argc, wchar_t** argv) {
         const int closed = complete && reports.empty() ? 1 : 0;
         const double wall = Seconds(Clock::now() - start);
         manifest << name << ' ' << channels << ' ' << rate << ' ' << type << ' ' << recorded << ' '
-                 << wall << ' ' << closed << '\n';
+                 << wall << ' ' << closed << ' ' << hz << '\n';
         std::printf("recorded %s (%.3f s running, %.2f s of wall time)\n", name.c_str(), recorded,
                     wall);
     };
+
+    // An input chosen by its ID: the monitor of the sink "Second", found by the name Windows
+    // gives it; noted, for the run after another input came before it in winmm's numbers.
+    const auto chosen = [&]() -> std::wstring {
+        for (const AudioEndpoint& endpoint : ActiveEndpoints(SOURCE_INPUT))
+            if (endpoint.name == L"Monitor of Second")
+                return endpoint.id;
+        return L"";
+    };
+    if (again) {
+        std::wifstream noted(folder / "chosen-id.txt");
+        std::getline(noted, source.device);
+        record("chosen_again", 1, 16000, 1, false, 1500);
+        return failures;
+    }
+    source.device = chosen();
+    std::wofstream(folder / "chosen-id.txt") << source.device;
+    if (source.device.empty()) {
+        std::printf("FAILED: no input named \"Monitor of Second\"\n");
+        ++failures;
+    } else {
+        record("chosen", 2, 44100, 1, false, 1500);
+    }
+
+    // What an output plays, through WASAPI, from the default sink's monitor in place of the
+    // loopback Wine lacks; then the loopback itself, which Wine refuses.
+    source = CaptureSource();
+    source.kind = SOURCE_PLAYBACK;
+    std::wstring monitor;
+    for (const AudioEndpoint& endpoint : ActiveEndpoints(SOURCE_INPUT))
+        if (endpoint.name == L"Monitor of Null Output")
+            monitor = endpoint.id;
+    SetEnvironmentVariableW(L"SONARIX_LOOPBACK_ENDPOINT", monitor.c_str());
+    record("playback_c1_r16000", 1, 16000, 1, false);
+    record("playback_c2_r48000_mulaw", 2, 48000, 2, true);
+    SetEnvironmentVariableW(L"SONARIX_LOOPBACK_ENDPOINT", nullptr);
+    const RecordingFailure refused = recording.Start(plan(folder / "loopback.wav", 2, 16000, 1));
+    if (!refused)
+        recording.Stop();
+    manifest << "loopback 2 16000 1 " << (refused.step == STEP_NO_LOOPBACK ? "refused" : "accepted")
+             << " 0 1\n";
+    source = CaptureSource();
 
     // No warm-up: the first recording of the process is measured like every other.
     const int rates[] = {8000, 44100, 48000};

@@ -64,10 +64,13 @@ SimulatedPlaybackStream::~SimulatedPlaybackStream() {
     m_generator.join();
 }
 
-void SimulatedPlaybackStream::SetTone(double hz, double amplitude) {
+void SimulatedPlaybackStream::SetTone(double hz, double amplitude, double secondHz,
+                                      double secondAmplitude) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_hz = hz;
     m_amplitude = amplitude;
+    m_secondHz = secondHz;
+    m_secondAmplitude = secondAmplitude;
 }
 
 uint64_t SimulatedPlaybackStream::SetIdle(bool idle) {
@@ -167,9 +170,11 @@ uint32_t SimulatedPlaybackStream::NextPacket(PlaybackPacket& packet) {
     m_data.assign(size_t(next.frames) * m_format.BlockAlign(), 0);
     for (uint32_t f = 0; f < next.frames; ++f) {
         const double t = double(next.position + f) / m_format.rate;
-        const float value = next.silent
-                                ? float((f * 7919) % 200) / 100.0f - 1.0f
-                                : float(m_amplitude * std::sin(2 * 3.14159265358979 * m_hz * t));
+        const float value =
+            next.silent
+                ? float((f * 7919) % 200) / 100.0f - 1.0f
+                : float(m_amplitude * std::sin(2 * 3.14159265358979 * m_hz * t) +
+                        m_secondAmplitude * std::sin(2 * 3.14159265358979 * m_secondHz * t));
         for (uint32_t c = 0; c < channels; ++c)
             Encode(value, &m_data[(size_t(f) * channels + c) * m_format.BytesPerSample()]);
     }

@@ -2,7 +2,7 @@
 
 #include "app/settings.h"
 #include "capture/wave_in.h"
-#include "capture/winmm_wave_input.h"
+#include "capture/source_wave_input.h"
 #include "engine/system_library.h"
 #include "engine/wave_layout.h"
 #include "engine/win32_handles.h"
@@ -30,11 +30,7 @@ CMainDlg* g_pMainDlg = nullptr;
 
 namespace {
 
-std::unique_ptr<IWaveInput> MakeSystemInput() {
-    return MakeWinmmWaveInput();
-}
-
-WaveInputFactory g_waveInputFactory = MakeSystemInput;
+WaveInputFactory g_waveInputFactory = MakeSystemWaveInput;
 
 void InsertTab(HWND tabs, int index, std::wstring text) {
     TCITEMW item = {};
@@ -46,7 +42,7 @@ void InsertTab(HWND tabs, int index, std::wstring text) {
 } // namespace
 
 void SetWaveInputFactory(WaveInputFactory factory) {
-    g_waveInputFactory = factory ? factory : MakeSystemInput;
+    g_waveInputFactory = factory ? factory : MakeSystemWaveInput;
 }
 
 OleApartment::OleApartment() : m_initialised(SUCCEEDED(OleInitialize(nullptr))) {}
