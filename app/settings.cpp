@@ -43,7 +43,26 @@ const Key kKeys[] = {
     // Hz
     {L"SoundProperty", L"SamplingRate", Kind::Integer, L"16000", &AppSettings::SamplingRate,
      nullptr},
+    // 0 an input, 1 what the computer plays
+    {L"SoundProperty", L"Source", Kind::Integer, L"0", &AppSettings::Source, nullptr},
+    // the input: an endpoint's ID, "" for Windows' default, "communications" for its default
+    // communications input; and its name as last seen
+    {L"SoundProperty", L"InputDevice", Kind::Text, L"", nullptr, &AppSettings::InputDevice},
+    {L"SoundProperty", L"InputDeviceName", Kind::Text, L"", nullptr, &AppSettings::InputDeviceName},
+    // the output whose playback is recorded, the same way
+    {L"SoundProperty", L"OutputDevice", Kind::Text, L"", nullptr, &AppSettings::OutputDevice},
+    {L"SoundProperty", L"OutputDeviceName", Kind::Text, L"", nullptr,
+     &AppSettings::OutputDeviceName},
 };
+
+// The longest value the profile functions read whole: one of this length was cut.
+constexpr size_t kLongestValue = 511;
+
+// An endpoint's ID is not read into: a value is kept unless it cannot be one at all.
+bool IsPossibleDevice(const std::wstring& device) {
+    return device.size() < kLongestValue &&
+           std::none_of(device.begin(), device.end(), [](wchar_t c) { return c < 0x20; });
+}
 
 } // namespace
 
@@ -94,6 +113,20 @@ void LoadSettings(AppSettings& settings, ISettingsStore& store) {
     // Taken numbers are skipped when a name is made, so 0 never replaces a recording.
     if (settings.SeqRecFileCount < 0 || uint32_t(settings.SeqRecFileCount) > kMaxSequenceNumber)
         settings.SeqRecFileCount = defaults.SeqRecFileCount;
+    // What is recorded: a value that names nothing reads as the default, and is said.
+    settings.Damaged.clear();
+    const std::wstring source = store.Read(L"SoundProperty", L"Source", L"0");
+    if (source != L"0" && source != L"1" && !source.empty()) {
+        settings.Source = defaults.Source;
+        settings.Damaged.push_back(L"Source");
+    }
+    for (auto device : {&AppSettings::InputDevice, &AppSettings::OutputDevice}) {
+        if (IsPossibleDevice(settings.*device))
+            continue;
+        settings.*device = defaults.*device;
+        settings.Damaged.push_back(device == &AppSettings::InputDevice ? L"InputDevice"
+                                                                       : L"OutputDevice");
+    }
 }
 
 bool SaveSettings(const AppSettings& settings, ISettingsStore& store) {

@@ -23,9 +23,18 @@ struct AppSettings {
     std::wstring SeqRecFilePrefix; // text in front of the number
     int32_t SeqRecFileCount = 0;   // the next number
     // [SoundProperty]
-    int SamplingChannel = 2;  // 1 mono, 2 stereo
-    int SampleType = 1;       // 0..3, see recording_format.h
-    int SamplingRate = 16000; // Hz
+    int SamplingChannel = 2;       // 1 mono, 2 stereo
+    int SampleType = 1;            // 0..3, see recording_format.h
+    int SamplingRate = 16000;      // Hz
+    int Source = 0;                // what is recorded: 0 an input, 1 what the computer plays
+    std::wstring InputDevice;      // the input's endpoint ID; "": Windows' default input;
+                                   // "communications": its default communications input
+    std::wstring InputDeviceName;  // ...its name, shown while it is away
+    std::wstring OutputDevice;     // the output whose playback is recorded, the same way
+    std::wstring OutputDeviceName; // ...its name
+    // Not in the file: the keys of the source whose values could not be used and read as their
+    // defaults, for the settings page to say.
+    std::vector<std::wstring> Damaged;
 };
 
 extern AppSettings g_settings;
@@ -50,7 +59,9 @@ public:
 
 // Fills every field from the store, with the defaults where it has nothing. Values the program
 // cannot use (channels other than 1 or 2, a type outside 0..3, a rate not in the format
-// dialog's list, a counter outside 0..999999) become their defaults.
+// dialog's list, a counter outside 0..999999) become their defaults; so do a source other than
+// 0 or 1 and a device that cannot be an endpoint's ID (cut short, or with control characters),
+// whose keys are listed in Damaged. A device that is merely not plugged in is kept.
 void LoadSettings(AppSettings& settings, ISettingsStore& store);
 // Writes every field, in the table's order; false when any could not be written.
 bool SaveSettings(const AppSettings& settings, ISettingsStore& store);

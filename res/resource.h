@@ -13,6 +13,7 @@
 #define IDD_SETTINGS 142
 #define IDD_RECORDBAR 143
 #define IDD_SOUNDFORMAT 146
+#define IDD_SOURCE 150
 
 // Icon, bitmap
 #define IDR_MAINFRAME 128
@@ -55,7 +56,6 @@
 #define IDS_RECORDING_COMPLETED 225
 #define IDS_RECORDING_NOT_COMPLETED 226
 #define IDS_STOPPED_DEVICE_FAILED 227
-#define IDS_RECORDING_SOURCE_FAILED 228
 #define IDS_TAB_MAIN 229
 #define IDS_TAB_SETTINGS 230
 #define IDS_BROWSE_FOLDER_TITLE 231
@@ -102,6 +102,25 @@
 #define IDS_MARKER_KEY_TAKEN 274
 #define IDS_INPUT_SHOWN 275 // above the waveform while recording: the input's name
 #define IDS_SAID_INPUT 276  // ...and said when the recording follows a new input
+// What is recorded: the choices of the source dialog, as the lists and the settings page name them
+#define IDS_SOURCE_DEFAULT_INPUT 277
+#define IDS_SOURCE_COMMUNICATIONS_INPUT 278
+#define IDS_SOURCE_DEFAULT_OUTPUT 279
+#define IDS_SOURCE_COMMUNICATIONS_OUTPUT 280
+#define IDS_SOURCE_PLAYBACK 281 // what the computer plays through an output: its name
+#define IDS_SOURCE_AWAY 282     // a chosen device not plugged in: its name
+#define IDS_SOURCE_SHOWN 283    // the settings page's line
+#define IDS_SOURCE_DAMAGED 284
+#define IDS_SOURCE_ABSENT_ASK 285
+#define IDS_NO_OUTPUT_DEVICE 286
+#define IDS_NO_LOOPBACK 287
+#define IDS_SOURCE_SETTINGS_FAILED 288
+// The audio engine's own failures (AUDCLNT_E_...), which the system has no text for
+#define IDS_AUDIO_DEVICE_INVALIDATED 289
+#define IDS_AUDIO_DEVICE_IN_USE 290
+#define IDS_AUDIO_SERVICE_NOT_RUNNING 291
+#define IDS_AUDIO_WRONG_ENDPOINT_TYPE 292
+#define IDS_AUDIO_UNSUPPORTED_FORMAT 293
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771
@@ -133,5 +152,12 @@
 #define IDC_SAMPLE_TYPE 1023
 #define IDC_SEQ_SUBFOLDERS 1024
 #define IDC_PREVIEW_GROUP 1025
+#define IDC_SOURCE_SHOWN 1026 // the settings page: what is recorded
+// The source dialog
+#define IDC_SOURCE_INPUT 1030
+#define IDC_SOURCE_PLAYBACK 1031
+#define IDC_SOURCE_INPUTS 1032
+#define IDC_SOURCE_OUTPUTS 1033
+#define IDC_SOURCE_SYSTEM 1034
 #define IDC_TOOLBAR 100
 #define IDC_STATUSBAR 1

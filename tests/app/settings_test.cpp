@@ -59,10 +59,13 @@ TEST(Settings, DefaultsAndTheFileWrittenInOrder) {
 
     SaveSettings(settings, store);
     const std::vector<std::wstring> expected = {
-        L"TabPage2.CheckSeqRecFile=0",    L"TabPage2.SeqRecFileDir=",
-        L"TabPage2.CheckReqFileSubDir=0", L"TabPage2.SeqRecFilePrefix=",
-        L"TabPage2.SeqRecFileCount=0",    L"SoundProperty.SamplingChannel=2",
-        L"SoundProperty.SampleType=1",    L"SoundProperty.SamplingRate=16000"};
+        L"TabPage2.CheckSeqRecFile=0",     L"TabPage2.SeqRecFileDir=",
+        L"TabPage2.CheckReqFileSubDir=0",  L"TabPage2.SeqRecFilePrefix=",
+        L"TabPage2.SeqRecFileCount=0",     L"SoundProperty.SamplingChannel=2",
+        L"SoundProperty.SampleType=1",     L"SoundProperty.SamplingRate=16000",
+        L"SoundProperty.Source=0",         L"SoundProperty.InputDevice=",
+        L"SoundProperty.InputDeviceName=", L"SoundProperty.OutputDevice=",
+        L"SoundProperty.OutputDeviceName="};
     EXPECT_EQ(store.written, expected);
 }
 
@@ -153,6 +156,36 @@ TEST(Settings, UnusableValuesBecomeDefaults) {
     store.values[{L"TabPage2", L"SeqRecFileCount"}] = L"1000000";
     LoadSettings(settings, store);
     EXPECT_EQ(settings.SeqRecFileCount, 0);
+
+    // What is recorded: a value that names nothing is the default and said; a device that is
+    // not plugged in is kept (the start says so).
+    const std::wstring id = L"{0.0.1.00000000}.{0b2a1e84-7a1d-4cf8-9b3c-6a3c15d9e001}";
+    const std::wstring cut(600, L'x'); // longer than a value is read
+    const struct {
+        const wchar_t *key, *value;
+        int source;
+        std::wstring input, output;
+        std::vector<std::wstring> damaged;
+    } cases[] = {
+        {L"Source", L"1", 1, L"", L"", {}},
+        {L"Source", L" 1 ", 1, L"", L"", {}},
+        {L"Source", L"2", 0, L"", L"", {L"Source"}},
+        {L"Source", L"abc", 0, L"", L"", {L"Source"}},
+        {L"InputDevice", L"communications", 0, L"communications", L"", {}},
+        {L"InputDevice", id.c_str(), 0, id, L"", {}},
+        {L"InputDevice", L"{0.0.1.00000000}.{}", 0, L"", L"", {L"InputDevice"}},
+        {L"OutputDevice", cut.c_str(), 0, L"", L"", {L"OutputDevice"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::wstring(c.key) + L"=" + c.value);
+        FakeStore source;
+        source.values[{L"SoundProperty", c.key}] = c.value;
+        LoadSettings(settings, source);
+        EXPECT_EQ(settings.Source, c.source);
+        EXPECT_EQ(settings.InputDevice, c.input);
+        EXPECT_EQ(settings.OutputDevice, c.output);
+        EXPECT_EQ(settings.Damaged, c.damaged);
+    }
 }
 
 // A recording's note keeps each file's markers (a file's markers before its name, so a note cut

@@ -19,6 +19,7 @@ SEQ_SUBDIR_X=37; SEQ_SUBDIR_Y=128    # check box 1024
 SEQ_PREFIX_X=185; SEQ_PREFIX_Y=173   # prefix field 1015
 SEQ_COUNT_X=258; SEQ_COUNT_Y=173     # counter field 1016
 FORMAT_X=273; FORMAT_Y=213           # the sound format button 1019
+SOURCE_X=113; SOURCE_Y=213           # the recording source button 1000
 # In the sound format dialog, from its own top-left corner.
 MONO_X=35; MONO_Y=53
 RATE_X=168; RATE_Y=89
@@ -80,6 +81,15 @@ sonarix_windows() { xdotool search --name '^Sonarix$' 2>/dev/null | wc -l; }
 dismiss_message() {
   for _ in $(seq 100); do
     [ "$(sonarix_windows)" -ge 2 ] && { sleep 0.3; xdotool key Return; sleep 0.3; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# The same, answering with a key (a button's mnemonic: y for Yes).
+dismiss_message_with() {
+  for _ in $(seq 100); do
+    [ "$(sonarix_windows)" -ge 2 ] && { sleep 0.3; xdotool key "$1"; sleep 0.3; return 0; }
     sleep 0.1
   done
   return 1

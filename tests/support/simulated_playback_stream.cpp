@@ -64,13 +64,10 @@ SimulatedPlaybackStream::~SimulatedPlaybackStream() {
     m_generator.join();
 }
 
-void SimulatedPlaybackStream::SetTone(double hz, double amplitude, double secondHz,
-                                      double secondAmplitude) {
+void SimulatedPlaybackStream::SetTone(double hz, double amplitude) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_hz = hz;
     m_amplitude = amplitude;
-    m_secondHz = secondHz;
-    m_secondAmplitude = secondAmplitude;
 }
 
 uint64_t SimulatedPlaybackStream::SetIdle(bool idle) {
@@ -170,11 +167,9 @@ uint32_t SimulatedPlaybackStream::NextPacket(PlaybackPacket& packet) {
     m_data.assign(size_t(next.frames) * m_format.BlockAlign(), 0);
     for (uint32_t f = 0; f < next.frames; ++f) {
         const double t = double(next.position + f) / m_format.rate;
-        const float value =
-            next.silent
-                ? float((f * 7919) % 200) / 100.0f - 1.0f
-                : float(m_amplitude * std::sin(2 * 3.14159265358979 * m_hz * t) +
-                        m_secondAmplitude * std::sin(2 * 3.14159265358979 * m_secondHz * t));
+        const float value = next.silent
+                                ? float((f * 7919) % 200) / 100.0f - 1.0f
+                                : float(m_amplitude * std::sin(2 * 3.14159265358979 * m_hz * t));
         for (uint32_t c = 0; c < channels; ++c)
             Encode(value, &m_data[(size_t(f) * channels + c) * m_format.BytesPerSample()]);
     }
@@ -223,18 +218,26 @@ bool SimulatedPlaybackStream::CurrentDevice(const CaptureSource&, std::wstring& 
 
 // A packet at a time: played into the stream while it runs and is read (two packets ahead at
 // most), or only passing while the output is closed or away.
+// Each packet is due an interval after the one before; a wake-up that comes late (a coarse
+// timer, a busy machine) makes up for it with the packets due meanwhile, so the pace holds on
+// average. Time the clock was held (its reader behind, the stream stopped) is not made up.
 void SimulatedPlaybackStream::Generate() {
+    using Clock = std::chrono::steady_clock;
     std::unique_lock<std::mutex> lock(m_lock);
+    Clock::time_point due = Clock::now();
     for (;;) {
         const auto playing = [&] { return m_open && m_started && !m_away; };
-        m_changed.wait(lock, [&] {
+        const auto goes = [&] {
             return m_quit ||
                    (m_clockRuns && ((playing() && m_unread.size() < 2) || !m_open || m_away));
-        });
+        };
+        if (!goes()) {
+            m_changed.wait(lock, goes);
+            due = std::max(due, Clock::now());
+        }
         if (m_quit)
             return;
-        m_changed.wait_for(lock, std::chrono::microseconds(m_intervalUs.load()),
-                           [&] { return m_quit; });
+        m_changed.wait_until(lock, due, [&] { return m_quit; });
         if (m_quit)
             return;
         if (playing() && m_unread.size() < 2) {
@@ -248,6 +251,7 @@ void SimulatedPlaybackStream::Generate() {
         } else {
             continue;
         }
+        due += std::chrono::microseconds(m_intervalUs.load());
         m_changed.notify_all();
     }
 }

@@ -26,9 +26,8 @@ public:
 
     // The output's format (before the first Open): 48000 Hz float stereo unless set.
     void SetFormat(const StreamFormat& format) { m_format = format; }
-    // What it plays, in every channel: a tone of this frequency and amplitude (full scale 1), and
-    // a second one beside it (none unless set).
-    void SetTone(double hz, double amplitude, double secondHz = 0, double secondAmplitude = 0);
+    // What it plays, in every channel: a tone of this frequency and amplitude (full scale 1).
+    void SetTone(double hz, double amplitude);
     // Microseconds of real time per 10 ms packet.
     void SetPacketInterval(uint32_t microseconds) { m_intervalUs = microseconds; }
     // Each of these returns the output's frame (on the clock) from which it holds.
@@ -72,7 +71,7 @@ private:
     std::thread m_generator;
     StreamFormat m_format;
     CaptureSource m_source;
-    double m_hz = 1000, m_amplitude = 0.5, m_secondHz = 0, m_secondAmplitude = 0;
+    double m_hz = 1000, m_amplitude = 0.5;
     std::atomic<uint32_t> m_intervalUs{2000};
     bool m_open = false, m_started = false, m_clockRuns = false, m_idle = false, m_away = false;
     bool m_quit = false, m_woken = false;

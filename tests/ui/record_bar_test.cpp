@@ -440,6 +440,51 @@ TEST_F(RecordBar, TheInputNamedAndFollowed) {
     EXPECT_EQ(WindowText(group), caption);
 }
 
+// An input chosen by its ID: not there at the start, the user is asked, naming it, whether to
+// record Windows' default this time (No: nothing starts; Yes: the default, the choice kept);
+// there, it is recorded and named by its name, and a new default input does not replace it.
+TEST_F(RecordBar, TheChosenInputOrNone) {
+    const std::wstring chosen = L"{0.0.1.00000000}.{3f1c2a10-6b7e-4d3a-9a51-2c9d0e7f4b21}";
+    WriteSettings("[SoundProperty]\r\nInputDevice=" + std::string(chosen.begin(), chosen.end()) +
+                  "\r\nInputDeviceName=USB Mic\r\n");
+    OpenMainWindow();
+    const HWND group = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), IDC_PREVIEW_GROUP);
+    s_device->SetAbsent(chosen, true);
+    const fs::path file = dir / "chosen.wav";
+    TypeFileName(file.wstring());
+    Click(ID_RECORD_START);
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_TRUE(Says(s_messages[0], IDS_SOURCE_ABSENT_ASK,
+                     {L"USB Mic", LoadText(IDS_SOURCE_DEFAULT_INPUT)}));
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << "No: nothing starts";
+    EXPECT_FALSE(fs::exists(file));
+
+    s_answer = IDYES;
+    s_messages.clear();
+    Click(ID_RECORD_START);
+    EXPECT_EQ(s_messages.size(), 1u);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
+    EXPECT_EQ(s_device->LastSource(), CaptureSource()) << "Windows' default, this time";
+    EXPECT_NE(WindowText(group).find(L"Simulated input"), std::wstring::npos);
+    Click(ID_RECORD_STOP);
+    EXPECT_EQ(Page()->m_strInputDevice, chosen) << "the choice kept";
+
+    s_device->SetAbsent(chosen, false);
+    s_messages.clear();
+    TypeFileName((dir / "chosen 2.wav").wstring());
+    Click(ID_RECORD_START);
+    EXPECT_TRUE(s_messages.empty());
+    EXPECT_EQ(s_device->LastSource().device, chosen);
+    EXPECT_NE(WindowText(group).find(L"USB Mic"), std::wstring::npos) << "by the name it had";
+    const int opens = s_device->Calls(SimulatedWaveInput::OPEN);
+    s_device->SetDefaultInput(L"Headset");
+    s_now += 2 * kDefaultInputCheckMs;
+    Pump(300);
+    EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), opens) << "never replaced";
+    EXPECT_NE(WindowText(group).find(L"USB Mic"), std::wstring::npos);
+    Click(ID_RECORD_STOP);
+}
+
 // While recording, the monitor's texts reach status-bar parts 2 and 3.
 TEST_F(RecordBar, LevelsReachTheStatusBar) {
     OpenMainWindow();

@@ -8,7 +8,6 @@
 #include "tests/support/test_disk.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/framework/ui_text.h"
-#include "ui/shell/system_program.h"
 #include "ui/windows/recording_texts.h"
 
 #include <mmsystem.h>
@@ -354,32 +353,6 @@ TEST_F(RecordingSafety, SessionEndCompletesTheFileWithoutAWord) {
             return int(IDOK);
         });
     }
-}
-
-// The recording-source button starts control.exe by its full path in the system folder, and says
-// so when it cannot.
-TEST_F(RecordingSafety, RecordingSourceRunsOnlyTheSystemsProgram) {
-    static std::wstring s_program, s_line;
-    static bool s_starts;
-    SetProgramStarter([](const std::wstring& program, const std::wstring& line) {
-        s_program = program;
-        s_line = line;
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return s_starts;
-    });
-    OpenMainWindow();
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    for (bool starts : {true, false}) {
-        s_starts = starts;
-        s_messages.clear();
-        Command(Page()->GetSafeHwnd(), IDC_RECORDING_SOURCE);
-        EXPECT_EQ(s_program, std::wstring(system) + L"\\control.exe");
-        EXPECT_EQ(s_line, L"\"" + s_program + L"\" mmsys.cpl,,1");
-        EXPECT_EQ(s_messages.size(), starts ? 0u : 1u);
-    }
-    EXPECT_TRUE(Says(s_messages.at(0), IDS_RECORDING_SOURCE_FAILED));
-    SetProgramStarter(nullptr);
 }
 
 } // namespace

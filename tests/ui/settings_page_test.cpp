@@ -1,7 +1,10 @@
 // The settings page and the sound format dialog.
 #include "res/resource.h"
 #include "tests/ui/ui_fixture.h"
+#include "ui/framework/ui_text.h"
+#include "ui/shell/system_program.h"
 #include "ui/windows/sound_format_dlg.h"
+#include "ui/windows/source_dlg.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -230,6 +233,131 @@ TEST_F(SoundFormat, ValuesOutsideTheListsAreKept) {
     Bar()->m_nSamplingRate = 16000;
     Bar()->m_nSampleType = 1;
     Bar()->m_nSamplingChannel = 2;
+}
+
+// The source dialog, run modeless here so the test can look at it, over the devices given.
+class SourceDialog : public UiFixture {
+protected:
+    HWND Open() {
+        CSettingsPage& page = *Page();
+        dialog = std::make_unique<CSourceDlg>(
+            SourceFields{page.m_nSource, page.m_strInputDevice, page.m_strInputDeviceName,
+                         page.m_strOutputDevice, page.m_strOutputDeviceName},
+            std::vector<AudioEndpoint>{{L"{in-usb}", L"マイク (USB Audio Device)"},
+                                       {L"{in-line}", L"ライン入力 (USB Audio Device)"}},
+            std::vector<AudioEndpoint>{{L"{out-speakers}", L"スピーカー (Realtek Audio)"}});
+        EXPECT_TRUE(dialog->Create(main->GetSafeHwnd()));
+        return dialog->GetSafeHwnd();
+    }
+    static std::vector<std::wstring> Entries(HWND list) {
+        std::vector<std::wstring> entries;
+        for (LRESULT i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
+            wchar_t text[256] = {};
+            SendMessageW(list, LB_GETTEXT, WPARAM(i), reinterpret_cast<LPARAM>(text));
+            entries.push_back(text);
+        }
+        return entries;
+    }
+    static LRESULT Selection(HWND d, int list) {
+        return SendDlgItemMessageW(d, list, LB_GETCURSEL, 0, 0);
+    }
+    // A click on an entry: the list changes, then the dialog hears of it.
+    static void Choose(HWND d, int list, int index) {
+        SendDlgItemMessageW(d, list, LB_SETCURSEL, WPARAM(index), 0);
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(list, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(d, list)));
+    }
+    std::unique_ptr<CSourceDlg> dialog;
+};
+
+// Windows' defaults first, then every device by its name; a device chosen in a list chooses its
+// kind; OK keeps the device of each kind, Cancel nothing; a chosen device not plugged in stays
+// listed, said so, and chosen; Windows' own settings open on the tab of the kind chosen.
+TEST_F(SourceDialog, ListsChoosesAndKeeps) {
+    OpenMainWindow();
+    HWND d = Open();
+    EXPECT_EQ(Entries(GetDlgItem(d, IDC_SOURCE_INPUTS)),
+              (std::vector<std::wstring>{
+                  LoadText(IDS_SOURCE_DEFAULT_INPUT), LoadText(IDS_SOURCE_COMMUNICATIONS_INPUT),
+                  L"マイク (USB Audio Device)", L"ライン入力 (USB Audio Device)"}));
+    EXPECT_EQ(Entries(GetDlgItem(d, IDC_SOURCE_OUTPUTS)),
+              (std::vector<std::wstring>{LoadText(IDS_SOURCE_DEFAULT_OUTPUT),
+                                         L"スピーカー (Realtek Audio)"}));
+    EXPECT_TRUE(Checked(d, IDC_SOURCE_INPUT));
+    EXPECT_EQ(Selection(d, IDC_SOURCE_INPUTS), 0);
+    EXPECT_EQ(Selection(d, IDC_SOURCE_OUTPUTS), 0);
+
+    Choose(d, IDC_SOURCE_INPUTS, 3);
+    Choose(d, IDC_SOURCE_OUTPUTS, 1);
+    EXPECT_TRUE(Checked(d, IDC_SOURCE_PLAYBACK)) << "the kind follows the list";
+    Command(d, IDOK);
+    EXPECT_EQ(Page()->m_nSource, 1);
+    EXPECT_EQ(Page()->m_strOutputDevice, L"{out-speakers}");
+    EXPECT_EQ(Page()->m_strOutputDeviceName, L"スピーカー (Realtek Audio)");
+    EXPECT_EQ(Page()->m_strInputDevice, L"{in-line}") << "each kind keeps its device";
+    const std::wstring name = Page()->SourceName(Page()->Source());
+    EXPECT_TRUE(Says(name, IDS_SOURCE_PLAYBACK, {L"スピーカー (Realtek Audio)"}));
+
+    // The settings file keeps the choice across a restart.
+    CloseMainWindow();
+    OpenMainWindow();
+    EXPECT_EQ(Page()->m_nSource, 1);
+    EXPECT_EQ(Page()->m_strInputDeviceName, L"ライン入力 (USB Audio Device)");
+    EXPECT_EQ(Page()->Source().device, L"{out-speakers}");
+
+    Page()->m_strInputDevice = L"{in-unplugged}";
+    Page()->m_strInputDeviceName = L"ヘッドセット";
+    d = Open();
+    const std::vector<std::wstring> inputs = Entries(GetDlgItem(d, IDC_SOURCE_INPUTS));
+    ASSERT_EQ(inputs.size(), 5u);
+    EXPECT_TRUE(Says(inputs[4], IDS_SOURCE_AWAY, {L"ヘッドセット"}));
+    EXPECT_EQ(Selection(d, IDC_SOURCE_INPUTS), 4);
+    Choose(d, IDC_SOURCE_INPUTS, 1);
+    Command(d, IDCANCEL);
+    EXPECT_EQ(Page()->m_strInputDevice, L"{in-unplugged}") << "Cancel changes nothing";
+    EXPECT_EQ(Page()->m_nSource, 1);
+    d = Open();
+    Choose(d, IDC_SOURCE_INPUTS, 4);
+    Command(d, IDOK);
+    EXPECT_EQ(Page()->m_nSource, 0);
+    EXPECT_EQ(Page()->m_strInputDevice, L"{in-unplugged}");
+    EXPECT_EQ(Page()->m_strInputDeviceName, L"ヘッドセット") << "kept while away";
+
+    static std::wstring s_program, s_line;
+    static bool s_starts;
+    SetProgramStarter([](const std::wstring& program, const std::wstring& line) {
+        s_program = program;
+        s_line = line;
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return s_starts;
+    });
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    d = Open();
+    for (const bool playback : {false, true}) {
+        s_starts = !playback;
+        s_messages.clear();
+        CheckRadioButton(d, IDC_SOURCE_INPUT, IDC_SOURCE_PLAYBACK,
+                         playback ? IDC_SOURCE_PLAYBACK : IDC_SOURCE_INPUT);
+        Command(d, IDC_SOURCE_SYSTEM);
+        EXPECT_EQ(s_program, std::wstring(system) + L"\\control.exe");
+        EXPECT_EQ(s_line, L"\"" + s_program + L"\" mmsys.cpl,," + (playback ? L"0" : L"1"));
+        EXPECT_EQ(s_messages.size(), playback ? 1u : 0u);
+    }
+    EXPECT_TRUE(Says(s_messages.at(0), IDS_SOURCE_SETTINGS_FAILED));
+    SetProgramStarter(nullptr);
+    Command(d, IDCANCEL);
+}
+
+// What the settings file holds of the source that names nothing is said once the window stands,
+// with the keys, and the default is recorded.
+TEST_F(SourceDialog, DamagedSourceSaidAtStart) {
+    WriteSettings("[SoundProperty]\r\nSource=7\r\nInputDevice={0.0.1.00000000}.{\x01}\r\n");
+    OpenMainWindow();
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_TRUE(Says(s_messages[0], IDS_SOURCE_DAMAGED,
+                     {L"Source", L"InputDevice", LoadText(IDS_SOURCE_DEFAULT_INPUT)}));
+    EXPECT_EQ(Page()->Source(), CaptureSource());
 }
 
 } // namespace

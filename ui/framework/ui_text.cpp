@@ -7,6 +7,8 @@
 
 #include <mmsystem.h>
 
+#include <cwchar>
+
 namespace {
 
 MessageHook g_messageHook = nullptr;
@@ -66,7 +68,37 @@ std::wstring SystemErrorText(DWORD error) {
     return FormatText(IDS_SYSTEM_ERROR, {own, std::to_wstring(error)});
 }
 
+// The audio engine's codes (AUDCLNT_E_...), which the system's message tables do not hold; any
+// other failure code (an HRESULT) by the system's text, written in hexadecimal as Windows does.
+static std::wstring AudioErrorText(UINT result) {
+    const struct {
+        UINT code, text;
+    } known[] = {{0x88890004, IDS_AUDIO_DEVICE_INVALIDATED},
+                 {0x8889000A, IDS_AUDIO_DEVICE_IN_USE},
+                 {0x88890010, IDS_AUDIO_SERVICE_NOT_RUNNING},
+                 {0x88890003, IDS_AUDIO_WRONG_ENDPOINT_TYPE},
+                 {0x88890008, IDS_AUDIO_UNSUPPORTED_FORMAT}};
+    std::wstring own;
+    for (const auto& k : known)
+        if (k.code == result)
+            own = LoadText(k.text);
+    if (own.empty()) {
+        wchar_t* text = nullptr;
+        const DWORD length =
+            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, result, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+        const LocalMemory<wchar_t> owned(text);
+        own = length && text ? Trimmed(std::wstring(text, length)) : L"";
+    }
+    wchar_t code[16];
+    swprintf(code, 16, L"0x%08X", result);
+    return FormatText(IDS_SYSTEM_ERROR, {own, code});
+}
+
 std::wstring DeviceErrorText(UINT result) {
+    if (result & 0x80000000)
+        return AudioErrorText(result);
     wchar_t text[MAXERRORLENGTH] = {};
     const WinmmApi* winmm = Winmm();
     const bool known =

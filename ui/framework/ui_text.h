@@ -15,7 +15,8 @@ std::wstring FormatText(UINT id, std::initializer_list<std::wstring> arguments);
 // The system's own text for an error code (GetLastError), with the code: what a message adds
 // after its own sentence.
 std::wstring SystemErrorText(DWORD error);
-// winmm's own text for a wave-input result code (MMRESULT), with the code.
+// winmm's own text for a wave-input result code (MMRESULT), with the code; for the code of a
+// failure of the audio engine (an HRESULT), its text, with the code in hexadecimal.
 std::wstring DeviceErrorText(UINT result);
 
 // The executable's file name without its extension: the caption of every message box.

@@ -1,8 +1,8 @@
 #include "ui/windows/main_dlg.h"
 
 #include "app/settings.h"
-#include "capture/wave_in.h"
 #include "capture/source_wave_input.h"
+#include "capture/wave_in.h"
 #include "engine/system_library.h"
 #include "engine/wave_layout.h"
 #include "engine/win32_handles.h"
@@ -169,12 +169,19 @@ void CMainDlg::FollowTaskbar() {
         m_taskbar.Show(m_pRecordBar->ForTaskbar());
 }
 
+// The device by the name Windows shows for it now; a chosen one Windows does not know (never
+// plugged in here) by the name it had when it was chosen. What the computer plays, as such.
 void CMainDlg::FollowInput() {
     const std::wstring id = IsRecording() ? m_pRecording->Input() : std::wstring();
-    if (id == m_inputId || !m_pPreviewPage)
+    if (id == m_inputId || !m_pPreviewPage || !m_pSettingsPage)
         return;
     m_inputId = id;
-    const std::wstring name = InputDisplayName(id);
+    const CaptureSource& source = m_pRecording->Source();
+    std::wstring name = InputDisplayName(id);
+    if (!id.empty() && name == id && id == source.device)
+        name = m_pSettingsPage->SourceName(source);
+    else if (!name.empty() && source.kind == SOURCE_PLAYBACK)
+        name = FormatText(IDS_SOURCE_PLAYBACK, {name});
     const bool followed = !m_inputShown.empty() && !name.empty() && name != m_inputShown;
     m_inputShown = name;
     m_pPreviewPage->ShowInput(name);
@@ -567,6 +574,8 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
             OnShortcut(ID_MARKER);
         return true;
     case WM_APP_SHOWN:
+        if (m_pSettingsPage)
+            m_pSettingsPage->TellDamagedSource(g_settings.Damaged);
         if (m_pRecording)
             m_pRecording->CompleteInterrupted(); // beside the window; settled once looked at
         return true;

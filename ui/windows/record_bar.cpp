@@ -146,14 +146,17 @@ bool IsPlainFile(const std::wstring& path) {
 
 } // namespace
 
-// 1. The plan: sequential naming, or the typed name (replaced only when the user says so).
-// 2. The recording: capture, name, folders, file, counter and note. 3. The timer. 4. The view of
-// the new state. 5. The wrap message, while the recording runs.
+// 1. The plan: sequential naming, or the typed name (replaced only when the user says so), and
+// what is recorded. 2. The recording: capture, name, folders, file, counter and note (a chosen
+// device that is not there is never replaced without the user's word: Windows' default is
+// offered for this recording). 3. The timer. 4. The view of the new state. 5. The wrap message,
+// while the recording runs.
 void CRecordBar::StartNewRecording() {
     RecordingPlan plan;
     plan.channels = m_nSamplingChannel;
     plan.samplesPerSec = m_nSamplingRate;
     plan.sampleType = m_nSampleType;
+    plan.source = m_page->Source();
     plan.sequential = m_page->m_bCheckSeqRecFile != 0;
     if (plan.sequential)
         plan.naming = m_page->Naming();
@@ -167,6 +170,12 @@ void CRecordBar::StartNewRecording() {
         if (!AskToReplace())
             return;
         plan.replaceTyped = true;
+        failure = m_recording->Start(plan);
+    }
+    if (failure.step == STEP_SOURCE_ABSENT && !plan.source.FollowsDefault()) {
+        if (!AskForDefaultSource(plan.source))
+            return;
+        plan.source.device.clear();
         failure = m_recording->Start(plan);
     }
     if (failure) {
@@ -188,6 +197,14 @@ void CRecordBar::StartNewRecording() {
         std::swprintf(used, 16, L"%06u", unsigned(m_recording->Counter() - 1));
         ShowMessage(FormatText(IDS_COUNTER_WRAPPED_TO, {used}));
     }
+}
+
+bool CRecordBar::AskForDefaultSource(const CaptureSource& absent) {
+    CaptureSource fallback = absent;
+    fallback.device.clear();
+    return AskYesNo(g_pMainDlg->GetSafeHwnd(),
+                    FormatText(IDS_SOURCE_ABSENT_ASK,
+                               {m_page->SourceName(absent), m_page->SourceName(fallback)}));
 }
 
 bool CRecordBar::AskToReplace() {

@@ -87,6 +87,9 @@ private:
     bool PlanTypedRecording(RecordingPlan& plan);
     // Whether the user agrees to replace the existing file of the typed name.
     bool AskToReplace();
+    // Whether the user agrees to record Windows' default device of the kind this time, the
+    // chosen one not being there.
+    bool AskForDefaultSource(const CaptureSource& absent);
     void ShowMessage(const std::wstring& text);
     // The recording has stopped, by the user or by itself (said: how, for a screen reader): the
     // exact elapsed time recorded, and the Stopped view.

@@ -24,6 +24,8 @@ std::wstring EndedText(const RecordingReport& report) {
     case STEP_DEVICE_SILENT:
         return LoadText(IDS_STOPPED_DEVICE_SILENT);
     case STEP_DEVICE_HUNG:
+    case STEP_SOURCE_ABSENT:
+    case STEP_NO_LOOPBACK:
         return FormatText(IDS_STOPPED_DEVICE_FAILED, {DeviceFailureText(failure)});
     case STEP_WRITE:
         return FormatText(IDS_STOPPED_WRITE_FAILED,
@@ -92,6 +94,10 @@ std::wstring StartFailureText(const RecordingFailure& failure) {
     }
     case STEP_DEVICE_HUNG:
         return FormatText(IDS_DEVICE_FAILED, {DeviceFailureText(failure)});
+    case STEP_SOURCE_ABSENT: // a chosen device is asked about (AbsentSourceQuestion)
+        return LoadText(IDS_NO_OUTPUT_DEVICE);
+    case STEP_NO_LOOPBACK:
+        return FormatText(IDS_NO_LOOPBACK, {DeviceErrorText(failure.code)});
     case STEP_NO_FOLDER:
         return LoadText(IDS_NO_FOLDER);
     case STEP_NAME_TOO_LONG:

@@ -10,6 +10,7 @@
 #include "ui/windows/main_dlg.h"
 #include "ui/windows/record_bar.h"
 #include "ui/windows/sound_format_dlg.h"
+#include "ui/windows/source_dlg.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -90,6 +91,12 @@ void CSettingsPage::LoadFromSettings() {
     m_bCheckReqFileSubDir = g_settings.CheckReqFileSubDir;
     m_strSeqRecFilePrefix = g_settings.SeqRecFilePrefix;
     m_nSeqRecFileCount = uint32_t(g_settings.SeqRecFileCount);
+    m_nSource = g_settings.Source;
+    m_strInputDevice = g_settings.InputDevice;
+    m_strInputDeviceName = g_settings.InputDeviceName;
+    m_strOutputDevice = g_settings.OutputDevice;
+    m_strOutputDeviceName = g_settings.OutputDeviceName;
+    ShowSource();
     SendMessageW(GetDlgItem(IDC_SEQ_COUNT_SPIN), UDM_SETRANGE32, 0, kMaxCount);
     SetSpinPosition(m_nSeqRecFileCount);
     UpdateData(false);
@@ -103,6 +110,47 @@ void CSettingsPage::StoreToSettings(bool quiet) {
     g_settings.CheckReqFileSubDir = m_bCheckReqFileSubDir;
     g_settings.SeqRecFilePrefix = m_strSeqRecFilePrefix;
     g_settings.SeqRecFileCount = int32_t(m_nSeqRecFileCount);
+    g_settings.Source = m_nSource;
+    g_settings.InputDevice = m_strInputDevice;
+    g_settings.InputDeviceName = m_strInputDeviceName;
+    g_settings.OutputDevice = m_strOutputDevice;
+    g_settings.OutputDeviceName = m_strOutputDeviceName;
+}
+
+CaptureSource CSettingsPage::Source() const {
+    CaptureSource source;
+    source.kind = m_nSource == 1 ? SOURCE_PLAYBACK : SOURCE_INPUT;
+    source.device = source.kind == SOURCE_PLAYBACK ? m_strOutputDevice : m_strInputDevice;
+    return source;
+}
+
+std::wstring CSettingsPage::SourceName(const CaptureSource& source) const {
+    const bool playback = source.kind == SOURCE_PLAYBACK;
+    const std::wstring& chosenName = playback ? m_strOutputDeviceName : m_strInputDeviceName;
+    const std::wstring& chosen = playback ? m_strOutputDevice : m_strInputDevice;
+    const std::wstring name =
+        source.device.empty()
+            ? LoadText(playback ? IDS_SOURCE_DEFAULT_OUTPUT : IDS_SOURCE_DEFAULT_INPUT)
+        : source.IsCommunications() ? LoadText(playback ? IDS_SOURCE_COMMUNICATIONS_OUTPUT
+                                                        : IDS_SOURCE_COMMUNICATIONS_INPUT)
+        : source.device == chosen && !chosenName.empty() ? chosenName
+                                                         : source.device;
+    return playback ? FormatText(IDS_SOURCE_PLAYBACK, {name}) : name;
+}
+
+void CSettingsPage::ShowSource() {
+    SetDlgItemTextW(m_hWnd, IDC_SOURCE_SHOWN,
+                    FormatText(IDS_SOURCE_SHOWN, {SourceName(Source())}).c_str());
+}
+
+void CSettingsPage::TellDamagedSource(const std::vector<std::wstring>& keys) {
+    if (keys.empty())
+        return;
+    std::wstring named;
+    for (const std::wstring& key : keys)
+        named += (named.empty() ? L"" : L", ") + key;
+    ShowMessage(GetParent(m_hWnd),
+                FormatText(IDS_SOURCE_DAMAGED, {SettingsFilePath(), named, SourceName(Source())}));
 }
 
 SequentialNaming CSettingsPage::Naming() const {
@@ -164,13 +212,13 @@ void CSettingsPage::OnBrowseFolder() {
     }
 }
 
-// The system's recording devices: the Sound control panel's Recording tab, by the full path of
-// control.exe in the system folder.
+// What is recorded, chosen among the devices plugged in now.
 void CSettingsPage::OnRecordingSource() {
-    DWORD error = 0;
-    if (!StartSystemProgram(L"control.exe", L"mmsys.cpl,,1", &error))
-        ShowMessage(g_pMainDlg->GetSafeHwnd(),
-                    FormatText(IDS_RECORDING_SOURCE_FAILED, {SystemErrorText(error)}));
+    CSourceDlg dialog({m_nSource, m_strInputDevice, m_strInputDeviceName, m_strOutputDevice,
+                       m_strOutputDeviceName},
+                      ActiveEndpoints(SOURCE_INPUT), ActiveEndpoints(SOURCE_PLAYBACK));
+    if (dialog.DoModal(g_pMainDlg->GetSafeHwnd()) == IDOK)
+        ShowSource();
 }
 
 void CSettingsPage::OnSoundFormat() {

@@ -3,6 +3,7 @@
 // the sound format dialog, and builds the sequential file names.
 #pragma once
 
+#include "engine/capture_source.h"
 #include "engine/sequential_naming.h"
 #include "ui/framework/dialog.h"
 
@@ -24,6 +25,15 @@ public:
 
     // The five naming values, for a recording to name its files by.
     SequentialNaming Naming() const;
+    // What is recorded, for a recording to open.
+    CaptureSource Source() const;
+    // The device of a source as the user knows it: Windows' default (or communications default)
+    // by those words, a chosen one by the name it had when it was chosen; playback as the
+    // computer's playback of its output.
+    std::wstring SourceName(const CaptureSource& source) const;
+    // Once the window stands: the keys of the source the settings file held that could not be
+    // used, and what is recorded instead.
+    void TellDamagedSource(const std::vector<std::wstring>& keys);
     // The recording took or gave back a number: the counter and its field follow (the recording
     // keeps it in the settings file).
     void SetCounter(uint32_t count);
@@ -44,6 +54,10 @@ public:
     HWND m_buttonBrowse = nullptr;
     HWND m_editFolder = nullptr;
     HWND m_spinCount = nullptr;
+    // What is recorded (the settings' Source, InputDevice, ...).
+    int m_nSource = 0;
+    std::wstring m_strInputDevice, m_strInputDeviceName;
+    std::wstring m_strOutputDevice, m_strOutputDeviceName;
     uint32_t m_nSeqRecFileCount = 0;
     int m_bCheckSeqRecFile = 0;
     std::wstring m_strSeqRecFileDir;
@@ -60,6 +74,8 @@ protected:
 
 private:
     void SetSpinPosition(uint32_t position);
+    // The line under the buttons: what is recorded.
+    void ShowSource();
     // While sequential naming is off, the counter is taken only when it reads as one: nothing
     // that is not used is checked.
     void TakeUnusedCounter(CDataExchange& dx);
