@@ -178,7 +178,7 @@ TEST_F(PlaybackCaptureTest, WhatThePcPlaysOnItsClock) {
         {"idle for a second", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, IDLE, kA},
         {"a glitch of 30 ms", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, SHORT_GLITCH, kA},
         {"a glitch of 1.5 s", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, LONG_GLITCH, kA},
-        {"the output away for 3 s", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, AWAY, kA},
+        {"the chosen output away for 3 s", kFloat48, 1, 16000, SAMPLE_TYPE_PCM16, AWAY, kA},
         {"paused for a second", {44100, 2, ENCODING_FLOAT32, 0x3}, 2, 22050, SAMPLE_TYPE_PCM16,
          PAUSE, kA},
         // clang-format on
@@ -188,7 +188,10 @@ TEST_F(PlaybackCaptureTest, WhatThePcPlaysOnItsClock) {
         Renew();
         sim->SetFormat(c.output);
         const fs::path file = dir / (std::string(c.what) + ".wav");
-        ASSERT_FALSE(recording->Start(Plan(file, c.channels, c.rate, c.type)));
+        RecordingPlan plan = Plan(file, c.channels, c.rate, c.type);
+        if (c.event == AWAY) // the output chosen by its ID: that one is waited for
+            plan.source.device = Sim::kDeviceId;
+        ASSERT_FALSE(recording->Start(plan));
         ASSERT_TRUE(PumpUntilMs(1000));
         const double outputRate = c.output.rate;
         uint64_t from = 0, to = 0; // the event's stretch, in the output's frames
@@ -221,6 +224,7 @@ TEST_F(PlaybackCaptureTest, WhatThePcPlaysOnItsClock) {
             sim->SetAway(false);
             ASSERT_TRUE(Pump([&] { return recording->State() == RECORDING_RUNNING; }));
             to = sim->OpenedAt(); // the next opening finds it
+            EXPECT_EQ(sim->LastSource(), plan.source) << "that output, and no other";
             break;
         }
         const uint32_t end =

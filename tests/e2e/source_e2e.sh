@@ -39,8 +39,10 @@ window_named() {
   done
   return 1
 }
-# Records into FILE for about two seconds with the keyboard: Ctrl+R, Ctrl+S.
+# Records into FILE for about two seconds with the keyboard: Ctrl+R, Ctrl+S (from the main tab,
+# where the file name is typed).
 record_two_seconds() {
+  click "$TAB0_X" "$TAB0_Y"
   type_file_name "$(winepath -w "$1")"
   key ctrl+r
   sleep 2
@@ -107,6 +109,7 @@ click "$SOURCE_X" "$SOURCE_Y"
 window_named "録音ソース"
 key alt+p
 key Return
+click "$TAB0_X" "$TAB0_Y"
 type_file_name "$(winepath -w "$work/playback.wav")"
 key ctrl+r
 check "4: the playback's start is refused" dismiss_message
