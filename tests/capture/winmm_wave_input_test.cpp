@@ -105,32 +105,18 @@ TEST(WinmmWaveInput, ChosenInputFoundByItsIdWhereverItIsNumbered) {
         UINT preferred;        // the mapper's preferred device...
         const wchar_t* input;  // ...and what DefaultInput tells (nullptr: cannot tell)
     } cases[] = {
+        // clang-format off
         {"present", {{kMic, L"Mic"}, {kUsb, L"USB Audio Device"}}, kUsb, 1, 0, kUsb},
         {"renumbered: another input came first",
-         {{kHeadset, L"Headset"}, {kMic, L"Mic"}, {kUsb, L"USB Audio Device"}},
-         kUsb,
-         2,
-         0,
-         kUsb},
+         {{kHeadset, L"Headset"}, {kMic, L"Mic"}, {kUsb, L"USB Audio Device"}}, kUsb, 2, 0, kUsb},
         {"absent", {{kMic, L"Mic"}, {kHeadset, L"Headset"}}, kUsb, WAVE_MAPPER + 1, 0, nullptr},
-        {"two inputs with one name",
-         {{kUsb, L"USB Audio Device"}, {kUsbTwin, L"USB Audio Device"}},
-         kUsbTwin,
-         1,
-         0,
-         kUsbTwin},
+        {"two inputs with one name", {{kUsb, L"USB Audio Device"}, {kUsbTwin, L"USB Audio Device"}},
+         kUsbTwin, 1, 0, kUsbTwin},
         {"Windows' default, by the mapper's preferred device's ID",
-         {{kMic, L"Mic"}, {kUsb, L"USB Audio Device"}},
-         nullptr,
-         WAVE_MAPPER,
-         1,
-         kUsb},
+         {{kMic, L"Mic"}, {kUsb, L"USB Audio Device"}}, nullptr, WAVE_MAPPER, 1, kUsb},
         {"Windows' default, a device without an ID: its name",
-         {{L"", L"Line In"}, {kUsb, L"USB Audio Device"}},
-         nullptr,
-         WAVE_MAPPER,
-         0,
-         L"Line In"},
+         {{L"", L"Line In"}, {kUsb, L"USB Audio Device"}}, nullptr, WAVE_MAPPER, 0, L"Line In"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

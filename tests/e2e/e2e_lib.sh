@@ -86,15 +86,6 @@ dismiss_message() {
   return 1
 }
 
-# The same, answering with a key (a button's mnemonic: y for Yes).
-dismiss_message_with() {
-  for _ in $(seq 100); do
-    [ "$(sonarix_windows)" -ge 2 ] && { sleep 0.3; xdotool key "$1"; sleep 0.3; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-
 # Clicks in the sound format dialog, relative to its own corner.
 click_in_format_dialog() {
   local d x y
