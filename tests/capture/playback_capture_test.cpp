@@ -8,6 +8,7 @@
 #include "recording/recording.h"
 #include "tests/monitor/fake_monitor_host.h"
 #include "tests/support/no_notes.h"
+#include "tests/support/report_pump.h"
 #include "tests/support/simulated_playback_stream.h"
 #include "tests/support/test_support.h"
 
@@ -57,27 +58,10 @@ protected:
         SetTickFunction([] { return s_sim->NowMs(); });
         capture =
             std::make_unique<CWaveIn>(std::make_unique<PlaybackWaveInput>(std::move(stream)), host);
-        recording = std::make_unique<CRecording>(*capture, notes, [this] {
-            std::lock_guard<std::mutex> lock(m_lock);
-            ++m_notices;
-            m_signal.notify_all();
-        });
+        recording = std::make_unique<CRecording>(*capture, notes, pump.Wake());
         reports.clear();
     }
-    // The window thread's part: takes the reports until done() or 20 s.
-    template <typename Done> bool Pump(Done done) {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done() && std::chrono::steady_clock::now() < limit) {
-            {
-                std::unique_lock<std::mutex> lock(m_lock);
-                m_signal.wait_for(lock, std::chrono::milliseconds(5), [&] { return m_notices; });
-                m_notices = 0;
-            }
-            for (auto& report : recording->TakeReports())
-                reports.push_back(report);
-        }
-        return done();
-    }
+    template <typename Done> bool Pump(Done done) { return pump.Until(*recording, reports, done); }
     bool PumpUntilMs(uint32_t ms) {
         return Pump([&] { return sim->NowMs() >= ms; });
     }
@@ -103,9 +87,7 @@ protected:
     std::unique_ptr<CWaveIn> capture;
     std::unique_ptr<CRecording> recording;
     std::vector<RecordingReport> reports;
-    std::mutex m_lock;
-    std::condition_variable m_signal;
-    int m_notices = 0;
+    ReportPump pump;
 };
 Sim* PlaybackCaptureTest::s_sim = nullptr;
 

@@ -8,6 +8,7 @@
 #include "engine/wave_file.h"
 #include "recording/recording_policy.h"
 #include "tests/monitor/fake_monitor_host.h"
+#include "tests/support/report_pump.h"
 #include "tests/support/simulated_wave_input.h"
 #include "tests/support/test_disk.h"
 #include "tests/support/test_support.h"
@@ -67,11 +68,7 @@ protected:
         sim = device.get();
         sim->SetBlockInterval(300);
         capture = std::make_unique<CWaveIn>(std::move(device), host);
-        recording = std::make_unique<CRecording>(*capture, notes, [this] {
-            std::lock_guard<std::mutex> lock(m_lock);
-            ++m_notices;
-            m_signal.notify_all();
-        });
+        recording = std::make_unique<CRecording>(*capture, notes, pump.Wake());
         reports.clear();
     }
 
@@ -85,20 +82,7 @@ protected:
         SetDiskTickFunction(nullptr);
     }
 
-    // The window thread's part: takes the reports until done() or 20 s.
-    template <typename Done> bool Pump(Done done) {
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done() && std::chrono::steady_clock::now() < limit) {
-            {
-                std::unique_lock<std::mutex> lock(m_lock);
-                m_signal.wait_for(lock, std::chrono::milliseconds(5), [&] { return m_notices; });
-                m_notices = 0;
-            }
-            for (auto& report : recording->TakeReports())
-                reports.push_back(report);
-        }
-        return done();
-    }
+    template <typename Done> bool Pump(Done done) { return pump.Until(*recording, reports, done); }
     bool PumpFrames(uint64_t frames) {
         return Pump([&] { return sim->FramesDelivered() >= frames; });
     }
@@ -133,9 +117,7 @@ protected:
     std::unique_ptr<CWaveIn> capture;
     std::unique_ptr<CRecording> recording;
     std::vector<RecordingReport> reports;
-    std::mutex m_lock;
-    std::condition_variable m_signal;
-    int m_notices = 0;
+    ReportPump pump;
 };
 
 // The frames of the files, in order: frame n holds n (the simulated device's numbering), and
