@@ -8,28 +8,6 @@
 
 namespace {
 
-// COM for a thread of the program's own, from its first call here to its end. A thread that
-// has an apartment already (the window thread's) keeps it.
-class ThreadCom {
-public:
-    ThreadCom() {
-        const HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        m_owned = SUCCEEDED(result);
-        m_ready = m_owned || result == RPC_E_CHANGED_MODE;
-    }
-    ~ThreadCom() {
-        if (m_owned)
-            CoUninitialize();
-    }
-    ThreadCom(const ThreadCom&) = delete;
-    ThreadCom& operator=(const ThreadCom&) = delete;
-    bool Ready() const { return m_ready; }
-
-private:
-    bool m_owned = false;
-    bool m_ready = false;
-};
-
 ComPtr<IMMDeviceEnumerator> Enumerator() {
     ComPtr<IMMDeviceEnumerator> devices;
     if (ComReadyForThisThread())
@@ -66,9 +44,14 @@ EDataFlow FlowOf(SourceKind kind) {
 
 } // namespace
 
+// Once a thread, for the thread's life: COM is not uninitialised as a thread ends, since that may
+// come during the process's exit (the main thread's, in a test), where it can hang (Wine's did).
 bool ComReadyForThisThread() {
-    static thread_local ThreadCom com;
-    return com.Ready();
+    static thread_local const bool ready = [] {
+        const HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        return SUCCEEDED(result) || result == RPC_E_CHANGED_MODE;
+    }();
+    return ready;
 }
 
 std::vector<AudioEndpoint> ActiveEndpoints(SourceKind kind) {
