@@ -87,7 +87,7 @@ int wmain(int argc, wchar_t** argv) {
             running = Clock::now();
             Sleep(1.5);
         } else {
-            Sleep(3.0);
+            Sleep(2.0);
         }
         recorded += Seconds(Clock::now() - running);
         recording.Stop();
