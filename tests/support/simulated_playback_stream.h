@@ -1,6 +1,6 @@
-// An output device without hardware, read back as WASAPI's loopback reads one: it plays a tone (or
-// nothing) in 10 ms packets, ten times as fast as real time, and it can glitch, go away and come
-// back, or have no loopback at all.
+// An output device without hardware, read back as WASAPI's loopback reads one: it plays a 1 kHz
+// tone at half scale (or nothing) in 10 ms packets, ten times as fast as real time, and it can
+// glitch, go away and come back, or have no loopback at all.
 //
 // It keeps the world's clock (NowMs, for a test's tick function), which the tone follows (the
 // output's frame n is the tone's sample n): while the stream runs, time passes as its packets are
@@ -23,10 +23,9 @@ public:
 
     SimulatedPlaybackStream();
 
-    // The output's format (before the first Open): 48000 Hz float stereo unless set; float,
-    // 16-bit and 32-bit samples.
+    // The output's format (before the first Open): 48000 Hz float stereo unless set; float
+    // samples, any rate and channels.
     void SetFormat(const StreamFormat& format) { m_format = format; }
-    void SetTone(double hz, double amplitude);
     // Each of these returns the output's frame (on the clock) from which it holds.
     // Nothing plays: the packets come on, flagged silent (their data is noise, to be ignored).
     uint64_t SetIdle(bool idle);
@@ -63,7 +62,7 @@ private:
     bool m_wake = false;
     StreamFormat m_format;
     CaptureSource m_source;
-    double m_hz = 1000, m_amplitude = 0.5;
+    const double m_hz = 1000, m_amplitude = 0.5; // what it plays, in every channel
     bool m_open = false, m_started = false, m_idle = false, m_away = false, m_noLoopback = false;
     bool m_clockRuns = false;
     uint64_t m_position = 0;   // the clock, in the output's frames
