@@ -66,8 +66,10 @@ bool Resampler::Configure(uint32_t inRate, uint32_t outRate, int channels, size_
     }
     const size_t keep = m_taps ? m_taps - 1 : 0;
     m_history.reset(new (std::nothrow) float[(keep + m_maxIn) * size_t(m_channels)]);
-    if (!m_history) {
+    m_silence.reset(new (std::nothrow) float[m_maxIn * size_t(m_channels)]());
+    if (!m_history || !m_silence) {
         m_phases.reset();
+        m_history.reset();
         return false;
     }
     Reset();
@@ -159,11 +161,10 @@ size_t Resampler::Flush(float* out) {
     const uint64_t inFrames = m_inFrames;
     const uint64_t total = (inFrames * m_up + m_down - 1) / m_down;
     const size_t frames = DelayFrames() + 1;
-    std::unique_ptr<float[]> silence(new float[frames * size_t(m_channels)]());
     size_t produced = 0;
     for (size_t at = 0; at < frames; at += m_maxIn) {
         const size_t n = std::min(m_maxIn, frames - at);
-        produced += Process(silence.get(), n, out + produced * size_t(m_channels));
+        produced += Process(m_silence.get(), n, out + produced * size_t(m_channels));
     }
     m_inFrames = inFrames; // the silence is no part of the stream
     const uint64_t extra = m_outFrames > total ? m_outFrames - total : 0;

@@ -8,7 +8,7 @@
 // (its transition band lies between the two). Its delay is compensated: an impulse at input
 // time t comes out at output time t, to the nearest output sample. Equal rates are copied.
 //
-// Not thread-safe: one thread feeds it. Configure allocates; Process never does.
+// Not thread-safe: one thread feeds it. Configure allocates; Process and Flush never do.
 #pragma once
 
 #include <cstddef>
@@ -56,6 +56,7 @@ private:
     size_t m_maxIn = 0;
     std::unique_ptr<float[]> m_phases;        // L x T coefficients, each phase in input order
     std::unique_ptr<float[]> m_history;       // per channel: T - 1 + maxIn samples, planar
+    std::unique_ptr<float[]> m_silence;       // maxIn frames of it, for Flush
     size_t m_historyFrames = 0;               // frames held (planar, per channel)
     size_t m_next = 0;                        // where the next output's window starts
     uint32_t m_phase = 0;                     // ...and its phase

@@ -58,14 +58,18 @@ std::wstring FormatText(UINT id, std::initializer_list<std::wstring> arguments) 
     return text;
 }
 
-std::wstring SystemErrorText(DWORD error) {
+// The system's own words for an error code (a Win32 error or an HRESULT); empty when it has none.
+static std::wstring SystemWords(DWORD error) {
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     const LocalMemory<wchar_t> owned(text);
-    const std::wstring own = length && text ? Trimmed(std::wstring(text, length)) : L"";
-    return FormatText(IDS_SYSTEM_ERROR, {own, std::to_wstring(error)});
+    return length && text ? Trimmed(std::wstring(text, length)) : L"";
+}
+
+std::wstring SystemErrorText(DWORD error) {
+    return FormatText(IDS_SYSTEM_ERROR, {SystemWords(error), std::to_wstring(error)});
 }
 
 // The audio engine's codes (AUDCLNT_E_...), which the system's message tables do not hold; any
@@ -78,19 +82,10 @@ static std::wstring AudioErrorText(UINT result) {
                  {0x88890010, IDS_AUDIO_SERVICE_NOT_RUNNING},
                  {0x88890003, IDS_AUDIO_WRONG_ENDPOINT_TYPE},
                  {0x88890008, IDS_AUDIO_UNSUPPORTED_FORMAT}};
-    std::wstring own;
+    std::wstring own = SystemWords(result);
     for (const auto& k : known)
         if (k.code == result)
             own = LoadText(k.text);
-    if (own.empty()) {
-        wchar_t* text = nullptr;
-        const DWORD length =
-            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, result, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-        const LocalMemory<wchar_t> owned(text);
-        own = length && text ? Trimmed(std::wstring(text, length)) : L"";
-    }
     wchar_t code[16];
     swprintf(code, 16, L"0x%08X", result);
     return FormatText(IDS_SYSTEM_ERROR, {own, code});
