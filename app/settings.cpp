@@ -116,7 +116,7 @@ void LoadSettings(AppSettings& settings, ISettingsStore& store) {
     // What is recorded: a value that names nothing reads as the default, and is said.
     settings.Damaged.clear();
     const std::wstring source = store.Read(L"SoundProperty", L"Source", L"0");
-    if (source != L"0" && source != L"1" && !source.empty()) {
+    if (source != L"0" && source != L"1" && source != L"2" && !source.empty()) {
         settings.Source = defaults.Source;
         settings.Damaged.push_back(L"Source");
     }

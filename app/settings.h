@@ -26,7 +26,8 @@ struct AppSettings {
     int SamplingChannel = 2;       // 1 mono, 2 stereo
     int SampleType = 1;            // 0..3, see recording_format.h
     int SamplingRate = 16000;      // Hz
-    int Source = 0;                // what is recorded: 0 an input, 1 what the computer plays
+    int Source = 0;                // what is recorded: 0 an input, 1 what the computer plays,
+                                   // 2 both (the input left, the output right)
     std::wstring InputDevice;      // the input's endpoint ID; "": Windows' default input;
                                    // "communications": its default communications input
     std::wstring InputDeviceName;  // ...its name, shown while it is away
@@ -60,7 +61,7 @@ public:
 // Fills every field from the store, with the defaults where it has nothing. Values the program
 // cannot use (channels other than 1 or 2, a type outside 0..3, a rate not in the format
 // dialog's list, a counter outside 0..999999) become their defaults; so do a source other than
-// 0 or 1 and a device that cannot be an endpoint's ID (cut short, or with control characters),
+// 0, 1 or 2 and a device that cannot be an endpoint's ID (cut short, or with control characters),
 // whose keys are listed in Damaged. A device that is merely not plugged in is kept.
 void LoadSettings(AppSettings& settings, ISettingsStore& store);
 // Writes every field, in the table's order; false when any could not be written.

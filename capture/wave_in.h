@@ -99,6 +99,9 @@ public:
     // What identifies the input opened last: its endpoint ID where the system tells it, else its
     // name; empty when it cannot be told. Any thread.
     std::wstring Input() const { return m_cut ? std::wstring() : m_capture->Input(); }
+    // A source of two sides whose second side is away and waited for (IWaveInput::SideWaiting).
+    // Any thread.
+    bool SideWaiting() const { return !m_cut && m_capture->SideWaiting(); }
     // What made the last Open, Start, Stop or Close fail. Window thread.
     const RecordingFailure& LastFailure() const { return m_failure; }
 

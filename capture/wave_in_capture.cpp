@@ -21,9 +21,9 @@ uint32_t WaveInBufferSize(const WaveFormat& deviceFormat) {
 }
 
 RecordingStep StepOfDeviceCode(uint32_t code) {
-    return code == kSourceAbsent        ? STEP_SOURCE_ABSENT
-           : code == kWrongEndpointType ? STEP_NO_LOOPBACK
-                                        : STEP_DEVICE;
+    return code == kSourceAbsent || code == kOutputAbsent ? STEP_SOURCE_ABSENT
+           : code == kWrongEndpointType                   ? STEP_NO_LOOPBACK
+                                                          : STEP_DEVICE;
 }
 
 WaveInCapture::WaveInCapture(std::unique_ptr<IWaveInput> device) : m_device(std::move(device)) {}

@@ -79,6 +79,8 @@ public:
     // The input opened last, as IWaveInput::DefaultInput tells it (empty when it cannot be
     // told). Any thread, without waiting for the device.
     std::wstring Input() const;
+    // IWaveInput::SideWaiting of the device, without waiting for it. Any thread.
+    bool SideWaiting() const { return m_device && m_device->SideWaiting(); }
     RecordingClock& Clock() { return m_clock; }
     const RecordingFailure& LastFailure() const { return m_failure; }
 

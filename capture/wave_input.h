@@ -16,6 +16,9 @@
 // What Open answers, besides the device's own codes, when the chosen device is not there (taken
 // away, or never plugged into this computer): the capture waits for that device, never another.
 constexpr uint32_t kSourceAbsent = 0xA0001001;
+// ...and when the chosen output of a source of both sides is not there (its input's absence
+// answers kSourceAbsent).
+constexpr uint32_t kOutputAbsent = 0xA0001002;
 // AUDCLNT_E_WRONG_ENDPOINT_TYPE: the system cannot read back what an output plays (Windows without
 // loopback capture, Wine).
 constexpr uint32_t kWrongEndpointType = 0x88890003;
@@ -58,4 +61,7 @@ public:
     // false when it cannot be told (a chosen device that is not there). For a source that follows
     // Windows' default, a new answer means a new default.
     virtual bool DefaultInput(std::wstring& input) = 0;
+    // A source of two sides: the second (what the computer plays) is away and waited for, its
+    // channel silent meanwhile, while the first records on. Any thread.
+    virtual bool SideWaiting() const { return false; }
 };

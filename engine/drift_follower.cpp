@@ -16,8 +16,7 @@ constexpr double kIntegral = kNaturalRate * kNaturalRate;
 DriftFollower::DriftFollower(uint32_t rate, size_t maxPushFrames)
     : m_rate(rate ? rate : 1), m_capacity(size_t(m_rate) * kCapacityMs / 1000),
       m_target(size_t(m_rate) * kTargetMs / 1000), m_resync(size_t(m_rate) * kResyncMs / 1000),
-      m_resampler(maxPushFrames),
-      m_scratch(new float[DriftResampler::MaxOutFrames(maxPushFrames)]),
+      m_resampler(maxPushFrames), m_scratch(new float[DriftResampler::MaxOutFrames(maxPushFrames)]),
       m_ring(new float[m_capacity]) {}
 
 void DriftFollower::Reset() {
@@ -104,11 +103,10 @@ void DriftFollower::Control(size_t frames) {
     const double fill = double(m_size) + double(frames) / 2;
     m_smoothed += (fill - m_smoothed) * std::min(1.0, dt / kSmoothingSeconds);
     const double error = (m_smoothed - double(m_target)) / m_rate;
-    m_integral = std::min(std::max(m_integral + kIntegral * error * dt, -kMostDeviation),
-                          kMostDeviation);
-    const double wanted = std::min(std::max(1 - (kProportional * error + m_integral),
-                                            1 - kMostDeviation),
-                                   1 + kMostDeviation);
+    m_integral =
+        std::min(std::max(m_integral + kIntegral * error * dt, -kMostDeviation), kMostDeviation);
+    const double wanted = std::min(
+        std::max(1 - (kProportional * error + m_integral), 1 - kMostDeviation), 1 + kMostDeviation);
     const double slew = kMostSlewPerSecond * dt;
     m_ratio += std::min(std::max(wanted - m_ratio, -slew), slew);
 }

@@ -37,13 +37,13 @@ public:
     static constexpr double kSmoothingSeconds = 2.0;
 
     struct Figures {
-        double ratio = 1;         // output frames per frame pushed, now
-        size_t fill = 0;          // frames queued, now
-        uint64_t underflows = 0;  // the queue ran dry while playing
-        uint64_t resyncs = 0;     // the queue was cut down to the target
-        uint64_t overflows = 0;   // frames let go of a full queue
-        uint64_t pushed = 0;      // frames queued since the start (after resampling)
-        uint64_t pulled = 0;      // frames pulled since the start, silence included
+        double ratio = 1;        // output frames per frame pushed, now
+        size_t fill = 0;         // frames queued, now
+        uint64_t underflows = 0; // the queue ran dry while playing
+        uint64_t resyncs = 0;    // the queue was cut down to the target
+        uint64_t overflows = 0;  // frames let go of a full queue
+        uint64_t pushed = 0;     // frames queued since the start (after resampling)
+        uint64_t pulled = 0;     // frames pulled since the start, silence included
     };
 
     // Both devices' nominal rate, and the most frames one Push brings; allocates.

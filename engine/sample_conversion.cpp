@@ -1,5 +1,6 @@
 #include "engine/sample_conversion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -126,4 +127,35 @@ void Quantiser::ToPcm8(const float* in, size_t samples, uint8_t* out) {
         const float value = std::floor(in[i] * 128.0f + dither + 0.5f) + 128.0f;
         out[i] = uint8_t(value < 0.0f ? 0.0f : value > 255.0f ? 255.0f : value);
     }
+}
+
+void MixSides(const int16_t* near, const float* far, size_t frames, int channels, int bits,
+              Quantiser& quantiser, float* scratch, uint8_t* out) {
+    constexpr float kScale = 1.0f / 32768.0f;
+    if (channels == 2 && bits == 16) {
+        int16_t pcm[256];
+        for (size_t at = 0; at < frames; at += 256) {
+            const size_t n = std::min<size_t>(256, frames - at);
+            quantiser.ToPcm16(far + at, n, pcm);
+            for (size_t f = 0; f < n; ++f) {
+                const int16_t frame[2] = {near[at + f], pcm[f]};
+                std::memcpy(out + 4 * (at + f), frame, sizeof frame);
+            }
+        }
+        return;
+    }
+    if (channels == 2) {
+        for (size_t f = 0; f < frames; ++f) {
+            scratch[2 * f] = float(near[f]) * kScale;
+            scratch[2 * f + 1] = far[f];
+        }
+    } else {
+        for (size_t f = 0; f < frames; ++f)
+            scratch[f] = 0.5f * (float(near[f]) * kScale + far[f]);
+    }
+    const size_t samples = frames * size_t(channels);
+    if (bits == 8)
+        quantiser.ToPcm8(scratch, samples, out);
+    else
+        quantiser.ToPcm16(scratch, samples, reinterpret_cast<int16_t*>(out));
 }

@@ -35,6 +35,14 @@ struct StreamFormat {
 void ToFloatFrames(const uint8_t* data, size_t frames, const StreamFormat& format, int outChannels,
                    float* out);
 
+// The two sides of a call in one recording's frames: near (the microphone's 16-bit samples) and
+// far (what the computer plays, float). Stereo: near left, far right; mono: each at half (-6 dB),
+// summed. Written as 16-bit or 8-bit PCM (bits) to out; scratch has room for frames x channels
+// floats. The microphone's samples pass unchanged where they keep a 16-bit channel of their own.
+class Quantiser;
+void MixSides(const int16_t* near, const float* far, size_t frames, int channels, int bits,
+              Quantiser& quantiser, float* scratch, uint8_t* out);
+
 // Float samples to PCM, with triangular dither of one step at either side, so the quiet end of a
 // fading sound turns to noise instead of distortion. Digital silence (exactly 0) stays silence.
 // Samples beyond full scale are clipped.

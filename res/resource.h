@@ -121,6 +121,11 @@
 #define IDS_AUDIO_SERVICE_NOT_RUNNING 291
 #define IDS_AUDIO_WRONG_ENDPOINT_TYPE 292
 #define IDS_AUDIO_UNSUPPORTED_FORMAT 293
+// Both sides of a call: the microphone's and what the computer plays
+#define IDS_SOURCE_BOTH 294            // the microphone's name, the output's
+#define IDS_STATE_MIC_QUIET 295        // the state part while the microphone gives no sound
+#define IDS_SAID_MIC_QUIET 296         // ...and what a screen reader hears
+#define IDS_STATE_PLAYBACK_WAITING 297 // the state part while the output is away
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771
@@ -159,5 +164,7 @@
 #define IDC_SOURCE_INPUTS 1032
 #define IDC_SOURCE_OUTPUTS 1033
 #define IDC_SOURCE_SYSTEM 1034
+#define IDC_SOURCE_BOTH 1035
+#define IDC_SOURCE_BOTH_NOTE 1036 // headphones, shown while both are chosen
 #define IDC_TOOLBAR 100
 #define IDC_STATUSBAR 1

@@ -169,7 +169,8 @@ TEST(Settings, UnusableValuesBecomeDefaults) {
     } cases[] = {
         {L"Source", L"1", 1, L"", L"", {}},
         {L"Source", L" 1 ", 1, L"", L"", {}},
-        {L"Source", L"2", 0, L"", L"", {L"Source"}},
+        {L"Source", L"2", 2, L"", L"", {}},
+        {L"Source", L"3", 0, L"", L"", {L"Source"}},
         {L"Source", L"abc", 0, L"", L"", {L"Source"}},
         {L"InputDevice", L"communications", 0, L"communications", L"", {}},
         {L"InputDevice", id.c_str(), 0, id, L"", {}},

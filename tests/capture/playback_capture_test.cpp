@@ -115,9 +115,11 @@ TEST_F(PlaybackCaptureTest, WhatThePcPlaysOnItsClock) {
         plan.samplesPerSec = c.rate;
         plan.sampleType = c.type;
         plan.typedName = file.wstring();
-        plan.source = {SOURCE_PLAYBACK, c.event == AWAY     ? Sim::kDeviceId
-                                        : c.event == ABSENT ? L"{0.0.0.00000000}.{unplugged}"
-                                                            : L""};
+        plan.source = {SOURCE_PLAYBACK,
+                       c.event == AWAY     ? Sim::kDeviceId
+                       : c.event == ABSENT ? L"{0.0.0.00000000}.{unplugged}"
+                                           : L"",
+                       L""};
         sim->SetNoLoopback(c.event == NO_LOOPBACK);
         const RecordingFailure failure = recording->Start(plan);
         if (c.event == NO_LOOPBACK || c.event == ABSENT) {

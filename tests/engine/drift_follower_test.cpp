@@ -15,8 +15,8 @@ TEST(DriftFollower, TenHoursOfTwoClocksKeepEveryClickInPlace) {
     struct Row {
         double ppm, laterPpm;
     };
-    const Row rows[] = {{-2000, -2000}, {-500, -500}, {0, 0}, {500, 500}, {2000, 2000},
-                        {-500, 500}};
+    const Row rows[] = {{-2000, -2000}, {-500, -500}, {0, 0},
+                        {500, 500},     {2000, 2000}, {-500, 500}};
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.ppm << " ppm, then " << row.laterPpm);
         DriftRun run;

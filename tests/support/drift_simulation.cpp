@@ -55,9 +55,9 @@ DriftResult SimulateDrift(const DriftRun& run) {
             result.mostDeviation = std::max(result.mostDeviation, std::fabs(figures.ratio - 1));
             const bool later = pullAt >= half;
             if (!later || pullAt >= half + 60)
-                result.mostWobble = std::max(
-                    result.mostWobble,
-                    std::fabs(figures.ratio * (later ? after : before) / rate - 1));
+                result.mostWobble =
+                    std::max(result.mostWobble,
+                             std::fabs(figures.ratio * (later ? after : before) / rate - 1));
             result.mostSlewPerSecond =
                 std::max(result.mostSlewPerSecond, std::fabs(figures.ratio - lastRatio) / 0.04);
         } else {
@@ -90,8 +90,7 @@ DriftResult SimulateDrift(const DriftRun& run) {
         ++pulls;
         pullAt = std::max(pullAt, 0.04 * double(pulls + 1) + late(random));
     }
-    result.clicksPlayed = int(std::count_if(clickWalls.begin(), clickWalls.end(),
-                                            counted));
+    result.clicksPlayed = int(std::count_if(clickWalls.begin(), clickWalls.end(), counted));
     result.figures = follower.Read();
     return result;
 }

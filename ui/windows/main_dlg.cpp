@@ -177,11 +177,14 @@ void CMainDlg::FollowInput() {
         return;
     m_inputId = id;
     const CaptureSource& source = m_pRecording->Source();
+    const CaptureSource device = source.kind == SOURCE_BOTH ? source.Input() : source;
     std::wstring name = InputDisplayName(id);
-    if (!id.empty() && name == id && id == source.device)
-        name = m_pSettingsPage->SourceName(source);
-    else if (!name.empty() && source.kind == SOURCE_PLAYBACK)
+    if (!id.empty() && name == id && id == device.device)
+        name = m_pSettingsPage->DeviceName(device);
+    if (!name.empty() && source.kind == SOURCE_PLAYBACK)
         name = FormatText(IDS_SOURCE_PLAYBACK, {name});
+    else if (!name.empty() && source.kind == SOURCE_BOTH)
+        name = FormatText(IDS_SOURCE_BOTH, {name, m_pSettingsPage->DeviceName(source.Playback())});
     const bool followed = !m_inputShown.empty() && !name.empty() && name != m_inputShown;
     m_inputShown = name;
     m_pPreviewPage->ShowInput(name);

@@ -172,10 +172,15 @@ void CRecordBar::StartNewRecording() {
         plan.replaceTyped = true;
         failure = m_recording->Start(plan);
     }
-    if (failure.step == STEP_SOURCE_ABSENT && !plan.source.FollowsDefault()) {
-        if (!AskForDefaultSource(plan.source))
+    // The device that is not there: of both sides, the one the failure names.
+    const bool outputAbsent = plan.source.kind == SOURCE_BOTH && failure.code == kOutputAbsent;
+    const CaptureSource absent = plan.source.kind != SOURCE_BOTH ? plan.source
+                                 : outputAbsent                  ? plan.source.Playback()
+                                                                 : plan.source.Input();
+    if (failure.step == STEP_SOURCE_ABSENT && !absent.FollowsDefault()) {
+        if (!AskForDefaultSource(absent))
             return;
-        plan.source.device.clear();
+        (outputAbsent ? plan.source.output : plan.source.device).clear();
         failure = m_recording->Start(plan);
     }
     if (failure) {
@@ -355,6 +360,7 @@ void CRecordBar::StartTimer() {
 // A run ends (a pause, the stop): its warning with it.
 void CRecordBar::KillTimer() {
     ::KillTimer(m_hWnd, m_nTimerId);
+    m_sideWaiting = false;
     WarnQuiet(false);
 }
 
@@ -375,9 +381,18 @@ TaskbarView CRecordBar::ForTaskbar() const {
     return view;
 }
 
+// Of both sides of a call, the microphone alone counts: the far side may simply be listening. In
+// stereo it has a channel of its own.
 void CRecordBar::FollowSound() {
-    WarnQuiet(State() == STATE_RECORDING && m_recording->State() == RECORDING_RUNNING &&
-              g_pMonitor && g_pMonitor->QuietMs() >= kQuietWarnMs);
+    const bool both = m_recording->Source().kind == SOURCE_BOTH;
+    const bool running = State() == STATE_RECORDING && m_recording->State() == RECORDING_RUNNING;
+    WarnQuiet(running && g_pMonitor &&
+              g_pMonitor->QuietMs(both && g_pMonitor->Channels() == 2) >= kQuietWarnMs);
+    const bool sideWaiting = running && m_recording->SideWaiting();
+    if (sideWaiting != m_sideWaiting) {
+        m_sideWaiting = sideWaiting;
+        ShowRecordingState();
+    }
 }
 
 // The taskbar button flashes until the window comes to the front.
@@ -442,9 +457,13 @@ void CRecordBar::ShowStoppedState() {
 void CRecordBar::ShowRecordingState() {
     const bool waiting = m_recording && m_recording->State() == RECORDING_WAITING;
     const bool quiet = m_quiet && !waiting;
-    const UINT text = waiting ? IDS_STATE_WAITING : quiet ? IDS_STATE_QUIET : IDS_STATE_RECORDING;
+    const bool mic = m_recording && m_recording->Source().kind == SOURCE_BOTH;
+    const UINT text = waiting         ? IDS_STATE_WAITING
+                      : quiet         ? (mic ? IDS_STATE_MIC_QUIET : IDS_STATE_QUIET)
+                      : m_sideWaiting ? IDS_STATE_PLAYBACK_WAITING
+                                      : IDS_STATE_RECORDING;
     ShowState(false, false, true, true, false, text);
-    SayState(LoadText(quiet ? IDS_SAID_QUIET : text));
+    SayState(LoadText(quiet ? (mic ? IDS_SAID_MIC_QUIET : IDS_SAID_QUIET) : text));
 }
 
 void CRecordBar::ShowPausedState() {

@@ -119,23 +119,31 @@ void CSettingsPage::StoreToSettings(bool quiet) {
 
 CaptureSource CSettingsPage::Source() const {
     CaptureSource source;
-    source.kind = m_nSource == 1 ? SOURCE_PLAYBACK : SOURCE_INPUT;
+    source.kind = m_nSource == 2 ? SOURCE_BOTH : m_nSource == 1 ? SOURCE_PLAYBACK : SOURCE_INPUT;
     source.device = source.kind == SOURCE_PLAYBACK ? m_strOutputDevice : m_strInputDevice;
+    if (source.kind == SOURCE_BOTH)
+        source.output = m_strOutputDevice;
     return source;
 }
 
 std::wstring CSettingsPage::SourceName(const CaptureSource& source) const {
+    if (source.kind == SOURCE_BOTH)
+        return FormatText(IDS_SOURCE_BOTH,
+                          {DeviceName(source.Input()), DeviceName(source.Playback())});
+    const std::wstring name = DeviceName(source);
+    return source.kind == SOURCE_PLAYBACK ? FormatText(IDS_SOURCE_PLAYBACK, {name}) : name;
+}
+
+std::wstring CSettingsPage::DeviceName(const CaptureSource& source) const {
     const bool playback = source.kind == SOURCE_PLAYBACK;
     const std::wstring& chosenName = playback ? m_strOutputDeviceName : m_strInputDeviceName;
     const std::wstring& chosen = playback ? m_strOutputDevice : m_strInputDevice;
-    const std::wstring name =
-        source.device.empty()
-            ? LoadText(playback ? IDS_SOURCE_DEFAULT_OUTPUT : IDS_SOURCE_DEFAULT_INPUT)
-        : source.IsCommunications() ? LoadText(playback ? IDS_SOURCE_COMMUNICATIONS_OUTPUT
-                                                        : IDS_SOURCE_COMMUNICATIONS_INPUT)
-        : source.device == chosen && !chosenName.empty() ? chosenName
-                                                         : source.device;
-    return playback ? FormatText(IDS_SOURCE_PLAYBACK, {name}) : name;
+    return source.device.empty()
+               ? LoadText(playback ? IDS_SOURCE_DEFAULT_OUTPUT : IDS_SOURCE_DEFAULT_INPUT)
+           : source.IsCommunications() ? LoadText(playback ? IDS_SOURCE_COMMUNICATIONS_OUTPUT
+                                                           : IDS_SOURCE_COMMUNICATIONS_INPUT)
+           : source.device == chosen && !chosenName.empty() ? chosenName
+                                                            : source.device;
 }
 
 void CSettingsPage::ShowSource() {

@@ -29,8 +29,10 @@ public:
     CaptureSource Source() const;
     // The device of a source as the user knows it: Windows' default (or communications default)
     // by those words, a chosen one by the name it had when it was chosen; playback as the
-    // computer's playback of its output.
+    // computer's playback of its output; both sides as the two.
     std::wstring SourceName(const CaptureSource& source) const;
+    // ...one device's name alone, without saying what is recorded of it.
+    std::wstring DeviceName(const CaptureSource& source) const;
     // Once the window stands: the keys of the source the settings file held that could not be
     // used, and what is recorded instead.
     void TellDamagedSource(const std::vector<std::wstring>& keys);

@@ -44,8 +44,11 @@ BOOL CSourceDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     Fill(IDC_SOURCE_INPUTS, m_inputs, m_fields.inputDevice);
     Fill(IDC_SOURCE_OUTPUTS, m_outputs, m_fields.outputDevice);
-    CheckRadioButton(m_hWnd, IDC_SOURCE_INPUT, IDC_SOURCE_PLAYBACK,
-                     m_fields.source == 1 ? IDC_SOURCE_PLAYBACK : IDC_SOURCE_INPUT);
+    CheckRadioButton(m_hWnd, IDC_SOURCE_INPUT, IDC_SOURCE_BOTH,
+                     m_fields.source == 1   ? IDC_SOURCE_PLAYBACK
+                     : m_fields.source == 2 ? IDC_SOURCE_BOTH
+                                            : IDC_SOURCE_INPUT);
+    ShowBothNote();
     DescribeControlsForScreenReaders(m_hWnd, {}); // the lists named by their labels
     return TRUE;
 }
@@ -65,14 +68,32 @@ const CSourceDlg::Entry* CSourceDlg::Selected(int list) const {
     return index >= 0 && size_t(index) < entries.size() ? &entries[size_t(index)] : nullptr;
 }
 
-// A device chosen in a list chooses its kind; a double click chooses it and closes.
+int CSourceDlg::Kind() const {
+    return IsDlgButtonChecked(m_hWnd, IDC_SOURCE_BOTH) == BST_CHECKED       ? 2
+           : IsDlgButtonChecked(m_hWnd, IDC_SOURCE_PLAYBACK) == BST_CHECKED ? 1
+                                                                            : 0;
+}
+
+// While both sides are chosen, the note on headphones says why the far side may come twice.
+void CSourceDlg::ShowBothNote() {
+    ::ShowWindow(GetDlgItem(IDC_SOURCE_BOTH_NOTE), Kind() == 2 ? SW_SHOWNA : SW_HIDE);
+}
+
+// A device chosen in a list chooses its kind (both sides stay chosen: they take one of each); a
+// double click chooses it and closes.
 bool CSourceDlg::OnCommand(int id, int code, HWND) {
     if ((id == IDC_SOURCE_INPUTS || id == IDC_SOURCE_OUTPUTS) &&
         (code == LBN_SELCHANGE || code == LBN_DBLCLK)) {
-        CheckRadioButton(m_hWnd, IDC_SOURCE_INPUT, IDC_SOURCE_PLAYBACK,
-                         id == IDC_SOURCE_INPUTS ? IDC_SOURCE_INPUT : IDC_SOURCE_PLAYBACK);
+        if (Kind() != 2)
+            CheckRadioButton(m_hWnd, IDC_SOURCE_INPUT, IDC_SOURCE_BOTH,
+                             id == IDC_SOURCE_INPUTS ? IDC_SOURCE_INPUT : IDC_SOURCE_PLAYBACK);
         if (code == LBN_DBLCLK)
             OnOK();
+        return true;
+    }
+    if ((id == IDC_SOURCE_INPUT || id == IDC_SOURCE_PLAYBACK || id == IDC_SOURCE_BOTH) &&
+        code == BN_CLICKED) {
+        ShowBothNote();
         return true;
     }
     if (id == IDC_SOURCE_SYSTEM && code == BN_CLICKED) {
@@ -84,7 +105,7 @@ bool CSourceDlg::OnCommand(int id, int code, HWND) {
 
 // The device of each kind is kept, whichever kind is recorded: switching back finds it chosen.
 void CSourceDlg::OnOK() {
-    m_fields.source = IsDlgButtonChecked(m_hWnd, IDC_SOURCE_PLAYBACK) == BST_CHECKED ? 1 : 0;
+    m_fields.source = Kind();
     const auto take = [](const Entry* entry, std::wstring& device, std::wstring& name) {
         if (!entry || entry->away)
             return; // a device away keeps its ID and the name it had
@@ -98,7 +119,7 @@ void CSourceDlg::OnOK() {
 
 // The Sound control panel, by the full path of control.exe in the system folder.
 void CSourceDlg::OnSystemSettings() {
-    const bool playback = IsDlgButtonChecked(m_hWnd, IDC_SOURCE_PLAYBACK) == BST_CHECKED;
+    const bool playback = Kind() == 1;
     DWORD error = 0;
     if (!StartSystemProgram(L"control.exe", playback ? L"mmsys.cpl,,0" : L"mmsys.cpl,,1", &error))
         ShowMessage(m_hWnd, FormatText(IDS_SOURCE_SETTINGS_FAILED, {SystemErrorText(error)}));

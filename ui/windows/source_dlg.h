@@ -1,6 +1,7 @@
 // CSourceDlg: what is recorded. An input (Windows' default input, its default communications
-// input, or one of the inputs plugged in now, by the name Windows shows) or what the computer
-// plays through an output (Windows' default output, or one of the outputs), and a button to
+// input, or one of the inputs plugged in now, by the name Windows shows), what the computer
+// plays through an output (Windows' default output, or one of the outputs), or both sides of a
+// call (the input chosen and the output chosen, in one recording), and a button to
 // Windows' own sound settings. A chosen device that is not plugged in now stays in its list,
 // said so, and stays chosen.
 #pragma once
@@ -13,7 +14,7 @@
 
 // The choice the dialog edits (the settings page's): changed by OK only.
 struct SourceFields {
-    int& source; // 0 an input, 1 what the computer plays
+    int& source; // 0 an input, 1 what the computer plays, 2 both
     std::wstring& inputDevice;
     std::wstring& inputDeviceName;
     std::wstring& outputDevice;
@@ -47,6 +48,9 @@ private:
     const Entry* Selected(int list) const;
     // Windows' sound settings, on the tab of what is chosen (playback or recording).
     void OnSystemSettings();
+    // The kind the radio buttons choose: 0 an input, 1 what the computer plays, 2 both.
+    int Kind() const;
+    void ShowBothNote();
 
     SourceFields m_fields;
     std::vector<Entry> m_inputs, m_outputs;
