@@ -54,8 +54,7 @@ uint32_t BothSidesWaveInput::Open(const WaveFormat& format, const CaptureSource&
         m_follower = std::make_unique<DriftFollower>(format.nSamplesPerSec, farFrames);
         m_farIn.reset(new float[farFrames]);
         for (Far& far : m_far)
-            if (!far.data)
-                far.data.reset(new uint8_t[farFrames * 2]);
+            far.data.reset(new uint8_t[farFrames * 2]); // this rate's
         if (m_near.empty())
             m_near.resize(kMostBuffers);
     } catch (const std::bad_alloc&) {

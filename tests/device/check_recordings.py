@@ -6,9 +6,11 @@ as the device ran (from the end of the open to the close, pauses left out, withi
 or 100 ms more), and hold the tone: SoX's rough frequency near 1000 Hz and a peak near 0.5. Prints one line per file and a closing line
 'N passed, N failed'.
 """
+import math
 import re
 import subprocess
 import sys
+import wave
 from pathlib import Path
 
 ENCODINGS = {0: ("Unsigned Integer PCM", "pcm_u8"), 1: ("Signed Integer PCM", "pcm_s16le"),
@@ -54,6 +56,48 @@ def check(folder, name, channels, rate, sample_type, seconds, hz, problems):
     return duration, frequency, peak
 
 
+def tone_levels(samples, rate, start, count, frequencies):
+    """The amplitude of each frequency in samples[start:start+count] (a Hann-windowed DFT bin)."""
+    window = [0.5 - 0.5 * math.cos(2 * math.pi * i / count) for i in range(count)]
+    levels = []
+    for hz in frequencies:
+        re_sum = im_sum = 0.0
+        for i in range(count):
+            value = samples[start + i] * window[i]
+            re_sum += value * math.cos(2 * math.pi * hz * i / rate)
+            im_sum -= value * math.sin(2 * math.pi * hz * i / rate)
+        levels.append(2 * math.hypot(re_sum, im_sum) / sum(window))
+    return levels
+
+
+def check_sides(folder, name, channels, problems):
+    """Both sides of a call: in stereo 1 kHz alone on the left and 1.5 kHz alone on the right; in
+    mono both at half their level. Every 50 ms after the first 150 ms holds both tones."""
+    with wave.open(str(folder / (name + ".wav"))) as w:
+        rate, frames = w.getframerate(), w.getnframes()
+        raw = w.readframes(frames)
+    values = [int.from_bytes(raw[i:i + 2], "little", signed=True) / 32768 for i in range(0, len(raw), 2)]
+    sides = [values[c::channels] for c in range(channels)]
+    piece = rate // 20
+    worst = []
+    for c, samples in enumerate(sides):
+        want = [(0.5, 0.0), (0.0, 0.5)][c] if channels == 2 else (0.25, 0.25)
+        least = 1.0
+        for start in range(3 * piece, len(samples) - piece, piece):
+            levels = tone_levels(samples, rate, start, piece, (1000, 1500))
+            for level, expected in zip(levels, want):
+                if expected and not 0.8 * expected <= level <= 1.2 * expected:
+                    problems.append(f"channel {c} at {start / rate:.2f} s: {level:.3f} for {expected}")
+                    return
+                if not expected and level > 0.005:  # the other side: 40 dB down at least
+                    problems.append(f"channel {c} holds the other side at {level:.4f}")
+                    return
+                if expected:
+                    least = min(least, level / expected)
+        worst.append(least)
+    return worst
+
+
 def main():
     folder = Path(sys.argv[1])
     passed = failed = 0
@@ -82,6 +126,11 @@ def main():
             if closed != "1":
                 problems.append("Close reported a failure")
             summary = f"{duration:.3f} s for {recorded:.3f} s, {frequency:.0f} Hz, peak {peak:.3f}"
+            if name.startswith("both_"):
+                problems = [p for p in problems if not p.startswith(("frequency", "peak"))]
+                least = check_sides(folder, name, int(channels), problems)
+                summary = f"{duration:.3f} s for {recorded:.3f} s, each side's tone throughout " \
+                          f"(least {min(least or [0]):.2f} of its level)"
         status = "ok" if not problems else "FAILED: " + "; ".join(problems)
         print(f"{name}: {summary}: {status}")
         passed += not problems

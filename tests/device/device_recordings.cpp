@@ -2,7 +2,9 @@
 // into a folder given on the command line, and writes a manifest of what it recorded for the
 // checker (check_recordings.py) to compare with the files.
 //   device_recordings FOLDER          the default input in every format; a sink's monitor read
-//                                     through WASAPI; an input chosen by its ID; the loopback
+//                                     through WASAPI; both sides of a call (the default input
+//                                     and the second sink's monitor read through WASAPI); an
+//                                     input chosen by its ID; the loopback
 //   device_recordings FOLDER --again  the input chosen before, by the ID it noted, once more
 // While it runs, a 1 kHz tone plays into the default sink, whose monitor is the default input,
 // and a 1.5 kHz one into the sink "Second" (see run_device_tests.sh). For the last recording
@@ -121,7 +123,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("FAILED: no input named \"Monitor of Second\"\n");
         ++failures;
     } else {
-        record("chosen", 2, 44100, 1, false, 1500);
+        if (!getenv("ONLY_BOTH")) record("chosen", 2, 44100, 1, false, 1500);
     }
 
     // What an output plays, through WASAPI, from the default sink's monitor in place of the
@@ -135,7 +137,18 @@ int wmain(int argc, wchar_t** argv) {
     SetEnvironmentVariableW(L"SONARIX_LOOPBACK_ENDPOINT", monitor.c_str());
     record("playback_c1_r16000", 1, 16000, 1, false);
     record("playback_c2_r48000_mulaw", 2, 48000, 2, true);
+    // Both sides of a call: the default input (1 kHz) left, the sink "Second" (1.5 kHz) right;
+    // in mono the two mixed.
+    std::wstring second;
+    for (const AudioEndpoint& endpoint : ActiveEndpoints(SOURCE_INPUT))
+        if (endpoint.name == L"Monitor of Second")
+            second = endpoint.id;
+    SetEnvironmentVariableW(L"SONARIX_LOOPBACK_ENDPOINT", second.c_str());
+    source.kind = SOURCE_BOTH;
+    record("both_c2_r16000", 2, 16000, 1, false);
+    record("both_c1_r44100", 1, 44100, 1, false);
     SetEnvironmentVariableW(L"SONARIX_LOOPBACK_ENDPOINT", nullptr);
+    source.kind = SOURCE_PLAYBACK;
     const RecordingFailure refused = recording.Start(plan(folder / "loopback.wav", 2, 16000, 1));
     if (!refused)
         recording.Stop();
