@@ -1,6 +1,7 @@
 // The follower over ten simulated hours of two clocks apart: the sound keeps its place, the queue
 // its bounds, the ratio its pace.
 #include "engine/drift_follower.h"
+#include "engine/sample_conversion.h"
 #include "tests/support/drift_simulation.h"
 
 #include <gtest/gtest.h>
@@ -37,4 +38,41 @@ TEST(DriftFollower, TenHoursOfTwoClocksKeepEveryClickInPlace) {
         EXPECT_LE(result.mostWobble, 0.001);
         EXPECT_LE(result.mostDeviation, DriftFollower::kMostDeviation);
     }
+}
+
+// The two sides' layout: the microphone left and unchanged at 16 bits, the far side right; in
+// mono each at half; 8-bit likewise.
+TEST(DriftFollower, SidesLaidOutByChannelsAndBits) {
+    const int16_t near[2] = {16384, -8192}; // 0.5, -0.25
+    const float far[2] = {-0.5f, 0.25f};
+    const struct {
+        int channels, bits;
+        double expected[4]; // full-scale fractions, interleaved
+    } cases[] = {
+        {2, 16, {0.5, -0.5, -0.25, 0.25}},
+        {1, 16, {0.0, 0.0}},
+        {2, 8, {0.5, -0.5, -0.25, 0.25}},
+        {1, 8, {0.0, 0.0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.channels << " channels, " << c.bits << " bits");
+        Quantiser quantiser;
+        float scratch[4];
+        uint8_t out[8] = {};
+        MixSides(near, far, 2, c.channels, c.bits, quantiser, scratch, out);
+        for (int i = 0; i < 2 * c.channels; ++i) {
+            const double value =
+                c.bits == 8 ? (out[i] - 128) / 128.0
+                            : int16_t(uint16_t(out[2 * i] | out[2 * i + 1] << 8)) / 32768.0;
+            EXPECT_NEAR(value, c.expected[i], c.bits == 8 ? 1.5 / 128 : 1.5 / 32768) << i;
+        }
+    }
+    // Mono: each side at -6 dB, so a side alone at full scale is half scale.
+    const int16_t loud[1] = {32767};
+    const float quiet[1] = {0};
+    Quantiser quantiser;
+    float scratch[2];
+    int16_t out[1];
+    MixSides(loud, quiet, 1, 1, 16, quantiser, scratch, reinterpret_cast<uint8_t*>(out));
+    EXPECT_NEAR(out[0], 16384, 1);
 }
