@@ -25,6 +25,7 @@ echo "== The gap detector: simulated stalls, and false gaps over hours with a dr
 build/bench/bench/gap_bench
 echo "== Rate conversion of the computer's playback, next to SoX's rate =="
 build/bench/bench/resampler_bench "${TMPDIR:-/tmp}"
+build/bench/bench/drift_bench
 echo "== Monitor, one 40 ms block at 48000 Hz stereo 16-bit =="
 build/bench/bench/monitor_bench --benchmark_out=build/bench/monitor.json
 python3 bench/percent_of_block.py build/bench/monitor.json
