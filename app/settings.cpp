@@ -43,7 +43,7 @@ const Key kKeys[] = {
     // Hz
     {L"SoundProperty", L"SamplingRate", Kind::Integer, L"16000", &AppSettings::SamplingRate,
      nullptr},
-    // 0 an input, 1 what the computer plays
+    // 0 an input, 1 what the computer plays, 2 both
     {L"SoundProperty", L"Source", Kind::Integer, L"0", &AppSettings::Source, nullptr},
     // the input: an endpoint's ID, "" for Windows' default, "communications" for its default
     // communications input; and its name as last seen

@@ -25,6 +25,15 @@ WaveFormat MonoFormat(uint32_t rate) {
     return format;
 }
 
+// 16-bit samples (little-endian, as the host) as floats.
+void ToFloat(const uint8_t* pcm, size_t samples, float* out) {
+    for (size_t i = 0; i < samples; ++i) {
+        int16_t sample;
+        std::memcpy(&sample, pcm + 2 * i, 2);
+        out[i] = float(sample) * (1.0f / 32768.0f);
+    }
+}
+
 } // namespace
 
 BothSidesWaveInput::BothSidesWaveInput(IWaveInput& input, IWaveInput& playback)
@@ -37,9 +46,19 @@ BothSidesWaveInput::~BothSidesWaveInput() {
         CloseFar(false);
 }
 
-// 1. The microphone, the recording's clock. 2. The output, whose absence or refusal fails the
-// opening with its own code. 3. The follower and the far side's thread.
 uint32_t BothSidesWaveInput::Open(const WaveFormat& format, const CaptureSource& source) {
+    return OpenSides(format, source, false);
+}
+
+uint32_t BothSidesWaveInput::Reopen(const WaveFormat& format, const CaptureSource& source) {
+    return OpenSides(format, source, true);
+}
+
+// 1. The microphone, the recording's clock; away while the recording waits for it, the output
+// alone on its own clock. 2. The output, whose absence or refusal fails the opening with its own
+// code. 3. The follower and the far side's thread.
+uint32_t BothSidesWaveInput::OpenSides(const WaveFormat& format, const CaptureSource& source,
+                                       bool again) {
     if (format.wFormatTag != 1 || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) ||
         (format.nChannels != 1 && format.nChannels != 2) || format.nSamplesPerSec == 0)
         return kBadFormat;
@@ -67,19 +86,23 @@ uint32_t BothSidesWaveInput::Open(const WaveFormat& format, const CaptureSource&
         m_far[i].header.index = i;
     }
     m_running = m_quit = false;
-    m_farWaiting = false;
-    if (const uint32_t code = m_input.Open(m_nearFormat, source.Input()))
-        return code;
-    if (const uint32_t code = OpenFar()) {
+    m_farWaiting = m_farClocked = m_nearBack = false;
+    if (const uint32_t code = m_input.Open(m_nearFormat, source.Input())) {
+        if (!again || m_playback.Open(m_nearFormat, source.Playback()))
+            return code;
+        m_farClocked = true;
+    } else if (const uint32_t farCode = OpenFar()) {
         m_input.Close();
-        return code == kSourceAbsent ? kOutputAbsent : code;
+        return farCode == kSourceAbsent ? kOutputAbsent : farCode;
     }
     if (!m_farThread.joinable()) {
         try {
             m_farThread = std::thread(&BothSidesWaveInput::FarThread, this);
         } catch (const std::system_error&) {
-            CloseFar(false);
-            m_input.Close();
+            if (m_farOpen)
+                CloseFar(false);
+            Clock().Close();
+            m_farClocked = false;
             return kNoMemory;
         }
     }
@@ -144,24 +167,30 @@ uint32_t BothSidesWaveInput::Prepare(WaveHeader& header) {
     near.header.lpData = near.data.get();
     near.header.dwBufferLength = uint32_t(frames * 2);
     near.header.index = header.index;
-    return m_input.Prepare(near.header);
+    return Clock().Prepare(near.header);
 }
 
+// The microphone back while the output alone records: the buffer is refused, so the capture
+// gives this opening up and opens both sides again, the microphone the clock once more.
 uint32_t BothSidesWaveInput::AddBuffer(WaveHeader& header) {
     if (header.index < 0 || size_t(header.index) >= m_near.size())
         return kError;
-    return m_input.AddBuffer(m_near[size_t(header.index)].header);
+    if (m_farClocked && m_nearBack)
+        return kSourceAbsent;
+    return Clock().AddBuffer(m_near[size_t(header.index)].header);
 }
 
 uint32_t BothSidesWaveInput::Unprepare(WaveHeader& header) {
     if (header.index < 0 || size_t(header.index) >= m_near.size())
         return kError;
-    return m_input.Unprepare(m_near[size_t(header.index)].header);
+    return Clock().Unprepare(m_near[size_t(header.index)].header);
 }
 
 // The output's sound starts anew with the microphone's: what it brought while paused is let go.
 // An output that will not start is waited for; the microphone's refusal is the recording's.
 uint32_t BothSidesWaveInput::Start() {
+    if (m_farClocked)
+        return m_playback.Start();
     {
         std::lock_guard<std::mutex> lock(m_farLock);
         m_running = true;
@@ -183,6 +212,8 @@ uint32_t BothSidesWaveInput::Start() {
 }
 
 uint32_t BothSidesWaveInput::Stop() {
+    if (m_farClocked)
+        return m_playback.Stop();
     const uint32_t code = m_input.Stop();
     if (code)
         return code; // it records on, and so does the output
@@ -198,19 +229,19 @@ uint32_t BothSidesWaveInput::Reset() {
         std::lock_guard<std::mutex> lock(m_farLock);
         m_running = false;
     }
-    return m_input.Reset();
+    return Clock().Reset();
 }
 
 // The far side's thread ends before the output closes: it may be reading it.
 uint32_t BothSidesWaveInput::Close() {
-    if (const uint32_t code = m_input.Close())
+    if (const uint32_t code = Clock().Close())
         return code;
     EndFarThread();
     std::lock_guard<std::mutex> lock(m_farLock);
     if (m_farOpen)
         CloseFar(false);
     m_open = m_running = false;
-    m_farWaiting = false;
+    m_farWaiting = m_farClocked = false;
     return 0;
 }
 
@@ -231,22 +262,34 @@ bool BothSidesWaveInput::TakeDone(WaveHeader& header) {
     if (header.index < 0 || size_t(header.index) >= m_near.size())
         return false;
     Near& near = m_near[size_t(header.index)];
-    if (!m_input.TakeDone(near.header))
+    if (!Clock().TakeDone(near.header))
         return false;
     const size_t frames = std::min<size_t>(near.header.dwBytesRecorded / 2,
                                            header.dwBufferLength / m_format.nBlockAlign);
-    int16_t samples[512];
+    int16_t samples[512] = {};
     size_t at = 0;
-    m_follower->Pull(m_farFrames.get(), frames);
+    if (m_farClocked)
+        ToFloat(near.data.get(), frames, m_farFrames.get()); // the output's, the microphone silent
+    else
+        m_follower->Pull(m_farFrames.get(), frames);
     while (at < frames) {
         const size_t n = std::min<size_t>(512, frames - at);
-        std::memcpy(samples, near.data.get() + at * 2, n * 2);
+        if (!m_farClocked)
+            std::memcpy(samples, near.data.get() + at * 2, n * 2);
         MixSides(samples, m_farFrames.get() + at, n, m_format.nChannels, m_format.wBitsPerSample,
                  m_quantiser, m_mix.get(), header.lpData + at * m_format.nBlockAlign);
         at += n;
     }
     header.dwBytesRecorded = uint32_t(frames * m_format.nBlockAlign);
     return true;
+}
+
+bool BothSidesWaveInput::DefaultInput(std::wstring& input) {
+    return !m_farClocked && m_input.DefaultInput(input);
+}
+
+WaitingSide BothSidesWaveInput::SideWaiting() const {
+    return m_farClocked ? SIDE_NEAR : m_farWaiting ? SIDE_FAR : SIDE_NONE;
 }
 
 DriftFollower::Figures BothSidesWaveInput::Follower() const {
@@ -263,6 +306,14 @@ void BothSidesWaveInput::FarThread() {
             std::unique_lock<std::mutex> lock(m_farLock);
             if (m_quit)
                 return;
+            if (m_farClocked) { // the microphone away: is it there again?
+                m_farWake.wait_for(lock, std::chrono::milliseconds(kFarReopenMs),
+                                   [&] { return m_quit; });
+                std::wstring near;
+                if (!m_quit && m_input.DefaultInput(near))
+                    m_nearBack = true;
+                continue;
+            }
             open = m_farOpen;
             if (!open) {
                 m_farWake.wait_for(lock, std::chrono::milliseconds(kFarReopenMs),
@@ -286,11 +337,7 @@ bool BothSidesWaveInput::TakeFar(bool keep) {
         Far& far = m_far[m_farNext];
         if (keep) {
             const size_t frames = far.header.dwBytesRecorded / 2;
-            for (size_t i = 0; i < frames; ++i) {
-                int16_t sample;
-                std::memcpy(&sample, far.data.get() + 2 * i, 2);
-                m_farIn[i] = float(sample) * (1.0f / 32768.0f);
-            }
+            ToFloat(far.data.get(), frames, m_farIn.get());
             m_follower->Push(m_farIn.get(), frames);
         }
         if (m_playback.AddBuffer(far.header))

@@ -6,10 +6,14 @@
 // the microphone hands back takes as many frames from there: in stereo the microphone is the left
 // channel and the output the right (each opened in mono), in mono both at half (-6 dB).
 //
-// The output's side is the microphone's companion, never its master: an output that goes away
-// (unplugged, its device changed) leaves its channel silent while the microphone records on, and
-// is opened again every second until it plays again (SideWaiting says so meanwhile); the follower
-// starts fresh at each opening and at each start or resume.
+// Each side goes on without the other. An output that goes away (unplugged, its device changed)
+// leaves its channel silent while the microphone records on, and is opened again every second
+// until it plays again; the follower starts fresh at each opening and at each start or resume. A
+// microphone that goes away is the capture's to wait for, as an input alone is; but its openings
+// again (Reopen) open the output alone when the microphone is not there, and the output records
+// on its own clock, the microphone's channel silent, until the microphone can be opened again
+// (then the capture opens both again: a short gap of both, on the recording's gap rules, at the
+// moment the microphone went and the moment it came). SideWaiting says which side is away.
 //
 // Threads: the wave-input calls come from the capture's threads, one at a time; TakeDone only
 // copies and mixes (the follower's short lock). The far side's thread runs from Open to Close;
@@ -49,10 +53,12 @@ public:
     uint32_t Unprepare(WaveHeader& header) override;
     uint32_t Close() override;
     bool TakeDone(WaveHeader& header) override;
-    void WaitForDone(uint32_t timeoutMs) override { m_input.WaitForDone(timeoutMs); }
-    void Wake() override { m_input.Wake(); }
-    bool DefaultInput(std::wstring& input) override { return m_input.DefaultInput(input); }
-    bool SideWaiting() const override { return m_farWaiting; }
+    void WaitForDone(uint32_t timeoutMs) override { Clock().WaitForDone(timeoutMs); }
+    void Wake() override { Clock().Wake(); }
+    // The microphone's, while it is there: its change is the recording's to follow.
+    bool DefaultInput(std::wstring& input) override;
+    uint32_t Reopen(const WaveFormat& format, const CaptureSource& source) override;
+    WaitingSide SideWaiting() const override;
 
     // The follower's figures (tests, benchmarks).
     DriftFollower::Figures Follower() const;
@@ -66,6 +72,10 @@ private:
         WaveHeader header;
         std::unique_ptr<uint8_t[]> data;
     };
+    uint32_t OpenSides(const WaveFormat& format, const CaptureSource& source, bool again);
+    // The device whose buffers are the recording's: the microphone's, or the output's while the
+    // microphone is away.
+    IWaveInput& Clock() const { return m_farClocked ? m_playback : m_input; }
     void FarThread();
     // Under m_farLock: the output opened, its buffers queued, started if the recording runs.
     uint32_t OpenFar();
@@ -78,6 +88,7 @@ private:
 
     IWaveInput& m_input;
     IWaveInput& m_playback;
+
     WaveFormat m_format, m_nearFormat;
     CaptureSource m_source;
     std::vector<Near> m_near; // by the recording's buffer index
@@ -95,6 +106,11 @@ private:
     bool m_quit = false;
     bool m_farOpen = false;
     std::atomic<bool> m_farWaiting{false};
+    // Opened again while the microphone was away: the output alone records, on its own clock,
+    // into the recording's buffers, the microphone's channel silent; the far side's thread asks
+    // every kFarReopenMs whether the microphone is there again (m_nearBack), and the next buffer
+    // is then refused, so that the capture opens both sides again.
+    std::atomic<bool> m_farClocked{false}, m_nearBack{false};
     Far m_far[kFarBuffers];
     int m_farNext = 0; // the output's buffer that comes back next
     std::unique_ptr<float[]> m_farIn;

@@ -16,10 +16,10 @@ public:
           m_both(std::make_unique<BothSidesWaveInput>(*m_input, *m_playback)) {}
 
     uint32_t Open(const WaveFormat& format, const CaptureSource& source) override {
-        m_active = source.kind == SOURCE_PLAYBACK ? m_playback.get()
-                   : source.kind == SOURCE_BOTH   ? m_both.get()
-                                                  : m_input.get();
-        return m_active.load()->Open(format, source);
+        return Route(source)->Open(format, source);
+    }
+    uint32_t Reopen(const WaveFormat& format, const CaptureSource& source) override {
+        return Route(source)->Reopen(format, source);
     }
     uint32_t Prepare(WaveHeader& header) override { return m_active.load()->Prepare(header); }
     uint32_t AddBuffer(WaveHeader& header) override { return m_active.load()->AddBuffer(header); }
@@ -32,9 +32,16 @@ public:
     void WaitForDone(uint32_t timeoutMs) override { m_active.load()->WaitForDone(timeoutMs); }
     void Wake() override { m_active.load()->Wake(); }
     bool DefaultInput(std::wstring& input) override { return m_active.load()->DefaultInput(input); }
-    bool SideWaiting() const override { return m_active.load()->SideWaiting(); }
+    WaitingSide SideWaiting() const override { return m_active.load()->SideWaiting(); }
 
 private:
+    IWaveInput* Route(const CaptureSource& source) {
+        m_active = source.kind == SOURCE_PLAYBACK ? m_playback.get()
+                   : source.kind == SOURCE_BOTH   ? m_both.get()
+                                                  : m_input.get();
+        return m_active;
+    }
+
     const std::unique_ptr<IWaveInput> m_input;
     const std::unique_ptr<IWaveInput> m_playback;
     const std::unique_ptr<BothSidesWaveInput> m_both; // over the two above, gone before them

@@ -101,7 +101,7 @@ public:
     std::wstring Input() const { return m_cut ? std::wstring() : m_capture->Input(); }
     // A source of two sides whose second side is away and waited for (IWaveInput::SideWaiting).
     // Any thread.
-    bool SideWaiting() const { return !m_cut && m_capture->SideWaiting(); }
+    WaitingSide SideWaiting() const { return m_cut ? SIDE_NONE : m_capture->SideWaiting(); }
     // What made the last Open, Start, Stop or Close fail. Window thread.
     const RecordingFailure& LastFailure() const { return m_failure; }
 

@@ -120,7 +120,7 @@ int WaveInCapture::Open(IBlockSink& sink, const WaveFormat& format, const Captur
 // Under the lock. 1. The thirty blocks, unless a device that would not close kept the last ones
 // (then new ones). 2. Open the source's device. 3. Prepare and queue every buffer. 4. The name of
 // the default input, to follow a change.
-uint32_t WaveInCapture::OpenDevice() {
+uint32_t WaveInCapture::OpenDevice(bool again) {
     const uint32_t size = WaveInBufferSize(m_format);
     if (!m_blocks) {
         m_blocks.reset(new (std::nothrow) uint8_t[size_t(size) * kWaveInBufferCount]);
@@ -135,7 +135,8 @@ uint32_t WaveInCapture::OpenDevice() {
         m_waveHdr[i].index = i;
     }
     m_next = 0;
-    uint32_t code = m_device->Open(m_format, m_source);
+    uint32_t code =
+        again ? m_device->Reopen(m_format, m_source) : m_device->Open(m_format, m_source);
     m_deviceOpen = code == 0;
     for (int i = 0; code == 0 && i < kWaveInBufferCount; ++i) {
         code = m_device->Prepare(m_waveHdr[i]);
@@ -411,7 +412,7 @@ void WaveInCapture::TryReopen(uint32_t now) {
         if (m_state != CAPTURE_WAITING && m_state != CAPTURE_PAUSED)
             return;
         running = m_state == CAPTURE_WAITING;
-        uint32_t code = OpenDevice();
+        uint32_t code = OpenDevice(true);
         if (code == 0 && running)
             code = m_device->Start();
         if (code != 0) {

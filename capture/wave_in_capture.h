@@ -80,7 +80,7 @@ public:
     // told). Any thread, without waiting for the device.
     std::wstring Input() const;
     // IWaveInput::SideWaiting of the device, without waiting for it. Any thread.
-    bool SideWaiting() const { return m_device && m_device->SideWaiting(); }
+    WaitingSide SideWaiting() const { return m_device ? m_device->SideWaiting() : SIDE_NONE; }
     RecordingClock& Clock() { return m_clock; }
     const RecordingFailure& LastFailure() const { return m_failure; }
 
@@ -100,8 +100,9 @@ private:
     // Capture thread: whether another input than the one opened is the default now.
     bool DefaultInputChanged();
     // Under the lock: the buffers (allocated when there are none), the device opened at the
-    // format, every buffer prepared and queued. The device's code on failure.
-    uint32_t OpenDevice();
+    // format, every buffer prepared and queued (again: the capture's retry while it waits). The
+    // device's code on failure.
+    uint32_t OpenDevice(bool again = false);
     // Under the lock: every buffer back, unprepared, the device closed.
     bool CloseDeviceLocked();
     void WaitUntilProcessed();

@@ -23,6 +23,9 @@ constexpr uint32_t kOutputAbsent = 0xA0001002;
 // loopback capture, Wine).
 constexpr uint32_t kWrongEndpointType = 0x88890003;
 
+// Of a source of two sides, the one that is away: the microphone (the first) or the output.
+enum WaitingSide { SIDE_NONE, SIDE_NEAR, SIDE_FAR };
+
 // One buffer of the capture, as a WAVEHDR describes it.
 struct WaveHeader {
     uint8_t* lpData = nullptr;
@@ -61,7 +64,12 @@ public:
     // false when it cannot be told (a chosen device that is not there). For a source that follows
     // Windows' default, a new answer means a new default.
     virtual bool DefaultInput(std::wstring& input) = 0;
-    // A source of two sides: the second (what the computer plays) is away and waited for, its
-    // channel silent meanwhile, while the first records on. Any thread.
-    virtual bool SideWaiting() const { return false; }
+    // An opening again while the source is waited for (the capture's own retries): as Open, but a
+    // source of two sides may then open with one side away (see BothSidesWaveInput).
+    virtual uint32_t Reopen(const WaveFormat& format, const CaptureSource& source) {
+        return Open(format, source);
+    }
+    // A source of two sides: which side is away and waited for, its channel silent meanwhile,
+    // while the other records on. Any thread.
+    virtual WaitingSide SideWaiting() const { return SIDE_NONE; }
 };

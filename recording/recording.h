@@ -117,8 +117,8 @@ public:
     uint32_t ElapsedMs(uint32_t nowTicks) const;
     // What identifies the input being recorded (see CWaveIn::Input).
     std::wstring Input() const { return m_capture.Input(); }
-    // Both sides of a call: what the computer plays is away and waited for (its channel silent).
-    bool SideWaiting() const { return m_capture.SideWaiting(); }
+    // Both sides of a call: the side that is away and waited for (its channel silent).
+    WaitingSide SideWaiting() const { return m_capture.SideWaiting(); }
     // What the live recording records (the last one's, once stopped).
     const CaptureSource& Source() const { return m_source; }
     // The path of the file being written (the last one, once stopped).

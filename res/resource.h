@@ -126,6 +126,8 @@
 #define IDS_STATE_MIC_QUIET 295        // the state part while the microphone gives no sound
 #define IDS_SAID_MIC_QUIET 296         // ...and what a screen reader hears
 #define IDS_STATE_PLAYBACK_WAITING 297 // the state part while the output is away
+#define IDS_STATE_MIC_WAITING 298      // ...and while the microphone is
+#define IDS_INPUT_BOTH 299             // above the waveform: the microphone's name
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771

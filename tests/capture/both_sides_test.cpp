@@ -1,7 +1,7 @@
 // Both sides of a call in one recording, through the capture, the queue and the file: the
 // microphone (a simulated input whose samples count its frames) on the left, unchanged; what the
-// computer plays (a simulated output's 1 kHz tone) on the right; the output away and back while
-// the microphone records on.
+// computer plays (a simulated output's 1 kHz tone) on the right; each side away and back while
+// the other records on.
 #include "capture/playback_wave_input.h"
 #include "capture/source_wave_input.h"
 #include "capture/wave_in.h"
@@ -20,34 +20,47 @@
 namespace {
 
 SimulatedWaveInput* g_mic = nullptr;
+constexpr wchar_t kMic[] = L"{0.0.1.00000000}.{simulated-microphone}";
 
 // The microphone's frames, the output's tone: channel 0 and 1 of a stereo 16-bit file.
 struct Sides {
-    size_t frames = 0, counted = 0; // left samples that follow on from the one before
-    size_t toneFrames = 0;          // right samples of the tone (|s| > 0.1)
-    double loudest = 0;             // on the right
+    size_t frames = 0;
+    size_t breaks = 0;     // left samples that do not follow on from the one before
+    size_t toneFrames = 0; // right samples of the tone (|s| > 0.1)
+    double loudest = 0;    // on the right
+    // The longest stretch of a silent left channel, and the tone's frames on the right there.
+    size_t silentLeft = 0, toneInSilentLeft = 0;
 };
 
 Sides Read(const WavFile& wav) {
     Sides sides;
     sides.frames = wav.data.size() / 4;
+    const auto sample = [&](size_t frame, int channel) {
+        const uint8_t* at = &wav.data[frame * 4 + size_t(channel) * 2];
+        return int16_t(uint16_t(at[0] | at[1] << 8));
+    };
+    size_t run = 0, runTone = 0;
     for (size_t n = 0; n < sides.frames; ++n) {
-        const auto sample = [&](size_t frame, int channel) {
-            const uint8_t* at = &wav.data[frame * 4 + size_t(channel) * 2];
-            return int16_t(uint16_t(at[0] | at[1] << 8));
-        };
-        if (n > 0 && uint16_t(sample(n, 0)) == uint16_t(sample(n - 1, 0) + 1))
-            ++sides.counted;
-        const double right = std::fabs(sample(n, 1) / 32768.0);
-        sides.loudest = std::max(sides.loudest, right);
-        sides.toneFrames += right > 0.1;
+        const bool tone = std::fabs(sample(n, 1) / 32768.0) > 0.1;
+        sides.loudest = std::max(sides.loudest, std::fabs(sample(n, 1) / 32768.0));
+        sides.toneFrames += tone;
+        const bool silent = sample(n, 0) == 0 && (n == 0 || sample(n - 1, 0) == 0 ||
+                                                  n + 1 == sides.frames || sample(n + 1, 0) == 0);
+        run = silent ? run + 1 : 0;
+        runTone = silent ? runTone + tone : 0;
+        if (run > sides.silentLeft) {
+            sides.silentLeft = run;
+            sides.toneInSilentLeft = runTone;
+        }
+        if (n > 0 && !silent && uint16_t(sample(n, 0)) != uint16_t(sample(n - 1, 0) + 1))
+            ++sides.breaks;
     }
     return sides;
 }
 
 } // namespace
 
-TEST(BothSides, MicrophoneLeftPlaybackRightAndTheOutputAwayAlone) {
+TEST(BothSides, MicrophoneLeftPlaybackRightEachAwayAlone) {
     TempDir dir;
     FakeMonitorHost host;
     NoNotes notes;
@@ -57,6 +70,7 @@ TEST(BothSides, MicrophoneLeftPlaybackRightAndTheOutputAwayAlone) {
     g_mic = mic.get();
     SimulatedPlaybackStream* sim = output.get();
     mic->SetBlockInterval(4000); // the output's pace: ten times real time
+    mic->ContinueAcrossOpens(true); // its clock runs on while it is away
     SetTickFunction([] { return g_mic->NowMs(); });
     {
         auto device = std::make_unique<SourceWaveInput>(
@@ -71,23 +85,38 @@ TEST(BothSides, MicrophoneLeftPlaybackRightAndTheOutputAwayAlone) {
             plan.sampleType = SAMPLE_TYPE_PCM16;
             plan.typedName = (dir / ("both" + std::to_string(channels) + ".wav")).wstring();
             plan.source.kind = SOURCE_BOTH;
+            plan.source.device = kMic;
             ASSERT_FALSE(recording.Start(plan));
             const uint32_t start = g_mic->NowMs();
             ASSERT_TRUE(
                 pump.Until(recording, reports, [&] { return g_mic->NowMs() >= start + 3000; }));
             if (channels == 2) {
+                const auto runFor = [&](uint32_t ms) {
+                    const uint32_t from = g_mic->NowMs();
+                    return pump.Until(recording, reports,
+                                      [&] { return g_mic->NowMs() >= from + ms; });
+                };
+                const auto until = [&](WaitingSide side) {
+                    return pump.Until(recording, reports, [&] {
+                        return recording.SideWaiting() == side &&
+                               recording.State() == RECORDING_RUNNING;
+                    });
+                };
+                // The output away and back: the microphone records on.
                 sim->SetAway(true);
-                ASSERT_TRUE(
-                    pump.Until(recording, reports, [&] { return recording.SideWaiting(); }));
-                const uint32_t away = g_mic->NowMs();
-                ASSERT_TRUE(
-                    pump.Until(recording, reports, [&] { return g_mic->NowMs() >= away + 2000; }));
+                ASSERT_TRUE(until(SIDE_FAR));
+                ASSERT_TRUE(runFor(2000));
                 sim->SetAway(false);
-                ASSERT_TRUE(
-                    pump.Until(recording, reports, [&] { return !recording.SideWaiting(); }));
-                const uint32_t back = g_mic->NowMs();
-                ASSERT_TRUE(
-                    pump.Until(recording, reports, [&] { return g_mic->NowMs() >= back + 2000; }));
+                ASSERT_TRUE(until(SIDE_NONE));
+                ASSERT_TRUE(runFor(2000));
+                // The microphone away and back: the output records on.
+                g_mic->SetAbsent(kMic, true);
+                g_mic->FailNext(SimulatedWaveInput::ADD_BUFFER, SimulatedWaveInput::kError, 1);
+                ASSERT_TRUE(until(SIDE_NEAR));
+                ASSERT_TRUE(runFor(3000));
+                g_mic->SetAbsent(kMic, false);
+                ASSERT_TRUE(until(SIDE_NONE));
+                ASSERT_TRUE(runFor(2000));
             }
             recording.Stop();
             ASSERT_TRUE(recording.WaitUntilComplete(20000, reports));
@@ -95,11 +124,14 @@ TEST(BothSides, MicrophoneLeftPlaybackRightAndTheOutputAwayAlone) {
             EXPECT_EQ(wav.channels, channels);
             if (channels == 2) {
                 const Sides sides = Read(wav);
-                EXPECT_GT(sides.frames, 16000u * 6);
-                EXPECT_EQ(sides.counted,
-                          sides.frames - 1); // the microphone's, all of it, unchanged
+                EXPECT_GT(sides.frames, 16000u * 13);
+                // The microphone's frames unchanged, but where it went and came back.
+                EXPECT_LE(sides.breaks, 4u);
                 EXPECT_LT(sides.loudest, 0.52);
-                EXPECT_GT(sides.toneFrames, sides.frames / 4);
+                EXPECT_GT(sides.toneFrames, sides.frames / 3);
+                // While it was away, the output's tone went on beside it.
+                EXPECT_GT(sides.silentLeft, 16000u * 2);
+                EXPECT_GT(sides.toneInSilentLeft, sides.silentLeft / 3);
             }
         }
     }

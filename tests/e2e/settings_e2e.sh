@@ -10,8 +10,9 @@
 #  6. a file system that fills up: the user is warned at the start that it is nearly full, then
 #     the recording ends with its message, naming the file, and the file is valid;
 #  7. every file is read with the same frame count by soxi, ffprobe, libsndfile and Python;
-#  8. the source dialog: the computer's playback chosen with the keyboard (Alt+P, Enter); Wine has
-#     no loopback, so the start is refused with its message, no file is made, and the choice kept.
+#  8. the source dialog: the computer's playback chosen with the keyboard (Alt+P, Enter), then both
+#     sides of a call (Alt+B, Enter); Wine has no loopback, so each start is refused with its
+#     message, no file is made, and the choice kept.
 #   settings_e2e.sh SONARIX_EXE [SCREENSHOT_FOLDER]
 set -euo pipefail
 SONARIX_EXE=$1
@@ -182,16 +183,12 @@ for f in "$seq_dir"/*/*.wav "$work/full.wav" "$killed"; do
   check "7: $(basename "$(dirname "$f")")/$(basename "$f"): $counts" test "$(tr ' ' '\n' <<<"$counts" | sort -u | wc -l)" = 1
 done
 
-# 8. The computer's playback.
+# 8. The computer's playback (the dialog with the frame Wine draws around it, for the screenshot).
 start_program traced
 click "$TAB1_X" "$TAB1_Y"
 click "$SOURCE_X" "$SOURCE_Y"
 for _ in $(seq 50); do dialog=$(xdotool search --name '^録音ソース$' | head -1) && break; sleep 0.1; done
 sleep 0.5
-if [ -n "$shots" ]; then # the dialog with the frame Wine draws around it
-  eval "$(xdotool getwindowgeometry --shell "$dialog")"
-  import -window root -crop "$((WIDTH + 8))x$((HEIGHT + 30))+$((X - 4))+$((Y - 26))" "$shots/source.png"
-fi
 xdotool key alt+p Return
 sleep 0.3
 click "$TAB0_X" "$TAB0_Y"
@@ -200,8 +197,26 @@ xdotool key ctrl+r
 check "8: the playback's start is refused" dismiss_message
 check "8: ...saying why" shown "この Windows では、このPCの再生音を録音できません"
 check "8: no file" test ! -e "$work/playback.wav"
+# ...and both sides of a call (Alt+B): the note on headphones shows; refused the same way.
+click "$TAB1_X" "$TAB1_Y"
+click "$SOURCE_X" "$SOURCE_Y"
+for _ in $(seq 50); do dialog=$(xdotool search --name '^録音ソース$' | head -1) && break; sleep 0.1; done
+sleep 0.5
+xdotool key alt+b
+sleep 0.3
+if [ -n "$shots" ]; then
+  eval "$(xdotool getwindowgeometry --shell "$dialog")"
+  import -window root -crop "$((WIDTH + 8))x$((HEIGHT + 30))+$((X - 4))+$((Y - 26))" "$shots/source.png"
+fi
+xdotool key Return
+sleep 0.3
+click "$TAB0_X" "$TAB0_Y"
+xdotool key ctrl+r
+check "8: both sides' start is refused" dismiss_message
+check "8: ...saying why" shown "この Windows では、このPCの再生音を録音できません"
+check "8: no file" test ! -e "$work/playback.wav"
 check "8: closed" close_program
-check "8: the choice kept" grep -q '^Source=1' <<<"$(ini_text "$ini" | tr -d '\r')"
+check "8: the choice kept" grep -q '^Source=2' <<<"$(ini_text "$ini" | tr -d '\r')"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -268,8 +268,9 @@ protected:
 };
 
 // Windows' defaults first, then every device by its name; a device chosen in a list chooses its
-// kind; OK keeps the device of each kind, Cancel nothing; a chosen device not plugged in stays
-// listed, said so, and chosen; Windows' own settings open on the tab of the kind chosen.
+// kind (both sides stay both); OK keeps the device of each kind, Cancel nothing; a chosen device
+// not plugged in stays listed, said so, and chosen; Windows' own settings open on the tab of the
+// kind chosen.
 TEST_F(SourceDialog, ListsChoosesAndKeeps) {
     OpenMainWindow();
     HWND d = Open();
@@ -319,6 +320,31 @@ TEST_F(SourceDialog, ListsChoosesAndKeeps) {
     EXPECT_EQ(Page()->m_nSource, 0);
     EXPECT_EQ(Page()->m_strInputDevice, L"{in-unplugged}");
     EXPECT_EQ(Page()->m_strInputDeviceName, L"ヘッドセット") << "kept while away";
+
+    // Both sides of a call: one device of each list, the kind kept while they are chosen, the
+    // note on headphones shown, the two named.
+    d = Open();
+    const auto noteShown = [&] {
+        return (GetWindowLongW(GetDlgItem(d, IDC_SOURCE_BOTH_NOTE), GWL_STYLE) & WS_VISIBLE) != 0;
+    };
+    EXPECT_FALSE(noteShown());
+    CheckRadioButton(d, IDC_SOURCE_INPUT, IDC_SOURCE_BOTH, IDC_SOURCE_BOTH);
+    Command(d, IDC_SOURCE_BOTH);
+    EXPECT_TRUE(noteShown());
+    Choose(d, IDC_SOURCE_INPUTS, 2);
+    Choose(d, IDC_SOURCE_OUTPUTS, 1);
+    EXPECT_TRUE(Checked(d, IDC_SOURCE_BOTH));
+    Command(d, IDOK);
+    EXPECT_EQ(Page()->m_nSource, 2);
+    const CaptureSource both = Page()->Source();
+    EXPECT_EQ(both.kind, SOURCE_BOTH);
+    EXPECT_EQ(both.device, L"{in-usb}");
+    EXPECT_EQ(both.output, L"{out-speakers}");
+    EXPECT_TRUE(Says(Page()->SourceName(both), IDS_SOURCE_BOTH,
+                     {L"マイク (USB Audio Device)", L"スピーカー (Realtek Audio)"}));
+    d = Open();
+    EXPECT_TRUE(Checked(d, IDC_SOURCE_BOTH) && noteShown());
+    Command(d, IDCANCEL);
 
     // Windows' own panel, by control.exe's full path, on the Playback tab; a failure said.
     static std::wstring s_line;

@@ -170,7 +170,8 @@ void CMainDlg::FollowTaskbar() {
 }
 
 // The device by the name Windows shows for it now; a chosen one Windows does not know (never
-// plugged in here) by the name it had when it was chosen. What the computer plays, as such.
+// plugged in here) by the name it had when it was chosen. What the computer plays, as such; both
+// sides of a call by the microphone's name, with the computer's playback.
 void CMainDlg::FollowInput() {
     const std::wstring id = IsRecording() ? m_pRecording->Input() : std::wstring();
     if (id == m_inputId || !m_pPreviewPage || !m_pSettingsPage)
@@ -183,8 +184,8 @@ void CMainDlg::FollowInput() {
         name = m_pSettingsPage->DeviceName(device);
     if (!name.empty() && source.kind == SOURCE_PLAYBACK)
         name = FormatText(IDS_SOURCE_PLAYBACK, {name});
-    else if (!name.empty() && source.kind == SOURCE_BOTH)
-        name = FormatText(IDS_SOURCE_BOTH, {name, m_pSettingsPage->DeviceName(source.Playback())});
+    else if (!name.empty() && source.kind == SOURCE_BOTH) // the output's on the settings tab
+        name = FormatText(IDS_INPUT_BOTH, {name});
     const bool followed = !m_inputShown.empty() && !name.empty() && name != m_inputShown;
     m_inputShown = name;
     m_pPreviewPage->ShowInput(name);

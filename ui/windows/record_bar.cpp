@@ -360,7 +360,7 @@ void CRecordBar::StartTimer() {
 // A run ends (a pause, the stop): its warning with it.
 void CRecordBar::KillTimer() {
     ::KillTimer(m_hWnd, m_nTimerId);
-    m_sideWaiting = false;
+    m_sideWaiting = SIDE_NONE;
     WarnQuiet(false);
 }
 
@@ -388,7 +388,7 @@ void CRecordBar::FollowSound() {
     const bool running = State() == STATE_RECORDING && m_recording->State() == RECORDING_RUNNING;
     WarnQuiet(running && g_pMonitor &&
               g_pMonitor->QuietMs(both && g_pMonitor->Channels() == 2) >= kQuietWarnMs);
-    const bool sideWaiting = running && m_recording->SideWaiting();
+    const WaitingSide sideWaiting = running ? m_recording->SideWaiting() : SIDE_NONE;
     if (sideWaiting != m_sideWaiting) {
         m_sideWaiting = sideWaiting;
         ShowRecordingState();
@@ -458,12 +458,14 @@ void CRecordBar::ShowRecordingState() {
     const bool waiting = m_recording && m_recording->State() == RECORDING_WAITING;
     const bool quiet = m_quiet && !waiting;
     const bool mic = m_recording && m_recording->Source().kind == SOURCE_BOTH;
-    const UINT text = waiting         ? IDS_STATE_WAITING
-                      : quiet         ? (mic ? IDS_STATE_MIC_QUIET : IDS_STATE_QUIET)
-                      : m_sideWaiting ? IDS_STATE_PLAYBACK_WAITING
-                                      : IDS_STATE_RECORDING;
+    const bool nearAway = m_sideWaiting == SIDE_NEAR; // quiet, of course
+    const UINT text = waiting                     ? IDS_STATE_WAITING
+                      : nearAway                  ? IDS_STATE_MIC_WAITING
+                      : quiet                     ? (mic ? IDS_STATE_MIC_QUIET : IDS_STATE_QUIET)
+                      : m_sideWaiting == SIDE_FAR ? IDS_STATE_PLAYBACK_WAITING
+                                                  : IDS_STATE_RECORDING;
     ShowState(false, false, true, true, false, text);
-    SayState(LoadText(quiet ? (mic ? IDS_SAID_MIC_QUIET : IDS_SAID_QUIET) : text));
+    SayState(LoadText(quiet && !nearAway ? (mic ? IDS_SAID_MIC_QUIET : IDS_SAID_QUIET) : text));
 }
 
 void CRecordBar::ShowPausedState() {

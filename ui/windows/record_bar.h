@@ -117,6 +117,6 @@ private:
     CSettingsPage* m_page = nullptr;
     CRecordToolbar m_toolbar;
     std::wstring m_said;
-    bool m_quiet = false;       // the running recording has recorded only quiet sound for a while
-    bool m_sideWaiting = false; // ...of both sides of a call, what the computer plays is away
+    bool m_quiet = false; // the running recording has recorded only quiet sound for a while
+    WaitingSide m_sideWaiting = SIDE_NONE; // ...of both sides of a call, the side that is away
 };
