@@ -1,5 +1,7 @@
 #include "capture/both_sides_wave_input.h"
 
+#include "monitor/monitor.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -87,6 +89,7 @@ uint32_t BothSidesWaveInput::OpenSides(const WaveFormat& format, const CaptureSo
     }
     m_running = m_quit = false;
     m_farWaiting = m_farClocked = m_nearBack = false;
+    m_nearQuietFrames = 0;
     if (const uint32_t code = m_input.Open(m_nearFormat, source.Input())) {
         if (!again || m_playback.Open(m_nearFormat, source.Playback()))
             return code;
@@ -268,10 +271,12 @@ bool BothSidesWaveInput::TakeDone(WaveHeader& header) {
                                            header.dwBufferLength / m_format.nBlockAlign);
     int16_t samples[512] = {};
     size_t at = 0;
-    if (m_farClocked)
+    if (m_farClocked) {
         ToFloat(near.data.get(), frames, m_farFrames.get()); // the output's, the microphone silent
-    else
+    } else {
         m_follower->Pull(m_farFrames.get(), frames);
+        CountNearQuiet(near.data.get(), frames);
+    }
     while (at < frames) {
         const size_t n = std::min<size_t>(512, frames - at);
         if (!m_farClocked)
@@ -282,6 +287,22 @@ bool BothSidesWaveInput::TakeDone(WaveHeader& header) {
     }
     header.dwBytesRecorded = uint32_t(frames * m_format.nBlockAlign);
     return true;
+}
+
+// A block is quiet when no sample reaches kQuietPeak16 either way, as the monitor judges one.
+void BothSidesWaveInput::CountNearQuiet(const uint8_t* pcm, size_t frames) {
+    bool quiet = true;
+    for (size_t i = 0; i < frames && quiet; ++i) {
+        int16_t sample;
+        std::memcpy(&sample, pcm + 2 * i, 2);
+        quiet = sample < kQuietPeak16 && sample > -kQuietPeak16;
+    }
+    m_nearQuietFrames = quiet ? m_nearQuietFrames + frames : 0;
+}
+
+uint32_t BothSidesWaveInput::NearQuietMs() const {
+    const uint32_t rate = m_nearFormat.nSamplesPerSec;
+    return rate ? uint32_t(m_nearQuietFrames * 1000 / rate) : 0;
 }
 
 bool BothSidesWaveInput::DefaultInput(std::wstring& input) {

@@ -59,6 +59,7 @@ public:
     bool DefaultInput(std::wstring& input) override;
     uint32_t Reopen(const WaveFormat& format, const CaptureSource& source) override;
     WaitingSide SideWaiting() const override;
+    uint32_t NearQuietMs() const override;
 
     // The follower's figures (tests, benchmarks).
     DriftFollower::Figures Follower() const;
@@ -77,6 +78,7 @@ private:
     // microphone is away.
     IWaveInput& Clock() const { return m_farClocked ? m_playback : m_input; }
     void FarThread();
+    void CountNearQuiet(const uint8_t* pcm, size_t frames);
     // Under m_farLock: the output opened, its buffers queued, started if the recording runs.
     uint32_t OpenFar();
     // Under m_farLock: what came back taken into the follower (or let go), each buffer queued
@@ -96,6 +98,9 @@ private:
     std::unique_ptr<float[]> m_farFrames, m_mix;
     size_t m_mostFrames = 0;
     Quantiser m_quantiser;
+    // Frames of the microphone's quiet sound since the last that was not, since the opening
+    // (TakeDone's; read anywhere).
+    std::atomic<uint64_t> m_nearQuietFrames{0};
     std::unique_ptr<DriftFollower> m_follower;
 
     std::thread m_farThread;

@@ -33,6 +33,7 @@ public:
     void Wake() override { m_active.load()->Wake(); }
     bool DefaultInput(std::wstring& input) override { return m_active.load()->DefaultInput(input); }
     WaitingSide SideWaiting() const override { return m_active.load()->SideWaiting(); }
+    uint32_t NearQuietMs() const override { return m_active.load()->NearQuietMs(); }
 
 private:
     IWaveInput* Route(const CaptureSource& source) {

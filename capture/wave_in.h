@@ -102,6 +102,8 @@ public:
     // A source of two sides whose second side is away and waited for (IWaveInput::SideWaiting).
     // Any thread.
     WaitingSide SideWaiting() const { return m_cut ? SIDE_NONE : m_capture->SideWaiting(); }
+    // ...and how long its microphone has been quiet (IWaveInput::NearQuietMs). Any thread.
+    uint32_t NearQuietMs() const { return m_cut ? 0 : m_capture->NearQuietMs(); }
     // What made the last Open, Start, Stop or Close fail. Window thread.
     const RecordingFailure& LastFailure() const { return m_failure; }
 

@@ -81,6 +81,7 @@ public:
     std::wstring Input() const;
     // IWaveInput::SideWaiting of the device, without waiting for it. Any thread.
     WaitingSide SideWaiting() const { return m_device ? m_device->SideWaiting() : SIDE_NONE; }
+    uint32_t NearQuietMs() const { return m_device ? m_device->NearQuietMs() : 0; }
     RecordingClock& Clock() { return m_clock; }
     const RecordingFailure& LastFailure() const { return m_failure; }
 

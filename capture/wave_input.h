@@ -72,4 +72,7 @@ public:
     // A source of two sides: which side is away and waited for, its channel silent meanwhile,
     // while the other records on. Any thread.
     virtual WaitingSide SideWaiting() const { return SIDE_NONE; }
+    // A source of two sides: how long (ms of its sound) the microphone has given only quiet sound
+    // (the monitor's rule for a quiet block), whatever the other side plays. Any thread.
+    virtual uint32_t NearQuietMs() const { return 0; }
 };

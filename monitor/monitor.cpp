@@ -72,7 +72,6 @@ int CMonitor::SetFormat(uint16_t channels, uint16_t bitsPerSample, uint32_t byte
     m_bitsPerSample = bitsPerSample;
     m_bytesPerSec = bytesPerSec;
     m_quietBytes = 0;
-    m_quietFirstBytes = 0;
     g_blockPeaks = BlockPeaks();
     m_pView->ClearHistory();
     return 1;
@@ -101,14 +100,12 @@ int CMonitor::ProcessBlock(const void* data, uint32_t byteCount) {
         const BlockPeaks& peaks = g_blockPeaks;
         const int high = m_bitsPerSample == 8 ? 2 : kQuietPeak16 - 1; // 8-bit: 129 - 127
         const int low = m_bitsPerSample == 8 ? 0 : 1 - kQuietPeak16;  // 8-bit: 127 - 127
-        const bool quiet0 = peaks.maxCh0 <= high && peaks.minCh0 >= low;
-        const bool quiet1 = peaks.maxCh1 <= high && peaks.minCh1 >= low;
-        const auto count = [byteCount](std::atomic<uint64_t>& bytes, bool quiet) {
-            bytes.store(quiet ? bytes.load(std::memory_order_relaxed) + byteCount : 0,
-                        std::memory_order_relaxed);
-        };
-        count(m_quietBytes, quiet0 && quiet1);
-        count(m_quietFirstBytes, quiet0);
+        if (peaks.maxCh0 <= high && peaks.minCh0 >= low && peaks.maxCh1 <= high &&
+            peaks.minCh1 >= low)
+            m_quietBytes.store(m_quietBytes.load(std::memory_order_relaxed) + byteCount,
+                               std::memory_order_relaxed);
+        else
+            m_quietBytes.store(0, std::memory_order_relaxed);
         m_pView->AddColumn(m_channels, m_bitsPerSample);
         if (m_pView->Window())
             changes[changeCount++] = {m_pView->Window(), m_pView->NewestColumn()};
@@ -130,11 +127,9 @@ int CMonitor::ProcessBlock(const void* data, uint32_t byteCount) {
     return 1;
 }
 
-uint32_t CMonitor::QuietMs(bool firstChannel) const {
+uint32_t CMonitor::QuietMs() const {
     const uint32_t perSec = m_bytesPerSec;
-    const uint64_t bytes =
-        (firstChannel ? m_quietFirstBytes : m_quietBytes).load(std::memory_order_relaxed);
-    return perSec ? uint32_t(bytes * 1000 / perSec) : 0;
+    return perSec ? uint32_t(m_quietBytes.load(std::memory_order_relaxed) * 1000 / perSec) : 0;
 }
 
 void CMonitor::MarkNextColumn() {

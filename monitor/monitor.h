@@ -51,9 +51,8 @@ public:
     // as it is in the picture. Capture thread.
     void MarkBlock(uint64_t block);
     // How much of the sound recorded last has been quiet, in milliseconds of sound (a pause
-    // counts nothing); of its first channel alone (the microphone's, of both sides of a call) or
-    // of every channel. Any thread.
-    uint32_t QuietMs(bool firstChannel = false) const;
+    // counts nothing). Any thread.
+    uint32_t QuietMs() const;
     // The device stopped for a pause: the meters go unlit; waveform and texts stay.
     int OnPause();
     // The recording ended: empty history, empty texts, an empty picture.
@@ -95,7 +94,7 @@ private:
     uint32_t m_bytesPerSec = 0;
     // Bytes of quiet blocks since the last block that was not: written by the capture thread
     // under the lock, read anywhere.
-    std::atomic<uint64_t> m_quietBytes{0}, m_quietFirstBytes{0};
+    std::atomic<uint64_t> m_quietBytes{0};
     mutable std::mutex m_lock;
     PixelSurface m_painted; // the window thread's copy of the picture being painted
 };

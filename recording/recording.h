@@ -119,6 +119,8 @@ public:
     std::wstring Input() const { return m_capture.Input(); }
     // Both sides of a call: the side that is away and waited for (its channel silent).
     WaitingSide SideWaiting() const { return m_capture.SideWaiting(); }
+    // ...and how long the microphone alone has given only quiet sound.
+    uint32_t NearQuietMs() const { return m_capture.NearQuietMs(); }
     // What the live recording records (the last one's, once stopped).
     const CaptureSource& Source() const { return m_source; }
     // The path of the file being written (the last one, once stopped).

@@ -381,13 +381,14 @@ TaskbarView CRecordBar::ForTaskbar() const {
     return view;
 }
 
-// Of both sides of a call, the microphone alone counts: the far side may simply be listening. In
-// stereo it has a channel of its own.
+// Of both sides of a call, the microphone alone counts: the far side may simply be listening.
 void CRecordBar::FollowSound() {
     const bool both = m_recording->Source().kind == SOURCE_BOTH;
     const bool running = State() == STATE_RECORDING && m_recording->State() == RECORDING_RUNNING;
-    WarnQuiet(running && g_pMonitor &&
-              g_pMonitor->QuietMs(both && g_pMonitor->Channels() == 2) >= kQuietWarnMs);
+    const uint32_t quietMs = both         ? m_recording->NearQuietMs()
+                             : g_pMonitor ? g_pMonitor->QuietMs()
+                                          : 0;
+    WarnQuiet(running && quietMs >= kQuietWarnMs);
     const WaitingSide sideWaiting = running ? m_recording->SideWaiting() : SIDE_NONE;
     if (sideWaiting != m_sideWaiting) {
         m_sideWaiting = sideWaiting;
