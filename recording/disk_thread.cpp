@@ -188,8 +188,9 @@ bool DiskThread::WriteSound(const uint8_t* data, uint32_t bytes, uint64_t receiv
     }
 }
 
-// The user's markers and the resumes were asked for by the window thread, which is told where
-// they went, or that the file had no room for them; the gaps' markers are the thread's own.
+// The user's markers, the resumes and the sides' comings and goings were asked for by the window
+// thread, which is told where they went, or that the file had no room for them; the gaps'
+// markers are the thread's own.
 bool DiskThread::KeepMarker(RecordingMarker marker, size_t* index) {
     CWaveFile& writer = *m_work.writer;
     const bool room = marker.kind == MARKER_USER || writer.MarkerCount() < kMaxAutomaticMarkers;
@@ -197,7 +198,7 @@ bool DiskThread::KeepMarker(RecordingMarker marker, size_t* index) {
         room && writer.AddMarker(marker.frame, marker.label) == CWaveFile::MARKER_KEPT;
     if (kept && index)
         *index = writer.MarkerCount() - 1;
-    const bool asked = marker.kind == MARKER_USER || marker.kind == MARKER_RESUME;
+    const bool asked = marker.kind != MARKER_GAP && marker.kind != MARKER_LOST;
     if (kept || asked) {
         RecordingReport report = MakeReport(
             kept ? RecordingReport::MARKER : RecordingReport::MARKER_DROPPED, m_work.name);

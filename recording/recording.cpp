@@ -304,6 +304,7 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
     m_source = plan.source;
     m_asked.clear();
     m_userMarkers = m_resumes = 0;
+    std::fill(std::begin(m_sideMarks), std::end(m_sideMarks), 0u);
     m_markersFullTold.clear();
     m_unfinished.push_back({path, {}});
     Note();
@@ -378,6 +379,16 @@ uint32_t CRecording::PlaceMarker() {
         return 0;
     AskMarker(*run, MARKER_USER, ++m_userMarkers);
     return m_userMarkers;
+}
+
+void CRecording::MarkSide(WaitingSide side, bool away) {
+    Run* run = Live();
+    if (!run || side == SIDE_NONE)
+        return;
+    const MarkerKind kind = side == SIDE_FAR ? (away ? MARKER_PLAYBACK_AWAY : MARKER_PLAYBACK_BACK)
+                            : away           ? MARKER_MIC_AWAY
+                                             : MARKER_MIC_BACK;
+    AskMarker(*run, kind, ++m_sideMarks[kind - MARKER_PLAYBACK_AWAY]);
 }
 
 // The waveform shows it on the column of the sound it points at; the note keeps it at the end of

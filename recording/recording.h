@@ -121,6 +121,9 @@ public:
     WaitingSide SideWaiting() const { return m_capture.SideWaiting(); }
     // ...and how long the microphone alone has given only quiet sound.
     uint32_t NearQuietMs() const { return m_capture.NearQuietMs(); }
+    // Both sides of a call: a side went away (away) or came back, as the window saw SideWaiting
+    // change; an automatic marker says so where the sound is now.
+    void MarkSide(WaitingSide side, bool away);
     // What the live recording records (the last one's, once stopped).
     const CaptureSource& Source() const { return m_source; }
     // The path of the file being written (the last one, once stopped).
@@ -206,6 +209,7 @@ private:
     // each kind it asked for.
     std::deque<Asked> m_asked;
     uint32_t m_userMarkers = 0, m_resumes = 0;
+    uint32_t m_sideMarks[4] = {};                // by kind, from MARKER_PLAYBACK_AWAY on
     std::vector<std::wstring> m_markersFullTold; // files whose lack of room was said
     // The note as last written, and the place in it of the file being written (SIZE_MAX: none).
     std::vector<NotedFile> m_noted;

@@ -1,7 +1,7 @@
 // The markers of a recording: a moment the user marked (Ctrl+M, the marker button), and the
 // moments the recording marks itself (where it resumed after a pause, where a stretch without
-// sound begins). Each kind is numbered on its own through the recording, and labelled with its
-// number and its time in the recording.
+// sound begins, where one side of a call went away and came back). Each kind is numbered on its own
+// through the recording, and labelled with its number and its time in the recording.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,11 @@ enum MarkerKind {
     MARKER_RESUME, // "Resume 1 00:20:00.0": the first sound after a pause
     MARKER_GAP,    // "Gap 1 00:30:00.0 (4.2 s)": no sound came (the input lost or stalled)
     MARKER_LOST,   // "Lost 1 00:41:00.0 (35.0 s)": sound came, but the disk was too slow for it
+    // Both sides of a call: one side went away (its channel silent from here on) or came back.
+    MARKER_PLAYBACK_AWAY, // "Playback away 1 00:50:00.0"
+    MARKER_PLAYBACK_BACK, // "Playback back 1 00:51:00.0"
+    MARKER_MIC_AWAY,      // "Microphone away 1 00:52:00.0"
+    MARKER_MIC_BACK,      // "Microphone back 1 00:53:00.0"
 };
 
 // A marker as a file holds it: its kind and number, the frame of the file and the label.
@@ -37,7 +42,9 @@ inline std::string PositionText(uint64_t frames, uint32_t framesPerSecond) {
 // length.
 inline std::string MarkerLabelFor(MarkerKind kind, uint32_t number, uint64_t position,
                                   uint32_t framesPerSecond, uint64_t lengthMs = 0) {
-    static const char* const kWords[] = {"Marker", "Resume", "Gap", "Lost"};
+    static const char* const kWords[] = {
+        "Marker",          "Resume",         "Gap", "Lost", "Playback away", "Playback back",
+        "Microphone away", "Microphone back"};
     std::string label = std::string(kWords[kind]) + " " + std::to_string(number) + " " +
                         PositionText(position, framesPerSecond);
     if (kind == MARKER_GAP || kind == MARKER_LOST) {

@@ -105,9 +105,11 @@ TEST(BothSides, MicrophoneLeftPlaybackRightEachAwayAlone) {
                 // The output away and back: the microphone records on.
                 sim->SetAway(true);
                 ASSERT_TRUE(until(SIDE_FAR));
+                recording.MarkSide(SIDE_FAR, true); // as the window does when it sees it
                 ASSERT_TRUE(runFor(2000));
                 sim->SetAway(false);
                 ASSERT_TRUE(until(SIDE_NONE));
+                recording.MarkSide(SIDE_FAR, false);
                 ASSERT_TRUE(runFor(2000));
                 // The microphone muted while the output plays: the microphone's quiet is told.
                 g_mic->SetMuted(true);
@@ -120,9 +122,11 @@ TEST(BothSides, MicrophoneLeftPlaybackRightEachAwayAlone) {
                 g_mic->SetAbsent(kMic, true);
                 g_mic->FailNext(SimulatedWaveInput::ADD_BUFFER, SimulatedWaveInput::kError, 1);
                 ASSERT_TRUE(until(SIDE_NEAR));
+                recording.MarkSide(SIDE_NEAR, true);
                 ASSERT_TRUE(runFor(3000));
                 g_mic->SetAbsent(kMic, false);
                 ASSERT_TRUE(until(SIDE_NONE));
+                recording.MarkSide(SIDE_NEAR, false);
                 ASSERT_TRUE(runFor(2000));
             }
             recording.Stop();
@@ -139,6 +143,14 @@ TEST(BothSides, MicrophoneLeftPlaybackRightEachAwayAlone) {
                 // While it was away, the output's tone went on beside it.
                 EXPECT_GT(sides.silentLeft, 16000u * 2);
                 EXPECT_GT(sides.toneInSilentLeft, sides.silentLeft / 3);
+                // Each side's going and coming marked, in order, among the gaps' markers.
+                std::string said;
+                for (const WavFile::Cue& cue : wav.cues)
+                    if (cue.label.find("away") != std::string::npos ||
+                        cue.label.find("back") != std::string::npos)
+                        said += cue.label.substr(0, cue.label.find(" 0")) + ";";
+                EXPECT_EQ(said,
+                          "Playback away 1;Playback back 1;Microphone away 1;Microphone back 1;");
             }
         }
     }

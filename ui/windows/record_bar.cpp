@@ -187,6 +187,7 @@ void CRecordBar::StartNewRecording() {
         ShowMessage(StartFailureText(failure));
         return;
     }
+    m_sideWaiting = SIDE_NONE;
     FollowCounter();
     m_strFileName = m_recording->CurrentFile();
     UpdateData(false); // field 1012 shows the path in use, a sequential one too
@@ -360,7 +361,6 @@ void CRecordBar::StartTimer() {
 // A run ends (a pause, the stop): its warning with it.
 void CRecordBar::KillTimer() {
     ::KillTimer(m_hWnd, m_nTimerId);
-    m_sideWaiting = SIDE_NONE;
     WarnQuiet(false);
 }
 
@@ -389,8 +389,10 @@ void CRecordBar::FollowSound() {
                              : g_pMonitor ? g_pMonitor->QuietMs()
                                           : 0;
     WarnQuiet(running && quietMs >= kQuietWarnMs);
-    const WaitingSide sideWaiting = running ? m_recording->SideWaiting() : SIDE_NONE;
+    const WaitingSide sideWaiting = m_recording->SideWaiting(); // a pause leaves it as it is
     if (sideWaiting != m_sideWaiting) {
+        m_recording->MarkSide(m_sideWaiting, false);
+        m_recording->MarkSide(sideWaiting, true);
         m_sideWaiting = sideWaiting;
         ShowRecordingState();
     }
