@@ -128,11 +128,18 @@ TEST(BothSides, MicrophoneLeftPlaybackRightEachAwayAlone) {
                 ASSERT_TRUE(until(SIDE_NONE));
                 recording.MarkSide(SIDE_NEAR, false);
                 ASSERT_TRUE(runFor(2000));
+            } else { // a pause: the follower starts fresh at the resume
+                ASSERT_FALSE(recording.Pause());
+                ASSERT_FALSE(recording.Resume());
+                const uint32_t resumed = g_mic->NowMs();
+                ASSERT_TRUE(pump.Until(recording, reports,
+                                       [&] { return g_mic->NowMs() >= resumed + 2000; }));
             }
             recording.Stop();
             ASSERT_TRUE(recording.WaitUntilComplete(20000, reports));
             const WavFile wav = ReadWav(plan.typedName);
             EXPECT_EQ(wav.channels, channels);
+            EXPECT_GE(wav.data.size() / 2 / size_t(channels), size_t(plan.samplesPerSec) * 5);
             if (channels == 2) {
                 const Sides sides = Read(wav);
                 EXPECT_GT(sides.frames, 16000u * 13);
