@@ -57,8 +57,9 @@ uint32_t BothSidesWaveInput::Reopen(const WaveFormat& format, const CaptureSourc
 }
 
 // 1. The microphone, the recording's clock; away while the recording waits for it, the output
-// alone on its own clock. 2. The output, whose absence or refusal fails the opening with its own
-// code. 3. The follower and the far side's thread.
+// alone on its own clock. 2. The output, whose absence or refusal fails the first opening with its
+// own code (an opening again leaves it to be waited for). 3. The follower and the far side's
+// thread.
 uint32_t BothSidesWaveInput::OpenSides(const WaveFormat& format, const CaptureSource& source,
                                        bool again) {
     if (format.wFormatTag != 1 || (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) ||
@@ -95,8 +96,12 @@ uint32_t BothSidesWaveInput::OpenSides(const WaveFormat& format, const CaptureSo
             return code;
         m_farClocked = true;
     } else if (const uint32_t farCode = OpenFar()) {
-        m_input.Close();
-        return farCode == kSourceAbsent ? kOutputAbsent : farCode;
+        if (again) {
+            m_farWaiting = true; // the microphone records; the output is waited for
+        } else {
+            m_input.Close();
+            return farCode == kSourceAbsent ? kOutputAbsent : farCode;
+        }
     }
     if (!m_farThread.joinable()) {
         try {
