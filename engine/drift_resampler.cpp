@@ -1,5 +1,7 @@
 #include "engine/drift_resampler.h"
 
+#include "engine/kaiser_window.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -8,16 +10,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kBeta = 8.0; // the Kaiser window's: side lobes some 80 dB down
-
-double BesselI0(double x) {
-    double sum = 1, term = 1;
-    const double q = x * x / 4;
-    for (int k = 1; k < 200 && term > sum * 1e-17; ++k) {
-        term *= q / (double(k) * k);
-        sum += term;
-    }
-    return sum;
-}
 
 } // namespace
 

@@ -1,5 +1,7 @@
 #include "engine/resampler.h"
 
+#include "engine/kaiser_window.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -10,17 +12,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr size_t kMostCoefficients = size_t(4) << 20; // 16 MB of floats
-
-// The modified Bessel function of the first kind, order 0, by its series.
-double BesselI0(double x) {
-    double sum = 1, term = 1;
-    const double q = x * x / 4;
-    for (int k = 1; k < 200 && term > sum * 1e-17; ++k) {
-        term *= q / (double(k) * k);
-        sum += term;
-    }
-    return sum;
-}
 
 // A dot product of n floats, in eight running sums so the compiler may use vector registers.
 inline float Dot(const float* a, const float* b, size_t n) {
