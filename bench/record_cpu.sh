@@ -2,8 +2,9 @@
 # CPU seconds per recorded minute and peak memory of recording 48000 Hz stereo 16-bit from the
 # PulseAudio null sink's monitor, all in the same run (the Wine ones in interleaved rounds, with
 # their medians): under Wine (the Windows process, Wine's
-# helpers and the X server together), a bare winmm recorder, Sonarix.exe with its window shown
-# and Sonarix.exe minimised; natively, arecord and sox. Runs in the session of
+# helpers and the X server together), a bare winmm recorder, Sonarix.exe with its window shown,
+# Sonarix.exe minimised, and Sonarix.exe shown recording both sides of a call (the monitor as the
+# microphone and, through WASAPI, as the computer's playback); natively, arecord and sox. Runs in the session of
 # scripts/session.sh.
 #   record_cpu.sh SONARIX_EXE BARE_RECORDER_EXE [SECONDS [ROUNDS]]
 set -euo pipefail
@@ -76,14 +77,18 @@ bare_run() {
 # Sonarix: 48000 Hz stereo 16-bit from its settings file; the CPU of the recording itself,
 # with the window shown, then minimised (the caption's minimise button, as Wine draws it). The
 # pointer leaves the window after the clicks, as a user's hand does.
-sonarix_run() { # sonarix_run shown|minimised
+sonarix_run() { # sonarix_run shown|minimised|both
   wineserver -k 2>/dev/null || true
-  printf '[SoundProperty]\r\nSamplingChannel=2\r\nSampleType=1\r\nSamplingRate=48000\r\n' >"$work/Sonarix.ini"
+  local source=0
+  [ "$1" = both ] && source=2
+  printf '[SoundProperty]\r\nSamplingChannel=2\r\nSampleType=1\r\nSamplingRate=48000\r\nSource=%s\r\n' "$source" >"$work/Sonarix.ini"
   rm -f "$work"/sonarix*.wav
+  if [ "$1" = both ]; then export SONARIX_LOOPBACK_ENDPOINT=$monitor_id; fi
   start_program
+  unset SONARIX_LOOPBACK_ENDPOINT
   type_file_name "$(winepath -w "$work/sonarix.wav")"
   click "$START_X" "$START_Y"
-  [ "$1" = shown ] || click "$MINIMISE_X" "$MINIMISE_Y"
+  [ "$1" != minimised ] || click "$MINIMISE_X" "$MINIMISE_Y"
   xdotool mousemove 1010 750
   sleep 2
   before=$(wine_ticks)
@@ -96,20 +101,30 @@ sonarix_run() { # sonarix_run shown|minimised
   report "Sonarix.exe $1 + Wine + X" "$cpu" "$peak"
 }
 
+# The endpoint ID of the null sink's monitor, from Wine's own list of devices: what the
+# computer's playback reads in place of the loopback Wine lacks.
+wineserver -k 2>/dev/null || true
+key=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\MMDevices\Audio\Capture' /s 2>/dev/null |
+  tr -d '\r' | awk '/Capture\\\{/ { key = $0 } /Monitor of Null Output/ { print key }' | head -1)
+monitor_id="{0.0.1.00000000}.$(sed 's/.*Capture\\//; s/\\Properties//' <<<"$key")"
+
 # Interleaved rounds, so that whatever else the machine does falls on all alike; the medians.
-bare_all="" shown_all="" minimised_all="" shown_diff="" minimised_diff=""
+bare_all="" shown_all="" minimised_all="" both_all="" shown_diff="" minimised_diff="" both_diff=""
 for round in $(seq "$rounds"); do
   echo "round $round of $rounds:"
   bare_run; b=$cpu
   sonarix_run shown; s=$cpu
   sonarix_run minimised; m=$cpu
-  bare_all+=" $b" shown_all+=" $s" minimised_all+=" $m"
+  sonarix_run both; t=$cpu
+  bare_all+=" $b" shown_all+=" $s" minimised_all+=" $m" both_all+=" $t"
   shown_diff+=" $(echo "$s - $b" | bc -l)" minimised_diff+=" $(echo "$m - $b" | bc -l)"
+  both_diff+=" $(echo "$t - $s" | bc -l)"
 done
 perminute() { echo "$1 * 60 / $seconds" | bc -l | xargs printf '%.2f'; }
 echo "medians of $rounds interleaved rounds, CPU-s per recorded minute:"
 echo "  bare winmm recorder $(perminute "$(median <<<"$bare_all")"), Sonarix shown $(perminute "$(median <<<"$shown_all")"), minimised $(perminute "$(median <<<"$minimised_all")")"
 echo "  Sonarix next to the bare recorder: shown $(perminute "$(median <<<"$shown_diff")" | xargs printf '%+.2f'), minimised $(perminute "$(median <<<"$minimised_diff")" | xargs printf '%+.2f')"
+echo "  Sonarix recording both sides $(perminute "$(median <<<"$both_all")"): next to the microphone alone $(perminute "$(median <<<"$both_diff")" | xargs printf '%+.2f')"
 
 measure() { # measure NAME COMMAND...: user + system time and maximum resident size
   /usr/bin/time -f '%U %S %M' -o "$work/time" "${@:2}" >/dev/null 2>&1 || true
