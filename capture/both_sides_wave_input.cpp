@@ -27,14 +27,8 @@ WaveFormat MonoFormat(uint32_t rate) {
     return format;
 }
 
-// 16-bit samples (little-endian, as the host) as floats.
-void ToFloat(const uint8_t* pcm, size_t samples, float* out) {
-    for (size_t i = 0; i < samples; ++i) {
-        int16_t sample;
-        std::memcpy(&sample, pcm + 2 * i, 2);
-        out[i] = float(sample) * (1.0f / 32768.0f);
-    }
-}
+// Each side's 16-bit mono samples, as the conversions read a device's.
+const StreamFormat kMono16 = {0, 1, ENCODING_INT16, 0};
 
 } // namespace
 
@@ -75,7 +69,7 @@ uint32_t BothSidesWaveInput::OpenSides(const WaveFormat& format, const CaptureSo
     try {
         m_follower = std::make_unique<DriftFollower>(format.nSamplesPerSec, farFrames);
         m_farIn.reset(new float[farFrames]);
-        for (Far& far : m_far)
+        for (SideBuffer& far : m_far)
             far.data.reset(new uint8_t[farFrames * 2]); // this rate's
         if (m_near.empty())
             m_near.resize(kMostBuffers);
@@ -122,7 +116,7 @@ uint32_t BothSidesWaveInput::OpenFar() {
     if (const uint32_t code = m_playback.Open(m_nearFormat, m_source.Playback()))
         return code;
     m_farNext = 0;
-    for (Far& far : m_far) {
+    for (SideBuffer& far : m_far) {
         uint32_t code = m_playback.Prepare(far.header);
         if (!code)
             code = m_playback.AddBuffer(far.header);
@@ -144,7 +138,7 @@ uint32_t BothSidesWaveInput::OpenFar() {
 
 void BothSidesWaveInput::CloseFar(bool lost) {
     m_playback.Reset();
-    for (Far& far : m_far) {
+    for (SideBuffer& far : m_far) {
         m_playback.TakeDone(far.header);
         m_playback.Unprepare(far.header);
     }
@@ -159,7 +153,7 @@ uint32_t BothSidesWaveInput::Prepare(WaveHeader& header) {
     if (header.index < 0 || size_t(header.index) >= m_near.size() || !m_format.nBlockAlign)
         return kError;
     const size_t frames = header.dwBufferLength / m_format.nBlockAlign;
-    Near& near = m_near[size_t(header.index)];
+    SideBuffer& near = m_near[size_t(header.index)];
     try {
         if (!near.data || near.header.dwBufferLength < frames * 2)
             near.data.reset(new uint8_t[frames * 2]);
@@ -269,7 +263,7 @@ void BothSidesWaveInput::EndFarThread() {
 bool BothSidesWaveInput::TakeDone(WaveHeader& header) {
     if (header.index < 0 || size_t(header.index) >= m_near.size())
         return false;
-    Near& near = m_near[size_t(header.index)];
+    SideBuffer& near = m_near[size_t(header.index)];
     if (!Clock().TakeDone(near.header))
         return false;
     const size_t frames = std::min<size_t>(near.header.dwBytesRecorded / 2,
@@ -277,7 +271,8 @@ bool BothSidesWaveInput::TakeDone(WaveHeader& header) {
     int16_t samples[512] = {};
     size_t at = 0;
     if (m_farClocked) {
-        ToFloat(near.data.get(), frames, m_farFrames.get()); // the output's, the microphone silent
+        ToFloatFrames(near.data.get(), frames, kMono16, 1,
+                      m_farFrames.get()); // the output's, the microphone silent
     } else {
         m_follower->Pull(m_farFrames.get(), frames);
         CountNearQuiet(near.data.get(), frames);
@@ -360,10 +355,10 @@ void BothSidesWaveInput::FarThread() {
 
 bool BothSidesWaveInput::TakeFar(bool keep) {
     while (m_playback.TakeDone(m_far[m_farNext].header)) {
-        Far& far = m_far[m_farNext];
+        SideBuffer& far = m_far[m_farNext];
         if (keep) {
             const size_t frames = far.header.dwBytesRecorded / 2;
-            ToFloat(far.data.get(), frames, m_farIn.get());
+            ToFloatFrames(far.data.get(), frames, kMono16, 1, m_farIn.get());
             m_follower->Push(m_farIn.get(), frames);
         }
         if (m_playback.AddBuffer(far.header))

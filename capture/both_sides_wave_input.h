@@ -65,11 +65,8 @@ public:
     DriftFollower::Figures Follower() const;
 
 private:
-    struct Near {
-        WaveHeader header;
-        std::unique_ptr<uint8_t[]> data;
-    };
-    struct Far {
+    // A buffer of one side's own, in mono 16-bit.
+    struct SideBuffer {
         WaveHeader header;
         std::unique_ptr<uint8_t[]> data;
     };
@@ -93,7 +90,7 @@ private:
 
     WaveFormat m_format, m_nearFormat;
     CaptureSource m_source;
-    std::vector<Near> m_near; // by the recording's buffer index
+    std::vector<SideBuffer> m_near; // by the recording's buffer index
     // TakeDone's (one thread at a time): the output's frames and the mix, for the longest buffer.
     std::unique_ptr<float[]> m_farFrames, m_mix;
     size_t m_mostFrames = 0;
@@ -116,7 +113,7 @@ private:
     // every kFarReopenMs whether the microphone is there again (m_nearBack), and the next buffer
     // is then refused, so that the capture opens both sides again.
     std::atomic<bool> m_farClocked{false}, m_nearBack{false};
-    Far m_far[kFarBuffers];
+    SideBuffer m_far[kFarBuffers];
     int m_farNext = 0; // the output's buffer that comes back next
     std::unique_ptr<float[]> m_farIn;
 };
