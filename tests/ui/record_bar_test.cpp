@@ -478,8 +478,13 @@ TEST_F(RecordBar, TheChosenInputOrNone) {
     EXPECT_NE(WindowText(group).find(L"USB Mic"), std::wstring::npos) << "by the name it had";
     const int opens = s_device->Calls(SimulatedWaveInput::OPEN);
     s_device->SetDefaultInput(L"Headset");
-    s_now += 2 * kDefaultInputCheckMs;
-    Pump(300);
+    // One check's period, no more (a longer step would be a silence); the buffers given back
+    // over two of the capture's rounds show that a check has come.
+    s_now += kDefaultInputCheckMs;
+    const int given = s_device->Calls(SimulatedWaveInput::ADD_BUFFER);
+    EXPECT_TRUE(PumpUntil([&] {
+        return s_device->Calls(SimulatedWaveInput::ADD_BUFFER) > given + kWaveInBufferCount;
+    }));
     EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), opens) << "never replaced";
     EXPECT_NE(WindowText(group).find(L"USB Mic"), std::wstring::npos);
     Click(ID_RECORD_STOP);
