@@ -173,4 +173,16 @@ bool CompleteFile(RawFile& file, uint64_t dataBytes, const std::vector<CueMarker
     return ok && padded && stated;
 }
 
+uint64_t RecordableMs(uint64_t freeBytes, uint32_t bytesPerSecond, uint64_t riffSizeLimit) {
+    if (bytesPerSecond == 0)
+        return UINT64_MAX;
+    // Sample bytes a file holds at most, and what each further file costs besides them.
+    const uint64_t perFile =
+        riffSizeLimit > kEmptyRiffSize + 1 ? riffSizeLimit - kEmptyRiffSize - 1 : 1;
+    const uint64_t files = freeBytes / (perFile + kHeaderSize);
+    const uint64_t sampleBytes = freeBytes - files * kHeaderSize;
+    return sampleBytes / bytesPerSecond * 1000 +
+           sampleBytes % bytesPerSecond * 1000 / bytesPerSecond;
+}
+
 } // namespace WaveLayout

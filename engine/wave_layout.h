@@ -68,6 +68,11 @@ constexpr uint64_t RiffSizeFor(uint64_t dataBytes) {
     return kEmptyRiffSize + dataBytes + (dataBytes & 1);
 }
 
+// How long a recording of this many bytes a second goes on in free bytes of a drive, in files
+// of at most riffSizeLimit: each file after the one being written costs its header too (the
+// markers' chunks, written at the end, are left out).
+uint64_t RecordableMs(uint64_t freeBytes, uint32_t bytesPerSecond, uint64_t riffSizeLimit);
+
 // The smallest size limit a test may set: more than any capture block.
 constexpr uint64_t kMinRiffSizeLimit = 64 * 1024;
 // A size limit given as text (the test setting SONARIX_FILE_SIZE_LIMIT): decimal digits alone,

@@ -5,10 +5,15 @@
 BlockJudge::BlockJudge(BlockQueue& queue, MarkerRequests& markers, uint32_t frameBytes,
                        uint32_t framesPerSecond, std::function<void(uint64_t)> marked)
     : m_queue(queue), m_markers(markers), m_frameBytes(std::max<uint32_t>(frameBytes, 1)),
-      m_detector(framesPerSecond), m_marked(std::move(marked)) {}
+      m_detector(framesPerSecond), m_marked(std::move(marked)),
+      m_framesPerSecond(std::max<uint32_t>(framesPerSecond, 1)) {}
 
 void BlockJudge::TakeBlock(const uint8_t* data, uint32_t bytes, uint32_t clockMs) {
     const uint64_t frames = bytes / m_frameBytes;
+    if (m_taken == 0) { // its stamp is the clock at its end
+        const uint64_t lengthMs = frames * 1000 / m_framesPerSecond;
+        m_leadInMs = clockMs > lengthMs ? int64_t(clockMs - lengthMs) : 0;
+    }
     const bool kept = m_queue.Push(data, bytes);
     if (!kept)
         m_lostTotal += frames;

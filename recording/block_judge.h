@@ -39,6 +39,9 @@ public:
 
     // The frames the full queue could not keep, so far.
     uint64_t LostFrames() const { return m_lostTotal; }
+    // Any thread: the recording's clock when its first sound began (a device may take a while to
+    // give its first block); -1 before it came.
+    int64_t LeadInMs() const { return m_leadInMs; }
 
 private:
     struct Taken {
@@ -60,4 +63,6 @@ private:
     uint64_t m_taken = 0;
     std::function<void(uint64_t)> m_marked;
     std::atomic<uint64_t> m_lostTotal{0};
+    uint32_t m_framesPerSecond;
+    std::atomic<int64_t> m_leadInMs{-1};
 };

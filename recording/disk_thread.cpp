@@ -327,18 +327,19 @@ void DiskThread::FlushIfDue(bool asked) {
     }
 }
 
-// Once a recording: the drive of the file being written holds less than kLowSpaceSeconds of it.
-// A drive that cannot tell is no error.
+// Every kFreeSpaceCheckMs: the drive's free space, kept for the window; said once a recording when
+// the drive holds less than kLowSpaceSeconds of it. A drive that cannot tell is no error.
 void DiskThread::WatchFreeSpace() {
     const uint32_t now = GetDiskTicks();
-    if (m_spaceTold || uint32_t(now - m_lastSpaceCheck) < kFreeSpaceCheckMs)
+    if (uint32_t(now - m_lastSpaceCheck) < kFreeSpaceCheckMs)
         return;
     m_lastSpaceCheck = now;
     std::error_code error;
     const std::filesystem::path file = std::filesystem::absolute(m_work.writer->Path(), error);
     const int64_t free = error ? -1 : RawFile::FreeSpace(file.parent_path());
+    m_freeSpace = free;
     const uint64_t rate = std::max<uint32_t>(m_work.writer->Format().nAvgBytesPerSec, 1);
-    if (free < 0 || uint64_t(free) >= kLowSpaceSeconds * rate)
+    if (m_spaceTold || free < 0 || uint64_t(free) >= kLowSpaceSeconds * rate)
         return;
     m_spaceTold = true;
     RecordingReport report = MakeReport(RecordingReport::SPACE_LOW, m_work.name);

@@ -73,6 +73,9 @@ public:
     // silence that stood in for stretches without sound, less the sound lost and not filled),
     // as of the last block written: where a marker asked for now will most likely go.
     int64_t PositionAhead() const { return m_ahead; }
+    // Any thread: the free bytes of the drive of the file being written, as of its last look
+    // (every kFreeSpaceCheckMs); -1 until known, or where the drive cannot tell.
+    int64_t FreeSpace() const { return m_freeSpace; }
 
 private:
     // A marker the window thread asked for, waiting for the frame it points at.
@@ -127,6 +130,7 @@ private:
     std::condition_variable m_flushServed;
     uint64_t m_flushAsked = 0, m_flushDone = 0;
     std::atomic<int64_t> m_ahead{0};
+    std::atomic<int64_t> m_freeSpace{-1};
 
     // The thread's own, while it runs.
     std::unique_ptr<uint8_t[]> m_silence; // a block of the device's silence

@@ -227,6 +227,13 @@ uint32_t CRecording::ElapsedMs(uint32_t nowTicks) const {
     return m_capture.Clock().Ms(nowTicks);
 }
 
+uint32_t CRecording::SoundMs(uint32_t nowTicks) const {
+    const int64_t leadIn = !m_runs.empty() && m_runs.back()->judge ? m_runs.back()->judge->LeadInMs()
+                                                                    : -1;
+    const uint32_t elapsed = ElapsedMs(nowTicks);
+    return leadIn < 0 || int64_t(elapsed) <= leadIn ? 0 : uint32_t(elapsed - leadIn);
+}
+
 // The files stay among the unfinished ones meanwhile, so that a recording started now keeps their
 // notes with its own.
 void CRecording::CompleteInterrupted() {
@@ -389,6 +396,22 @@ void CRecording::MarkSide(WaitingSide side, bool away) {
                             : away           ? MARKER_MIC_AWAY
                                              : MARKER_MIC_BACK;
     AskMarker(*run, kind, ++m_sideMarks[kind - MARKER_PLAYBACK_AWAY]);
+}
+
+void CRecording::MarkTimedStop() {
+    if (Run* run = Live())
+        AskMarker(*run, MARKER_TIMED_STOP, 1);
+}
+
+uint64_t CRecording::RecordableMs() const {
+    if (!m_live || m_runs.empty())
+        return UINT64_MAX;
+    const Run& run = *m_runs.back();
+    const int64_t free = run.disk.FreeSpace();
+    if (free < 0)
+        return UINT64_MAX;
+    return WaveLayout::RecordableMs(uint64_t(free), run.writer.Format().nAvgBytesPerSec,
+                                    m_sizeLimit ? m_sizeLimit : WaveLayout::kMaxRiffSize);
 }
 
 // The waveform shows it on the column of the sound it points at; the note keeps it at the end of

@@ -115,6 +115,9 @@ public:
     // stamps every block. Up to the stop, once stopped; a recording that ended by itself counts
     // up to its end.
     uint32_t ElapsedMs(uint32_t nowTicks) const;
+    // ...from the first sound on (what the files hold, when the input gave its first block late):
+    // what a stop after a duration counts. 0 before the first sound.
+    uint32_t SoundMs(uint32_t nowTicks) const;
     // What identifies the input being recorded (see CWaveIn::Input).
     std::wstring Input() const { return m_capture.Input(); }
     // Both sides of a call: the side that is away and waited for (its channel silent).
@@ -124,6 +127,11 @@ public:
     // Both sides of a call: a side went away (away) or came back, as the window saw SideWaiting
     // change; an automatic marker says so where the sound is now.
     void MarkSide(WaitingSide side, bool away);
+    // The recording stops at its stop time: an automatic marker says so where the sound is now.
+    void MarkTimedStop();
+    // How much more of the live recording the drive of its file holds, its files' seams counted;
+    // UINT64_MAX while that is not known.
+    uint64_t RecordableMs() const;
     // What the live recording records (the last one's, once stopped).
     const CaptureSource& Source() const { return m_source; }
     // The path of the file being written (the last one, once stopped).

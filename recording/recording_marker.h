@@ -18,6 +18,7 @@ enum MarkerKind {
     MARKER_PLAYBACK_BACK, // "Playback back 1 00:51:00.0"
     MARKER_MIC_AWAY,      // "Microphone away 1 00:52:00.0"
     MARKER_MIC_BACK,      // "Microphone back 1 00:53:00.0"
+    MARKER_TIMED_STOP,    // "Timed stop 1 01:30:00.0": the recording stopped at its stop time
 };
 
 // A marker as a file holds it: its kind and number, the frame of the file and the label.
@@ -43,8 +44,8 @@ inline std::string PositionText(uint64_t frames, uint32_t framesPerSecond) {
 inline std::string MarkerLabelFor(MarkerKind kind, uint32_t number, uint64_t position,
                                   uint32_t framesPerSecond, uint64_t lengthMs = 0) {
     static const char* const kWords[] = {
-        "Marker",          "Resume",         "Gap", "Lost", "Playback away", "Playback back",
-        "Microphone away", "Microphone back"};
+        "Marker",          "Resume",          "Gap",       "Lost", "Playback away", "Playback back",
+        "Microphone away", "Microphone back", "Timed stop"};
     std::string label = std::string(kWords[kind]) + " " + std::to_string(number) + " " +
                         PositionText(position, framesPerSecond);
     if (kind == MARKER_GAP || kind == MARKER_LOST) {

@@ -14,6 +14,7 @@
 #define IDD_RECORDBAR 143
 #define IDD_SOUNDFORMAT 146
 #define IDD_SOURCE 150
+#define IDD_STOP_TIME 151
 
 // Icon, bitmap
 #define IDR_MAINFRAME 128
@@ -128,6 +129,28 @@
 #define IDS_STATE_PLAYBACK_WAITING 297 // the state part while the output is away
 #define IDS_STATE_MIC_WAITING 298      // ...and while the microphone is
 #define IDS_INPUT_BOTH 299             // above the waveform: the microphone's name
+// Leaving it recording: the notices, the stop time, the disk, the switches
+#define IDS_ACC_NOTICES 300      // the notice line's name for screen readers
+#define IDS_INFO_STOP_AFTER 301  // the stop time while recording: its duration, the time left
+#define IDS_INFO_STOP_AT 302     // ...its time of day, the time left
+#define IDS_INFO_DISK 303        // the time the drive still holds
+#define IDS_STOP_AFTER_BAD 304
+#define IDS_STOP_AT_BAD 305
+#define IDS_STOP_AT_PAST 306
+#define IDS_ACC_STOP_AFTER 307
+#define IDS_ACC_STOP_AT 308
+#define IDS_SAID_TIMED_STOP 309  // the recording stopped at its stop time
+#define IDS_USAGE 310            // the box of /?
+#define IDS_LOG_COMMAND 311      // a command from outside and its exit code
+#define IDS_LOG_BAD_SWITCH 312
+#define IDS_LOG_NO_COPY 313
+#define IDS_LOG_START_FAILED 314 // a start asked for by a switch did not happen: why
+#define IDS_COMMAND_DIALOG_OPEN 315
+#define IDS_INFO_STOP_NEXT_AFTER 316 // the stop time set for the next recording
+#define IDS_INFO_STOP_NEXT_AT 317
+#define IDS_OPEN_FOLDER_FAILED 318
+#define IDS_DURATION_HM 319 // a time to the minute
+#define IDS_DURATION_M 320
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771
@@ -168,5 +191,17 @@
 #define IDC_SOURCE_SYSTEM 1034
 #define IDC_SOURCE_BOTH 1035
 #define IDC_SOURCE_BOTH_NOTE 1036 // headphones, shown while both are chosen
+// The main window below the tabs
+#define IDC_STOP_TIME 1040
+#define IDC_RECORD_INFO 1041 // the stop time and the time left on the drive
+#define IDC_NOTICES 1042
+#define IDC_OPEN_FOLDER 1043
+// The stop-time dialog
+#define IDC_STOP_NONE 1050
+#define IDC_STOP_AFTER 1051
+#define IDC_STOP_AT 1052
+#define IDC_STOP_AFTER_TEXT 1053
+#define IDC_STOP_AT_TEXT 1054
+#define IDC_STOP_ERROR 1055
 #define IDC_TOOLBAR 100
 #define IDC_STATUSBAR 1

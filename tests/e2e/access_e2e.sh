@@ -72,7 +72,7 @@ key Right
 check "Right: over stop and pause (disabled) to the file name" focus_has '"ファイル名指定"' 'focused' '"F12"'
 key Left
 check "Left: back to start" focus_has '"録音開始"' 'focused'
-[ -z "$shots" ] || import -window root -crop 350x280+"$origin_x"+"$origin_y" "$shots/toolbar-focus.png"
+[ -z "$shots" ] || import -window root -crop "$SHOT_SIZE"+"$origin_x"+"$origin_y" "$shots/toolbar-focus.png"
 key Tab
 check "Tab: the file-name field, named" focus_has $'1012.0\ttext\t"ファイル名"\tfocused'
 xdotool type --delay 20 "$(winepath -w "$wav")"
@@ -108,7 +108,7 @@ xdotool keyup ctrl+m
 sleep 0.3
 check "Ctrl+M held for 1.5 s: one more" markers_counted 2
 sleep 1
-[ -z "$shots" ] || import -window root -crop 350x280+"$origin_x"+"$origin_y" "$shots/markers.png"
+[ -z "$shots" ] || import -window root -crop "$SHOT_SIZE"+"$origin_x"+"$origin_y" "$shots/markers.png"
 
 key ctrl+p
 check "Ctrl+P: paused" state_is "録音一時停止中"
@@ -126,7 +126,7 @@ check "silent input: told" state_is "音声が届きません" 75
 told=$(date +%s.%N)
 echo "told after $(echo "$told - $silent" | bc -l) s of silence"
 check "...after 10 s of silence" between "$(echo "$told - $silent" | bc -l)" 9.5 20
-[ -z "$shots" ] || import -window root -crop 350x280+"$origin_x"+"$origin_y" "$shots/quiet.png"
+[ -z "$shots" ] || import -window root -crop "$SHOT_SIZE"+"$origin_x"+"$origin_y" "$shots/quiet.png"
 check "...without a message box" test "$(sonarix_windows)" -eq 1
 remaining=$(echo "15 - ($told - $silent)" | bc -l)
 ! between "$remaining" 0 15 || sleep "$remaining"

@@ -10,6 +10,7 @@ STOP_X=63; STOP_Y=229         # toolbar: stop
 PAUSE_X=94; PAUSE_Y=229       # toolbar: pause
 MARKER_X=162; MARKER_Y=229    # toolbar: marker
 CLOSE_X=334; CLOSE_Y=12       # the close box
+SHOT_SIZE=350x345             # the whole window, for screenshots
 MINIMISE_X=300; MINIMISE_Y=12 # the minimise button
 TAB1_X=95; TAB1_Y=41          # the "設定" tab
 TAB0_X=40; TAB0_Y=41          # the "メイン" tab

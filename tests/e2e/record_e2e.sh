@@ -19,7 +19,7 @@ type_file_name "$(winepath -w "$wav")"
 now() { date +%s.%N; }
 started=$(now); click "$START_X" "$START_Y"
 sleep 3
-[ -z "$shots" ] || import -window root -crop 350x280+"$origin_x"+"$origin_y" "$shots/recording.png"
+[ -z "$shots" ] || import -window root -crop "$SHOT_SIZE"+"$origin_x"+"$origin_y" "$shots/recording.png"
 paused=$(now); click "$PAUSE_X" "$PAUSE_Y"
 sleep 1.5
 resumed=$(now); click "$START_X" "$START_Y"

@@ -89,7 +89,7 @@ TEST_F(MainWindow, LayoutFollowsTheTemplates) {
     HWND m = main->GetSafeHwnd();
     RECT client;
     GetClientRect(m, &client);
-    const RECT size = DialogUnits(m, 0, 0, 194, 154);
+    const RECT size = DialogUnits(m, 0, 0, 194, 186);
     EXPECT_EQ(client.right, size.right);
     EXPECT_EQ(client.bottom, size.bottom);
     ExpectRect(RectIn(main->m_tabCtrl, m), DialogUnits(m, 5, 5, 185, 135), "tab control");

@@ -255,8 +255,9 @@ TEST_F(RecordBar, SequentialNamesAndTheWrap) {
     wchar_t field[MAX_PATH] = {};
     GetDlgItemTextW(Bar()->GetSafeHwnd(), IDC_FILE_NAME, field, MAX_PATH);
     EXPECT_EQ(field, first.wstring()) << "field 1012 shows the path in use";
-    ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_TRUE(Says(s_messages[0], IDS_COUNTER_WRAPPED));
+    EXPECT_TRUE(s_messages.empty()) << "said in the window while it records";
+    ASSERT_EQ(Notices().size(), 1u);
+    EXPECT_TRUE(Says(Notices()[0], IDS_COUNTER_WRAPPED));
     EXPECT_EQ(Page()->m_nSeqRecFileCount, 0u);
     Click(ID_RECORD_STOP);
     Click(ID_RECORD_START);
@@ -271,10 +272,9 @@ TEST_F(RecordBar, SequentialNamesAndTheWrap) {
     Click(ID_RECORD_START);
     Click(ID_RECORD_STOP);
     EXPECT_TRUE(fs::exists(dir / "000K" / "take000001.wav"));
-    ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_EQ(
-        s_messages[0],
-        L"ファイル番号が最大値に達しました。0にリセットし、空いている番号 000001 を使いました。");
+    EXPECT_TRUE(s_messages.empty());
+    ASSERT_EQ(Notices().size(), 2u);
+    EXPECT_TRUE(Says(Notices()[1], IDS_COUNTER_WRAPPED_TO, {L"000001"}));
 }
 
 TEST_F(RecordBar, SequentialNamingWithoutAFolder) {
@@ -381,15 +381,18 @@ TEST_F(RecordBar, RecordingEndsByItself) {
     s_device->FailNext(SimulatedWaveInput::STOP, MMSYSERR_NODRIVER);
     Click(ID_RECORD_PAUSE);
     ExpectView(main, kRecording, "after the refused pause");
-    ASSERT_EQ(s_messages.size(), 1u);
-    EXPECT_TRUE(Says(s_messages[0], IDS_PAUSE_FAILED, {DeviceErrorText(MMSYSERR_NODRIVER)}));
+    EXPECT_TRUE(s_messages.empty()) << "no box while it records";
+    ASSERT_FALSE(Notices().empty());
+    EXPECT_TRUE(Says(Notices().back(), IDS_PAUSE_FAILED, {DeviceErrorText(MMSYSERR_NODRIVER)}));
     s_device->StopFailing(SimulatedWaveInput::STOP);
     Click(ID_RECORD_STOP);
 }
 
 // The marker's key from anywhere: held while a recording runs or is paused, let go at its end;
-// Windows' WM_HOTKEY places a marker. Held by another program, it is said once in a run of the
-// program (naming the key), and the recording goes on without it.
+// Windows' WM_HOTKEY places a marker, also while a dialog of the program holds the window
+// (disabled), and the taskbar's stop button stops it then. Held by another program, it is said
+// once in a run of the program (naming the key) in the window, and the recording goes on
+// without it.
 TEST_F(RecordBar, MarkerKeyFromAnywhere) {
     OpenMainWindow();
     TypeFileName((dir / "key.wav").wstring());
@@ -402,10 +405,15 @@ TEST_F(RecordBar, MarkerKeyFromAnywhere) {
     EXPECT_EQ(main->m_pRecording->MarkerCount(), 1u);
     Click(ID_RECORD_PAUSE);
     EXPECT_TRUE(main->HoldsMarkerKey()) << "paused";
-    Click(ID_RECORD_STOP);
+    EnableWindow(window, FALSE); // as under the About box
+    SendMessageW(window, WM_HOTKEY, CMainDlg::kMarkerHotKey, 0);
+    EXPECT_EQ(main->m_pRecording->MarkerCount(), 2u) << "a dialog open: marked all the same";
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_RECORD_STOP, THBN_CLICKED), 0);
+    EnableWindow(window, TRUE);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << "the taskbar's stop, a dialog open";
     EXPECT_FALSE(main->HoldsMarkerKey());
     SendMessageW(window, WM_HOTKEY, CMainDlg::kMarkerHotKey, 0);
-    EXPECT_EQ(main->m_pRecording->MarkerCount(), 1u) << "nothing once stopped";
+    EXPECT_EQ(main->m_pRecording->MarkerCount(), 2u) << "nothing once stopped";
 
     ASSERT_TRUE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_ALT | MOD_SHIFT | MOD_NOREPEAT, 'M'));
     s_messages.clear();
@@ -413,14 +421,15 @@ TEST_F(RecordBar, MarkerKeyFromAnywhere) {
         TypeFileName((dir / name).wstring());
         Click(ID_RECORD_START);
         EXPECT_FALSE(main->HoldsMarkerKey());
-        PumpUntil([] { return !s_messages.empty(); });
+        PumpUntil([&] { return !Notices().empty(); });
         EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING) << "it records on";
         Click(ID_RECORD_STOP);
     }
     UnregisterHotKey(nullptr, 7);
-    ASSERT_EQ(s_messages.size(), 1u) << "said once";
-    EXPECT_NE(s_messages[0].find(L"Ctrl+Alt+Shift+M"), std::wstring::npos) << "the key named";
-    EXPECT_EQ(s_messages[0], LoadText(IDS_MARKER_KEY_TAKEN));
+    EXPECT_TRUE(s_messages.empty()) << "no box: it records";
+    ASSERT_EQ(Notices().size(), 1u) << "said once";
+    EXPECT_NE(Notices()[0].find(L"Ctrl+Alt+Shift+M"), std::wstring::npos) << "the key named";
+    EXPECT_TRUE(Says(Notices()[0], IDS_MARKER_KEY_TAKEN));
 }
 
 // The input is named while recording; a new default input, followed, is named in its place.

@@ -168,8 +168,9 @@ TEST_F(RecordingSafety, RefusedResume) {
             })) << "the input opened again records into the same file";
         } else {
             EXPECT_EQ(Bar()->State(), CRecordBar::STATE_PAUSED);
-            ASSERT_EQ(s_messages.size(), 1u);
-            EXPECT_TRUE(Says(s_messages[0], IDS_RESUME_FAILED));
+            EXPECT_TRUE(s_messages.empty()) << "paused: no box";
+            ASSERT_EQ(Notices().size(), 1u);
+            EXPECT_TRUE(Says(Notices()[0], IDS_RESUME_FAILED));
         }
         Click(ID_RECORD_STOP);
         EXPECT_TRUE(PumpUntil([&] { return ReadWav(file).IsComplete(); }));
@@ -238,47 +239,33 @@ TEST_F(RecordingSafety, InterruptedRecordingIsCompletedAtTheNextStart) {
 }
 
 // A settings file that cannot be written (a folder of its name): the first failed write of the
-// run is said, with the path, once the window shows the recording (state and clock from the
-// start, not from OK), and an end of the recording while the message is open is acted on; no
-// later failure is said.
+// run is said, with the path, in the window while it records (no box holds the window), and the
+// end of the recording that follows is a box once stopped; no later failure is said.
 TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
     struct Folder {
         Folder() { fs::create_directory(SettingsPath()); }
         ~Folder() { fs::remove(SettingsPath()); }
     } folder;
-    static TestDisk* s_disk;
     TestDisk disk;
-    s_disk = &disk;
     OpenMainWindow();
-    static int stateDuringMessage;
-    stateDuringMessage = -1;
-    SetMessageHook([](const std::wstring& text, UINT) {
-        s_messages.push_back(text);
-        if (s_messages.size() == 1) {
-            stateDuringMessage = g_pMainDlg->m_pRecordBar->State();
-            // The disk fills up 3 s in; what the message box's own loop serves: the end is
-            // acted on meanwhile.
-            s_now += 3000;
-            s_disk->FillAt(s_disk->Appended());
-            PumpUntil([] { return g_pMainDlg->m_pRecording->State() == RECORDING_STOPPED; });
-        }
-        return int(IDOK);
-    });
     TypeFileName((dir / "a.wav").wstring());
     Click(ID_RECORD_START); // the note of the recording
-    EXPECT_TRUE(s_messages.empty()) << "nothing before the Recording state";
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
-    PumpUntil([] { return s_messages.size() >= 2; });
+    ASSERT_TRUE(PumpUntil([&] { return !Notices().empty(); }));
+    EXPECT_TRUE(Says(Notices()[0], IDS_SETTINGS_NOT_SAVED, {SettingsPath()}));
+    EXPECT_TRUE(s_messages.empty()) << "no box while recording";
+    // The disk fills up 3 s in: the end, once stopped, is a box.
+    s_now += 3000;
+    disk.FillAt(disk.Appended());
     ASSERT_TRUE(PumpUntil([] { return g_pMainDlg->m_pRecording->State() == RECORDING_STOPPED; }));
+    PumpUntil([] { return !s_messages.empty(); });
     // The clock's jump may also be a stretch without sound, rightly said: not counted here.
     s_messages.erase(
         std::remove_if(s_messages.begin(), s_messages.end(),
                        [](const std::wstring& text) { return bool(Says(text, IDS_GAPS)); }),
         s_messages.end());
-    ASSERT_EQ(s_messages.size(), 2u);
-    EXPECT_TRUE(Says(s_messages[0], IDS_SETTINGS_NOT_SAVED, {SettingsPath()}));
-    EXPECT_EQ(stateDuringMessage, CRecordBar::STATE_RECORDING);
-    EXPECT_TRUE(Says(s_messages[1], IDS_STOPPED_WRITE_FAILED, {(dir / "a.wav").wstring()}));
+    ASSERT_EQ(s_messages.size(), 1u);
+    EXPECT_TRUE(Says(s_messages[0], IDS_STOPPED_WRITE_FAILED, {(dir / "a.wav").wstring()}));
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED) << "the end acted on";
     EXPECT_EQ(StatusText(1), L"00:00:03:00") << "counted from the start";
     EXPECT_TRUE(ReadWav(dir / "a.wav").IsComplete());
@@ -287,35 +274,26 @@ TEST_F(RecordingSafety, UnwritableSettingsAreSaidOnce) {
     Click(ID_RECORD_START);
     Click(ID_RECORD_STOP);
     CloseMainWindow(); // the full save fails too
-    EXPECT_EQ(s_messages.size(), 2u) << "once a run";
+    EXPECT_EQ(s_messages.size(), 1u) << "once a run";
     EXPECT_TRUE(fs::exists(dir / "b.wav"));
 }
 
 // The session ends while recording, with a counter field that would not pass its check: Windows
 // is first told no (so that it shows why, and the user chooses); then the file is completed and
 // the settings stored, and nothing asks or tells anything. Also when it ends while a modal
-// dialog of the program is open, or a message box is being shown: nothing is destroyed under
-// them, they are closed, and the window closes once their loops have returned.
+// dialog of the program is open (nothing is destroyed under it, it is closed, and the window
+// closes once its loop has returned), and after a notice (the drive nearly full: no box).
 TEST_F(RecordingSafety, SessionEndCompletesTheFileWithoutAWord) {
     static CMainDlg* s_main;
-    static bool s_pagesDuringBox;
-    for (int open : {0, 1, 2}) { // nothing, the About box, a message box
-        s_pagesDuringBox = false;
+    for (int open : {0, 1, 2}) { // nothing, the About box, a notice
         SCOPED_TRACE(open);
         s_messages.clear();
         WriteSettings(SequentialSettings(dir, 7 + open));
         OpenMainWindow();
         s_main = main;
         TestDisk disk;
-        if (open == 2) { // the drive nearly full: said at the start, and the session ends
+        if (open == 2) // the drive nearly full: said at the start in the window, no box
             disk.SetFreeSpace(64000);
-            SetMessageHook([](const std::wstring& text, UINT) {
-                s_messages.push_back(text);
-                SendMessageW(s_main->GetSafeHwnd(), WM_ENDSESSION, TRUE, 0);
-                s_pagesDuringBox = s_main->m_pRecordBar && IsWindow(s_main->GetSafeHwnd());
-                return int(IDOK);
-            });
-        }
         SetDlgItemTextW(Page()->GetSafeHwnd(), IDC_SEQ_COUNT, L"abc");
         Click(ID_RECORD_START);
         if (open != 2) {
@@ -329,6 +307,10 @@ TEST_F(RecordingSafety, SessionEndCompletesTheFileWithoutAWord) {
         };
         if (open == 0) {
             endSession();
+        } else if (open == 2) {
+            EXPECT_TRUE(PumpUntil([&] { return !Notices().empty(); }));
+            EXPECT_TRUE(Says(Notices()[0], IDS_SPACE_LOW));
+            endSession();
         } else if (open == 1) {
             // The session ends from inside the About box's own loop.
             SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR timer, DWORD) {
@@ -337,14 +319,10 @@ TEST_F(RecordingSafety, SessionEndCompletesTheFileWithoutAWord) {
             });
             SendMessageW(main->GetSafeHwnd(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
         }
-        if (open == 2) {
-            EXPECT_TRUE(PumpUntil([] { return !s_messages.empty(); }));
-            EXPECT_TRUE(s_pagesDuringBox) << "nothing destroyed under the message box";
-        }
         EXPECT_TRUE(PumpUntil([&] { return !IsWindow(main->GetSafeHwnd()); }));
         delete main;
         main = nullptr;
-        EXPECT_EQ(s_messages.size(), open == 2 ? 1u : 0u);
+        EXPECT_TRUE(s_messages.empty());
         EXPECT_TRUE(ReadWav(dir / ("t00000" + std::to_string(7 + open) + ".wav")).IsComplete());
         EXPECT_EQ(StoredCounter(), 8 + open);
         EXPECT_TRUE(RecordingInProgressFile(SettingsPath()).empty());

@@ -129,6 +129,13 @@ void UiFixture::SelectTab(int index) {
     SendMessageW(main->GetSafeHwnd(), WM_NOTIFY, IDC_TAB, reinterpret_cast<LPARAM>(&header));
 }
 
+std::vector<std::wstring> UiFixture::Notices() const {
+    std::vector<std::wstring> texts;
+    for (int i = main->Notices().Count() - 1; i >= 0; --i)
+        texts.push_back(main->Notices().Text(i));
+    return texts;
+}
+
 CRecordBar* UiFixture::Bar() const {
     return main->m_pRecordBar.get();
 }

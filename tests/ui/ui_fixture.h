@@ -53,6 +53,8 @@ protected:
     // The tab control's notifications around a change to tab index, as a click sends them.
     void SelectTab(int index);
 
+    // The notices of the window as told, the oldest first.
+    std::vector<std::wstring> Notices() const;
     CRecordBar* Bar() const;
     CSettingsPage* Page() const;
     std::wstring StatusText(int part) const;

@@ -7,7 +7,7 @@ CWinApp::~CWinApp() = default;
 int CWinApp::Run(HINSTANCE instance) {
     m_instance = instance;
     if (!InitInstance())
-        return 0;
+        return m_exitCode;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);

@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "capture/source_wave_input.h"
 #include "capture/wave_in.h"
+#include "engine/clock.h"
 #include "engine/system_library.h"
 #include "engine/wave_layout.h"
 #include "engine/win32_handles.h"
@@ -14,16 +15,19 @@
 #include "ui/framework/dpi.h"
 #include "ui/framework/ui_text.h"
 #include "ui/shell/input_name.h"
+#include "ui/shell/log_file.h"
 #include "ui/windows/about_dlg.h"
 #include "ui/windows/preview_page.h"
 #include "ui/windows/record_bar.h"
 #include "ui/windows/recording_texts.h"
 #include "ui/windows/settings_page.h"
+#include "ui/windows/stop_time_dlg.h"
 
 #include <algorithm>
 #include <commctrl.h>
 #include <cwchar>
 #include <ole2.h>
+#include <shlobj.h>
 #include <uxtheme.h>
 
 CMainDlg* g_pMainDlg = nullptr;
@@ -31,6 +35,12 @@ CMainDlg* g_pMainDlg = nullptr;
 namespace {
 
 WaveInputFactory g_waveInputFactory = MakeSystemWaveInput;
+
+// The line of the stop time and the drive, refreshed every second; the stop time's own timer.
+constexpr UINT_PTR kInfoTimer = 4;
+constexpr UINT kInfoPeriodMs = 1000;
+constexpr UINT_PTR kStopTimer = 5;
+constexpr UINT_PTR kExitTimer = 6;
 
 void InsertTab(HWND tabs, int index, std::wstring text) {
     TCITEMW item = {};
@@ -52,7 +62,8 @@ OleApartment::~OleApartment() {
         OleUninitialize();
 }
 
-CMainDlg::CMainDlg() : CDialog(IDD_SONARIX_DIALOG) {
+CMainDlg::CMainDlg(CommandLine command)
+    : CDialog(IDD_SONARIX_DIALOG), m_command(std::move(command)), m_quietRun(!m_command.Empty()) {
     SetMessagesQuiet(false);
     m_hIcon =
         static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME),
@@ -113,17 +124,40 @@ void CMainDlg::SettingsWritten(bool ok, uint32_t error) {
 }
 
 void CMainDlg::ShowSettingsNotSaved(uint32_t error) {
-    ShowMessage(m_hWnd,
-                FormatText(IDS_SETTINGS_NOT_SAVED, {SettingsFilePath(), SystemErrorText(error)}));
+    Tell(FormatText(IDS_SETTINGS_NOT_SAVED, {SettingsFilePath(), SystemErrorText(error)}));
+}
+
+// The notice is also the log's: whoever finds the window (or the log) later reads what happened.
+void CMainDlg::Tell(const std::wstring& text) {
+    if (text.empty())
+        return;
+    if (!IsRecording() && !m_quietRun) {
+        ShowMessage(m_hWnd, text);
+        return;
+    }
+    m_notices.Add(text);
+    AppendToLog(SettingsFilePath(), text);
+    if (!IsRecording())
+        m_lastToldStartFailure = text;
+}
+
+bool CMainDlg::Ask(const std::wstring& text) {
+    if (!m_quietRun)
+        return AskYesNo(m_hWnd, text);
+    Tell(text);
+    return false;
 }
 
 void CMainDlg::OnRecordingReports() {
     if (!m_pRecordBar || !m_pRecording)
         return;
     const std::vector<RecordingReport> reports = m_pRecording->TakeReports();
-    for (const RecordingReport& report : reports)
+    for (const RecordingReport& report : reports) {
         if (report.kind == RecordingReport::INTERRUPTED_READY)
             FinishInterruptedRecordings();
+        if (report.kind == RecordingReport::ENDED && m_exitWhenStopped)
+            m_exitCode = EXIT_REFUSED; // it could not go on: the log says why
+    }
     m_pRecordBar->OnRecordingReports(reports);
 }
 
@@ -134,6 +168,18 @@ void CMainDlg::RetryLostReport() {
 
 void CMainDlg::FollowRecordingState() {
     const bool recording = IsRecording();
+    if (recording) {
+        m_wasRecording = true;
+        m_lastFile = m_pRecording->CurrentFile();
+    } else if (m_wasRecording) {
+        m_wasRecording = false;
+        m_stopTime = StopTime(); // for one recording
+        if (m_exitWhenStopped)
+            PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0);
+    }
+    EnableWindow(GetDlgItem(IDC_OPEN_FOLDER), !recording && !m_lastFile.empty());
+    FollowStopTime();
+    ShowRecordInfo();
     if (recording)
         ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
     else
@@ -205,7 +251,7 @@ void CMainDlg::FinishInterruptedRecordings() {
     if (naming.count != counter)
         m_pSettingsPage->SetCounter(naming.count);
     for (const RecordingReport& report : reports)
-        ShowMessage(m_hWnd, ReportText(report));
+        Tell(ReportText(report));
 }
 
 void CMainDlg::DoDataExchange(CDataExchange& dx) {
@@ -229,6 +275,12 @@ BOOL CMainDlg::OnInitDialog() {
     m_taskbar.SetWindow(m_hWnd, images.bitmap, images.width, images.height);
     m_shortcuts = CRecordToolbar::CreateAccelerators();
     SetAccelerators(m_shortcuts);
+    m_notices.Attach(GetDlgItem(IDC_NOTICES), m_hWnd);
+    NameForScreenReaders(GetDlgItem(IDC_NOTICES), LoadText(IDS_ACC_NOTICES));
+    m_runningCopy.Register(m_hWnd, SettingsFilePath());
+    SetTimer(m_hWnd, kInfoTimer, kInfoPeriodMs, nullptr);
+    if (m_command.Has(CommandLine::MINIMIZED))
+        ::ShowWindow(m_hWnd, SW_MINIMIZE);
     // What an earlier run left unfinished is seen to once the window stands: no message comes
     // before it.
     PostMessageW(m_hWnd, WM_APP_SHOWN, 0, 0);
@@ -269,6 +321,11 @@ void CMainDlg::CreatePages() {
     InsertTab(m_tabCtrl, 1, LoadText(IDS_TAB_SETTINGS));
     m_pSettingsPage = std::make_unique<CSettingsPage>();
     m_pSettingsPage->Create(m_hWnd);
+    // The controls below the tabs come after the page in the tab order, the tab control last:
+    // Tab goes from it into the page, and from the page on to them.
+    for (const int id : {IDC_OPEN_FOLDER, IDC_NOTICES, IDC_RECORD_INFO, IDC_STOP_TIME})
+        SetWindowPos(GetDlgItem(id), HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     static auto* const enableThemeTexture = SystemFunction<decltype(::EnableThemeDialogTexture)>(
         L"uxtheme.dll", "EnableThemeDialogTexture");
     for (CDialog* page :
@@ -325,14 +382,29 @@ void CMainDlg::Announce(const std::wstring& said) {
 
 // A shortcut key (code 1), or a button of the taskbar's thumbnail toolbar.
 bool CMainDlg::OnCommand(int id, int code, HWND) {
+    if (id == IDC_STOP_TIME && code == BN_CLICKED) {
+        OnStopTimeButton();
+        return true;
+    }
+    if (id == IDC_OPEN_FOLDER && code == BN_CLICKED) {
+        OnOpenFolder();
+        return true;
+    }
     if ((code != 1 && code != THBN_CLICKED) || !CRecordToolbar::TipText(id))
         return false;
     OnShortcut(id);
     return true;
 }
 
+// A recording running or paused is paused, resumed, stopped or marked whatever dialog of the
+// program is open (the marker's key from another program's window, the taskbar's buttons, the
+// media keys); a new recording or the file name only from the window itself.
 void CMainDlg::OnShortcut(int command) {
-    if (!m_pRecordBar || !IsWindowEnabled(m_hWnd))
+    if (!m_pRecordBar)
+        return;
+    if (!IsWindowEnabled(m_hWnd) &&
+        (!IsRecording() || command == ID_FILE_NAME ||
+         (command == ID_RECORD_START && m_pRecordBar->State() != CRecordBar::STATE_PAUSED)))
         return;
     if (SendMessageW(m_tabCtrl, TCM_GETCURSEL, 0, 0) != 0) {
         if (command != ID_RECORD_START && command != ID_FILE_NAME)
@@ -571,7 +643,21 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         ShowSettingsNotSaved(uint32_t(wParam));
         return true;
     case WM_APP_HOT_KEY_TAKEN:
-        ShowMessage(m_hWnd, LoadText(IDS_MARKER_KEY_TAKEN));
+        Tell(LoadText(IDS_MARKER_KEY_TAKEN));
+        return true;
+    case WM_APP_EXIT:
+        // Once the program's own dialogs are closed (their loops run below this one).
+        if (IsRecording())
+            return true;
+        if (!IsWindowEnabled(m_hWnd)) {
+            CloseModalWindows(m_hWnd);
+            SetTimer(m_hWnd, kExitTimer, 100, nullptr);
+            return true;
+        }
+        OnOK();
+        return true;
+    case WM_COPYDATA:
+        *result = OnCommandCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         return true;
     case WM_HOTKEY:
         if (wParam == kMarkerHotKey && m_markerKeyHeld)
@@ -579,9 +665,13 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         return true;
     case WM_APP_SHOWN:
         if (m_pSettingsPage)
-            m_pSettingsPage->TellDamagedSource(g_settings.Damaged);
+            Tell(m_pSettingsPage->DamagedSourceText(g_settings.Damaged));
         if (m_pRecording)
             m_pRecording->CompleteInterrupted(); // beside the window; settled once looked at
+        if (!m_command.Empty())
+            m_exitCode = RunCommand(m_command);
+        if (m_exitCode != EXIT_DONE && m_command.Has(CommandLine::RECORD))
+            PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0); // a scheduled start that failed: logged
         return true;
     case WM_POWERBROADCAST:
         // Asleep, the device stops and the battery may die: what was written is flushed first,
@@ -607,6 +697,19 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         OnSessionEnded();
         return true;
     case WM_TIMER:
+        if (wParam == kInfoTimer) {
+            ShowRecordInfo();
+            return true;
+        }
+        if (wParam == kStopTimer) {
+            OnStopTimeDue();
+            return true;
+        }
+        if (wParam == kExitTimer) {
+            KillTimer(m_hWnd, kExitTimer);
+            PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0);
+            return true;
+        }
         if (wParam != kSessionEndTimer)
             return false;
         KillTimer(m_hWnd, kSessionEndTimer);
@@ -650,4 +753,213 @@ bool CMainDlg::OnPaint() {
     const int y = (rc.bottom - rc.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
     DrawIcon(dc, x, y, m_hIcon);
     return true;
+}
+
+void CMainDlg::SetStopTime(const StopTime& stop) {
+    m_stopTime = stop;
+    FollowStopTime();
+    ShowRecordInfo();
+}
+
+void CMainDlg::OnStopTimeButton() {
+    CStopTimeDlg dialog(m_stopTime);
+    if (dialog.DoModal(m_hWnd) == IDOK && m_pRecording)
+        SetStopTime(dialog.Chosen());
+}
+
+// While the recording runs or is paused: armed for the moment the stop is due, a second ahead at
+// most (a duration does not run down while paused; the time of day may be moved by the clock).
+void CMainDlg::FollowStopTime() {
+    if (!m_stopTime || !IsRecording() || !m_pRecording) {
+        KillTimer(m_hWnd, kStopTimer);
+        return;
+    }
+    const uint64_t remaining =
+        m_stopTime.RemainingMs(m_pRecording->SoundMs(GetTicks()), LocalNowMs());
+    SetTimer(m_hWnd, kStopTimer, UINT(std::min<uint64_t>(std::max<uint64_t>(remaining, 1), 1000)),
+             nullptr);
+}
+
+// The stop: an automatic marker says why, then the recording stops as by its button.
+void CMainDlg::OnStopTimeDue() {
+    if (!m_stopTime || !IsRecording() || !m_pRecording || !m_pRecordBar) {
+        FollowStopTime();
+        return;
+    }
+    if (m_stopTime.RemainingMs(m_pRecording->SoundMs(GetTicks()), LocalNowMs()) > 0) {
+        FollowStopTime();
+        return;
+    }
+    m_pRecording->MarkTimedStop();
+    m_pRecordBar->StopAtStopTime();
+}
+
+namespace {
+
+std::wstring StopAtText(const StopTime& stop) {
+    const CivilTime t = MsToCivil(stop.atMs);
+    const CivilTime today = MsToCivil(LocalNowMs());
+    wchar_t text[32];
+    if (t.year == today.year && t.month == today.month && t.day == today.day)
+        std::swprintf(text, 32, L"%02d:%02d%ls", t.hour, t.minute,
+                      t.second ? (L":" + std::to_wstring(100 + t.second).substr(1)).c_str() : L"");
+    else
+        std::swprintf(text, 32, L"%d/%02d/%02d %02d:%02d", t.year, t.month, t.day, t.hour,
+                      t.minute);
+    return text;
+}
+
+} // namespace
+
+// Said by screen readers as the static text's name; its text changes at most once a second.
+void CMainDlg::ShowRecordInfo() {
+    const HWND info = GetDlgItem(IDC_RECORD_INFO);
+    if (!info || !m_pRecording)
+        return;
+    std::wstring text;
+    const bool recording = IsRecording();
+    if (m_stopTime) {
+        const std::wstring when = m_stopTime.kind == StopTime::AFTER
+                                      ? DurationText(m_stopTime.afterMs)
+                                      : StopAtText(m_stopTime);
+        if (recording) {
+            const uint64_t remaining =
+                m_stopTime.RemainingMs(m_pRecording->SoundMs(GetTicks()), LocalNowMs());
+            text = FormatText(m_stopTime.kind == StopTime::AFTER ? IDS_INFO_STOP_AFTER
+                                                                 : IDS_INFO_STOP_AT,
+                              {when, DurationText(remaining + 999)});
+        } else {
+            text = FormatText(m_stopTime.kind == StopTime::AFTER ? IDS_INFO_STOP_NEXT_AFTER
+                                                                 : IDS_INFO_STOP_NEXT_AT,
+                              {when});
+        }
+    }
+    const uint64_t drive = recording ? m_pRecording->RecordableMs() : UINT64_MAX;
+    if (drive != UINT64_MAX)
+        text += (text.empty() ? L"" : L"  ") + FormatText(IDS_INFO_DISK, {FormatMinutes(drive)});
+    if (WindowText(info) != text)
+        SetWindowTextW(info, text.c_str());
+}
+
+// Explorer opens the folder with the file selected; a file gone since is said.
+void CMainDlg::OnOpenFolder() {
+    if (m_lastFile.empty())
+        return;
+    wchar_t full[MAX_PATH];
+    const DWORD length = GetFullPathNameW(m_lastFile.c_str(), MAX_PATH, full, nullptr);
+    const std::wstring path = length > 0 && length < MAX_PATH ? full : m_lastFile;
+    HRESULT result = E_FAIL;
+    if (PIDLIST_ABSOLUTE item = ILCreateFromPathW(path.c_str())) {
+        result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+        ILFree(item);
+    } else {
+        result = HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND);
+    }
+    if (FAILED(result))
+        Tell(FormatText(IDS_OPEN_FOLDER_FAILED, {path, SystemErrorText(DWORD(result))}));
+}
+
+// A second copy's switches: acted on at once, answered with the exit code; never a box (the
+// sender waits).
+LRESULT CMainDlg::OnCommandCopyData(const COPYDATASTRUCT& data) {
+    if (data.dwData != kCommandCopyData || !data.lpData || data.cbData < sizeof(wchar_t) ||
+        data.cbData % sizeof(wchar_t) || data.cbData > 4096)
+        return kCommandAnswer + EXIT_BAD_SWITCH;
+    const auto* text = static_cast<const wchar_t*>(data.lpData);
+    std::wstring line(text, data.cbData / sizeof(wchar_t));
+    line.resize(std::wcslen(line.c_str()));
+    const CommandLine command = ParseCommandLine(SplitArguments(line));
+    int code = EXIT_BAD_SWITCH;
+    if (command.error.empty()) {
+        const bool quiet = m_quietRun;
+        m_quietRun = true;
+        code = RunCommand(command);
+        m_quietRun = quiet;
+    }
+    AppendToLog(SettingsFilePath(), FormatText(IDS_LOG_COMMAND, {line, std::to_wstring(code)}));
+    return kCommandAnswer + code;
+}
+
+// In order: the stop time, the recording's command, the marker, minimised, the end when done.
+int CMainDlg::RunCommand(const CommandLine& command) {
+    if (!m_pRecordBar || !m_pRecording || m_finished)
+        return EXIT_REFUSED;
+    int code = EXIT_DONE;
+    const int state = m_pRecordBar->State();
+    StopTime stop;
+    if (command.stopKind == StopTime::AFTER) {
+        stop.kind = StopTime::AFTER;
+        stop.afterMs = command.stopAfterMs;
+    } else if (command.stopKind == StopTime::AT) {
+        stop.kind = StopTime::AT;
+        if (ParseStopAt(command.stopAt, LocalNowMs(), stop.atMs) != TIME_OK) {
+            Tell(LoadText(IDS_STOP_AT_PAST));
+            return EXIT_REFUSED;
+        }
+    }
+    if (command.Has(CommandLine::RECORD)) {
+        if (state != CRecordBar::STATE_STOPPED)
+            return EXIT_REFUSED; // already recording
+        if (stop)
+            SetStopTime(stop);
+        code = StartByCommand();
+        if (code != EXIT_DONE) {
+            if (stop)
+                SetStopTime(StopTime());
+            return code;
+        }
+    } else if (stop) {
+        SetStopTime(stop); // for the recording running, or the next one
+    }
+    if (command.Has(CommandLine::STOP)) {
+        if (state == CRecordBar::STATE_STOPPED)
+            return EXIT_REFUSED;
+        m_pRecordBar->OnRecordStop();
+    }
+    if (command.Has(CommandLine::PAUSE)) {
+        if (state != CRecordBar::STATE_RECORDING)
+            return EXIT_REFUSED;
+        m_pRecordBar->OnRecordPause();
+        if (m_pRecordBar->State() != CRecordBar::STATE_PAUSED)
+            return EXIT_REFUSED;
+    }
+    if (command.Has(CommandLine::RESUME)) {
+        if (state != CRecordBar::STATE_PAUSED)
+            return EXIT_REFUSED;
+        m_pRecordBar->OnRecordStart();
+        if (m_pRecordBar->State() != CRecordBar::STATE_RECORDING)
+            return EXIT_REFUSED;
+    }
+    if (command.Has(CommandLine::MARKER)) {
+        if (!IsRecording())
+            return EXIT_REFUSED;
+        m_pRecordBar->OnMarker();
+    }
+    if (command.Has(CommandLine::MINIMIZED))
+        ::ShowWindow(m_hWnd, SW_MINIMIZE);
+    if (command.Has(CommandLine::EXIT)) {
+        m_exitWhenStopped = true;
+        if (!IsRecording())
+            PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0);
+    }
+    return code;
+}
+
+// A start as the Start button's, in the main tab; what it would ask is answered No, and why it
+// did not start is logged.
+int CMainDlg::StartByCommand() {
+    if (!IsWindowEnabled(m_hWnd)) { // a dialog of the program is open
+        Tell(LoadText(IDS_COMMAND_DIALOG_OPEN));
+        return EXIT_REFUSED;
+    }
+    const bool quiet = m_quietRun;
+    m_quietRun = true;
+    m_lastToldStartFailure.clear();
+    OnShortcut(ID_RECORD_START);
+    m_quietRun = quiet;
+    if (m_pRecordBar->State() == CRecordBar::STATE_STOPPED) {
+        AppendToLog(SettingsFilePath(), FormatText(IDS_LOG_START_FAILED, {m_lastToldStartFailure}));
+        return EXIT_REFUSED;
+    }
+    return EXIT_DONE;
 }

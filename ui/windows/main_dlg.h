@@ -4,11 +4,14 @@
 // and the capture, reads the settings when it opens and runs the whole shutdown when it closes.
 #pragma once
 
+#include "app/command_line.h"
 #include "capture/wave_input.h"
 #include "recording/recording.h"
 #include "ui/framework/dialog.h"
 #include "ui/shell/awake_request.h"
+#include "ui/shell/running_copy.h"
 #include "ui/shell/taskbar_button.h"
+#include "ui/windows/notice_line.h"
 #include "ui/windows/status_bar.h"
 
 #include <atomic>
@@ -30,6 +33,7 @@ constexpr UINT WM_APP_MONITOR_PICTURES = WM_APP + 5;
 constexpr UINT WM_APP_SETTINGS_FAILED = WM_APP + 6; // wParam: the system's error
 constexpr UINT WM_APP_SESSION_ENDED = WM_APP + 7;   // the window closes, once modal loops unwound
 constexpr UINT WM_APP_HOT_KEY_TAKEN = WM_APP + 8;   // another program holds the marker's key
+constexpr UINT WM_APP_EXIT = WM_APP + 9;            // the switches' work is done: the window closes
 
 // COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
 class OleApartment {
@@ -48,8 +52,25 @@ class CMainDlg : public CDialog, public IRecordingNotes {
     OleApartment m_ole;
 
 public:
-    CMainDlg();
+    // The switches the program was started with (none: the plain recorder).
+    explicit CMainDlg(CommandLine command = CommandLine());
     ~CMainDlg() override;
+
+    // What the process's end tells whoever started it (a scheduler, a script).
+    int ExitCode() const { return m_exitCode; }
+
+    // What the user must learn: while a recording runs, is paused or waits, and in a run started
+    // by switches (nobody may be at the screen), a notice in the window (and a line of the log);
+    // else the program's message box.
+    void Tell(const std::wstring& text);
+    // A question with Yes and No: in a run started by switches, No without a box (logged).
+    bool Ask(const std::wstring& text);
+    const CNoticeLine& Notices() const { return m_notices; }
+    // The stop time of the recording running, or of the next one.
+    const StopTime& StopAt() const { return m_stopTime; }
+    void SetStopTime(const StopTime& stop);
+    // Acts on switches (its own at start-up, or a second copy's): the exit code to answer.
+    int RunCommand(const CommandLine& command);
 
     // Sets a part of the status bar; nothing while the status bar does not exist.
     void SetStatusText(int part, const std::wstring& text) { m_statusBar.SetText(part, text); }
@@ -147,6 +168,16 @@ private:
     bool OnQueryEndSession(LPARAM reason);
     bool IsRepeatedAppCommand(int command);
     bool IsRecording() const;
+    // The line below the tabs: the stop time and the time left, the time the drive holds.
+    void ShowRecordInfo();
+    // The stop time's timer, armed for the stop time's moment (at most a second ahead).
+    void FollowStopTime();
+    void OnStopTimeDue();
+    void OnStopTimeButton();
+    // The last file recorded, shown in its folder by Explorer.
+    void OnOpenFolder();
+    LRESULT OnCommandCopyData(const COPYDATASTRUCT& data);
+    int StartByCommand();
 
     std::unique_ptr<CWinMonitorHost> m_monitorHost;
     bool m_finished = false;
@@ -166,6 +197,16 @@ private:
     int m_lastAppCommand = 0;
     DWORD m_lastAppCommandTicks = 0;
     CAccessibleServer* m_tabsServer = nullptr; // lives as long as the tab control
+    CommandLine m_command;                     // the switches of this run
+    bool m_quietRun = false;                   // started by switches: nothing waits on a box
+    bool m_exitWhenStopped = false;
+    bool m_wasRecording = false; // as FollowRecordingState last saw it
+    int m_exitCode = EXIT_DONE;
+    CNoticeLine m_notices;
+    CRunningCopy m_runningCopy;
+    StopTime m_stopTime;
+    std::wstring m_lastFile; // the last file recorded, for IDC_OPEN_FOLDER
+    std::wstring m_lastToldStartFailure;
 };
 
 extern CMainDlg* g_pMainDlg;

@@ -132,8 +132,9 @@ void CRecordBar::OnRecordStart() {
         ResumeRecording();
 }
 
+// While a recording runs, a notice in the window; else a box (see CMainDlg::Tell).
 void CRecordBar::ShowMessage(const std::wstring& text) {
-    ::ShowMessage(g_pMainDlg->GetSafeHwnd(), text);
+    g_pMainDlg->Tell(text);
 }
 
 namespace {
@@ -208,13 +209,12 @@ void CRecordBar::StartNewRecording() {
 bool CRecordBar::AskForDefaultSource(const CaptureSource& absent) {
     CaptureSource fallback = absent;
     fallback.device.clear();
-    return AskYesNo(g_pMainDlg->GetSafeHwnd(),
-                    FormatText(IDS_SOURCE_ABSENT_ASK,
-                               {m_page->SourceName(absent), m_page->SourceName(fallback)}));
+    return g_pMainDlg->Ask(FormatText(IDS_SOURCE_ABSENT_ASK,
+                                      {m_page->SourceName(absent), m_page->SourceName(fallback)}));
 }
 
 bool CRecordBar::AskToReplace() {
-    return AskYesNo(g_pMainDlg->GetSafeHwnd(), FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName}));
+    return g_pMainDlg->Ask(FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName}));
 }
 
 bool CRecordBar::PlanTypedRecording(RecordingPlan& plan) {
@@ -304,6 +304,13 @@ void CRecordBar::OnRecordStop() {
         return;
     m_recording->Stop();
     EnterStopped(LoadText(IDS_SAID_STOPPED));
+}
+
+void CRecordBar::StopAtStopTime() {
+    if (State() == STATE_STOPPED)
+        return;
+    m_recording->Stop();
+    EnterStopped(LoadText(IDS_SAID_TIMED_STOP));
 }
 
 void CRecordBar::EnterStopped(const std::wstring& said) {

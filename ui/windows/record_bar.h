@@ -36,6 +36,8 @@ public:
 
     void OnRecordStart();
     void OnRecordStop();
+    // The stop time has come: stopped as by the button, and said so.
+    void StopAtStopTime();
     // What the recording reported: field 1012 follows it into its next file; a recording that
     // could not go on leaves the Recording state and says why; everything else said is said.
     void OnRecordingReports(const std::vector<RecordingReport>& reports);

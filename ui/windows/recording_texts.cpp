@@ -172,6 +172,15 @@ std::wstring FormatDuration(uint64_t ms, bool tenths) {
     return FormatText(IDS_DURATION_S, {n(s)});
 }
 
+std::wstring FormatMinutes(uint64_t ms) {
+    const uint64_t m = ms / 60000;
+    if (m >= 60)
+        return FormatText(IDS_DURATION_HM, {std::to_wstring(m / 60), std::to_wstring(m % 60)});
+    if (m >= 1)
+        return FormatText(IDS_DURATION_M, {std::to_wstring(m)});
+    return FormatDuration(ms);
+}
+
 std::wstring FirstSentence(const std::wstring& text) {
     const size_t end = text.find_first_of(L"。\n");
     if (end == std::wstring::npos)

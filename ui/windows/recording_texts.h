@@ -17,6 +17,8 @@ std::wstring ReportText(const RecordingReport& report);
 // A length for a sentence: "1 時間 2 分 3 秒", "2 分 3 秒", "3 秒" (whole seconds); with
 // tenths, a length under a minute reads "3.4 秒".
 std::wstring FormatDuration(uint64_t milliseconds, bool tenths = false);
+// "1 時間 2 分", "2 分", under a minute "45 秒": a time to the minute (what a drive holds).
+std::wstring FormatMinutes(uint64_t milliseconds);
 
 // A message's first sentence, to its first "。": what a screen reader says of a recording that
 // stopped by itself ("…ため、録音を停止しました。").

@@ -151,14 +151,13 @@ void CSettingsPage::ShowSource() {
                     FormatText(IDS_SOURCE_SHOWN, {SourceName(Source())}).c_str());
 }
 
-void CSettingsPage::TellDamagedSource(const std::vector<std::wstring>& keys) {
+std::wstring CSettingsPage::DamagedSourceText(const std::vector<std::wstring>& keys) const {
     if (keys.empty())
-        return;
+        return std::wstring();
     std::wstring named;
     for (const std::wstring& key : keys)
         named += (named.empty() ? L"" : L", ") + key;
-    ShowMessage(GetParent(m_hWnd),
-                FormatText(IDS_SOURCE_DAMAGED, {SettingsFilePath(), named, SourceName(Source())}));
+    return FormatText(IDS_SOURCE_DAMAGED, {SettingsFilePath(), named, SourceName(Source())});
 }
 
 SequentialNaming CSettingsPage::Naming() const {

@@ -33,9 +33,9 @@ public:
     std::wstring SourceName(const CaptureSource& source) const;
     // ...one device's name alone, without saying what is recorded of it.
     std::wstring DeviceName(const CaptureSource& source) const;
-    // Once the window stands: the keys of the source the settings file held that could not be
-    // used, and what is recorded instead.
-    void TellDamagedSource(const std::vector<std::wstring>& keys);
+    // Once the window stands, what to tell: the keys of the source the settings file held that
+    // could not be used, and what is recorded instead (empty when there are none).
+    std::wstring DamagedSourceText(const std::vector<std::wstring>& keys) const;
     // The recording took or gave back a number: the counter and its field follow (the recording
     // keeps it in the settings file).
     void SetCounter(uint32_t count);

@@ -7,8 +7,9 @@
 BOOL CSonarixApp::InitInstance() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    CMainDlg dialog;
+    CMainDlg dialog(m_command);
     g_pMainDlg = &dialog;
     dialog.DoModal(nullptr);
+    SetExitCode(dialog.ExitCode());
     return FALSE; // no message loop: everything ran inside the dialog
 }
