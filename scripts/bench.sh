@@ -40,6 +40,10 @@ scripts/wine-prefix.sh "$PWD/build/windows/wineprefix"
 WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
   scripts/session.sh bench/startup_time.sh "$PWD/build/windows/ui/Sonarix.exe" 7
 
+echo "== Left recording: a command handed to the copy running, and where a timed stop lands =="
+WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+  scripts/session.sh bench/commands.sh "$PWD/build/windows/ui/Sonarix.exe"
+
 echo "== CPU and memory while recording 48000 Hz stereo: a bare winmm recorder, Sonarix shown and minimised, arecord and sox =="
 WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
   scripts/session.sh bench/record_cpu.sh "$PWD/build/windows/ui/Sonarix.exe" \

@@ -319,6 +319,29 @@ TEST(WaveFileFailure, SizeLimitSetting) {
         EXPECT_EQ(WaveLayout::ParseRiffSizeLimit(c.text), c.limit) << fs::path(c.text).string();
 }
 
+// The time a drive holds: its free bytes at the format's rate, less a header for each file that
+// a seam begins (a file holds at most the limit's sample bytes).
+TEST(WaveLayout, RecordableTimeCountsTheSeams) {
+    const uint64_t perFile = WaveLayout::kMaxRiffSize - WaveLayout::kEmptyRiffSize - 1;
+    const uint64_t h = WaveLayout::kHeaderSize;
+    const struct {
+        uint64_t free;
+        uint32_t rate;
+        uint64_t limit;
+        uint64_t ms;
+    } cases[] = {
+        {0, 64000, WaveLayout::kMaxRiffSize, 0},
+        {64000, 64000, WaveLayout::kMaxRiffSize, 1000},
+        {64000 * 600 + 32000, 64000, WaveLayout::kMaxRiffSize, 600500},
+        {perFile + h, 1, WaveLayout::kMaxRiffSize, perFile * 1000}, // one seam: its header
+        {3 * (perFile + h), 1, WaveLayout::kMaxRiffSize, 3 * perFile * 1000},
+        {2 * (1000 + h), 1000, 1000 + WaveLayout::kEmptyRiffSize + 1, 2000}, // a small limit
+        {1000, 0, WaveLayout::kMaxRiffSize, UINT64_MAX},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WaveLayout::RecordableMs(c.free, c.rate, c.limit), c.ms) << c.free;
+}
+
 #ifndef _WIN32
 // A device that takes no byte: the header cannot be written, so the open fails.
 TEST(WaveFileFailure, FullDeviceFailsTheOpen) {

@@ -5,6 +5,7 @@
 #include "tests/support/test_disk.h"
 #include "tests/ui/ui_fixture.h"
 #include "ui/framework/ui_text.h"
+#include "ui/shell/running_copy.h"
 #include "ui/windows/preview_page.h"
 #include "ui/windows/record_bar.h"
 #include "ui/windows/recording_texts.h"
@@ -513,3 +514,69 @@ TEST_F(RecordBar, LevelsReachTheStatusBar) {
 }
 
 } // namespace
+
+namespace {
+
+// The file of a typed name that was written last: "t.wav", "t (2).wav", ...
+fs::path LastOfTyped(const fs::path& first) {
+    fs::path last = first;
+    for (int n = 2; fs::exists(first.parent_path() /
+                               (first.stem().string() + " (" + std::to_string(n) + ").wav"));
+         ++n)
+        last = first.parent_path() / (first.stem().string() + " (" + std::to_string(n) + ").wav");
+    return last;
+}
+
+} // namespace
+
+// A stop after 5 s of recording, on the recording's clock: across seams, without the pause, and
+// reached while the input is waited for. The line below the tabs shows the time left meanwhile;
+// the last file holds the marker that says why, and the stop is said. Refused: a time of day
+// already past, handed over as a second copy would.
+TEST_F(RecordBar, StopTimeOnTheRecordingsClock) {
+    OpenMainWindow();
+    main->m_pRecording->SetFileSizeLimit(38 + 25 * 640 * 4);
+    StopTime stop;
+    stop.kind = StopTime::AFTER;
+    stop.afterMs = 5000;
+    main->SetStopTime(stop);
+    const HWND info = GetDlgItem(main->GetSafeHwnd(), IDC_RECORD_INFO);
+    EXPECT_NE(WindowText(info).find(L"0:00:05"), std::wstring::npos) << "for the next recording";
+    const fs::path first = dir / "timed.wav";
+    TypeFileName(first.wstring());
+    Click(ID_RECORD_START);
+    ASSERT_TRUE(PumpUntil([&] { return fs::exists(dir / "timed (2).wav"); })) << "a seam";
+    s_now += 2000;
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(info).find(L"0:00:03") != std::wstring::npos; }))
+        << "3 s left";
+    Click(ID_RECORD_PAUSE);
+    s_now += 10000;
+    Pump(1200); // a stop time's look while paused
+    Click(ID_RECORD_START);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING) << "the pause did not count";
+    s_now += 2000;
+    s_device->SetSilent(true); // the input gives nothing: it is given up and waited for
+    s_now += 1;
+    ASSERT_TRUE(PumpUntil([&] { return main->m_pRecording->State() == RECORDING_WAITING; }));
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
+    s_now += 1000;
+    ASSERT_TRUE(PumpUntil([&] { return Bar()->State() == CRecordBar::STATE_STOPPED; }));
+    ASSERT_TRUE(PumpUntil([&] { return main->m_pRecording->State() == RECORDING_STOPPED; }));
+    EXPECT_EQ(main->m_statusBar.Describe(1).name, LoadText(IDS_SAID_TIMED_STOP)) << "said why";
+    const WavFile last = ReadWav(LastOfTyped(first));
+    ASSERT_TRUE(last.IsComplete());
+    ASSERT_FALSE(last.cues.empty());
+    EXPECT_EQ(last.cues.back().label.rfind("Timed stop 1 ", 0), 0u) << last.cues.back().label;
+    EXPECT_FALSE(main->StopAt()) << "for one recording";
+
+    COPYDATASTRUCT data = {kCommandCopyData, 0, nullptr};
+    const std::wstring past = L"/record \"/stop-at=2001-01-01T00:00\"";
+    data.cbData = DWORD((past.size() + 1) * sizeof(wchar_t));
+    data.lpData = const_cast<wchar_t*>(past.c_str());
+    EXPECT_EQ(SendMessageW(main->GetSafeHwnd(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)),
+              kCommandAnswer + EXIT_REFUSED);
+    EXPECT_EQ(Bar()->State(), CRecordBar::STATE_STOPPED);
+    EXPECT_TRUE(s_messages.empty()) << "no box: the sender waits";
+    ASSERT_FALSE(Notices().empty());
+    EXPECT_TRUE(Says(Notices().back(), IDS_STOP_AT_PAST));
+}
