@@ -89,6 +89,25 @@ xdotool key --clearmodifiers ctrl+alt+shift+m
 sleep 1
 kill "$notepad" 2>/dev/null || true
 [ -z "$shots" ] || import -window root -crop "$SHOT_SIZE"+"$origin_x"+"$origin_y" "$shots/notice.png"
+# A stop time by the keyboard alone, while recording: Alt+T, "録音時間で停止" (Alt+D), a duration.
+click 150 10 # the caption: the window is active again
+sleep 0.5
+xdotool key alt+t
+for _ in $(seq 50); do
+  dialog=$(xdotool search --name '^停止時刻$' 2>/dev/null | head -1) || true
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+check "Alt+T opens the stop time's dialog" test -n "$dialog"
+sleep 0.5
+xdotool windowfocus "$dialog" 2>/dev/null || true # (no window manager gives it the keyboard)
+xdotool key alt+d
+xdotool key Tab
+xdotool type --delay 20 "1:00:00"
+xdotool key Return
+sleep 1.5
+check "the dialog has closed with Enter" test -z "$(xdotool search --name '^停止時刻$' 2>/dev/null)"
+[ -z "$shots" ] || import -window root -crop "$SHOT_SIZE"+"$origin_x"+"$origin_y" "$shots/stop-time.png"
 click "$STOP_X" "$STOP_Y"
 check "closed" close_program
 tone_stop

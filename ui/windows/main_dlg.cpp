@@ -382,12 +382,10 @@ void CMainDlg::Announce(const std::wstring& said) {
 
 // A shortcut key (code 1), or a button of the taskbar's thumbnail toolbar.
 bool CMainDlg::OnCommand(int id, int code, HWND) {
-    if (id == IDC_STOP_TIME && code == BN_CLICKED) {
-        OnStopTimeButton();
-        return true;
-    }
-    if (id == IDC_OPEN_FOLDER && code == BN_CLICKED) {
-        OnOpenFolder();
+    // The two buttons below the tabs, clicked (BN_CLICKED) or by their keys (1).
+    if ((id == IDC_STOP_TIME || id == IDC_OPEN_FOLDER) && (code == BN_CLICKED || code == 1)) {
+        if (IsWindowEnabled(GetDlgItem(id)))
+            id == IDC_STOP_TIME ? OnStopTimeButton() : OnOpenFolder();
         return true;
     }
     if ((code != 1 && code != THBN_CLICKED) || !CRecordToolbar::TipText(id))
@@ -811,7 +809,8 @@ std::wstring StopAtText(const StopTime& stop) {
 
 } // namespace
 
-// Said by screen readers as the static text's name; its text changes at most once a second.
+// Two lines: the stop time, the drive. Said by screen readers as the static text's name; its text
+// changes at most once a second.
 void CMainDlg::ShowRecordInfo() {
     const HWND info = GetDlgItem(IDC_RECORD_INFO);
     if (!info || !m_pRecording)
@@ -836,7 +835,7 @@ void CMainDlg::ShowRecordInfo() {
     }
     const uint64_t drive = recording ? m_pRecording->RecordableMs() : UINT64_MAX;
     if (drive != UINT64_MAX)
-        text += (text.empty() ? L"" : L"  ") + FormatText(IDS_INFO_DISK, {FormatMinutes(drive)});
+        text += (text.empty() ? L"" : L"\n") + FormatText(IDS_INFO_DISK, {FormatMinutes(drive)});
     if (WindowText(info) != text)
         SetWindowTextW(info, text.c_str());
 }

@@ -59,11 +59,15 @@ UINT CRecordToolbar::TipText(int command) {
     return 0;
 }
 
+// The window's own buttons below the tabs are served here too, whatever control has the focus
+// (a toolbar with the focus keeps a dialog's mnemonics from reaching them).
 HACCEL CRecordToolbar::CreateAccelerators() {
-    ACCEL keys[kButtons];
+    ACCEL keys[kButtons + 2];
     for (int i = 0; i < kButtons; ++i)
         keys[i] = {BYTE(FVIRTKEY | kTable[i].modifiers), kTable[i].key, WORD(kTable[i].command)};
-    return CreateAcceleratorTableW(keys, kButtons);
+    keys[kButtons] = {BYTE(FVIRTKEY | FALT), 'T', WORD(IDC_STOP_TIME)};
+    keys[kButtons + 1] = {BYTE(FVIRTKEY | FALT), 'O', WORD(IDC_OPEN_FOLDER)};
+    return CreateAcceleratorTableW(keys, kButtons + 2);
 }
 
 // Start, stop and pause, then the file-name button after a double gap, and the marker button.
