@@ -46,6 +46,9 @@ for _ in $(seq 300); do
 done
 sleep 1
 check "/stop with nothing recording answers 1" test "$(code_of /stop)" = 1
+mkdir "$work/other" && cp "$SONARIX_EXE" "$work/other/Sonarix.exe"
+other=0; (cd "$work/other" && wine Sonarix.exe /stop) >>"$work/wine.log" 2>&1 || other=$?
+check "a copy in another folder is another program: /stop there answers 2" test "$other" = 2
 check "/record answers 0" test "$(code_of /record)" = 0
 check "/record again answers 1 (already recording)" test "$(code_of /record)" = 1
 sleep 1

@@ -546,6 +546,8 @@ TEST_F(RecordBar, StopTimeOnTheRecordingsClock) {
     TypeFileName(first.wstring());
     Click(ID_RECORD_START);
     ASSERT_TRUE(PumpUntil([&] { return fs::exists(dir / "timed (2).wav"); })) << "a seam";
+    const HWND show = GetDlgItem(main->GetSafeHwnd(), IDC_OPEN_FOLDER);
+    EXPECT_FALSE(IsWindowEnabled(show)) << "the file is shown once stopped";
     s_now += 2000;
     EXPECT_TRUE(PumpUntil([&] { return WindowText(info).find(L"0:00:03") != std::wstring::npos; }))
         << "3 s left";
@@ -568,6 +570,7 @@ TEST_F(RecordBar, StopTimeOnTheRecordingsClock) {
     ASSERT_FALSE(last.cues.empty());
     EXPECT_EQ(last.cues.back().label.rfind("Timed stop 1 ", 0), 0u) << last.cues.back().label;
     EXPECT_FALSE(main->StopAt()) << "for one recording";
+    EXPECT_TRUE(IsWindowEnabled(show));
 
     COPYDATASTRUCT data = {kCommandCopyData, 0, nullptr};
     const std::wstring past = L"/record \"/stop-at=2001-01-01T00:00\"";

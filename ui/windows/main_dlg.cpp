@@ -915,18 +915,24 @@ int CMainDlg::RunCommand(const CommandLine& command) {
             return EXIT_REFUSED;
         m_pRecordBar->OnRecordStop();
     }
-    if (command.Has(CommandLine::PAUSE)) {
-        if (state != CRecordBar::STATE_RECORDING)
+    // A pause and a resume: from the state each needs, done when the device followed.
+    const struct {
+        CommandLine::Action action;
+        int from, to;
+        void (CRecordBar::*act)();
+    } turns[] = {
+        {CommandLine::PAUSE, CRecordBar::STATE_RECORDING, CRecordBar::STATE_PAUSED,
+         &CRecordBar::OnRecordPause},
+        {CommandLine::RESUME, CRecordBar::STATE_PAUSED, CRecordBar::STATE_RECORDING,
+         &CRecordBar::OnRecordStart},
+    };
+    for (const auto& turn : turns) {
+        if (!command.Has(turn.action))
+            continue;
+        if (state != turn.from)
             return EXIT_REFUSED;
-        m_pRecordBar->OnRecordPause();
-        if (m_pRecordBar->State() != CRecordBar::STATE_PAUSED)
-            return EXIT_REFUSED;
-    }
-    if (command.Has(CommandLine::RESUME)) {
-        if (state != CRecordBar::STATE_PAUSED)
-            return EXIT_REFUSED;
-        m_pRecordBar->OnRecordStart();
-        if (m_pRecordBar->State() != CRecordBar::STATE_RECORDING)
+        (m_pRecordBar.get()->*turn.act)();
+        if (m_pRecordBar->State() != turn.to)
             return EXIT_REFUSED;
     }
     if (command.Has(CommandLine::MARKER)) {
