@@ -49,6 +49,11 @@ check "/stop with nothing recording answers 1" test "$(code_of /stop)" = 1
 mkdir "$work/other" && cp "$SONARIX_EXE" "$work/other/Sonarix.exe"
 other=0; (cd "$work/other" && wine Sonarix.exe /stop) >>"$work/wine.log" 2>&1 || other=$?
 check "a copy in another folder is another program: /stop there answers 2" test "$other" = 2
+# There, no name to record into (no sequential naming, nothing typed): the scheduled start fails
+# without a box, ends the program with 1, and the log says why.
+other=0; (cd "$work/other" && wine Sonarix.exe /record /exit) >>"$work/wine.log" 2>&1 || other=$?
+check "a start that fails ends the program with 1" test "$other" = 1
+check "...the log says why" grep -qF "キャプチャファイル名が指定されていません" "$work/other/Sonarix.log"
 check "/record answers 0" test "$(code_of /record)" = 0
 check "/record again answers 1 (already recording)" test "$(code_of /record)" = 1
 sleep 1
