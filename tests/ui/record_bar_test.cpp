@@ -529,7 +529,7 @@ fs::path LastOfTyped(const fs::path& first) {
 
 } // namespace
 
-// A stop after 5 s of recording, on the recording's clock: across seams, without the pause, and
+// A stop after 8 s of recording, on the recording's clock: across seams, without the pause, and
 // reached while the input is waited for. The line below the tabs shows the time left meanwhile;
 // the last file holds the marker that says why, and the stop is said. Refused: a time of day
 // already past, handed over as a second copy would.
@@ -538,10 +538,10 @@ TEST_F(RecordBar, StopTimeOnTheRecordingsClock) {
     main->m_pRecording->SetFileSizeLimit(38 + 25 * 640 * 4);
     StopTime stop;
     stop.kind = StopTime::AFTER;
-    stop.afterMs = 5000;
+    stop.afterMs = 8000;
     main->SetStopTime(stop);
     const HWND info = GetDlgItem(main->GetSafeHwnd(), IDC_RECORD_INFO);
-    EXPECT_NE(WindowText(info).find(L"0:00:05"), std::wstring::npos) << "for the next recording";
+    EXPECT_NE(WindowText(info).find(L"0:00:08"), std::wstring::npos) << "for the next recording";
     const fs::path first = dir / "timed.wav";
     TypeFileName(first.wstring());
     Click(ID_RECORD_START);
@@ -549,19 +549,23 @@ TEST_F(RecordBar, StopTimeOnTheRecordingsClock) {
     const HWND show = GetDlgItem(main->GetSafeHwnd(), IDC_OPEN_FOLDER);
     EXPECT_FALSE(IsWindowEnabled(show)) << "the file is shown once stopped";
     s_now += 2000;
-    EXPECT_TRUE(PumpUntil([&] { return WindowText(info).find(L"0:00:03") != std::wstring::npos; }))
-        << "3 s left";
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(info).find(L"0:00:06") != std::wstring::npos; }))
+        << "6 s left";
     Click(ID_RECORD_PAUSE);
     s_now += 10000;
     Pump(1200); // a stop time's look while paused
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING) << "the pause did not count";
-    s_now += 2000;
-    s_device->SetSilent(true); // the input gives nothing: it is given up and waited for
-    s_now += 1;
-    ASSERT_TRUE(PumpUntil([&] { return main->m_pRecording->State() == RECORDING_WAITING; }));
+    // The input gives nothing: once the clock has run past the silence allowed after its last
+    // block (whenever that came), it is given up and waited for, some 4 s into the recording.
+    s_device->SetSilent(true);
+    ASSERT_TRUE(PumpUntil([&] {
+        s_now += 50;
+        return main->m_pRecording->State() == RECORDING_WAITING;
+    }));
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
-    s_now += 1000;
+    EXPECT_LT(main->m_pRecording->SoundMs(s_now), 8000u);
+    s_now += 4000;
     ASSERT_TRUE(PumpUntil([&] { return Bar()->State() == CRecordBar::STATE_STOPPED; }));
     ASSERT_TRUE(PumpUntil([&] { return main->m_pRecording->State() == RECORDING_STOPPED; }));
     EXPECT_EQ(main->m_statusBar.Describe(1).name, LoadText(IDS_SAID_TIMED_STOP)) << "said why";
