@@ -18,6 +18,7 @@ start_program
 type_file_name "$(winepath -w "$wav")"
 now() { date +%s.%N; }
 started=$(now); click "$START_X" "$START_Y"
+xdotool mousemove 0 0 # no tooltip in the picture
 sleep 3
 [ -z "$shots" ] || import -window root -crop "$SHOT_SIZE"+"$origin_x"+"$origin_y" "$shots/recording.png"
 paused=$(now); click "$PAUSE_X" "$PAUSE_Y"
