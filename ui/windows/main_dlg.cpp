@@ -36,7 +36,8 @@ namespace {
 
 WaveInputFactory g_waveInputFactory = MakeSystemWaveInput;
 
-// The line of the stop time and the drive, refreshed every second; the stop time's own timer.
+// The line of the stop time and the drive, refreshed every second while recording (nothing moves
+// on it otherwise); the stop time's own timer.
 constexpr UINT_PTR kInfoTimer = 4;
 constexpr UINT kInfoPeriodMs = 1000;
 constexpr UINT_PTR kStopTimer = 5;
@@ -178,6 +179,10 @@ void CMainDlg::FollowRecordingState() {
             PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0);
     }
     EnableWindow(GetDlgItem(IDC_OPEN_FOLDER), !recording && !m_lastFile.empty());
+    if (recording)
+        SetTimer(m_hWnd, kInfoTimer, kInfoPeriodMs, nullptr);
+    else
+        KillTimer(m_hWnd, kInfoTimer);
     FollowStopTime();
     ShowRecordInfo();
     if (recording)
@@ -278,7 +283,6 @@ BOOL CMainDlg::OnInitDialog() {
     m_notices.Attach(GetDlgItem(IDC_NOTICES), m_hWnd);
     NameForScreenReaders(GetDlgItem(IDC_NOTICES), LoadText(IDS_ACC_NOTICES));
     m_runningCopy.Register(m_hWnd, SettingsFilePath());
-    SetTimer(m_hWnd, kInfoTimer, kInfoPeriodMs, nullptr);
     if (m_command.Has(CommandLine::MINIMIZED))
         ::ShowWindow(m_hWnd, SW_MINIMIZE);
     // What an earlier run left unfinished is seen to once the window stands: no message comes
@@ -797,13 +801,13 @@ namespace {
 std::wstring StopAtText(const StopTime& stop) {
     const CivilTime t = MsToCivil(stop.atMs);
     const CivilTime today = MsToCivil(LocalNowMs());
+    const bool isToday = t.year == today.year && t.month == today.month && t.day == today.day;
     wchar_t text[32];
-    if (t.year == today.year && t.month == today.month && t.day == today.day)
-        std::swprintf(text, 32, L"%02d:%02d%ls", t.hour, t.minute,
-                      t.second ? (L":" + std::to_wstring(100 + t.second).substr(1)).c_str() : L"");
-    else
-        std::swprintf(text, 32, L"%d/%02d/%02d %02d:%02d", t.year, t.month, t.day, t.hour,
-                      t.minute);
+    const int n = isToday ? std::swprintf(text, 32, L"%02d:%02d", t.hour, t.minute)
+                          : std::swprintf(text, 32, L"%d/%02d/%02d %02d:%02d", t.year, t.month,
+                                          t.day, t.hour, t.minute);
+    if (isToday && t.second && n > 0)
+        std::swprintf(text + n, size_t(32 - n), L":%02d", t.second);
     return text;
 }
 
