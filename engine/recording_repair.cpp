@@ -81,7 +81,10 @@ RepairResult CompleteInterruptedRecording(const std::filesystem::path& path,
         result.status = length < 0 ? REPAIR_FAILED : REPAIR_NOT_OURS;
         return result;
     }
-    if (GetU32(header + kRiffSizeOffset) != kSizePlaceholder) {
+    // A completion states the file's length last; one cut while writing that field leaves a
+    // size that is neither the placeholder nor the length, and is completed again.
+    const uint32_t riff = GetU32(header + kRiffSizeOffset);
+    if (riff != kSizePlaceholder && uint64_t(riff) + 8 == uint64_t(length)) {
         result.status = REPAIR_COMPLETE;
         return result;
     }

@@ -33,7 +33,7 @@ struct NotedFile {
 
 enum RepairStatus {
     REPAIR_DONE,     // the file was completed
-    REPAIR_COMPLETE, // it was complete already: untouched
+    REPAIR_COMPLETE, // it was complete already (its RIFF size states its length): untouched
     REPAIR_EMPTY,    // it holds this program's header with the placeholders and not one whole
                      // frame of sound (a next file made ahead, never recorded into): untouched
     REPAIR_NOT_OURS, // it does not begin with this program's header, or is no file on a disk

@@ -143,15 +143,16 @@ bool CompleteFile(RawFile& file, uint64_t dataBytes, const std::vector<CueMarker
             first = file.LastError() ? file.LastError() : 1;
         return ok;
     };
+    // The data size before the pad byte: a pad byte without it would read as a sample.
+    uint8_t field[4];
+    PutU32(field, static_cast<uint32_t>(dataBytes));
+    bool ok = step(file.WriteAt(kDataSizeOffset, field, 4) == 4);
     bool padded = true;
     const uint64_t end = kHeaderSize + dataBytes;
     if (dataBytes & 1) {
         const uint8_t pad = 0;
         padded = step(file.WriteAt(end, &pad, 1) == 1);
     }
-    uint8_t field[4];
-    PutU32(field, static_cast<uint32_t>(dataBytes));
-    bool ok = step(file.WriteAt(kDataSizeOffset, field, 4) == 4);
     uint64_t riffSize = padded ? RiffSizeFor(dataBytes) : kEmptyRiffSize + dataBytes;
     bool stated = true;
     if (!markers.empty()) {
@@ -162,6 +163,10 @@ bool CompleteFile(RawFile& file, uint64_t dataBytes, const std::vector<CueMarker
             file.Truncate(RiffSizeFor(dataBytes) + 8); // what landed of them is no chunk
         riffSize += chunks.size();
     }
+    // What the RIFF size covers reaches the medium before it: a completion cut anywhere leaves
+    // the placeholder over a whole data chunk (and whole chunks), or the true size over them.
+    // A flush that fails leaves the placeholder: the file is completed again at the next start.
+    stated = step(file.Flush()) && stated;
     if (stated) {
         PutU32(field, static_cast<uint32_t>(riffSize));
         ok = step(file.WriteAt(kRiffSizeOffset, field, 4) == 4) && ok;

@@ -1,6 +1,7 @@
 #include "recording/disk_thread.h"
 
 #include "engine/clock.h"
+#include "engine/recording_repair.h"
 #include "recording/recording_policy.h"
 
 #include <algorithm>
@@ -10,6 +11,11 @@ namespace {
 
 // How long the thread waits for a block before it looks at the flush and the free space.
 constexpr std::chrono::milliseconds kWaitSlice(250);
+
+// A marker's key in the journal: a gap's label grows, and its line comes again under the same key.
+uint64_t JournalKey(MarkerKind kind, uint32_t number) {
+    return number == 0 ? 0 : (uint64_t(kind) + 1) << 32 | number;
+}
 
 RecordingReport MakeReport(RecordingReport::Kind kind, std::wstring path) {
     RecordingReport report;
@@ -77,19 +83,19 @@ void DiskThread::Report(RecordingReport&& report) {
 void DiskThread::Run() {
     m_ended = m_asked = m_dirty = m_spaceTold = false;
     m_completedBytes = m_position = 0;
-    m_ahead = 0;
     m_gapCount = m_lostCount = 0;
     m_waiting.clear();
     m_gaps.clear();
     m_lastGap = LastGap();
     m_lastFlush = GetDiskTicks();
     m_lastSpaceCheck = m_lastFlush - kFreeSpaceCheckMs; // at once: a drive already nearly full
+    m_journal.Begin(m_work.writer->Path());
     for (;;) {
         BlockQueue::Block block;
         const BlockQueue::Wait wait = m_work.queue->Next(kWaitSlice, block);
         if (m_work.markers) // after the block: every marker that points into it is here
             for (const MarkerRequest& request : m_work.markers->Take())
-                m_waiting.push_back({request, std::string(), 0});
+                m_waiting.push_back({request, std::string(), 0, false});
         const BlockNote& note = block.note;
         if (wait != BlockQueue::IDLE && !m_ended) {
             if (note.gapFrames > 0)
@@ -160,8 +166,6 @@ bool DiskThread::WriteSound(const uint8_t* data, uint32_t bytes, uint64_t receiv
         case CWaveFile::WRITE_OK:
             m_dirty = true;
             m_position += frames;
-            if (received != kNoFrame)
-                m_ahead = int64_t(m_position) - int64_t(received + frames);
             for (size_t i = 0; i < count; ++i) {
                 const Waiting& waiting = m_waiting[i];
                 KeepMarker({waiting.request.kind, waiting.request.number,
@@ -198,6 +202,9 @@ bool DiskThread::KeepMarker(RecordingMarker marker, size_t* index) {
         room && writer.AddMarker(marker.frame, marker.label) == CWaveFile::MARKER_KEPT;
     if (kept && index)
         *index = writer.MarkerCount() - 1;
+    if (kept &&
+        m_journal.Append(JournalKey(marker.kind, marker.number), marker.frame, marker.label))
+        m_dirty = true;
     const bool asked = marker.kind != MARKER_GAP && marker.kind != MARKER_LOST;
     if (kept || asked) {
         RecordingReport report = MakeReport(
@@ -236,6 +243,7 @@ bool DiskThread::GoOnInNextFile() {
     }
     CompleteFile();
     writer.Continue(std::move(next.file));
+    m_journal.Begin(writer.Path());
     m_work.name = next.name;
     m_asked = m_dirty = false;
     m_lastGap.inThisFile = false; // its marker stays with the full file
@@ -260,6 +268,9 @@ void DiskThread::Gap(MarkerKind kind, uint64_t frames, uint64_t received) {
             MarkerLabelFor(marker.kind, marker.number, m_lastGap.start, rate, last.lengthMs);
         if (m_lastGap.markerIndex != SIZE_MAX &&
             m_work.writer->RelabelMarker(m_lastGap.markerIndex, marker.label)) {
+            if (m_journal.Append(JournalKey(marker.kind, marker.number), marker.frame,
+                                 marker.label))
+                m_dirty = true;
             RecordingReport report = MakeReport(RecordingReport::MARKER, m_work.name);
             report.marker = marker;
             Report(std::move(report));
@@ -287,10 +298,12 @@ void DiskThread::CompleteFile() {
     CWaveFile& writer = *m_work.writer;
     m_completedBytes += writer.DataBytes();
     RecordingReport report = MakeReport(RecordingReport::FILE_COMPLETED, m_work.name);
-    if (!writer.Close()) {
+    const bool complete = writer.Close();
+    if (!complete) {
         report.failure = writer.LastFailure();
         report.failure.path = m_work.name;
     }
+    m_journal.End(complete); // an incomplete file keeps it for the next start
     Report(std::move(report));
 }
 
@@ -316,10 +329,22 @@ uint64_t DiskThread::KeptMs() const {
 // ends at once and says so.
 void DiskThread::FlushIfDue(bool asked) {
     const uint32_t now = GetDiskTicks();
-    if (!m_dirty || (!asked && uint32_t(now - m_lastFlush) < kFlushPeriodMs))
+    if (!asked && uint32_t(now - m_lastFlush) < kFlushPeriodMs)
+        return;
+    for (Waiting& waiting : m_waiting) { // placed where its sound lands, should it come
+        const MarkerRequest& request = waiting.request;
+        if (!waiting.journaled &&
+            m_journal.Append(JournalKey(request.kind, request.number), NotedFile::kAtTheEnd,
+                             MarkerLabelFor(request.kind, request.number, m_position,
+                                            m_work.device.nSamplesPerSec)))
+            m_dirty = true;
+        waiting.journaled = true;
+    }
+    if (!m_dirty)
         return;
     m_lastFlush = now;
     m_dirty = false;
+    m_journal.Flush(); // a journal that fails is given up: the markers still go into the file
     if (!m_work.writer->Flush()) {
         RecordingFailure failure = m_work.writer->LastFailure();
         failure.path = m_work.name;

@@ -12,10 +12,15 @@
 // sound (or that the queue could not keep) is filled with silence up to kMaxFilledGapMs, marked
 // where it begins, and merged with one that ended less than a second of sound before.
 //
+// Every marker a file keeps goes to its journal at once (MarkerJournal), flushed with the file,
+// so a crash or a power cut loses no marker whose sound reached the disk; the journal goes once
+// the file is complete.
+//
 // It reports what happened to the window thread through the reporter given to Start, which is
 // called on the disk thread and must not block; DISK_DONE is the last thing it reports.
 #pragma once
 
+#include "engine/marker_journal.h"
 #include "engine/recording_format.h"
 #include "engine/wave_file.h"
 #include "recording/block_queue.h"
@@ -69,10 +74,6 @@ public:
     bool FlushNow(uint32_t waitMs);
     // Any thread: the thread has done its last.
     bool Finished() const { return m_finished; }
-    // Any thread: how far the recording's position is ahead of the capture's frames (the
-    // silence that stood in for stretches without sound, less the sound lost and not filled),
-    // as of the last block written: where a marker asked for now will most likely go.
-    int64_t PositionAhead() const { return m_ahead; }
     // Any thread: the free bytes of the drive of the file being written, as of its last look
     // (every kFreeSpaceCheckMs); -1 until known, or where the drive cannot tell.
     int64_t FreeSpace() const { return m_freeSpace; }
@@ -82,7 +83,8 @@ private:
     struct Waiting {
         MarkerRequest request;
         std::string label;
-        uint64_t offset; // its frame within the sound being written
+        uint64_t offset;        // its frame within the sound being written
+        bool journaled = false; // at the end of the file, while its sound does not come
     };
     // The last stretch without sound: where it began and ended in the recording, its marker
     // (kept in the file being written at this index, or not), and whether that file is still
@@ -110,7 +112,8 @@ private:
     void CompleteFile();
     // The recording cannot go on: said, and the file completed with what it holds.
     void End(RecordingFailure failure);
-    // Every kFlushPeriodMs, or at once when asked.
+    // Every kFlushPeriodMs, or at once when asked; the markers still waiting for their sound are
+    // journaled at the end of the file being written first.
     void FlushIfDue(bool asked);
     // The flushes asked for up to asked are served.
     void FlushServed(uint64_t asked);
@@ -129,7 +132,6 @@ private:
     std::mutex m_flushLock;
     std::condition_variable m_flushServed;
     uint64_t m_flushAsked = 0, m_flushDone = 0;
-    std::atomic<int64_t> m_ahead{0};
     std::atomic<int64_t> m_freeSpace{-1};
 
     // The thread's own, while it runs.
@@ -148,4 +150,5 @@ private:
     uint32_t m_gapCount = 0, m_lostCount = 0;
     std::vector<RecordingGap> m_gaps; // said at the end
     LastGap m_lastGap;
+    MarkerJournal m_journal; // the markers of the file being written, for a crash to leave
 };

@@ -1,5 +1,6 @@
 #include "recording/interrupted_recordings.h"
 
+#include "engine/marker_journal.h"
 #include "engine/recording_repair.h"
 #include "recording/file_naming.h"
 
@@ -34,11 +35,23 @@ std::vector<RepairResult> RepairNotedFiles(const std::vector<NotedFile>& files,
                                            uint64_t riffSizeLimit) {
     std::vector<RepairResult> results;
     for (const NotedFile& noted : files) {
-        results.push_back(
-            CompleteInterruptedRecording(FileSystemPath(noted.path), noted.markers, riffSizeLimit));
-        if (results.back().status == REPAIR_EMPTY) {
-            std::error_code ignored;
-            std::filesystem::remove(FileSystemPath(noted.path), ignored);
+        const std::filesystem::path path = FileSystemPath(noted.path);
+        std::vector<WaveLayout::CueMarker> markers = noted.markers; // an earlier version's note
+        for (WaveLayout::CueMarker& marker : ReadMarkerJournal(path))
+            markers.push_back(std::move(marker));
+        results.push_back(CompleteInterruptedRecording(path, std::move(markers), riffSizeLimit));
+        std::error_code ignored;
+        switch (results.back().status) {
+        case REPAIR_EMPTY:
+            std::filesystem::remove(path, ignored);
+            [[fallthrough]];
+        case REPAIR_DONE:
+        case REPAIR_COMPLETE:
+        case REPAIR_MISSING:
+            std::filesystem::remove(MarkerJournalPath(path), ignored);
+            break;
+        default:
+            break; // kept with its note, for the next start
         }
     }
     return results;

@@ -1,9 +1,10 @@
 // At start-up, what an earlier run of the program left unfinished: the files the settings still
 // note as being recorded (a crash, a kill, a power cut, a completion that did not end in time).
-// Each is completed with the markers noted for it, or found complete, gone, not ours, or
-// without a sound (removed, its sequential number given back); one whose drive is not there, or
-// that cannot be completed now (a card reader without its card), keeps its note, and the user
-// hears of it once.
+// Each is completed with the markers its journal holds (MarkerJournal; and those an earlier
+// version noted in the settings), and the journal goes with the note; or it is found complete,
+// gone, not ours, or without a sound (removed, its sequential number given back); one whose drive
+// is not there, or that cannot be completed now (a card reader without its card), keeps its note,
+// and the user hears of it once.
 //
 // The files are touched on a thread of their own (RepairNotedFiles): a note that names a file on
 // a network share that does not answer costs that thread the share's time-out, never the window.

@@ -228,8 +228,8 @@ uint32_t CRecording::ElapsedMs(uint32_t nowTicks) const {
 }
 
 uint32_t CRecording::SoundMs(uint32_t nowTicks) const {
-    const int64_t leadIn = !m_runs.empty() && m_runs.back()->judge ? m_runs.back()->judge->LeadInMs()
-                                                                    : -1;
+    const int64_t leadIn =
+        !m_runs.empty() && m_runs.back()->judge ? m_runs.back()->judge->LeadInMs() : -1;
     const uint32_t elapsed = ElapsedMs(nowTicks);
     return leadIn < 0 || int64_t(elapsed) <= leadIn ? 0 : uint32_t(elapsed - leadIn);
 }
@@ -245,9 +245,7 @@ void CRecording::CompleteInterrupted() {
         return;
     for (const NotedFile& file : repair->files) {
         Forget(file.path);
-        m_unfinished.push_back({file.path, {}});
-        for (const WaveLayout::CueMarker& marker : file.markers)
-            m_unfinished.back().markers.push_back({MARKER_USER, 0, marker.frame, marker.label});
+        m_unfinished.push_back(file); // with the markers an earlier version noted beside it
     }
     m_repair = repair;
     const uint64_t limit = m_sizeLimit ? m_sizeLimit : WaveLayout::kMaxRiffSize;
@@ -309,7 +307,6 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
     m_serial = run->serial;
     m_current = path;
     m_source = plan.source;
-    m_asked.clear();
     m_userMarkers = m_resumes = 0;
     std::fill(std::begin(m_sideMarks), std::end(m_sideMarks), 0u);
     m_markersFullTold.clear();
@@ -414,17 +411,12 @@ uint64_t CRecording::RecordableMs() const {
                                     m_sizeLimit ? m_sizeLimit : WaveLayout::kMaxRiffSize);
 }
 
-// The waveform shows it on the column of the sound it points at; the note keeps it at the end of
-// the file being written, with the time it will most likely have, until its place is known.
+// The waveform shows it on the column of the sound it points at; the disk thread keeps it in the
+// file and its journal once that sound is written.
 void CRecording::AskMarker(Run& run, MarkerKind kind, uint32_t number) {
-    const uint64_t frame = run.markers.Place(kind, number);
+    run.markers.Place(kind, number);
     if (g_pMonitor)
         g_pMonitor->MarkNextColumn();
-    const int64_t position = std::max<int64_t>(int64_t(frame) + run.disk.PositionAhead(), 0);
-    m_asked.push_back(
-        {kind, number,
-         MarkerLabelFor(kind, number, uint64_t(position), run.writer.Format().nSamplesPerSec)});
-    NoteAsked();
 }
 
 void CRecording::Stop() {
@@ -460,7 +452,6 @@ bool CRecording::WaitUntilComplete(uint32_t timeoutMs, std::vector<RecordingRepo
 
 std::vector<RecordingReport> CRecording::TakeReports() {
     std::vector<RecordingReport> shown;
-    bool markersMoved = false; // their note is written once, after them all
     for (RecordingReport& report : m_reported->Take()) {
         Run* run = Find(report.run);
         switch (report.kind) {
@@ -481,7 +472,6 @@ std::vector<RecordingReport> CRecording::TakeReports() {
                 run->prepared = Prepared(); // in use: no longer to be given back
             if (run->serial == m_serial) {
                 m_current = report.path;
-                Note(); // the markers not yet placed are at the end of this file now
                 shown.push_back(std::move(report));
             }
             break;
@@ -500,10 +490,8 @@ std::vector<RecordingReport> CRecording::TakeReports() {
         case RecordingReport::GAPS:
             shown.push_back(std::move(report));
             break;
-        case RecordingReport::MARKER:
         case RecordingReport::MARKER_DROPPED:
-            markersMoved = true;
-            if (MarkerPlaced(report))
+            if (MarkerDropped(report))
                 shown.push_back(std::move(report));
             break;
         case RecordingReport::INPUT_LOST:
@@ -525,8 +513,6 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             break;
         }
     }
-    if (markersMoved)
-        Note();
     return shown;
 }
 
@@ -545,43 +531,14 @@ bool CRecording::EndedBySelf(Run& run, RecordingReport& report) {
     return true;
 }
 
-// A marker of the live recording asked for by the window thread leaves the end of the file
-// being written for its place; one of a recording still completing its files is noted in its
-// file all the same (its note lasts until that file is complete). The user hears once a file
-// that has no room for more of theirs.
-bool CRecording::MarkerPlaced(const RecordingReport& report) {
-    const RecordingMarker& marker = report.marker;
-    if (report.run == m_serial) { // they come in the order they were asked for
-        const auto asked = std::find_if(m_asked.begin(), m_asked.end(), [&](const Asked& a) {
-            return a.kind == marker.kind && a.number == marker.number;
-        });
-        if (asked != m_asked.end())
-            m_asked.erase(asked);
-    }
-    if (report.kind == RecordingReport::MARKER_DROPPED) {
-        if (marker.kind != MARKER_USER ||
-            std::find(m_markersFullTold.begin(), m_markersFullTold.end(), report.path) !=
-                m_markersFullTold.end())
-            return false;
-        m_markersFullTold.push_back(report.path);
-        return true;
-    }
-    const std::filesystem::path target = FileSystemPath(report.path);
-    for (Unfinished& file : m_unfinished) {
-        if (FileSystemPath(file.path) != target)
-            continue;
-        // A gap's marker grows with its gap: the same marker comes again with a new label.
-        auto same = std::find_if(file.markers.begin(), file.markers.end(),
-                                 [&](const RecordingMarker& noted) {
-                                     return noted.kind == marker.kind &&
-                                            noted.number == marker.number && noted.number != 0;
-                                 });
-        if (same == file.markers.end())
-            file.markers.push_back(marker);
-        else
-            *same = marker;
-    }
-    return false;
+// The user hears once of a file that has no room for more of their markers.
+bool CRecording::MarkerDropped(const RecordingReport& report) {
+    if (report.marker.kind != MARKER_USER ||
+        std::find(m_markersFullTold.begin(), m_markersFullTold.end(), report.path) !=
+            m_markersFullTold.end())
+        return false;
+    m_markersFullTold.push_back(report.path);
+    return true;
 }
 
 // The disk thread has done its last: a next file made and never taken goes.
@@ -704,36 +661,15 @@ bool CRecording::GiveBack(const Prepared& prepared) {
     return true;
 }
 
-// The markers not yet placed are noted at the end of the file being written.
+// The files not yet complete; their markers are in their journals.
 void CRecording::Note() {
-    m_noted.clear();
-    m_notedCurrent = SIZE_MAX;
-    const std::filesystem::path current = FileSystemPath(m_current);
-    for (const Unfinished& file : m_unfinished) {
-        m_noted.push_back({file.path, {}});
-        for (const RecordingMarker& marker : file.markers)
-            m_noted.back().markers.push_back({marker.frame, marker.label});
-        if (FileSystemPath(file.path) != current)
-            continue;
-        m_notedCurrent = m_noted.size() - 1;
-        for (const Asked& asked : m_asked)
-            m_noted.back().markers.push_back({NotedFile::kAtTheEnd, asked.label});
-    }
-    m_notes.NoteFiles(m_noted);
-}
-
-// The last marker asked for joins the note as it stands.
-void CRecording::NoteAsked() {
-    if (m_notedCurrent >= m_noted.size())
-        return Note();
-    m_noted[m_notedCurrent].markers.push_back({NotedFile::kAtTheEnd, m_asked.back().label});
-    m_notes.NoteFiles(m_noted);
+    m_notes.NoteFiles(m_unfinished);
 }
 
 void CRecording::Forget(const std::wstring& path) {
     const std::filesystem::path target = FileSystemPath(path);
     m_unfinished.erase(std::remove_if(m_unfinished.begin(), m_unfinished.end(),
-                                      [&](const Unfinished& noted) {
+                                      [&](const NotedFile& noted) {
                                           return FileSystemPath(noted.path) == target;
                                       }),
                        m_unfinished.end());

@@ -12,8 +12,8 @@
 // A moment of the recording is named one way: the frame of the recording, pauses left out,
 // silence that stands in for a stretch without sound counted in. The user's markers (PlaceMarker)
 // and the recording's own (where it resumed, where a stretch without sound begins) are placed
-// there by the disk thread, into the file that holds that frame; each is noted at once with the
-// file's note, so the repair at the next start writes what a crash interrupted.
+// there by the disk thread, into the file that holds that frame and its journal, so the repair at
+// the next start writes what a crash interrupted.
 //
 // Threads: every public call runs on the window thread. The capture thread (its end) and the
 // disk threads only queue a report here and call the wake function, which must not block (the
@@ -157,14 +157,6 @@ private:
         std::wstring madeFolder;
     };
 
-    // A marker asked of the disk thread, noted at once at the end of the file being written
-    // until the disk thread says where it went.
-    struct Asked {
-        MarkerKind kind;
-        uint32_t number;
-        std::string label;
-    };
-
     Run* Find(uint32_t serial);
     Run* Live();
     RecordingFailure CreateFirstFile(Run& run, std::wstring& path, std::wstring& madeFolder);
@@ -182,11 +174,9 @@ private:
     // dropped and its number given back unless a later one was taken since (then true).
     bool GiveBack(const Prepared& prepared);
     void AskMarker(Run& run, MarkerKind kind, uint32_t number);
-    // The disk thread placed a marker (or had no room for it): its note follows (written by the
-    // caller). Whether the user is to hear of it.
-    bool MarkerPlaced(const RecordingReport& report);
+    // The disk thread had no room for a marker: whether the user is to hear of it.
+    bool MarkerDropped(const RecordingReport& report);
     void Note();
-    void NoteAsked();
     void Forget(const std::wstring& path);
 
     CWaveIn& m_capture;
@@ -203,23 +193,15 @@ private:
     std::wstring m_current;
     CaptureSource m_source;
     uint64_t m_sizeLimit = 0;
-    // The files noted as not yet complete, with their markers.
-    struct Unfinished {
-        std::wstring path;
-        std::vector<RecordingMarker> markers;
-    };
-    std::vector<Unfinished> m_unfinished;
+    // The files noted as not yet complete (their markers are in their journals; those of an
+    // earlier version's note are kept with it).
+    std::vector<NotedFile> m_unfinished;
     // The completion of the files earlier runs left, on its thread (which the job outlives).
     struct Repair;
     std::shared_ptr<Repair> m_repair;
     std::thread m_repairThread;
-    // The live recording's markers asked of its disk thread and not yet placed, and how many of
-    // each kind it asked for.
-    std::deque<Asked> m_asked;
+    // How many markers of each kind the live recording asked for.
     uint32_t m_userMarkers = 0, m_resumes = 0;
     uint32_t m_sideMarks[4] = {};                // by kind, from MARKER_PLAYBACK_AWAY on
     std::vector<std::wstring> m_markersFullTold; // files whose lack of room was said
-    // The note as last written, and the place in it of the file being written (SIZE_MAX: none).
-    std::vector<NotedFile> m_noted;
-    size_t m_notedCurrent = SIZE_MAX;
 };

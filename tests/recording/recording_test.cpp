@@ -5,6 +5,7 @@
 #include "recording/recording.h"
 
 #include "engine/clock.h"
+#include "engine/marker_journal.h"
 #include "engine/wave_file.h"
 #include "recording/recording_policy.h"
 #include "tests/monitor/fake_monitor_host.h"
@@ -38,6 +39,7 @@ public:
     }
     bool NoteFiles(const std::vector<NotedFile>& files) override {
         noted = files;
+        ++noteCalls;
         return true;
     }
     std::vector<NotedFile> NotedFiles() override { return noted; }
@@ -47,6 +49,7 @@ public:
         return true;
     }
     int64_t counter = -1;
+    int noteCalls = 0;
     std::vector<NotedFile> noted;
     std::vector<std::wstring> told;
 };
@@ -337,10 +340,10 @@ TEST_F(RecordingTest, StalledDisk) {
         disk.Release();
         if (!c.stopWhileHeld) { // the recording goes on
             sim->SetFrameLimit(UINT64_MAX);
-            if (c.lost) { // the disk has caught up once the loss is marked, and noted
+            if (c.lost) { // the disk has caught up once the loss is marked, and journaled
                 ASSERT_TRUE(Pump([&] {
-                    return !notes.noted.empty() && !notes.noted[0].markers.empty() &&
-                           notes.noted[0].markers[0].label.rfind("Lost 1 ", 0) == 0;
+                    const auto journal = ReadMarkerJournal(folder / c.files[0]);
+                    return !journal.empty() && journal[0].label.rfind("Lost 1 ", 0) == 0;
                 }));
             }
             PumpFrames(sim->FramesDelivered() + 40 * kFramesPerBlock); // more than 1 s apart
@@ -392,9 +395,10 @@ TEST_F(RecordingTest, StalledDisk) {
 }
 
 // The flushes come every 4 s of the disk thread's clock, not before, to the file being written
-// (a full file's only other flush is its completion's). A disk that fills up between the last
-// block of one file and the first of the next names the file that failed, keeps whole frames,
-// and completes both; a flush that fails is told at once, with its file and the system's code.
+// (a full file's only other flushes are its completion's: before its RIFF size and after). A disk
+// that fills up between the last block of one file and the first of the next names the file that
+// failed, keeps whole frames, and completes both; a flush that fails is told at once, with its file
+// and the system's code.
 TEST_F(RecordingTest, DiskFailuresAndFlushes) {
     const fs::path t0 = dir / "t000000.wav", t1 = dir / "t000001.wav", t2 = dir / "t000002.wav";
     recording->SetFileSizeLimit(38 + 20 * kBlockBytes);
@@ -410,20 +414,25 @@ TEST_F(RecordingTest, DiskFailuresAndFlushes) {
     sim->SetFrameLimit(0);
     ASSERT_FALSE(recording->Start(Plan(dir.Path(), true, 0)));
     quietAfter(5);
-    s_diskTicks += kFlushPeriodMs - 1;
+    s_diskTicks += 3999; // the promise is 4 s, whatever the constant says
     quietAfter(6);
     EXPECT_EQ(disk.Flushes(t0), 0) << "not before its time";
     s_diskTicks += 1;
     EXPECT_TRUE(Pump([&] { return disk.Flushes(t0) == 1; }));
+    s_diskTicks += 3999;
     quietAfter(7);
+    EXPECT_EQ(disk.Flushes(t0), 1) << "nor after it";
+    s_diskTicks += 1;
+    EXPECT_TRUE(Pump([&] { return disk.Flushes(t0) == 2; }));
+    quietAfter(8);
     EXPECT_TRUE(recording->FlushNow(20000)); // the computer is about to sleep
-    EXPECT_EQ(disk.Flushes(t0), 2) << "flushed before the call returns";
+    EXPECT_EQ(disk.Flushes(t0), 3) << "flushed before the call returns";
     quietAfter(25);
-    EXPECT_EQ(disk.Flushes(t0), 3) << "and once more, completed";
+    EXPECT_EQ(disk.Flushes(t0), 5) << "and twice more, completed";
     EXPECT_EQ(disk.Flushes(t1), 0);
-    s_diskTicks += kFlushPeriodMs;
+    s_diskTicks += 4000;
     EXPECT_TRUE(Pump([&] { return disk.Flushes(t1) == 1; }));
-    EXPECT_EQ(disk.Flushes(t0), 3) << "the full file is flushed no more";
+    EXPECT_EQ(disk.Flushes(t0), 5) << "the full file is flushed no more";
 
     ASSERT_TRUE(Pump([&] { return fs::exists(t2); })) << "made ahead";
     disk.FillAt(disk.Appended() + 15 * kBlockBytes + 2050); // half a frame into t2
@@ -680,21 +689,25 @@ TEST_F(RecordingTest, MarkersInTheFilesThatHoldTheirSound) {
                 ASSERT_TRUE(Pump([&] {
                     uint64_t written = 0;
                     for (const auto& file : fs::directory_iterator(folder))
-                        written += ReadWav(file.path()).data.size();
+                        if (file.path().extension() == ".wav") // not the markers' journal
+                            written += ReadWav(file.path()).data.size();
                     return written == 127 * fileBlock;
                 }));
                 EXPECT_EQ(recording->PlaceMarker(), 5u) << "no sound after it";
                 const fs::path first = folder / "talk.wav";
-                std::vector<uint8_t> killed;
+                std::vector<uint8_t> killed, journal;
                 std::vector<NotedFile> noted;
-                if (completion == KILL) { // everything on the disk, every marker noted
+                if (completion == KILL) { // everything on the disk, every marker journaled
+                    // the last one at the end (its sound never came) by the next flush
+                    EXPECT_TRUE(recording->FlushNow(20000));
                     ASSERT_TRUE(Pump([&] {
+                        const auto kept = ReadMarkerJournal(first);
                         return ReadWav(first).data.size() == 127 * fileBlock &&
-                               notes.noted.size() == 1 &&
-                               notes.noted[0].markers.size() == expected.size() &&
-                               notes.noted[0].markers[3].label == expected[3].first;
+                               notes.noted.size() == 1 && kept.size() == expected.size() &&
+                               kept[3].label == expected[3].first;
                     }));
                     killed = ReadFileBytes(first);
+                    journal = ReadFileBytes(MarkerJournalPath(first));
                     noted = notes.noted;
                 }
                 StopAndComplete();
@@ -704,14 +717,17 @@ TEST_F(RecordingTest, MarkersInTheFilesThatHoldTheirSound) {
                 EXPECT_EQ(gaps->gaps[0].atMs, 480u);
                 EXPECT_EQ(gaps->gaps[0].lengthMs, 1480u) << "two stalls, one gap";
                 EXPECT_EQ(gaps->gaps[1].atMs, 3680u);
+                EXPECT_FALSE(fs::exists(MarkerJournalPath(first))) << "gone with the completion";
                 if (completion == KILL) {
                     WriteFileBytes(first, killed);
+                    WriteFileBytes(MarkerJournalPath(first), journal);
                     notes.noted = noted;
                     SequentialNaming naming;
                     recording->CompleteInterrupted();
                     ASSERT_TRUE(Pump([&] { return Find(RecordingReport::INTERRUPTED_READY); }));
                     ASSERT_EQ(recording->SettleInterrupted(naming).size(), 1u);
                     EXPECT_TRUE(notes.noted.empty());
+                    EXPECT_FALSE(fs::exists(MarkerJournalPath(first)));
                 }
                 std::vector<fs::path> files = {first};
                 if (completion == SEAM)
@@ -741,13 +757,30 @@ TEST_F(RecordingTest, MarkersInTheFilesThatHoldTheirSound) {
 }
 
 // A file keeps at most 2500 markers (libsndfile reads no more): the user hears once that no more
-// are kept in it, and the note holds no marker for it once it is complete.
+// are kept in it. Each costs one line of its journal and nothing of the settings file, the
+// 2500th as much as the first; the journal goes with the completion.
 TEST_F(RecordingTest, AFileKeepsAtMost2500Markers) {
+    const fs::path journal = MarkerJournalPath(dir / "talk.wav");
     sim->SetFrameLimit(5 * kFramesPerBlock);
     ASSERT_FALSE(recording->Start(Plan(dir.Path(), false)));
     ASSERT_TRUE(PumpFrames(5 * kFramesPerBlock));
-    for (uint32_t n = 1; n <= 2503; ++n)
-        ASSERT_EQ(recording->PlaceMarker(), n);
+    const int noted = notes.noteCalls;
+    // Markers up to the last number, and one block after them: their journal's bytes.
+    const auto place = [&](uint32_t last) {
+        const uint64_t before = disk.Written(journal);
+        while (recording->MarkerCount() < last)
+            recording->PlaceMarker();
+        sim->SetFrameLimit(sim->FramesDelivered() + kFramesPerBlock);
+        EXPECT_TRUE(Pump([&] { return disk.Writes(journal) == int(std::min(last, 2500u)); }));
+        return disk.Written(journal) - before;
+    };
+    const uint64_t first = place(1) - 18; // the journal's own first line
+    place(2499);
+    const uint64_t last = place(2500);
+    EXPECT_GE(last, first);
+    EXPECT_LE(last, first + 3) << "the 2500th marker costs what the first did: " << first;
+    place(2503);
+    EXPECT_EQ(notes.noteCalls, noted) << "no marker writes the settings";
     StopAndComplete();
     const WavFile wav = ReadWav(dir / "talk.wav");
     EXPECT_TRUE(wav.IsComplete());

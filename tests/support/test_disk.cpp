@@ -65,6 +65,18 @@ int TestDisk::Flushes(const std::filesystem::path& path) const {
     return found == m_flushes.end() ? 0 : found->second;
 }
 
+int TestDisk::Writes(const std::filesystem::path& path) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    const auto found = m_writes.find(path);
+    return found == m_writes.end() ? 0 : found->second;
+}
+
+uint64_t TestDisk::Written(const std::filesystem::path& path) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    const auto found = m_written.find(path);
+    return found == m_written.end() ? 0 : found->second;
+}
+
 void TestDisk::WaitWhileHeld(std::unique_lock<std::mutex>& lock) {
     ++m_waiting;
     m_released.wait(lock, [&] { return !m_held; });
@@ -100,9 +112,11 @@ uint32_t TestDisk::BeforeOpen(const std::filesystem::path& path) {
     return !m_failOpen.empty() && path == m_failOpen ? m_failOpenCode : 0;
 }
 
-uint32_t TestDisk::BeforeWrite(const std::filesystem::path&, bool appending, size_t& landing) {
+uint32_t TestDisk::BeforeWrite(const std::filesystem::path& path, bool appending, size_t& landing) {
     std::unique_lock<std::mutex> lock(m_lock);
     WaitWhileHeld(lock);
+    ++m_writes[path];
+    m_written[path] += landing;
     if (!appending)
         return 0; // what overwrites the file's own bytes needs no room
     const uint64_t room = m_fullAt > m_appended ? m_fullAt - m_appended : 0;
