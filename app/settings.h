@@ -91,9 +91,11 @@ int32_t ParseInteger(const std::wstring& text, int32_t defaultValue);
 std::wstring SettingsFilePath();
 // Settings from and to a file. Without a path, loading gives the defaults and saving does
 // nothing. A new file is created as UTF-16LE with a byte-order mark, so that every folder and
-// prefix survives on any Windows locale; an existing file is kept in its own encoding. The
-// writers return false when the file could not be written, with the system's error code of the
-// first write that failed in *error (when given).
+// prefix survives on any Windows locale; an existing file is kept in its own encoding. A write
+// never rewrites the file over itself: a whole new copy is written beside it (".new"), flushed,
+// and renamed over it in one step, so a power cut leaves the old file or the new one. The
+// writers return false when the file could not be written (a read-only file or folder), with
+// the system's error code of the first step that failed in *error (when given).
 void LoadSettingsFile(const std::wstring& path, AppSettings& settings);
 bool SaveSettingsFile(const std::wstring& path, const AppSettings& settings,
                       uint32_t* error = nullptr);
@@ -103,6 +105,9 @@ bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<Not
 std::vector<NotedFile> RecordingInProgressFile(const std::wstring& path);
 std::vector<std::wstring> AbsentFilesToldFile(const std::wstring& path);
 bool NoteAbsentFilesToldFile(const std::wstring& path, const std::vector<std::wstring>& files);
+// Tests: every settings write stops once its copy beside the file is complete, before it takes
+// the file's place (a power cut there).
+void StopSettingsWritesBeforeTheRename(bool stop);
 // g_settings from and to the file beside the executable.
 void LoadSettings();
 bool SaveSettings(uint32_t* error = nullptr);

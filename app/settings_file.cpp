@@ -55,16 +55,104 @@ private:
     uint32_t* m_error;
 };
 
-// A new settings file starts as a UTF-16LE byte-order mark alone: the profile functions then
-// read and write it as Unicode, whatever the system's code page.
-void CreateUnicodeFile(const std::wstring& path) {
-    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+bool g_stopBeforeTheRename = false;
+
+// The copy the settings are written into before it takes the file's place: the same name with
+// ".new" for ".ini" (a path that fits MAX_PATH still does).
+std::wstring CopyPath(const std::wstring& path) {
+    const size_t length = path.size();
+    if (length > 4 && _wcsicmp(path.c_str() + length - 4, L".ini") == 0)
+        return path.substr(0, length - 4) + L".new";
+    return path + L"~";
+}
+
+// The settings file's bytes; a file not there yet is a UTF-16LE byte-order mark alone (the
+// profile functions then write it as Unicode, whatever the system's code page).
+bool ReadWhole(const std::wstring& path, std::string& bytes, DWORD& error) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND)
+            return false;
+        bytes = "\xFF\xFE";
+        return true;
+    }
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+        error = ERROR_ACCESS_DENIED; // the user's own choice not to have it written
+        return false;
+    }
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (16 << 20)) {
+        error = file ? ERROR_FILE_TOO_LARGE : GetLastError();
+        return false;
+    }
+    bytes.resize(size_t(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty() && (!ReadFile(file.Get(), &bytes[0], DWORD(bytes.size()), &read, nullptr) ||
+                           read != bytes.size())) {
+        error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+        return false;
+    }
+    if (bytes.empty())
+        bytes = "\xFF\xFE";
+    return true;
+}
+
+bool WriteAndFlush(const std::wstring& path, const std::string& bytes, DWORD disposition,
+                   DWORD& error) {
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return; // it exists already, or cannot be made: the writes will tell
-    const unsigned char mark[2] = {0xFF, 0xFE};
     DWORD written = 0;
-    WriteFile(file.Get(), mark, sizeof mark, &written, nullptr);
+    if (!file ||
+        (!bytes.empty() &&
+         (!WriteFile(file.Get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
+          written != bytes.size())) ||
+        !FlushFileBuffers(file.Get())) {
+        error = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        return false;
+    }
+    return true;
+}
+
+// The settings file is never rewritten over itself: a whole copy is made beside it, changed
+// through the profile functions, handed to the storage device, and put in the file's place in one
+// step (a rename, written through), so that a power cut leaves the old file or the new one,
+// never a torn one. False (with the system's code of the first failure in *error) when any step
+// failed: the file is then as it was.
+template <class Change>
+bool Replace(const std::wstring& path, uint32_t* error, Change change) {
+    DWORD code = 0;
+    const std::wstring copy = CopyPath(path);
+    std::string bytes;
+    bool ok = ReadWhole(path, bytes, code);
+    if (ok) {
+        SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL); // one a cut write left
+        ok = WriteAndFlush(copy, bytes, CREATE_ALWAYS, code);
+    }
+    if (ok) {
+        uint32_t written = 0;
+        ProfileStore store(copy, &written);
+        ok = change(store);
+        code = written;
+    }
+    if (ok)
+        ok = WriteAndFlush(copy, std::string(), OPEN_EXISTING, code); // the profile's writes
+    if (ok && g_stopBeforeTheRename)
+        return true;
+    if (ok && !MoveFileExW(copy.c_str(), path.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        code = GetLastError();
+        ok = false;
+    }
+    if (!ok) {
+        DeleteFileW(copy.c_str());
+        if (error && *error == 0)
+            *error = code ? code : ERROR_WRITE_FAULT;
+    }
+    return ok;
 }
 
 } // namespace
@@ -90,29 +178,23 @@ void LoadSettingsFile(const std::wstring& path, AppSettings& settings) {
 }
 
 bool SaveSettingsFile(const std::wstring& path, const AppSettings& settings, uint32_t* error) {
-    if (path.empty())
-        return true;
-    CreateUnicodeFile(path);
-    ProfileStore store(path, error);
-    return SaveSettings(settings, store);
+    return path.empty() ||
+           Replace(path, error, [&](ISettingsStore& store) { return SaveSettings(settings, store); });
 }
 
 bool SaveSequenceCounterFile(const std::wstring& path, int32_t count, uint32_t* error) {
-    if (path.empty())
-        return true;
-    CreateUnicodeFile(path);
-    ProfileStore store(path, error);
-    return SaveSequenceCounter(count, store);
+    return path.empty() || Replace(path, error, [&](ISettingsStore& store) {
+               return SaveSequenceCounter(count, store);
+           });
 }
 
 bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<NotedFile>& files,
                                  uint32_t* error) {
-    if (path.empty())
-        return true;
-    if (!files.empty())
-        CreateUnicodeFile(path);
-    ProfileStore store(path, error);
-    return NoteRecordingInProgress(files, store);
+    if (path.empty() || (files.empty() && GetFileAttributesW(path.c_str()) ==
+                                              INVALID_FILE_ATTRIBUTES))
+        return true; // nothing noted, and no file to remove it from
+    return Replace(path, error,
+                   [&](ISettingsStore& store) { return NoteRecordingInProgress(files, store); });
 }
 
 std::vector<NotedFile> RecordingInProgressFile(const std::wstring& path) {
@@ -130,10 +212,13 @@ std::vector<std::wstring> AbsentFilesToldFile(const std::wstring& path) {
 }
 
 bool NoteAbsentFilesToldFile(const std::wstring& path, const std::vector<std::wstring>& files) {
-    if (path.empty())
-        return true;
-    ProfileStore store(path);
-    return NoteAbsentFilesTold(files, store);
+    return path.empty() || Replace(path, nullptr, [&](ISettingsStore& store) {
+               return NoteAbsentFilesTold(files, store);
+           });
+}
+
+void StopSettingsWritesBeforeTheRename(bool stop) {
+    g_stopBeforeTheRename = stop;
 }
 
 void LoadSettings() {

@@ -3,6 +3,7 @@
 // block meanwhile (25 a second, more than anyone presses a key: a marker is placed on the window
 // thread, and the capture thread only meets it at one short lock). The disk thread: completing a file of an hour of 48000 Hz stereo with
 // 2500 markers, and the repair of such a file after a crash, next to one without markers.
+#include "engine/marker_journal.h"
 #include "engine/recording_repair.h"
 #include "engine/wave_file.h"
 #include "recording/block_judge.h"
@@ -56,6 +57,31 @@ void BM_CaptureBlock(benchmark::State& state) {
     window.join();
 }
 BENCHMARK(BM_CaptureBlock)->ArgName("markers_per_block")->Arg(0)->Arg(1)->UseRealTime();
+
+// What the disk thread spends on a marker: one line appended to its file's journal, the 1st and
+// the 2500th (a journal holding 2499 lines already); bytes_per_marker is what goes to the disk.
+void BM_JournalMarker(benchmark::State& state) {
+    const auto wav = std::filesystem::temp_directory_path() / "sonarix-journal-bench.wav";
+    const uint64_t held = uint64_t(state.range(0)) - 1;
+    uint64_t bytes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        MarkerJournal journal;
+        journal.Begin(wav);
+        for (uint64_t n = 1; n <= held; ++n)
+            journal.Append(n, n * 4800, "Marker " + std::to_string(n) + " 00:00:00.0");
+        const uint64_t before = journal.Bytes();
+        state.ResumeTiming();
+        journal.Append(held + 1, (held + 1) * 4800,
+                       "Marker " + std::to_string(held + 1) + " 00:00:00.0");
+        state.PauseTiming();
+        bytes = journal.Bytes() - before;
+        journal.End(true);
+        state.ResumeTiming();
+    }
+    state.counters["bytes_per_marker"] = double(bytes);
+}
+BENCHMARK(BM_JournalMarker)->ArgName("nth")->Arg(1)->Arg(2500)->Iterations(300);
 
 // An hour of sound written once; each round completes a copy of it.
 const std::filesystem::path& HourFile() {

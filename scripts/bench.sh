@@ -19,7 +19,7 @@ build/bench/bench/wave_file_bench --benchmark_out=build/bench/wave_file.json
 python3 bench/percent_of_block.py build/bench/wave_file.json
 echo "== The disk: blocks and seams on the disk thread, the flush cadence, a stalled disk =="
 build/bench/bench/disk_bench "${TMPDIR:-/tmp}"
-echo "== Markers: the capture thread's block while the window places markers, completing and repairing a file with 2500 =="
+echo "== Markers: the capture thread's block while the window places markers, a marker's journal line (the 1st and the 2500th), completing and repairing a file with 2500 =="
 build/bench/bench/marker_bench
 echo "== The gap detector: simulated stalls, and false gaps over hours with a drifting clock =="
 build/bench/bench/gap_bench
@@ -39,6 +39,11 @@ cmake --build --preset windows -j"$(nproc)" --target Sonarix bare_recorder >/dev
 scripts/wine-prefix.sh "$PWD/build/windows/wineprefix"
 WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
   scripts/session.sh bench/startup_time.sh "$PWD/build/windows/ui/Sonarix.exe" 7
+
+echo "== The settings file's replacement under Wine: a copy written beside it, flushed, renamed over it =="
+cmake --build --preset windows -j"$(nproc)" --target settings_replace_bench >/dev/null
+WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all \
+  wine build/windows/bench/windows/settings_replace_bench.exe
 
 echo "== Left recording: a command handed to the copy running, and where a timed stop lands =="
 WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
