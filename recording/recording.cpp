@@ -176,6 +176,8 @@ CRecording::~CRecording() {
             run.release();
         }
     }
+    for (Removal& removal : m_removals) // each keeps its note should it not end
+        removal.thread.detach();
     m_reported->Disconnect();
     if (m_repairThread.joinable()) { // a share that does not answer: left to time out alone
         if (m_repair->done)
@@ -440,12 +442,12 @@ bool CRecording::WaitUntilComplete(uint32_t timeoutMs, std::vector<RecordingRepo
     for (;;) {
         for (RecordingReport& report : TakeReports())
             reports.push_back(std::move(report));
-        if (m_runs.empty())
+        if (m_runs.empty() && m_removals.empty())
             return true;
         if (!m_reported->WaitUntil(deadline)) {
             for (RecordingReport& report : TakeReports())
                 reports.push_back(std::move(report));
-            return m_runs.empty();
+            return m_runs.empty() && m_removals.empty();
         }
     }
 }
@@ -504,7 +506,11 @@ std::vector<RecordingReport> CRecording::TakeReports() {
             shown.push_back(std::move(report));
             break;
         case RecordingReport::DISK_DONE:
-            if (run && DiskDone(*run)) {
+            if (run)
+                DiskDone(*run);
+            break;
+        case RecordingReport::NEXT_REMOVED:
+            if (Removed(report)) {
                 report.kind = RecordingReport::COUNTER_MOVED;
                 shown.push_back(std::move(report));
             }
@@ -542,18 +548,14 @@ bool CRecording::MarkerDropped(const RecordingReport& report) {
 }
 
 // The disk thread has done its last: a next file made and never taken goes.
-bool CRecording::DiskDone(Run& run) {
+void CRecording::DiskDone(Run& run) {
     run.disk.Join();
     AbandonMaking(run);
     NextFile untaken;
-    bool givenBack = false;
-    if (run.handOver.Close(untaken)) {
-        untaken.file.Close();
-        givenBack = GiveBack(run.prepared);
-    }
+    if (run.handOver.Close(untaken) && !run.prepared.path.empty())
+        RemoveOffThread(run.prepared, std::move(untaken.file));
     m_runs.erase(std::find_if(m_runs.begin(), m_runs.end(),
                               [&](const std::unique_ptr<Run>& r) { return r.get() == &run; }));
-    return givenBack;
 }
 
 // On the window thread, ahead of the seam: the next file is made on the maker thread, and
@@ -609,11 +611,9 @@ bool CRecording::NextFileMade(Run& run) {
     prepared.countAfter = making->naming.count;
     NextFile next = std::move(making->next);
     if (!run.handOver.Offer(next)) { // the disk thread has ended meanwhile
-        next.file.Close();
-        if (!RemoveMade(prepared.path, prepared.madeFolder)) {
-            m_unfinished.push_back({prepared.path, {}}); // the next start removes it
-            Note();
-        }
+        m_unfinished.push_back({prepared.path, {}}); // until it is gone
+        Note();
+        RemoveOffThread(prepared, std::move(next.file));
         return false;
     }
     run.prepared = prepared;
@@ -644,14 +644,49 @@ void CRecording::AbandonMaking(Run& run) {
         return;
     }
     run.maker.join();
-    making->next.file.Close(); // never noted, its number never kept
-    RemoveMade(making->prepared.path, making->prepared.madeFolder);
+    std::thread([making] { // never noted, its number never kept
+        making->next.file.Close();
+        RemoveMade(making->prepared.path, making->prepared.madeFolder);
+    }).detach();
+}
+
+// The recording's drive may not answer: the file is closed and removed on a thread of its own,
+// which says when it is gone (NEXT_REMOVED).
+void CRecording::RemoveOffThread(const Prepared& prepared, RawFile file) {
+    Removal removal;
+    removal.prepared = prepared;
+    removal.thread = std::thread([file = std::move(file), prepared, reported = m_reported]() mutable {
+        file.Close();
+        RecordingReport report;
+        report.kind = RecordingReport::NEXT_REMOVED;
+        report.path = prepared.path;
+        if (!RemoveMade(prepared.path, prepared.madeFolder))
+            report.failure = Failed(STEP_FILE, 0, prepared.path);
+        reported->Report(std::move(report));
+    });
+    m_removals.push_back(std::move(removal));
+}
+
+// Whether a number was given back.
+bool CRecording::Removed(const RecordingReport& report) {
+    const auto removal =
+        std::find_if(m_removals.begin(), m_removals.end(),
+                     [&](const Removal& r) { return r.prepared.path == report.path; });
+    if (removal == m_removals.end())
+        return false;
+    removal->thread.join();
+    const Prepared prepared = removal->prepared;
+    m_removals.erase(removal);
+    return !report.failure && GaveBack(prepared);
 }
 
 // A file that will not go keeps its note and its number: the next start removes it.
 bool CRecording::GiveBack(const Prepared& prepared) {
-    if (prepared.path.empty() || !RemoveMade(prepared.path, prepared.madeFolder))
-        return false;
+    return !prepared.path.empty() && RemoveMade(prepared.path, prepared.madeFolder) &&
+           GaveBack(prepared);
+}
+
+bool CRecording::GaveBack(const Prepared& prepared) {
     Forget(prepared.path);
     Note();
     if (!prepared.sequential || m_naming.count != prepared.countAfter)

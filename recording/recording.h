@@ -168,11 +168,15 @@ private:
     void StopAt(uint32_t endTicks);
     // Whether the user is to hear of it.
     bool EndedBySelf(Run& run, RecordingReport& report);
-    // Whether a number was given back.
-    bool DiskDone(Run& run);
+    void DiskDone(Run& run);
     // A file made and never recorded into: removed, with the folder made for it, its note
     // dropped and its number given back unless a later one was taken since (then true).
     bool GiveBack(const Prepared& prepared);
+    // ...the same, off the window thread: removed on a thread of its own, which reports
+    // NEXT_REMOVED; then Removed (whether a number was given back), and GaveBack once removed.
+    void RemoveOffThread(const Prepared& prepared, RawFile file);
+    bool Removed(const RecordingReport& report);
+    bool GaveBack(const Prepared& prepared);
     void AskMarker(Run& run, MarkerKind kind, uint32_t number);
     // The disk thread had no room for a marker: whether the user is to hear of it.
     bool MarkerDropped(const RecordingReport& report);
@@ -196,6 +200,12 @@ private:
     // The files noted as not yet complete (their markers are in their journals; those of an
     // earlier version's note are kept with it).
     std::vector<NotedFile> m_unfinished;
+    // The next files made and never used, being removed.
+    struct Removal {
+        Prepared prepared;
+        std::thread thread;
+    };
+    std::vector<Removal> m_removals;
     // The completion of the files earlier runs left, on its thread (which the job outlives).
     struct Repair;
     std::shared_ptr<Repair> m_repair;

@@ -35,6 +35,8 @@ struct RecordingReport {
         NEXT_WANTED,    // (for the recording) the file being written is nearly full
         NEXT_MADE,      // (for the recording) the next file is made, or could not be
         DISK_DONE,      // (for the recording) the disk thread has done its last
+        NEXT_REMOVED,   // (for the recording) a next file made and never used is removed from
+                        // path; with a failure it could not be (the next start removes it)
         COUNTER_MOVED,  // the sequential counter moved: a next file took a number, or one made
                         // ahead and never used gave its number back
         // At start-up, for the files an earlier run could not complete:
