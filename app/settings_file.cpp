@@ -122,8 +122,7 @@ bool WriteAndFlush(const std::wstring& path, const std::string& bytes, DWORD dis
 // step (a rename, written through), so that a power cut leaves the old file or the new one,
 // never a torn one. False (with the system's code of the first failure in *error) when any step
 // failed: the file is then as it was.
-template <class Change>
-bool Replace(const std::wstring& path, uint32_t* error, Change change) {
+template <class Change> bool Replace(const std::wstring& path, uint32_t* error, Change change) {
     DWORD code = 0;
     const std::wstring copy = CopyPath(path);
     std::string bytes;
@@ -178,8 +177,9 @@ void LoadSettingsFile(const std::wstring& path, AppSettings& settings) {
 }
 
 bool SaveSettingsFile(const std::wstring& path, const AppSettings& settings, uint32_t* error) {
-    return path.empty() ||
-           Replace(path, error, [&](ISettingsStore& store) { return SaveSettings(settings, store); });
+    return path.empty() || Replace(path, error, [&](ISettingsStore& store) {
+               return SaveSettings(settings, store);
+           });
 }
 
 bool SaveSequenceCounterFile(const std::wstring& path, int32_t count, uint32_t* error) {
@@ -190,8 +190,8 @@ bool SaveSequenceCounterFile(const std::wstring& path, int32_t count, uint32_t* 
 
 bool NoteRecordingInProgressFile(const std::wstring& path, const std::vector<NotedFile>& files,
                                  uint32_t* error) {
-    if (path.empty() || (files.empty() && GetFileAttributesW(path.c_str()) ==
-                                              INVALID_FILE_ATTRIBUTES))
+    if (path.empty() ||
+        (files.empty() && GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES))
         return true; // nothing noted, and no file to remove it from
     return Replace(path, error,
                    [&](ISettingsStore& store) { return NoteRecordingInProgress(files, store); });

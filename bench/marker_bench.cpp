@@ -1,8 +1,9 @@
 // What a marker costs. The capture thread: one block taken into the recording's queue (copied,
 // counted, judged) with no marker placed, and with the window thread placing a marker for every
 // block meanwhile (25 a second, more than anyone presses a key: a marker is placed on the window
-// thread, and the capture thread only meets it at one short lock). The disk thread: completing a file of an hour of 48000 Hz stereo with
-// 2500 markers, and the repair of such a file after a crash, next to one without markers.
+// thread, and the capture thread only meets it at one short lock). The disk thread: completing a
+// file of an hour of 48000 Hz stereo with 2500 markers, and the repair of such a file after a
+// crash, next to one without markers.
 #include "engine/marker_journal.h"
 #include "engine/recording_repair.h"
 #include "engine/wave_file.h"

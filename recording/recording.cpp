@@ -610,7 +610,7 @@ bool CRecording::NextFileMade(Run& run) {
     prepared.countBefore = making->countBefore;
     prepared.countAfter = making->naming.count;
     NextFile next = std::move(making->next);
-    if (!run.handOver.Offer(next)) { // the disk thread has ended meanwhile
+    if (!run.handOver.Offer(next)) {                 // the disk thread has ended meanwhile
         m_unfinished.push_back({prepared.path, {}}); // until it is gone
         Note();
         RemoveOffThread(prepared, std::move(next.file));
@@ -647,7 +647,8 @@ void CRecording::AbandonMaking(Run& run) {
     std::thread([making] { // never noted, its number never kept
         making->next.file.Close();
         RemoveMade(making->prepared.path, making->prepared.madeFolder);
-    }).detach();
+    })
+        .detach();
 }
 
 // The recording's drive may not answer: the file is closed and removed on a thread of its own,
@@ -655,23 +656,24 @@ void CRecording::AbandonMaking(Run& run) {
 void CRecording::RemoveOffThread(const Prepared& prepared, RawFile file) {
     Removal removal;
     removal.prepared = prepared;
-    removal.thread = std::thread([file = std::move(file), prepared, reported = m_reported]() mutable {
-        file.Close();
-        RecordingReport report;
-        report.kind = RecordingReport::NEXT_REMOVED;
-        report.path = prepared.path;
-        if (!RemoveMade(prepared.path, prepared.madeFolder))
-            report.failure = Failed(STEP_FILE, 0, prepared.path);
-        reported->Report(std::move(report));
-    });
+    removal.thread =
+        std::thread([file = std::move(file), prepared, reported = m_reported]() mutable {
+            file.Close();
+            RecordingReport report;
+            report.kind = RecordingReport::NEXT_REMOVED;
+            report.path = prepared.path;
+            if (!RemoveMade(prepared.path, prepared.madeFolder))
+                report.failure = Failed(STEP_FILE, 0, prepared.path);
+            reported->Report(std::move(report));
+        });
     m_removals.push_back(std::move(removal));
 }
 
 // Whether a number was given back.
 bool CRecording::Removed(const RecordingReport& report) {
-    const auto removal =
-        std::find_if(m_removals.begin(), m_removals.end(),
-                     [&](const Removal& r) { return r.prepared.path == report.path; });
+    const auto removal = std::find_if(m_removals.begin(), m_removals.end(), [&](const Removal& r) {
+        return r.prepared.path == report.path;
+    });
     if (removal == m_removals.end())
         return false;
     removal->thread.join();

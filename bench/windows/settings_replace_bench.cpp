@@ -22,9 +22,9 @@ void Measure(const char* what, const std::function<bool(int)>& write) {
             std::printf("%s: failed\n", what);
             return;
         }
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                               start)
-                         .count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
     }
     std::sort(ms.begin(), ms.end());
     std::printf("%-44s median %.2f ms, slowest %.2f ms\n", what, ms[ms.size() / 2], ms.back());
@@ -43,8 +43,8 @@ int wmain(int argc, wchar_t** argv) {
     settings.SeqRecFileDir = L"C:\\Users\\someone\\Documents\\録音";
     settings.SeqRecFilePrefix = L"会議";
     SaveSettingsFile(path, settings);
-    const std::vector<NotedFile> noted = {
-        {folder + L"\\会議000041.wav", {}}, {folder + L"\\会議000042.wav", {}}};
+    const std::vector<NotedFile> noted = {{folder + L"\\会議000041.wav", {}},
+                                          {folder + L"\\会議000042.wav", {}}};
     Measure("the counter (a start)", [&](int i) { return SaveSequenceCounterFile(path, i); });
     Measure("the note of two files (a seam)", [&](int i) {
         return NoteRecordingInProgressFile(path, i % 2 ? noted : std::vector<NotedFile>{noted[0]});

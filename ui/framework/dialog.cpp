@@ -40,10 +40,15 @@ INT_PTR CDialog::DoModal(HWND owner) {
             continue;
         const bool tab = (msg.message == WM_KEYDOWN || msg.message == WM_CHAR) &&
                          msg.wParam == (msg.message == WM_CHAR ? L'\t' : VK_TAB);
+        const bool keyDown = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+        if (keyDown)
+            BeforeKeyDown(msg);
         if (!IsDialogMessageW(tab ? window : DialogAround(msg.hwnd, window), &msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        if (keyDown)
+            AfterKeyDown();
     }
     if (ownerWasEnabled)
         EnableWindow(owner, TRUE);

@@ -52,6 +52,9 @@ protected:
     virtual bool OnNotify(NMHDR* header, LRESULT* result);
     // Any other message; true when handled, with *result the value for the sender.
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // The modal loop: a key's WM_KEYDOWN (or WM_SYSKEYDOWN) is about to be handled, and was.
+    virtual void BeforeKeyDown(const MSG&) {}
+    virtual void AfterKeyDown() {}
 
     HWND m_hWnd = nullptr;
 

@@ -34,6 +34,16 @@ CMainDlg* g_pMainDlg = nullptr;
 
 namespace {
 
+// The keyboard's repeat settings size the time rule for the commands that come without a key.
+void FollowKeyboard(PressRule& rule) {
+    int delay = 3;
+    DWORD speed = 0;
+    SystemParametersInfoW(SPI_GETKEYBOARDDELAY, 0, &delay, 0); // 0..3: 250..1000 ms
+    SystemParametersInfoW(SPI_GETKEYBOARDSPEED, 0, &speed, 0); // 0..31: about 2.5..30 a second
+    rule.SetKeyboard(250 * (uint32_t(std::clamp(delay, 0, 3)) + 1),
+                     uint32_t(1000 / (2.5 + std::min<DWORD>(speed, 31) * 27.5 / 31)));
+}
+
 WaveInputFactory g_waveInputFactory = MakeSystemWaveInput;
 
 // The line of the stop time and the drive, refreshed every second while recording (nothing moves
@@ -636,7 +646,8 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
                                                : 0;
         if (!bar)
             return false;
-        if (!IsRepeatedAppCommand(command))
+        FollowKeyboard(m_mediaKeys);
+        if (m_mediaKeys.Acts(command, GetTickCount()))
             OnShortcut(bar);
         *result = TRUE;
         return true;
@@ -726,16 +737,15 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     }
 }
 
-// A media key held down sends its command again and again, and WM_APPCOMMAND says nothing of
-// repeats: the same command within kAppCommandRepeatMs of the last one (a keyboard repeats at
-// least 2.5 times a second) is the same press.
-bool CMainDlg::IsRepeatedAppCommand(int command) {
-    const DWORD now = GetTickCount();
-    const bool repeated =
-        command == m_lastAppCommand && now - m_lastAppCommandTicks < kAppCommandRepeatMs;
-    m_lastAppCommand = command;
-    m_lastAppCommandTicks = now;
-    return repeated;
+// The media keys that come as key messages: whether one repeats is the key's own word.
+// They act here, whatever control has the focus; the WM_APPCOMMAND Windows makes of them then
+// acts no more.
+void CMainDlg::BeforeKeyDown(const MSG& msg) {
+    const int command = msg.wParam == VK_MEDIA_PLAY_PAUSE ? APPCOMMAND_MEDIA_PLAY_PAUSE
+                        : msg.wParam == VK_MEDIA_STOP     ? APPCOMMAND_MEDIA_STOP
+                                                          : 0;
+    if (command && m_mediaKeys.KeyActs(command, (msg.lParam & (1 << 30)) != 0, GetTickCount()))
+        OnShortcut(command == APPCOMMAND_MEDIA_STOP ? ID_RECORD_STOP : ID_RECORD_PAUSE);
 }
 
 void CMainDlg::OnSysCommand(WPARAM) {

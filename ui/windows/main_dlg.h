@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/command_line.h"
+#include "app/press_rule.h"
 #include "capture/wave_input.h"
 #include "recording/recording.h"
 #include "ui/framework/dialog.h"
@@ -166,7 +167,8 @@ private:
     void OnEndSession();
     void OnSessionEnded();
     bool OnQueryEndSession(LPARAM reason);
-    bool IsRepeatedAppCommand(int command);
+    void BeforeKeyDown(const MSG& msg) override;
+    void AfterKeyDown() override { m_mediaKeys.KeyDone(); }
     bool IsRecording() const;
     // The line below the tabs: the stop time and the time left, the time the drive holds.
     void ShowRecordInfo();
@@ -192,10 +194,8 @@ private:
     std::wstring m_inputShown;     // ...by its name
     bool m_markerKeyTried = false; // for this recording
     bool m_markerKeyHeld = false;
-    bool m_markerKeyRefusalSaid = false; // once a run of the program
-    static constexpr DWORD kAppCommandRepeatMs = 500;
-    int m_lastAppCommand = 0;
-    DWORD m_lastAppCommandTicks = 0;
+    bool m_markerKeyRefusalSaid = false;       // once a run of the program
+    PressRule m_mediaKeys;                     // a held media key acts once
     CAccessibleServer* m_tabsServer = nullptr; // lives as long as the tab control
     CommandLine m_command;                     // the switches of this run
     bool m_quietRun = false;                   // started by switches: nothing waits on a box

@@ -150,6 +150,7 @@ std::wstring ReportText(const RecordingReport& report) {
     case RecordingReport::NEXT_WANTED:
     case RecordingReport::NEXT_MADE:
     case RecordingReport::DISK_DONE:
+    case RecordingReport::NEXT_REMOVED:
     case RecordingReport::COUNTER_MOVED:
     case RecordingReport::INTERRUPTED_READY:
     case RecordingReport::MARKER:
