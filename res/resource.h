@@ -151,6 +151,7 @@
 #define IDS_OPEN_FOLDER_FAILED 318
 #define IDS_DURATION_HM 319 // a time to the minute
 #define IDS_DURATION_M 320
+#define IDS_AWAKE_DISPLAY 321 // why the display stays on while recording on battery
 
 // Commands of the record bar's toolbar
 #define ID_RECORD_START 32771

@@ -34,6 +34,10 @@ CMainDlg* g_pMainDlg = nullptr;
 
 namespace {
 
+// GUID_CONSOLE_DISPLAY_STATE: the display on, off or dimmed.
+const GUID kConsoleDisplayState = {
+    0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+
 // The keyboard's repeat settings size the time rule for the commands that come without a key.
 void FollowKeyboard(PressRule& rule) {
     int delay = 3;
@@ -199,9 +203,19 @@ void CMainDlg::FollowRecordingState() {
         ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
     else
         ShutdownBlockReasonDestroy(m_hWnd);
-    m_awake.Follow(recording, LoadText(IDS_AWAKE_REASON));
+    FollowPower(recording);
     FollowTaskbar();
     FollowMarkerKey(recording);
+}
+
+// On a Modern Standby laptop on battery the display stays on while recording, said once (and
+// again when the cord is pulled mid-recording).
+void CMainDlg::FollowPower(bool recording) {
+    const AwakeRule::Needs needs =
+        m_awakeRule.Follow(recording, m_modernStandby, CAwakeRequest::Source());
+    m_awake.Follow(needs.system, needs.display, LoadText(IDS_AWAKE_REASON));
+    if (needs.tell)
+        Tell(LoadText(IDS_AWAKE_DISPLAY));
 }
 
 // The key is asked for once a recording, and let go at its end. Meeting programs take keys of
@@ -293,6 +307,9 @@ BOOL CMainDlg::OnInitDialog() {
     m_notices.Attach(GetDlgItem(IDC_NOTICES), m_hWnd);
     NameForScreenReaders(GetDlgItem(IDC_NOTICES), LoadText(IDS_ACC_NOTICES));
     m_runningCopy.Register(m_hWnd, SettingsFilePath());
+    m_modernStandby = CAwakeRequest::HasModernStandby();
+    m_displayNotify = RegisterPowerSettingNotification(m_hWnd, &kConsoleDisplayState,
+                                                       DEVICE_NOTIFY_WINDOW_HANDLE);
     if (m_command.Has(CommandLine::MINIMIZED))
         ::ShowWindow(m_hWnd, SW_MINIMIZE);
     // What an earlier run left unfinished is seen to once the window stands: no message comes
@@ -464,6 +481,9 @@ void CMainDlg::Finish(uint32_t waitMs) {
 
 // A completion still running is left to end on its own: its file keeps its note.
 void CMainDlg::Release() {
+    if (m_displayNotify)
+        UnregisterPowerSettingNotification(m_displayNotify);
+    m_displayNotify = nullptr;
     m_pPreviewPage.reset();
     m_pRecordBar.reset();
     m_pSettingsPage.reset();
@@ -695,6 +715,15 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
             m_pRecording->FlushNow(kSleepFlushWaitMs);
         if (m_pRecording && wParam == PBT_APMRESUMEAUTOMATIC)
             m_pRecording->ReopenInput();
+        if (wParam == PBT_APMPOWERSTATUSCHANGE) // the cord pulled or plugged in
+            FollowPower(IsRecording());
+        // The display goes off: what a power cut must not lose is handed to the disk at once.
+        if (m_pRecording && wParam == PBT_POWERSETTINGCHANGE && lParam) {
+            const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
+            if (IsEqualGUID(setting->PowerSetting, kConsoleDisplayState) &&
+                setting->DataLength >= sizeof(DWORD) && setting->Data[0] == 0)
+                m_pRecording->FlushNow(0);
+        }
         *result = TRUE;
         return true;
     case WM_QUERYENDSESSION:

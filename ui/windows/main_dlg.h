@@ -167,6 +167,8 @@ private:
     void OnEndSession();
     void OnSessionEnded();
     bool OnQueryEndSession(LPARAM reason);
+    // The power asked for the recording, on this machine and its power source now.
+    void FollowPower(bool recording);
     void BeforeKeyDown(const MSG& msg) override;
     void AfterKeyDown() override { m_mediaKeys.KeyDone(); }
     bool IsRecording() const;
@@ -189,6 +191,9 @@ private:
     bool m_minimised = false;
     HACCEL m_shortcuts = nullptr;
     CAwakeRequest m_awake;
+    AwakeRule m_awakeRule;
+    bool m_modernStandby = false;
+    HPOWERNOTIFY m_displayNotify = nullptr; // the display going off
     CTaskbarButton m_taskbar;
     std::wstring m_inputId;        // the input named above the waveform (CWaveIn::Input)
     std::wstring m_inputShown;     // ...by its name
