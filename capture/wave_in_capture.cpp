@@ -327,8 +327,7 @@ void WaveInCapture::CaptureThread() {
             } else if (state == CAPTURE_RUNNING &&
                        uint32_t(now - m_lastDefaultCheck) >= kDefaultInputCheckMs) {
                 m_lastDefaultCheck = now;
-                if (DefaultInputChanged())
-                    LoseInput();
+                FollowDefaultInput();
             }
         }
     }
@@ -446,10 +445,23 @@ void WaveInCapture::Proven() {
         ReportInput(false);
 }
 
-bool WaveInCapture::DefaultInputChanged() {
+// Windows' default input recorded through the wave mapper is moved to the new default by Windows
+// itself (stream routing): a stream that goes on delivering is kept, and names the new input; one
+// that stops is given up by the silence rule. Any other source's device is given up at once.
+void WaveInCapture::FollowDefaultInput() {
     std::wstring name;
-    std::lock_guard<std::mutex> lock(m_lock);
-    return !m_defaultInput.empty() && m_device->DefaultInput(name) && name != m_defaultInput;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_defaultInput.empty() || !m_device->DefaultInput(name) || name == m_defaultInput)
+            return;
+        if (m_source.kind == SOURCE_INPUT && m_source.device.empty()) {
+            m_defaultInput = name;
+            std::lock_guard<std::mutex> inputLock(m_inputLock);
+            m_input = name;
+            return;
+        }
+    }
+    LoseInput();
 }
 
 void WaveInCapture::ReportInput(bool waiting) {

@@ -98,8 +98,9 @@ private:
     // again (and started, unless paused).
     void TryReopen(uint32_t now);
     void Proven();
-    // Capture thread: whether another input than the one opened is the default now.
-    bool DefaultInputChanged();
+    // Capture thread: another input than the one opened is the default now: followed where
+    // Windows moves the stream itself, the device given up elsewhere.
+    void FollowDefaultInput();
     // Under the lock: the buffers (allocated when there are none), the device opened at the
     // format, every buffer prepared and queued (again: the capture's retry while it waits). The
     // device's code on failure.

@@ -494,11 +494,11 @@ TEST_F(RecordingTest, DiskFailuresAndFlushes) {
 }
 
 // What happens to the input while it records, on the world's clock that the simulated device
-// keeps: the recording goes on (the input is waited for and opened again, once for each loss or
-// wake, and said to record only once it gives sound); every stretch of the clock without sound
-// is found with its place and length within 0.1 s, told once at the end, and filled with
-// silence, so every frame of the file stays at its clock time; and every frame the device
-// delivered is in the file.
+// keeps: the recording goes on, and the input's name follows a new default (the input is waited for
+// and opened again, once for each loss or wake, and said to record only once it gives sound); every
+// stretch of the clock without sound is found with its place and length within 0.1 s, told once at
+// the end, and filled with silence, so every frame of the file stays at its clock time; and every
+// frame the device delivered is in the file.
 TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
     static Sim* s_sim;
     const uint64_t tolerance = kFramesPerSecond / 10;
@@ -536,8 +536,16 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
          2000, 2, kWakeWhileAway},
         {"a stall of 1 s", [](Sim& sim, CRecording&) { sim.Stall(kFramesPerSecond); }, 1000, 2, 1,
          0},
-        {"another input becomes the default",
-         [](Sim& sim, CRecording&) { sim.SetDefaultInput(L"Headset"); }, 0, 4},
+        // Windows moves the default input's stream itself: one that goes on is kept, one that
+        // stops is given up and opened again.
+        {"another input becomes the default, the stream goes on",
+         [](Sim& sim, CRecording&) { sim.SetDefaultInput(L"Headset"); }, 0, 4, 1, 0},
+        {"another input becomes the default, the stream stops",
+         [](Sim& sim, CRecording&) {
+             sim.SetDefaultInput(L"Headset");
+             sim.QuietFor(3 * kFramesPerSecond, false);
+         },
+         3000, 2},
         {"a resume the removed device refuses", // the resume waits for the input
          [](Sim& sim, CRecording& recording) {
              EXPECT_FALSE(recording.Pause());
@@ -583,6 +591,9 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
                                  [&](const RecordingReport& r) { return r.kind == kind; });
         };
         EXPECT_EQ(count(RecordingReport::INPUT_LOST), c.lost);
+        if (std::string(c.what).find("default") != std::string::npos) {
+            EXPECT_EQ(recording->Input(), L"Headset") << "the new default named";
+        }
         EXPECT_EQ(count(RecordingReport::INPUT_BACK), c.opens == 1 ? 0 : 1);
         const std::vector<uint32_t> frames = Frames({file});
         const auto silent = Gaps(frames, tolerance);
