@@ -88,6 +88,32 @@ TEST_F(RecordBar, StateTable) {
     // A taskbar made anew (Explorer restarted) is given it all again, where there is one.
     SendMessageW(main->GetSafeHwnd(), CTaskbarButton::CreatedMessage(), 0, 0);
     EXPECT_TRUE(taskbar.Attached()) << "Wine's taskbar list answers";
+    { // its images: 32-bit with alpha, at the small icon size, the background clear
+        int cx = 0, cy = 0;
+        ASSERT_TRUE(ImageList_GetIconSize(taskbar.Images(), &cx, &cy));
+        EXPECT_EQ(cx, GetSystemMetrics(SM_CXSMICON));
+        EXPECT_EQ(cy, GetSystemMetrics(SM_CYSMICON));
+        IMAGEINFO image = {};
+        ASSERT_TRUE(ImageList_GetImageInfo(taskbar.Images(), 0, &image));
+        BITMAP bits = {};
+        GetObjectW(image.hbmImage, sizeof bits, &bits);
+        EXPECT_EQ(bits.bmBitsPixel, 32);
+        std::vector<uint32_t> pixels(size_t(bits.bmWidth) * bits.bmHeight);
+        BITMAPINFO info = {};
+        info.bmiHeader = {
+            sizeof(BITMAPINFOHEADER), bits.bmWidth, -bits.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        HDC screen = GetDC(nullptr);
+        GetDIBits(screen, image.hbmImage, 0, UINT(bits.bmHeight), pixels.data(), &info,
+                  DIB_RGB_COLORS);
+        ReleaseDC(nullptr, screen);
+        const auto opaque =
+            std::count_if(pixels.begin(), pixels.end(), [](uint32_t p) { return p >> 24 == 0xFF; });
+        EXPECT_EQ(pixels[0] >> 24, 0u) << "the corner clear";
+        EXPECT_GT(opaque, 5 * 10) << "each image drawn";
+        EXPECT_EQ(std::count_if(pixels.begin(), pixels.end(),
+                                [](uint32_t p) { return p >> 24 != 0 && p >> 24 != 0xFF; }),
+                  0);
+    }
     EXPECT_EQ(taskbar.Shown().mark, TaskbarView::RECORDING);
     Click(ID_RECORD_START);
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING) << "start while recording does nothing";
@@ -433,7 +459,8 @@ TEST_F(RecordBar, MarkerKeyFromAnywhere) {
     EXPECT_TRUE(Says(Notices()[0], IDS_MARKER_KEY_TAKEN));
 }
 
-// The input is named while recording; a new default input, followed, is named in its place.
+// The input is named while recording; a new default input, to which Windows moves the stream,
+// is named in its place.
 TEST_F(RecordBar, TheInputNamedAndFollowed) {
     OpenMainWindow();
     TypeFileName((dir / "input.wav").wstring());
@@ -446,6 +473,7 @@ TEST_F(RecordBar, TheInputNamedAndFollowed) {
     EXPECT_TRUE(
         PumpUntil([&] { return WindowText(group).find(L"Headset") != std::wstring::npos; }));
     EXPECT_EQ(Bar()->State(), CRecordBar::STATE_RECORDING);
+    EXPECT_EQ(s_device->Calls(SimulatedWaveInput::OPEN), 1) << "Windows moved the stream: kept";
     Click(ID_RECORD_STOP);
     EXPECT_EQ(WindowText(group), caption);
 }

@@ -5,7 +5,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -133,6 +136,58 @@ CTaskbarButton::~CTaskbarButton() {
         ImageList_Destroy(m_images);
 }
 
+HIMAGELIST CTaskbarButton::ThumbImages(UINT bitmap, int width, int height, int count) {
+    const int cell = GetSystemMetrics(SM_CXSMICON) > 0 ? GetSystemMetrics(SM_CXSMICON) : 16;
+    HBITMAP source =
+        static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmap),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    if (!source)
+        return nullptr;
+    // The bitmap's pixels, top-down, 32 bits each.
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width * count;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint32_t> pixels(size_t(width) * count * height);
+    HDC screen = GetDC(nullptr);
+    const int lines =
+        GetDIBits(screen, source, 0, UINT(height), pixels.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(source);
+    // The cells, premultiplied (opaque or transparent: the same).
+    info.bmiHeader.biWidth = cell * count;
+    info.bmiHeader.biHeight = -cell;
+    void* bits = nullptr;
+    HBITMAP cells = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ReleaseDC(nullptr, screen);
+    if (lines != height || !cells || !bits) {
+        if (cells)
+            DeleteObject(cells);
+        return nullptr;
+    }
+    uint32_t* out = static_cast<uint32_t*>(bits);
+    std::fill(out, out + size_t(cell) * count * cell, 0u);
+    const uint32_t background = pixels[0] & 0xFFFFFF;
+    const int dx = std::max(0, (cell - width) / 2), dy = std::max(0, (cell - height) / 2);
+    for (int i = 0; i < count; ++i)
+        for (int y = 0; y < height && y + dy < cell; ++y)
+            for (int x = 0; x < width && x + dx < cell; ++x) {
+                const uint32_t pixel = pixels[size_t(y) * width * count + size_t(i) * width + x];
+                if ((pixel & 0xFFFFFF) != background)
+                    out[size_t(y + dy) * cell * count + size_t(i) * cell + x + dx] =
+                        0xFF000000u | (pixel & 0xFFFFFF);
+            }
+    HIMAGELIST list = ImageList_Create(cell, cell, ILC_COLOR32, count, 0);
+    if (list && ImageList_Add(list, cells, nullptr) < 0) {
+        ImageList_Destroy(list);
+        list = nullptr;
+    }
+    DeleteObject(cells);
+    return list;
+}
+
 UINT CTaskbarButton::CreatedMessage() {
     static const UINT message = RegisterWindowMessageW(L"TaskbarButtonCreated");
     return message;
@@ -171,8 +226,7 @@ bool CTaskbarButton::OnCreated() {
     }
     m_list = list;
     if (!m_images && m_bitmap)
-        m_images = ImageList_LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_bitmap),
-                                        m_width, 0, CLR_DEFAULT, IMAGE_BITMAP, LR_CREATEDIBSECTION);
+        m_images = ThumbImages(m_bitmap, m_width, m_height, kMarkerImage + 1);
     if (m_images)
         m_list->ThumbBarSetImageList(m_window, m_images);
     THUMBBUTTON buttons[3];

@@ -44,6 +44,12 @@ public:
     void Show(const TaskbarView& view);
 
     const TaskbarView& Shown() const { return m_view; }
+    // The thumbnail buttons' images, once the taskbar has asked for them.
+    HIMAGELIST Images() const { return m_images; }
+    // count images of width × height from the bitmap, as the taskbar wants them: 32-bit with
+    // alpha (the bitmap's background colour, its top-left pixel, transparent), each in the middle
+    // of a cell of the small icon size.
+    static HIMAGELIST ThumbImages(UINT bitmap, int width, int height, int count);
     // Whether the taskbar's interface is held and its thumbnail buttons added.
     bool Attached() const { return m_list != nullptr; }
 

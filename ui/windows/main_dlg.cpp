@@ -741,6 +741,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
     case WM_TIMER:
         if (wParam == kInfoTimer) {
             ShowRecordInfo();
+            FollowInput(); // Windows moved the stream to a new default input
             return true;
         }
         if (wParam == kStopTimer) {
