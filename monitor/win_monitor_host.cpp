@@ -151,7 +151,10 @@ void CWinMonitorHost::SetStatusText(int part, const char* text) {
     for (; text[i] && i < 31; ++i)
         wide[i] = static_cast<unsigned char>(text[i]);
     wide[i] = 0;
-    SendMessageW(m_statusBar, SB_SETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(wide));
+    if (m_textSink)
+        m_textSink(part, wide);
+    else
+        SendMessageW(m_statusBar, SB_SETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(wide));
 }
 
 // A display control paints a copy of the monitor's picture of it; the whole of it when the

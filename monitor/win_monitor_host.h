@@ -5,6 +5,9 @@
 // nothing while the main window is minimised (its restoring repaints the whole).
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "monitor/monitor_host.h"
 
 #include <windows.h>
@@ -26,6 +29,11 @@ public:
     void SetNotifyWindow(HWND window, UINT textsMessage, UINT picturesMessage);
     // Where the texts go: the main window's status bar (none until it exists).
     void SetStatusBar(HWND statusBar) { m_statusBar = statusBar; }
+    // Where the texts go instead of SB_SETTEXT to the bar (the bar's owner, which keeps them:
+    // no message through the bar's subclasses for each); empty: the message.
+    void SetStatusTextSink(std::function<void(int part, const std::wstring& text)> sink) {
+        m_textSink = std::move(sink);
+    }
     // The notice has been taken off the queue: the next pending text posts a new one.
     void TextsNoticeTaken() { m_noticePosted = false; }
     // On the window thread: draws what changed in the pictures since the last call.
@@ -64,4 +72,5 @@ private:
     std::vector<Pending> m_pending;
     std::vector<Pending> m_drawing; // the window thread's copy, reused
     HWND m_statusBar = nullptr;
+    std::function<void(int, const std::wstring&)> m_textSink;
 };

@@ -400,6 +400,8 @@ void CMainDlg::CreateStatusBar() {
             m_pPreviewPage->LevelChanged(part - 2);
     });
     m_monitorHost->SetStatusBar(m_statusBar.Handle());
+    m_monitorHost->SetStatusTextSink(
+        [this](int part, const std::wstring& text) { m_statusBar.SetText(part, text); });
 }
 
 void CMainDlg::SayState(const std::wstring& said) {
@@ -492,6 +494,7 @@ void CMainDlg::Release() {
     if (m_monitorHost) {
         m_monitorHost->SetMonitor(nullptr);
         m_monitorHost->SetStatusBar(nullptr);
+        m_monitorHost->SetStatusTextSink(nullptr);
     }
 }
 

@@ -83,14 +83,21 @@ RECT CStatusBar::Bounds(int child) const {
     return rc;
 }
 
+// The parts drawn straight are the bar's owner's to set: no message goes through the bar's
+// subclasses (each costs a lookup of its window property, a round trip to the server under Wine)
+// ten times a second and more.
 void CStatusBar::SetText(int part, const std::wstring& text) {
-    if (m_hWnd)
+    if (m_hWnd && DrawnStraight(part))
+        TakeText(part, text.c_str());
+    else if (m_hWnd)
         SendMessageW(m_hWnd, SB_SETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 std::wstring CStatusBar::Text(int part) const {
     if (!m_hWnd)
         return std::wstring();
+    if (DrawnStraight(part))
+        return m_text[part];
     const auto length = LOWORD(SendMessageW(m_hWnd, SB_GETTEXTLENGTHW, WPARAM(part), 0));
     std::wstring text(length + 1u, L'\0');
     SendMessageW(m_hWnd, SB_GETTEXTW, WPARAM(part), reinterpret_cast<LPARAM>(&text[0]));
@@ -108,6 +115,14 @@ LRESULT CALLBACK CStatusBar::BarProc(HWND window, UINT message, WPARAM wParam, L
             bar->TakeText(LOBYTE(wParam), reinterpret_cast<const wchar_t*>(lParam));
             return TRUE;
         }
+        break;
+    case WM_SIZE:
+    case WM_SETFONT:
+    case SB_SETPARTS:
+    case WM_THEMECHANGED:
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        bar->m_background.reset(); // taken again, with the places and the font, when next drawn
         break;
     case SB_GETTEXTLENGTHW:
     case SB_GETTEXTW:
@@ -166,10 +181,11 @@ bool CStatusBar::OnDrawItem(const DRAWITEMSTRUCT& item) {
 // anything fail, the bar paints the part.
 void CStatusBar::DrawStraight(int part) {
     const WindowDc screen(m_hWnd);
-    RECT bound = {};
-    SendMessageW(m_hWnd, SB_GETRECT, WPARAM(part), reinterpret_cast<LPARAM>(&bound));
-    if ((!m_background || !EqualRect(&bound, &m_bound[part])) && !TakeBackground(screen.Dc()))
+    // The parts' places and the font as the background was taken: what changes them (a size,
+    // the parts, a font, a theme) lets the background go.
+    if (!m_background && !TakeBackground(screen.Dc()))
         m_background.reset();
+    const RECT bound = m_bound[part];
     const RECT& inside = m_inside[part];
     const int width = inside.right - inside.left;
     const int height = inside.bottom - inside.top;
@@ -184,9 +200,8 @@ void CStatusBar::DrawStraight(int part) {
         InvalidateRect(m_hWnd, &bound, FALSE);
         return;
     }
-    const auto font = reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
-    if (GetCurrentObject(composed, OBJ_FONT) != font)
-        SelectObject(composed, font);
+    if (GetCurrentObject(composed, OBJ_FONT) != m_font)
+        SelectObject(composed, m_font);
     PaintText(composed, RECT{0, 0, width, height}, part);
     if (!BitBlt(screen.Dc(), inside.left, inside.top, width, height, composed, 0, 0, SRCCOPY))
         InvalidateRect(m_hWnd, &bound, FALSE);
@@ -199,6 +214,7 @@ bool CStatusBar::TakeBackground(HDC screen) {
     m_background = std::make_unique<MemoryPicture>(screen, client.right, client.bottom);
     if (!m_background->Dc())
         return false;
+    m_font = reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
     for (int part = 0; part < kParts; ++part) {
         SendMessageW(m_hWnd, SB_GETRECT, WPARAM(part), reinterpret_cast<LPARAM>(&m_bound[part]));
         m_inside[part] = {};

@@ -72,6 +72,7 @@ private:
     // since making a picture costs the system a look at the displays.
     std::unique_ptr<MemoryPicture> m_composed;
     RECT m_bound[kParts] = {};
+    HFONT m_font = nullptr; // the bar's, as the background was taken
     RECT m_inside[kParts] = {};
     bool m_takingBackground = false;
 };
