@@ -41,7 +41,8 @@ void BlockQueue::HandOn(const BlockNote& note) {
         if (m_handedOn == m_count)
             return;
         m_slots[(m_head + m_handedOn) % m_slotCount].note = note;
-        ++m_handedOn;
+        if (++m_handedOn < kWakeAfterBlocks)
+            return; // the disk thread's own wake, every slice it waits, takes them
     }
     m_filled.notify_one();
 }

@@ -51,8 +51,12 @@ public:
     // comes; end says what came after the last block.
     void Close(const BlockNote& end);
 
-    // Disk thread: waits up to timeout for the oldest block handed on.
+    // Disk thread: waits up to timeout for the oldest block handed on. A wait is cut short only
+    // once kWakeAfterBlocks blocks wait (or by Close and Wake): the disk thread, which waits in
+    // slices shorter than that many blocks last, takes them in batches, and the capture thread
+    // wakes it a few times a second rather than for every block.
     Wait Next(std::chrono::milliseconds timeout, Block& block);
+    static constexpr size_t kWakeAfterBlocks = 8;
     // Disk thread: the block Next gave is written; its slot is free again.
     void Release();
     // Any thread: the waiting Next returns now.

@@ -50,10 +50,13 @@ first="$seq_dir/take000041.wav"
 check "1: the killed recording holds the placeholder sizes" \
   test "$(od -An -tu4 -j42 -N4 "$first" | tr -d ' ')" = 4294967295
 check "1: the settings file kept the next number at once" test "$(counter)" = 42
+check "1: the markers in their journal beside the file, not in the settings file" \
+  test "$(grep -c Marker "$first.markers")" = 2 -a "$(ini_text "$ini" | grep -c '^Markers=.')" = 0
 start_program traced
 check "1: the next start says it completed the recording" dismiss_message
 check "1: ...naming the file" shown "前回、録音の途中でプログラムが終了したため、「$(winepath -w "$first")」を修復しました。録音時間は "
 check "1: the RIFF size is the file's length less 8" riff_ok "$first"
+check "1: the journal gone with the completion" test ! -e "$first.markers"
 data=$(od -An -tu4 -j42 -N4 "$first" | tr -d ' ')
 size=$(stat -c %s "$first")
 check "1: the data size is in whole frames, the markers after it" \
