@@ -112,9 +112,10 @@ std::vector<uint8_t> MakeMarkerChunks(std::vector<CueMarker> markers);
 
 // Completes a file holding dataBytes sample bytes after its header: the data size, the pad byte,
 // the markers after the data (their frames within it), a flush to the storage device, the RIFF
-// size, a flush again, the close. True when every step succeeded; otherwise *error has the system's code of
-// the first that failed, and a file whose markers could not be written keeps the placeholder
-// RIFF size (it is completed again at the next start). The handle is released either way.
+// size, a flush again, the close. True when every step succeeded; otherwise *error has the system's
+// code of the first that failed, and a file whose markers could not be written keeps the
+// placeholder RIFF size (it is completed again at the next start). The handle is released either
+// way.
 bool CompleteFile(RawFile& file, uint64_t dataBytes, const std::vector<CueMarker>& markers,
                   uint32_t* error);
 

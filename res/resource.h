@@ -130,18 +130,18 @@
 #define IDS_STATE_MIC_WAITING 298      // ...and while the microphone is
 #define IDS_INPUT_BOTH 299             // above the waveform: the microphone's name
 // Leaving it recording: the notices, the stop time, the disk, the switches
-#define IDS_ACC_NOTICES 300      // the notice line's name for screen readers
-#define IDS_INFO_STOP_AFTER 301  // the stop time while recording: its duration, the time left
-#define IDS_INFO_STOP_AT 302     // ...its time of day, the time left
-#define IDS_INFO_DISK 303        // the time the drive still holds
+#define IDS_ACC_NOTICES 300     // the notice line's name for screen readers
+#define IDS_INFO_STOP_AFTER 301 // the stop time while recording: its duration, the time left
+#define IDS_INFO_STOP_AT 302    // ...its time of day, the time left
+#define IDS_INFO_DISK 303       // the time the drive still holds
 #define IDS_STOP_AFTER_BAD 304
 #define IDS_STOP_AT_BAD 305
 #define IDS_STOP_AT_PAST 306
 #define IDS_ACC_STOP_AFTER 307
 #define IDS_ACC_STOP_AT 308
-#define IDS_SAID_TIMED_STOP 309  // the recording stopped at its stop time
-#define IDS_USAGE 310            // the box of /?
-#define IDS_LOG_COMMAND 311      // a command from outside and its exit code
+#define IDS_SAID_TIMED_STOP 309 // the recording stopped at its stop time
+#define IDS_USAGE 310           // the box of /?
+#define IDS_LOG_COMMAND 311     // a command from outside and its exit code
 #define IDS_LOG_BAD_SWITCH 312
 #define IDS_LOG_NO_COPY 313
 #define IDS_LOG_START_FAILED 314 // a start asked for by a switch did not happen: why
