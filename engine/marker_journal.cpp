@@ -81,7 +81,7 @@ std::string MarkerJournalLine(uint64_t key, uint64_t frame, const std::string& l
 
 std::vector<WaveLayout::CueMarker> ReadMarkerJournal(const std::filesystem::path& file) {
     RawFile journal;
-    if (!journal.OpenExisting(MarkerJournalPath(file)))
+    if (!journal.OpenToRead(MarkerJournalPath(file)))
         return {};
     const int64_t size = journal.Size();
     if (size <= 0 || size > kMaxJournalBytes)

@@ -110,6 +110,22 @@ bool RawFile::OpenExisting(const std::filesystem::path& path) {
     return true;
 }
 
+bool RawFile::OpenToRead(const std::filesystem::path& path) {
+    Close();
+    if (!MayOpen(path))
+        return false;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        m_lastError = GetLastError();
+        return false;
+    }
+    m_handle = h;
+    m_path = path;
+    return true;
+}
+
 size_t RawFile::PutToSystem(const void* data, size_t size, const uint64_t* offset) {
     if (!m_handle)
         return 0;
@@ -259,6 +275,18 @@ bool RawFile::OpenExisting(const std::filesystem::path& path) {
     if (!MayOpen(path))
         return false;
     m_fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (m_fd < 0)
+        m_lastError = uint32_t(errno);
+    else
+        m_path = path;
+    return m_fd >= 0;
+}
+
+bool RawFile::OpenToRead(const std::filesystem::path& path) {
+    Close();
+    if (!MayOpen(path))
+        return false;
+    m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0)
         m_lastError = uint32_t(errno);
     else

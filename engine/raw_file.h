@@ -49,6 +49,8 @@ public:
     // Opens an existing file for reading and writing, while no other program writes to it.
     // False when it cannot be opened; LastError says why.
     bool OpenExisting(const std::filesystem::path& path);
+    // Opens an existing file for reading only, whoever else writes it.
+    bool OpenToRead(const std::filesystem::path& path);
 
     // Writes size bytes at the current end of what was appended (the file's start, for a new
     // file); returns how many landed (fewer on a full disk or an error). No offset travels with

@@ -130,38 +130,31 @@ TEST(SettingsFile, CounterAndNoteWrittenAtOnce) {
 }
 
 // A write never rewrites the file over itself: cut before the rename, the file is the old one
-// whole (the copy beside it is taken again by the next write); after it, the new one whole. A
-// read-only file is left as it is, and no copy stays.
+// whole (the copy beside it taken again by the next write); after it, the new one. A read-only
+// file is left as it is, with no copy.
 TEST(SettingsFile, AWriteReplacesTheFileInOneStep) {
     TempDir dir;
     const std::wstring path = (dir / "Sonarix.ini").wstring();
-    const fs::path copy = dir / "Sonarix.new";
     const auto counter = [&] {
         AppSettings settings;
         LoadSettingsFile(path, settings);
         return settings.SeqRecFileCount;
     };
-    AppSettings settings;
-    settings.SeqRecFileCount = 5;
-    ASSERT_TRUE(SaveSettingsFile(path, settings));
     ASSERT_TRUE(NoteRecordingInProgressFile(path, {{L"C:\\take5.wav", {}}}));
-    StopSettingsWritesBeforeTheRename(true);
-    EXPECT_TRUE(SaveSequenceCounterFile(path, 6));
-    StopSettingsWritesBeforeTheRename(false);
-    EXPECT_EQ(counter(), 5) << "cut before the rename: the old file";
-    EXPECT_EQ(RecordingInProgressFile(path).size(), 1u);
-    EXPECT_TRUE(fs::exists(copy));
-    EXPECT_TRUE(SaveSequenceCounterFile(path, 7));
-    EXPECT_EQ(counter(), 7) << "after it: the new one";
-    EXPECT_EQ(RecordingInProgressFile(path).size(), 1u) << "with all it held";
-    EXPECT_FALSE(fs::exists(copy));
-
+    for (const bool cut : {true, false}) {
+        StopSettingsWritesBeforeTheRename(cut);
+        EXPECT_TRUE(SaveSequenceCounterFile(path, cut ? 6 : 7));
+        StopSettingsWritesBeforeTheRename(false);
+        EXPECT_EQ(counter(), cut ? 0 : 7);
+        EXPECT_EQ(RecordingInProgressFile(path).size(), 1u) << "with all it held";
+        EXPECT_EQ(fs::exists(dir / "Sonarix.new"), cut);
+    }
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
     uint32_t error = 0;
     EXPECT_FALSE(SaveSequenceCounterFile(path, 8, &error));
     EXPECT_EQ(error, uint32_t(ERROR_ACCESS_DENIED));
     EXPECT_EQ(counter(), 7);
-    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_FALSE(fs::exists(dir / "Sonarix.new"));
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
