@@ -65,12 +65,6 @@ int TestDisk::Flushes(const std::filesystem::path& path) const {
     return found == m_flushes.end() ? 0 : found->second;
 }
 
-int TestDisk::Writes(const std::filesystem::path& path) const {
-    std::lock_guard<std::mutex> lock(m_lock);
-    const auto found = m_writes.find(path);
-    return found == m_writes.end() ? 0 : found->second;
-}
-
 uint64_t TestDisk::Written(const std::filesystem::path& path) const {
     std::lock_guard<std::mutex> lock(m_lock);
     const auto found = m_written.find(path);
@@ -115,7 +109,6 @@ uint32_t TestDisk::BeforeOpen(const std::filesystem::path& path) {
 uint32_t TestDisk::BeforeWrite(const std::filesystem::path& path, bool appending, size_t& landing) {
     std::unique_lock<std::mutex> lock(m_lock);
     WaitWhileHeld(lock);
-    ++m_writes[path];
     m_written[path] += landing;
     if (!appending)
         return 0; // what overwrites the file's own bytes needs no room

@@ -47,9 +47,8 @@ public:
     void AppearAtOpening(const std::filesystem::path& path);
     // What FreeSpace answers (-1 at first: the drive cannot tell).
     void SetFreeSpace(int64_t bytes);
-    // The flushes that reached this file; the writes and the bytes it was handed.
+    // The flushes that reached this file, and the bytes it was handed.
     int Flushes(const std::filesystem::path& path) const;
-    int Writes(const std::filesystem::path& path) const;
     uint64_t Written(const std::filesystem::path& path) const;
 
     uint32_t BeforeOpen(const std::filesystem::path& path) override;
@@ -73,6 +72,6 @@ private:
     std::filesystem::path m_appear;
     uint32_t m_failOpenCode = 0;
     int64_t m_freeSpace = -1;
-    std::map<std::filesystem::path, int> m_flushes, m_writes;
+    std::map<std::filesystem::path, int> m_flushes;
     std::map<std::filesystem::path, uint64_t> m_written;
 };
