@@ -96,27 +96,22 @@ bool RawFile::Create(const std::filesystem::path& path, CreateMode mode) {
 
 // Others may go on reading; a writer elsewhere (a recording in progress) keeps us out.
 bool RawFile::OpenExisting(const std::filesystem::path& path) {
-    Close();
-    if (!MayOpen(path))
-        return false;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        m_lastError = GetLastError();
-        return false;
-    }
-    m_handle = h;
-    m_path = path;
-    return true;
+    return OpenAt(path, true);
 }
 
 bool RawFile::OpenToRead(const std::filesystem::path& path) {
+    return OpenAt(path, false);
+}
+
+// Writing, while no other program writes to it; reading, whoever writes it.
+bool RawFile::OpenAt(const std::filesystem::path& path, bool write) {
     Close();
     if (!MayOpen(path))
         return false;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                           write ? FILE_SHARE_READ
+                                 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         m_lastError = GetLastError();
         return false;
@@ -271,22 +266,18 @@ bool RawFile::Create(const std::filesystem::path& path, CreateMode mode) {
 }
 
 bool RawFile::OpenExisting(const std::filesystem::path& path) {
-    Close();
-    if (!MayOpen(path))
-        return false;
-    m_fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (m_fd < 0)
-        m_lastError = uint32_t(errno);
-    else
-        m_path = path;
-    return m_fd >= 0;
+    return OpenAt(path, true);
 }
 
 bool RawFile::OpenToRead(const std::filesystem::path& path) {
+    return OpenAt(path, false);
+}
+
+bool RawFile::OpenAt(const std::filesystem::path& path, bool write) {
     Close();
     if (!MayOpen(path))
         return false;
-    m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    m_fd = open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (m_fd < 0)
         m_lastError = uint32_t(errno);
     else

@@ -104,6 +104,7 @@ public:
     static bool IsAbsentDriveError(uint32_t error);
 
 private:
+    bool OpenAt(const std::filesystem::path& path, bool write);
     size_t Put(const void* data, size_t size, const uint64_t* offset);
     size_t PutToSystem(const void* data, size_t size, const uint64_t* offset);
     bool FlushToSystem();
