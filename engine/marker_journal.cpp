@@ -113,7 +113,7 @@ std::vector<WaveLayout::CueMarker> ReadMarkerJournal(const std::filesystem::path
 void MarkerJournal::Begin(const std::filesystem::path& file) {
     m_file.Close();
     m_path = MarkerJournalPath(file);
-    m_failed = m_dirty = false;
+    m_failed = m_dirty = m_made = false;
     m_bytes = 0;
 }
 
@@ -126,6 +126,7 @@ bool MarkerJournal::Append(uint64_t key, uint64_t frame, const std::string& labe
             m_failed = true;
             return false;
         }
+        m_made = true;
         text.insert(0, kFirstLine);
     }
     if (m_file.Append(text.data(), text.size()) != text.size()) {
@@ -150,9 +151,8 @@ bool MarkerJournal::Flush() {
 }
 
 void MarkerJournal::End(bool complete) {
-    const bool made = m_file.IsOpen() || m_failed;
     m_file.Close();
-    if (complete && made) {
+    if (complete && m_made) {
         std::error_code ignored;
         std::filesystem::remove(m_path, ignored);
     }

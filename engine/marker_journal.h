@@ -48,5 +48,6 @@ private:
     RawFile m_file;
     std::filesystem::path m_path;
     bool m_failed = false, m_dirty = false;
+    bool m_made = false; // this file's journal was made here
     uint64_t m_bytes = 0;
 };

@@ -371,9 +371,11 @@ TEST_F(RecordingSafety, LongRecordingsGoOnInNextFiles) {
         if (!sequential)
             TypeFileName(files[0].wstring());
         Click(ID_RECORD_START);
-        EXPECT_TRUE(PumpUntil(
-            [&] { return fs::exists(files[2]) && ReadWav(files[2]).data.size() >= 5 * block; }));
-        EXPECT_EQ(Bar()->m_strFileName, files[2].wstring()) << "field 1012: the file written";
+        // The window hears of the file after the disk thread has begun writing it.
+        EXPECT_TRUE(PumpUntil([&] {
+            return fs::exists(files[2]) && ReadWav(files[2]).data.size() >= 5 * block &&
+                   Bar()->m_strFileName == files[2].wstring();
+        })) << "field 1012: the file written";
         const auto noted = RecordingInProgressFile(SettingsPath());
         EXPECT_NE(std::find_if(noted.begin(), noted.end(),
                                [&](const NotedFile& n) { return n.path == files[2].wstring(); }),
