@@ -1,6 +1,5 @@
-// What a recording asks of the power on each kind of machine, through a recording: the system
-// always; the display where Modern Standby runs on battery (or cannot tell), said when it begins
-// to be kept on, again when the cord is pulled mid-recording; nothing once stopped.
+// What a recording asks of the power: the system always; the display where Modern Standby runs on
+// battery (or cannot tell), said when kept on, again when the cord is pulled; nothing once stopped.
 #include "app/awake_rule.h"
 
 #include <gtest/gtest.h>

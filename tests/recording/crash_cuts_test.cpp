@@ -11,8 +11,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A disk whose power goes after `budget` more bytes (the write it goes in lands in part, nothing
-// after lands or flushes); it logs what it was asked ("W<bytes>", "F").
+// A disk whose power goes after `budget` bytes more; it logs its writes and flushes ("W4", "F").
 struct DyingDisk : RawFileHooks {
     explicit DyingDisk(uint64_t bytes) : budget(bytes) {}
     uint32_t BeforeWrite(const fs::path&, bool, size_t& landing) override {
@@ -38,8 +37,7 @@ const std::vector<std::string> kLabels = {"Marker 1 00:00:00.1", "Gap 1 00:00:00
 TEST(CrashCuts, EveryCutIsRepairedWithEveryWholeRecord) {
     TempDir dir;
     const fs::path path = dir / "talk.wav", journalPath = MarkerJournalPath(path);
-    // 8-bit mono, an odd data chunk (a pad byte); the journal as the disk thread leaves it, the
-    // gap relabelled once.
+    // 8-bit mono, odd (a pad byte); the journal as the disk thread leaves it, a gap relabelled.
     std::vector<uint8_t> sound(2001);
     for (size_t i = 0; i < sound.size(); ++i)
         sound[i] = uint8_t(i * 13 + 7);
