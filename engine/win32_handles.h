@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <objbase.h>
+#include <oleauto.h>
 
 #include <memory>
 
@@ -136,6 +138,9 @@ public:
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
 
+    // Takes over a reference the caller holds (one a factory returned, a new object's own).
+    explicit ComPtr(T* object) : m_object(object) {}
+
     T* Get() const { return m_object; }
     T* operator->() const { return m_object; }
     explicit operator bool() const { return m_object != nullptr; }
@@ -159,3 +164,98 @@ struct CoTaskMemFreeDeleter {
     void operator()(void* memory) const { CoTaskMemFree(memory); }
 };
 template <class T> using CoTaskMemory = std::unique_ptr<T, CoTaskMemFreeDeleter>;
+
+// A handle of the window system that one call frees (a GDI object, a memory DC, an icon, an
+// image list), freed at the end. Free is the function object that frees it.
+template <class H, class Free> class UniqueObject {
+public:
+    UniqueObject() = default;
+    explicit UniqueObject(H handle) : m_handle(handle) {}
+    ~UniqueObject() { Reset(); }
+    UniqueObject(UniqueObject&& other) noexcept : m_handle(other.Release()) {}
+    UniqueObject& operator=(UniqueObject&& other) noexcept {
+        if (this != &other)
+            Reset(other.Release());
+        return *this;
+    }
+    UniqueObject(const UniqueObject&) = delete;
+    UniqueObject& operator=(const UniqueObject&) = delete;
+
+    H Get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+    void Reset(H handle = nullptr) {
+        if (m_handle)
+            Free()(m_handle);
+        m_handle = handle;
+    }
+    // Hands the handle to the caller, who frees it from now on.
+    H Release() {
+        H handle = m_handle;
+        m_handle = nullptr;
+        return handle;
+    }
+
+private:
+    H m_handle = nullptr;
+};
+
+struct GdiObjectFree {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+struct MemoryDcFree {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+struct IconFree {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+struct ImageListFree {
+    void operator()(HIMAGELIST list) const { ImageList_Destroy(list); }
+};
+struct AcceleratorsFree {
+    void operator()(HACCEL table) const { DestroyAcceleratorTable(table); }
+};
+struct PowerNotifyFree {
+    void operator()(HPOWERNOTIFY notify) const { UnregisterPowerSettingNotification(notify); }
+};
+// A pen, a brush, a font or a bitmap (never one that is selected into a DC at the end).
+template <class T> using GdiObject = UniqueObject<T, GdiObjectFree>;
+// A DC of CreateCompatibleDC.
+using MemoryDc = UniqueObject<HDC, MemoryDcFree>;
+using UniqueIcon = UniqueObject<HICON, IconFree>;
+using UniqueImageList = UniqueObject<HIMAGELIST, ImageListFree>;
+using UniqueAccelerators = UniqueObject<HACCEL, AcceleratorsFree>;
+// A registration for a power setting's notifications (RegisterPowerSettingNotification).
+using PowerNotification = UniqueObject<HPOWERNOTIFY, PowerNotifyFree>;
+
+// An object selected into a DC for the scope: the DC's earlier one selected back at the end.
+class SelectedObject {
+public:
+    SelectedObject(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(SelectObject(dc, object)) {}
+    ~SelectedObject() {
+        if (m_old && m_old != HGDI_ERROR)
+            SelectObject(m_dc, m_old);
+    }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
+// A BSTR, freed with SysFreeString at the end; null when there was no memory.
+class UniqueBstr {
+public:
+    explicit UniqueBstr(const wchar_t* text, size_t length)
+        : m_text(SysAllocStringLen(text, UINT(length))) {}
+    explicit UniqueBstr(const wchar_t* text) : m_text(SysAllocString(text)) {}
+    ~UniqueBstr() { SysFreeString(m_text); }
+    UniqueBstr(const UniqueBstr&) = delete;
+    UniqueBstr& operator=(const UniqueBstr&) = delete;
+
+    BSTR Get() const { return m_text; }
+    explicit operator bool() const { return m_text != nullptr; }
+
+private:
+    BSTR m_text;
+};

@@ -37,7 +37,9 @@ TEST(GapDetector, DriftIsNoGap) {
 // follows no gap, one 100 ms later a gap of 100 ms, which waits until 1000 ms of the clock have
 // passed after it (at 999 it still waits, and every block behind it). One that the next block
 // shows to be only late (several come at once) follows no gap. When the recording ends behind
-// it, it is only late up to 1300 ms (a device's thirty buffers), beyond that after a gap.
+// it, it is only late up to 1300 ms (a device's thirty buffers), beyond that after a gap; a gap
+// before a block the full queue could not keep goes on with what comes after it, its stretch
+// marked once.
 TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
     const struct {
         const char* what;
@@ -45,34 +47,52 @@ TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
         bool catchUp;       // the block after it comes in time again
         uint64_t gapFrames; // before it
         bool ends = false;  // nothing comes after it
+        bool full = false;  // the queue has no room for it
     } cases[] = {
         {"99 ms", 99, false, 0},
         {"100 ms", 100, false, 1600},
         {"300 ms, then several at once", 300, true, 0},
         {"1300 ms, then the end", 1300, false, 0, true},
         {"1301 ms, then the end", 1301, false, 20816, true},
+        {"1301 ms, then the end, the queue full", 1301, false, 20816, true, true},
     };
     const std::vector<uint8_t> sound(1280, 0x11);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         BlockQueue queue;
-        ASSERT_TRUE(queue.Allocate(1280, 64));
+        ASSERT_TRUE(queue.Allocate(1280, c.full ? 10 : 64));
         MarkerRequests markers;
-        BlockJudge judge(queue, markers, 2, 16000);
+        std::vector<uint64_t> marked;
+        BlockJudge judge(queue, markers, 2, 16000,
+                         [&](uint64_t block) { marked.push_back(block); });
         std::vector<BlockNote> notes;
+        BlockNote end;
         const auto handedOn = [&] {
             BlockQueue::Block block;
-            while (queue.Next(std::chrono::milliseconds(0), block) == BlockQueue::BLOCK) {
+            BlockQueue::Wait wait;
+            while ((wait = queue.Next(std::chrono::milliseconds(0), block)) == BlockQueue::BLOCK) {
                 notes.push_back(block.note);
                 queue.Release();
             }
+            if (wait == BlockQueue::DONE)
+                end = block.note;
             return notes.size();
         };
         for (uint32_t k = 1; k <= 10; ++k)
             judge.TakeBlock(sound.data(), 1280, 40 * k);
-        EXPECT_EQ(handedOn(), 10u) << "in time: at once";
+        if (!c.full) {
+            EXPECT_EQ(handedOn(), 10u) << "in time: at once";
+        }
         const uint32_t lateAt = 40 * 11 + c.late;
         judge.TakeBlock(sound.data(), 1280, lateAt);
+        if (c.full) {
+            judge.Close();
+            EXPECT_EQ(handedOn(), 10u);
+            EXPECT_EQ(end.gapFrames, c.gapFrames) << "after the last block kept";
+            EXPECT_EQ(end.lostFrames, 640u);
+            EXPECT_EQ(marked, std::vector<uint64_t>{10}) << "once";
+            continue;
+        }
         if (c.ends) {
             judge.Close();
             EXPECT_EQ(handedOn(), 11u);
@@ -92,6 +112,7 @@ TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
         for (size_t i = 11; i < notes.size(); ++i)
             EXPECT_EQ(notes[i].gapFrames, 0u) << "block " << i;
         EXPECT_EQ(markers.Received(), notes.size() * 640) << "every frame counted";
+        EXPECT_EQ(marked, c.gapFrames ? std::vector<uint64_t>{10} : std::vector<uint64_t>{});
     }
 }
 

@@ -8,7 +8,10 @@
 #include "engine/marker_journal.h"
 #include "engine/wave_file.h"
 #include "recording/recording_policy.h"
+#include "recording/recording_view.h"
+#include "recording/system_side.h"
 #include "tests/monitor/fake_monitor_host.h"
+#include "tests/support/fake_system_side.h"
 #include "tests/support/report_pump.h"
 #include "tests/support/simulated_wave_input.h"
 #include "tests/support/test_disk.h"
@@ -394,6 +397,58 @@ TEST_F(RecordingTest, StalledDisk) {
     }
 }
 
+// What the window holds of the system for a recording: the computer awake, the shutdown asked
+// to wait and the marker's key, from the start to the end, paused too; a key held down places
+// one marker; a Modern Standby laptop on battery keeps its display on, said once; the file is
+// flushed as the computer goes to sleep; a key another program holds is said once a run.
+TEST_F(RecordingTest, TheSystemSideFollowsTheRecording) {
+    FakeSystemSide system;
+    system.modernStandby = true;
+    system.power = POWER_BATTERY;
+    CSystemFollower follower(system, *recording);
+    const auto follow = [&] {
+        return follower.Follow(ViewOf(recording->State(), false, SIDE_NONE, false, false));
+    };
+    EXPECT_FALSE(follow().displayKeptOn);
+    EXPECT_TRUE(system.LetGo() && follower.SessionMayEnd(false));
+    const fs::path t7 = dir / "t000007.wav";
+    ASSERT_FALSE(recording->Start(Plan(dir.Path(), true)));
+    const CSystemFollower::Said said = follow();
+    EXPECT_TRUE(said.displayKeptOn && !said.keyTaken);
+    EXPECT_TRUE(system.system && system.display && system.shutdownBlocked);
+    EXPECT_FALSE(follower.SessionMayEnd(false));
+    EXPECT_TRUE(follower.SessionMayEnd(true)) << "a critical end cannot be refused";
+    ASSERT_TRUE(follower.HoldsMarkerKey());
+    for (int i = system.PressesOfKeyHeld(CSystemFollower::kMarkerKey, 30); i > 0; --i)
+        if (follower.MarkerKeyPressed(CSystemFollower::kMarkerKey))
+            recording->PlaceMarker();
+    EXPECT_EQ(recording->MarkerCount(), 1u) << "held down for 30 repeats";
+    ASSERT_TRUE(PumpFrames(4 * kFramesPerBlock));
+    const int flushes = disk.Flushes(t7);
+    follower.Suspending();
+    EXPECT_TRUE(Pump([&] { return disk.Flushes(t7) > flushes; })) << "flushed before sleep";
+
+    ASSERT_FALSE(recording->Pause());
+    EXPECT_FALSE(follow().displayKeptOn) << "said once";
+    EXPECT_TRUE(system.system && system.shutdownBlocked && follower.HoldsMarkerKey()) << "paused";
+    system.power = POWER_AC;
+    EXPECT_FALSE(follower.PowerChanged().displayKeptOn);
+    EXPECT_TRUE(system.system && !system.display) << "plugged in";
+    recording->Stop();
+    follow();
+    EXPECT_TRUE(system.LetGo() && follower.SessionMayEnd(false));
+    EXPECT_FALSE(follower.MarkerKeyPressed(CSystemFollower::kMarkerKey));
+
+    system.keyTaken = true;
+    for (const bool said : {true, false}) {
+        ASSERT_FALSE(recording->Start(Plan(dir.Path(), true)));
+        EXPECT_EQ(follow().keyTaken, said);
+        EXPECT_FALSE(follower.HoldsMarkerKey());
+        recording->Stop();
+        follow();
+    }
+}
+
 // The flushes come every 4 s of the disk thread's clock, not before, to the file being written
 // (a full file's only other flushes are its completion's). A disk that fills up between the last
 // block of one file and the first of the next names the file that failed, keeps whole frames,
@@ -520,7 +575,12 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
              sim.FailNext(Sim::ADD_BUFFER, kNoDriver, 1);
          },
          3000, 2, 5},
-        {"the computer wakes", [](Sim&, CRecording& recording) { recording.ReopenInput(); }, 0, 2},
+        {"the computer wakes",
+         [](Sim&, CRecording& recording) {
+             FakeSystemSide system;
+             CSystemFollower(system, recording).Resumed();
+         },
+         0, 2},
         {"the computer wakes while the input is away", // opened until the test wakes it
          [](Sim& sim, CRecording&) {
              sim.SetBlockInterval(10000); // the clock at a pace the test can follow

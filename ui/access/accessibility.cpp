@@ -1,11 +1,14 @@
 #include "ui/access/accessibility.h"
 
 #include "engine/system_library.h"
+#include "engine/win32_handles.h"
 #include "ui/access/accessible_base.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/ui_text.h"
 
 #include <commctrl.h>
+
+#include <utility>
 
 LRESULT AccessibleResult(IAccessible* object, WPARAM wParam) {
     static auto* const lresultFromObject =
@@ -65,9 +68,9 @@ long ControlRole(HWND window) {
 // button's checked state and a list's chosen item; everything else is Windows' answer.
 class CNamedAccessible : public CAccessibleBase {
 public:
-    CNamedAccessible(IAccessible* inner, HWND window, const std::wstring& name,
+    CNamedAccessible(ComPtr<IAccessible> inner, HWND window, const std::wstring& name,
                      const std::wstring& shortcut)
-        : m_inner(inner), m_window(window), m_name(name), m_shortcut(shortcut) {}
+        : m_inner(std::move(inner)), m_window(window), m_name(name), m_shortcut(shortcut) {}
 
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* out) override {
         return Own(child, m_name) ? GiveText(m_name, out) : m_inner->get_accName(child, out);
@@ -154,8 +157,6 @@ public:
     }
 
 private:
-    ~CNamedAccessible() override { m_inner->Release(); }
-
     static bool IsSelf(const VARIANT& child) {
         return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
     }
@@ -163,7 +164,7 @@ private:
         return !text.empty() && IsSelf(child);
     }
 
-    IAccessible* m_inner;
+    ComPtr<IAccessible> m_inner;
     HWND m_window;
     std::wstring m_name;
     std::wstring m_shortcut;
@@ -178,10 +179,10 @@ LRESULT CALLBACK NamedControlProc(HWND window, UINT message, WPARAM wParam, LPAR
                                   DWORD_PTR data) {
     auto* named = reinterpret_cast<ControlName*>(data);
     if (message == WM_GETOBJECT && DWORD(lParam) == DWORD(OBJID_CLIENT)) {
-        if (IAccessible* standard = StandardAccessible(window, OBJID_CLIENT)) {
-            auto* object = new CNamedAccessible(standard, window, named->name, named->shortcut);
-            const LRESULT result = AccessibleResult(object, wParam);
-            object->Release();
+        if (ComPtr<IAccessible> standard{StandardAccessible(window, OBJID_CLIENT)}) {
+            const ComPtr<IAccessible> object{
+                new CNamedAccessible(std::move(standard), window, named->name, named->shortcut)};
+            const LRESULT result = AccessibleResult(object.Get(), wParam);
             if (result)
                 return result;
         }
@@ -207,22 +208,21 @@ const GUID kLiveSettingProperty = {
     0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
 constexpr long kLiveAssertive = 2;
 
-IAccPropServices* PropServices() {
-    void* services = nullptr;
+ComPtr<IAccPropServices> PropServices() {
+    ComPtr<IAccPropServices> services;
     if (FAILED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices,
-                                &services)))
-        return nullptr;
-    return static_cast<IAccPropServices*>(services);
+                                services.PutVoid())))
+        services.Reset();
+    return services;
 }
 
 // A control annotated through the service: its annotations go with it.
 LRESULT CALLBACK AnnotatedControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR, DWORD_PTR) {
     if (message == WM_NCDESTROY) {
-        if (IAccPropServices* services = PropServices()) {
+        if (const ComPtr<IAccPropServices> services = PropServices()) {
             const GUID properties[] = {kNameProperty, kShortcutProperty};
             services->ClearHwndProps(window, DWORD(OBJID_CLIENT), CHILDID_SELF, properties, 2);
-            services->Release();
         }
         RemoveWindowSubclass(window, AnnotatedControlProc, kNamedSubclassId);
     }
@@ -233,7 +233,7 @@ LRESULT CALLBACK AnnotatedControlProc(HWND window, UINT message, WPARAM wParam, 
 // expanding for UI Automation), with the name and shortcut given. False where there is no
 // service.
 bool Annotate(HWND control, const std::wstring& name, const std::wstring& shortcut) {
-    IAccPropServices* services = PropServices();
+    const ComPtr<IAccPropServices> services = PropServices();
     if (!services)
         return false;
     const auto set = [&](const GUID& property, const std::wstring& text) {
@@ -242,7 +242,6 @@ bool Annotate(HWND control, const std::wstring& name, const std::wstring& shortc
                                                   property, text.c_str()));
     };
     const bool annotated = set(kNameProperty, name) && set(kShortcutProperty, shortcut);
-    services->Release();
     if (annotated && !(name.empty() && shortcut.empty()))
         SetWindowSubclass(control, AnnotatedControlProc, kNamedSubclassId, 0);
     return annotated;
@@ -254,7 +253,7 @@ bool ProxyKnowsRole(HWND control) {
     const long role = ControlRole(control);
     if (!role)
         return true;
-    IAccessible* standard = StandardAccessible(control, OBJID_CLIENT);
+    const ComPtr<IAccessible> standard{StandardAccessible(control, OBJID_CLIENT)};
     if (!standard)
         return false;
     VARIANT self, answer;
@@ -262,7 +261,6 @@ bool ProxyKnowsRole(HWND control) {
     VariantInit(&answer);
     const bool known = SUCCEEDED(standard->get_accRole(self, &answer)) && answer.vt == VT_I4 &&
                        answer.lVal == role;
-    standard->Release();
     return known;
 }
 
@@ -335,21 +333,18 @@ void AnnounceToScreenReaders(HWND window, const std::wstring& text, const wchar_
         L"uiautomationcore.dll", "UiaRaiseNotificationEvent");
     if (!listening || !hostProvider || !raise || text.empty() || !listening())
         return;
-    IUnknown* provider = nullptr;
-    if (FAILED(hostProvider(window, &provider)) || !provider)
+    ComPtr<IUnknown> provider;
+    if (FAILED(hostProvider(window, provider.Put())) || !provider)
         return;
-    BSTR said = SysAllocStringLen(text.data(), UINT(text.size()));
-    BSTR about = SysAllocString(activity);
+    const UniqueBstr said(text.data(), text.size());
+    const UniqueBstr about(activity);
     if (said && about)
-        raise(provider, kNotificationKindActionCompleted,
-              kNotificationProcessingImportantMostRecent, said, about);
-    SysFreeString(said);
-    SysFreeString(about);
-    provider->Release();
+        raise(provider.Get(), kNotificationKindActionCompleted,
+              kNotificationProcessingImportantMostRecent, said.Get(), about.Get());
 }
 
 bool MarkAssertiveLiveRegion(HWND window, int child, bool on) {
-    IAccPropServices* services = PropServices();
+    const ComPtr<IAccPropServices> services = PropServices();
     if (!services)
         return false;
     HRESULT result;
@@ -362,6 +357,5 @@ bool MarkAssertiveLiveRegion(HWND window, int child, bool on) {
         result = services->ClearHwndProps(window, DWORD(OBJID_CLIENT), DWORD(child),
                                           &kLiveSettingProperty, 1);
     }
-    services->Release();
     return SUCCEEDED(result);
 }

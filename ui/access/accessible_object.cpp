@@ -1,5 +1,6 @@
 #include "ui/access/accessible_object.h"
 
+#include "engine/win32_handles.h"
 #include "ui/access/accessibility.h"
 #include "ui/access/accessible_base.h"
 
@@ -246,10 +247,8 @@ CAccessibleServer::~CAccessibleServer() {
 LRESULT CAccessibleServer::OnGetObject(WPARAM wParam, LPARAM lParam) {
     if (DWORD(lParam) != DWORD(OBJID_CLIENT) || !*m_source)
         return 0;
-    auto* object = new CAccessibleObject(m_source);
-    const LRESULT result = AccessibleResult(object, wParam);
-    object->Release();
-    return result;
+    const ComPtr<IAccessible> object{new CAccessibleObject(m_source)};
+    return AccessibleResult(object.Get(), wParam);
 }
 
 void CAccessibleServer::Notify(DWORD event, int child) const {

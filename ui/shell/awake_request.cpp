@@ -3,6 +3,7 @@
 #include "engine/system_library.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace {
 
@@ -25,12 +26,9 @@ void CAwakeRequest::Follow(bool recording, bool display, const std::wstring& rea
     auto* clearRequest = SystemFunction<PowerRequestFn>(L"kernel32.dll", "PowerClearRequest");
     if (!recording) {
         FollowDisplay(false);
-        if (m_request) {
-            if (clearRequest)
-                clearRequest(m_request, PowerRequestSystemRequired);
-            CloseHandle(m_request);
-            m_request = nullptr;
-        }
+        if (m_request && clearRequest)
+            clearRequest(m_request.Get(), PowerRequestSystemRequired);
+        m_request.Reset();
         SetThreadExecutionState(ES_CONTINUOUS);
         return;
     }
@@ -43,13 +41,9 @@ void CAwakeRequest::Follow(bool recording, bool display, const std::wstring& rea
     context.Version = POWER_REQUEST_CONTEXT_VERSION;
     context.Flags = POWER_REQUEST_CONTEXT_SIMPLE_STRING;
     context.Reason.SimpleReasonString = &m_reason[0];
-    const HANDLE request = create(&context);
-    if (request != INVALID_HANDLE_VALUE && request) {
-        if (setRequest(request, PowerRequestSystemRequired))
-            m_request = request;
-        else
-            CloseHandle(request);
-    }
+    UniqueHandle request(create(&context));
+    if (request && setRequest(request.Get(), PowerRequestSystemRequired))
+        m_request = std::move(request);
     FollowDisplay(display);
 }
 
@@ -65,7 +59,7 @@ void CAwakeRequest::FollowDisplay(bool display) {
     auto* set = SystemFunction<PowerRequestFn>(L"kernel32.dll",
                                                display ? "PowerSetRequest" : "PowerClearRequest");
     if (set)
-        set(m_request, PowerRequestDisplayRequired);
+        set(m_request.Get(), PowerRequestDisplayRequired);
 }
 
 // SYSTEM_POWER_CAPABILITIES.AoAc ("always on, always connected"): Modern Standby. A system that

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/awake_rule.h"
+#include "engine/win32_handles.h"
 
 #include <windows.h>
 
@@ -33,6 +34,6 @@ private:
 
     bool m_held = false;
     bool m_display = false;
-    HANDLE m_request = nullptr; // the power request, where Windows has them
+    UniqueHandle m_request; // the power request, where Windows has them
     std::wstring m_reason;
 };

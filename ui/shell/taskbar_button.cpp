@@ -1,5 +1,6 @@
 #include "ui/shell/taskbar_button.h"
 
+#include "engine/win32_handles.h"
 #include "res/resource.h"
 #include "ui/framework/ui_text.h"
 
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -19,29 +21,26 @@ constexpr int kStartImage = 0, kStopImage = 1, kPauseImage = 2, kMarkerImage = 4
 HICON MarkIcon(TaskbarView::Mark mark) {
     const int s = GetSystemMetrics(SM_CXSMICON) > 0 ? GetSystemMetrics(SM_CXSMICON) : 16;
     const COLORREF disc[] = {0, RGB(208, 0, 0), RGB(96, 96, 96), RGB(214, 140, 0), RGB(208, 64, 0)};
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP colour = CreateCompatibleBitmap(screen, s, s);
-    HBITMAP mask = CreateBitmap(s, s, 1, 1, nullptr);
-    ReleaseDC(nullptr, screen);
-    HICON icon = nullptr;
-    if (dc && colour && mask) {
-        auto disc_ = [&](HBRUSH brush) {
-            HGDIOBJ oldBrush = SelectObject(dc, brush);
-            HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-            Ellipse(dc, 0, 0, s + 1, s + 1);
-            SelectObject(dc, oldPen);
-            SelectObject(dc, oldBrush);
-        };
-        auto box = [&](int left, int top, int right, int bottom) { // in sixteenths
-            const RECT r = {left * s / 16, top * s / 16, right * s / 16, bottom * s / 16};
-            FillRect(dc, &r, HBRUSH(GetStockObject(WHITE_BRUSH)));
-        };
-        HGDIOBJ old = SelectObject(dc, colour);
-        PatBlt(dc, 0, 0, s, s, BLACKNESS);
-        HBRUSH brush = CreateSolidBrush(disc[mark]);
-        disc_(brush);
-        DeleteObject(brush);
+    const WindowDc screen(nullptr);
+    const MemoryDc dc(CreateCompatibleDC(screen.Dc()));
+    const GdiObject<HBITMAP> colour(CreateCompatibleBitmap(screen.Dc(), s, s));
+    const GdiObject<HBITMAP> mask(CreateBitmap(s, s, 1, 1, nullptr));
+    if (!dc || !colour || !mask)
+        return nullptr;
+    auto disc_ = [&](HBRUSH brush) {
+        const SelectedObject fill(dc.Get(), brush);
+        const SelectedObject pen(dc.Get(), GetStockObject(NULL_PEN));
+        Ellipse(dc.Get(), 0, 0, s + 1, s + 1);
+    };
+    auto box = [&](int left, int top, int right, int bottom) { // in sixteenths
+        const RECT r = {left * s / 16, top * s / 16, right * s / 16, bottom * s / 16};
+        FillRect(dc.Get(), &r, HBRUSH(GetStockObject(WHITE_BRUSH)));
+    };
+    {
+        const SelectedObject picture(dc.Get(), colour.Get());
+        PatBlt(dc.Get(), 0, 0, s, s, BLACKNESS);
+        const GdiObject<HBRUSH> brush(CreateSolidBrush(disc[mark]));
+        disc_(brush.Get());
         switch (mark) {
         case TaskbarView::PAUSED:
             box(5, 4, 7, 12);
@@ -60,20 +59,14 @@ HICON MarkIcon(TaskbarView::Mark mark) {
         case TaskbarView::RECORDING:
             break;
         }
-        SelectObject(dc, mask);
-        PatBlt(dc, 0, 0, s, s, WHITENESS);
-        disc_(HBRUSH(GetStockObject(BLACK_BRUSH)));
-        SelectObject(dc, old);
-        ICONINFO info = {TRUE, 0, 0, mask, colour};
-        icon = CreateIconIndirect(&info);
     }
-    if (dc)
-        DeleteDC(dc);
-    if (colour)
-        DeleteObject(colour);
-    if (mask)
-        DeleteObject(mask);
-    return icon;
+    {
+        const SelectedObject picture(dc.Get(), mask.Get());
+        PatBlt(dc.Get(), 0, 0, s, s, WHITENESS);
+        disc_(HBRUSH(GetStockObject(BLACK_BRUSH)));
+    }
+    ICONINFO info = {TRUE, 0, 0, mask.Get(), colour.Get()};
+    return CreateIconIndirect(&info);
 }
 
 UINT StateText(TaskbarView::Mark mark) {
@@ -127,20 +120,13 @@ bool TaskbarView::operator==(const TaskbarView& other) const {
            stopEnabled == other.stopEnabled && markerEnabled == other.markerEnabled;
 }
 
-CTaskbarButton::~CTaskbarButton() {
-    Release();
-    for (HICON& icon : m_icons)
-        if (icon)
-            DestroyIcon(icon);
-    if (m_images)
-        ImageList_Destroy(m_images);
-}
+CTaskbarButton::~CTaskbarButton() = default;
 
 HIMAGELIST CTaskbarButton::ThumbImages(UINT bitmap, int width, int height, int count) {
     const int cell = GetSystemMetrics(SM_CXSMICON) > 0 ? GetSystemMetrics(SM_CXSMICON) : 16;
-    HBITMAP source =
+    GdiObject<HBITMAP> source(
         static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmap),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!source)
         return nullptr;
     // The bitmap's pixels, top-down, 32 bits each.
@@ -152,21 +138,18 @@ HIMAGELIST CTaskbarButton::ThumbImages(UINT bitmap, int width, int height, int c
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     std::vector<uint32_t> pixels(size_t(width) * count * height);
-    HDC screen = GetDC(nullptr);
+    const WindowDc screen(nullptr);
     const int lines =
-        GetDIBits(screen, source, 0, UINT(height), pixels.data(), &info, DIB_RGB_COLORS);
-    DeleteObject(source);
+        GetDIBits(screen.Dc(), source.Get(), 0, UINT(height), pixels.data(), &info, DIB_RGB_COLORS);
+    source.Reset();
     // The cells, premultiplied (opaque or transparent: the same).
     info.bmiHeader.biWidth = cell * count;
     info.bmiHeader.biHeight = -cell;
     void* bits = nullptr;
-    HBITMAP cells = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    ReleaseDC(nullptr, screen);
-    if (lines != height || !cells || !bits) {
-        if (cells)
-            DeleteObject(cells);
+    const GdiObject<HBITMAP> cells(
+        CreateDIBSection(screen.Dc(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (lines != height || !cells || !bits)
         return nullptr;
-    }
     uint32_t* out = static_cast<uint32_t*>(bits);
     std::fill(out, out + size_t(cell) * count * cell, 0u);
     const uint32_t background = pixels[0] & 0xFFFFFF;
@@ -179,13 +162,10 @@ HIMAGELIST CTaskbarButton::ThumbImages(UINT bitmap, int width, int height, int c
                     out[size_t(y + dy) * cell * count + size_t(i) * cell + x + dx] =
                         0xFF000000u | (pixel & 0xFFFFFF);
             }
-    HIMAGELIST list = ImageList_Create(cell, cell, ILC_COLOR32, count, 0);
-    if (list && ImageList_Add(list, cells, nullptr) < 0) {
-        ImageList_Destroy(list);
-        list = nullptr;
-    }
-    DeleteObject(cells);
-    return list;
+    UniqueImageList list(ImageList_Create(cell, cell, ILC_COLOR32, count, 0));
+    if (list && ImageList_Add(list.Get(), cells.Get(), nullptr) < 0)
+        list.Reset();
+    return list.Release(); // the image list holds a copy of the cells
 }
 
 UINT CTaskbarButton::CreatedMessage() {
@@ -205,30 +185,21 @@ void CTaskbarButton::SetWindow(HWND window, UINT bitmap, int width, int height) 
     ChangeWindowMessageFilterEx(window, WM_COMMAND, MSGFLT_ALLOW, nullptr);
 }
 
-void CTaskbarButton::Release() {
-    if (m_list)
-        m_list->Release();
-    m_list = nullptr;
-    m_buttonsAdded = false;
-}
-
 bool CTaskbarButton::OnCreated() {
-    Release(); // a taskbar made anew: its interface is taken again
+    m_list.Reset(); // a taskbar made anew: its interface is taken again
+    m_buttonsAdded = false;
     if (!m_window)
         return false;
-    ITaskbarList3* list = nullptr;
+    ComPtr<ITaskbarList3> list;
     if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_PPV_ARGS(&list))))
+                                __uuidof(ITaskbarList3), list.PutVoid())) ||
+        FAILED(list->HrInit()))
         return false;
-    if (FAILED(list->HrInit())) {
-        list->Release();
-        return false;
-    }
-    m_list = list;
+    m_list = std::move(list);
     if (!m_images && m_bitmap)
-        m_images = ThumbImages(m_bitmap, m_width, m_height, kMarkerImage + 1);
+        m_images.Reset(ThumbImages(m_bitmap, m_width, m_height, kMarkerImage + 1));
     if (m_images)
-        m_list->ThumbBarSetImageList(m_window, m_images);
+        m_list->ThumbBarSetImageList(m_window, m_images.Get());
     THUMBBUTTON buttons[3];
     MakeButtons(m_view, buttons);
     m_buttonsAdded = SUCCEEDED(m_list->ThumbBarAddButtons(m_window, 3, buttons));
@@ -248,9 +219,9 @@ void CTaskbarButton::Apply() {
         return;
     const TaskbarView::Mark mark = m_view.mark;
     if (mark != TaskbarView::NONE && !m_icons[mark])
-        m_icons[mark] = MarkIcon(mark);
+        m_icons[mark].Reset(MarkIcon(mark));
     const UINT text = StateText(mark);
-    m_list->SetOverlayIcon(m_window, mark != TaskbarView::NONE ? m_icons[mark] : nullptr,
+    m_list->SetOverlayIcon(m_window, mark != TaskbarView::NONE ? m_icons[mark].Get() : nullptr,
                            text ? LoadText(text).c_str() : L"");
     if (mark == TaskbarView::WAITING || mark == TaskbarView::QUIET) {
         m_list->SetProgressValue(m_window, 100, 100);

@@ -7,6 +7,8 @@
 // offers none of it, nothing is shown. Window thread.
 #pragma once
 
+#include "engine/win32_handles.h"
+
 #include <windows.h>
 
 #include <shobjidl.h>
@@ -45,24 +47,23 @@ public:
 
     const TaskbarView& Shown() const { return m_view; }
     // The thumbnail buttons' images, once the taskbar has asked for them.
-    HIMAGELIST Images() const { return m_images; }
+    HIMAGELIST Images() const { return m_images.Get(); }
     // count images of width × height from the bitmap, as the taskbar wants them: 32-bit with
     // alpha (the bitmap's background colour, its top-left pixel, transparent), each in the middle
     // of a cell of the small icon size.
     static HIMAGELIST ThumbImages(UINT bitmap, int width, int height, int count);
     // Whether the taskbar's interface is held and its thumbnail buttons added.
-    bool Attached() const { return m_list != nullptr; }
+    bool Attached() const { return bool(m_list); }
 
 private:
     void Apply();
-    void Release();
 
     HWND m_window = nullptr;
     UINT m_bitmap = 0;
     int m_width = 16, m_height = 15;
-    ITaskbarList3* m_list = nullptr;
-    HIMAGELIST m_images = nullptr;
-    HICON m_icons[5] = {}; // an overlay icon for each mark
+    UniqueImageList m_images;
+    UniqueIcon m_icons[5];        // an overlay icon for each mark
+    ComPtr<ITaskbarList3> m_list; // let go first: it may hold the images
     bool m_buttonsAdded = false;
     TaskbarView m_view;
     TaskbarView m_applied; // what the taskbar was last given

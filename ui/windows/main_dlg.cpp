@@ -88,8 +88,6 @@ CMainDlg::CMainDlg(CommandLine command)
 CMainDlg::~CMainDlg() {
     Finish(kCompletionWaitMs);
     Release();
-    if (m_shortcuts)
-        DestroyAcceleratorTable(m_shortcuts);
 }
 
 bool CMainDlg::SaveCounter(uint32_t count) {
@@ -181,8 +179,32 @@ void CMainDlg::RetryLostReport() {
         OnRecordingReports();
 }
 
-void CMainDlg::FollowRecordingState() {
-    const bool recording = IsRecording();
+SoundFormatFields CMainDlg::Format() {
+    return {m_pRecordBar->m_nSamplingChannel, m_pRecordBar->m_nSamplingRate,
+            m_pRecordBar->m_nSampleType};
+}
+
+namespace {
+
+TaskbarView ForTaskbar(const RecordingView& view) {
+    TaskbarView shown;
+    if (!view.Active())
+        return shown;
+    shown.paused = view.Paused();
+    shown.mark = view.mark == RecordingView::PAUSED    ? TaskbarView::PAUSED
+                 : view.mark == RecordingView::WAITING ? TaskbarView::WAITING
+                 : view.mark == RecordingView::QUIET   ? TaskbarView::QUIET
+                                                       : TaskbarView::RECORDING;
+    shown.pauseEnabled = shown.paused ? view.start : view.pause;
+    shown.stopEnabled = view.stop;
+    shown.markerEnabled = view.marker;
+    return shown;
+}
+
+} // namespace
+
+void CMainDlg::FollowView(const RecordingView& view) {
+    const bool recording = view.Active();
     if (recording) {
         m_wasRecording = true;
         m_lastFile = m_pRecording->CurrentFile();
@@ -192,6 +214,7 @@ void CMainDlg::FollowRecordingState() {
         if (m_exitWhenStopped)
             PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0);
     }
+    EnableWindow(m_tabCtrl, view.tabs);
     EnableWindow(GetDlgItem(IDC_OPEN_FOLDER), !recording && !m_lastFile.empty());
     if (recording)
         SetTimer(m_hWnd, kInfoTimer, kInfoPeriodMs, nullptr);
@@ -199,49 +222,18 @@ void CMainDlg::FollowRecordingState() {
         KillTimer(m_hWnd, kInfoTimer);
     FollowStopTime();
     ShowRecordInfo();
-    if (recording)
-        ShutdownBlockReasonCreate(m_hWnd, LoadText(IDS_SHUTDOWN_REASON).c_str());
-    else
-        ShutdownBlockReasonDestroy(m_hWnd);
-    FollowPower(recording);
-    FollowTaskbar();
-    FollowMarkerKey(recording);
+    if (m_system)
+        TellSystem(m_system->Follow(view));
+    m_taskbar.Show(ForTaskbar(view));
+    FollowInput();
 }
 
-// On a Modern Standby laptop on battery the display stays on while recording, said once (and
-// again when the cord is pulled mid-recording).
-void CMainDlg::FollowPower(bool recording) {
-    const AwakeRule::Needs needs =
-        m_awakeRule.Follow(recording, m_modernStandby, CAwakeRequest::Source());
-    m_awake.Follow(needs.system, needs.display, LoadText(IDS_AWAKE_REASON));
-    if (needs.tell)
+// The display kept on is said at once; a key another program holds once the start is done.
+void CMainDlg::TellSystem(const CSystemFollower::Said& said) {
+    if (said.displayKeptOn)
         Tell(LoadText(IDS_AWAKE_DISPLAY));
-}
-
-// The key is asked for once a recording, and let go at its end. Meeting programs take keys of
-// their own (Teams: Ctrl+Shift+M mutes; Word: Ctrl+Alt+M comments; Windows: Win+Alt+R records):
-// the three modifiers keep clear of them. A key held down places one marker.
-void CMainDlg::FollowMarkerKey(bool recording) {
-    if (!recording) {
-        if (m_markerKeyHeld)
-            UnregisterHotKey(m_hWnd, kMarkerHotKey);
-        m_markerKeyHeld = m_markerKeyTried = false;
-        return;
-    }
-    if (m_markerKeyTried)
-        return;
-    m_markerKeyTried = true;
-    m_markerKeyHeld = RegisterHotKey(m_hWnd, kMarkerHotKey,
-                                     MOD_CONTROL | MOD_ALT | MOD_SHIFT | MOD_NOREPEAT, 'M') != 0;
-    if (!m_markerKeyHeld && !m_markerKeyRefusalSaid) {
-        m_markerKeyRefusalSaid = true;
-        PostMessageW(m_hWnd, WM_APP_HOT_KEY_TAKEN, 0, 0); // said once the start is done
-    }
-}
-
-void CMainDlg::FollowTaskbar() {
-    if (m_pRecordBar)
-        m_taskbar.Show(m_pRecordBar->ForTaskbar());
+    if (said.keyTaken)
+        PostMessageW(m_hWnd, WM_APP_HOT_KEY_TAKEN, 0, 0);
 }
 
 // The device by the name Windows shows for it now; a chosen one Windows does not know (never
@@ -302,14 +294,13 @@ BOOL CMainDlg::OnInitDialog() {
     CreateStatusBar();
     const CRecordBar::ToolbarImages images = CRecordBar::ToolbarImagesFor(SystemDpi());
     m_taskbar.SetWindow(m_hWnd, images.bitmap, images.width, images.height);
-    m_shortcuts = CRecordToolbar::CreateAccelerators();
-    SetAccelerators(m_shortcuts);
+    m_shortcuts.Reset(CRecordToolbar::CreateAccelerators());
+    SetAccelerators(m_shortcuts.Get());
     m_notices.Attach(GetDlgItem(IDC_NOTICES), m_hWnd);
     NameForScreenReaders(GetDlgItem(IDC_NOTICES), LoadText(IDS_ACC_NOTICES));
     m_runningCopy.Register(m_hWnd, SettingsFilePath());
-    m_modernStandby = CAwakeRequest::HasModernStandby();
-    m_displayNotify = RegisterPowerSettingNotification(m_hWnd, &kConsoleDisplayState,
-                                                       DEVICE_NOTIFY_WINDOW_HANDLE);
+    m_displayNotify.Reset(RegisterPowerSettingNotification(m_hWnd, &kConsoleDisplayState,
+                                                           DEVICE_NOTIFY_WINDOW_HANDLE));
     if (m_command.Has(CommandLine::MINIMIZED))
         ::ShowWindow(m_hWnd, SW_MINIMIZE);
     // What an earlier run left unfinished is seen to once the window stands: no message comes
@@ -387,9 +378,12 @@ void CMainDlg::CreateCapture() {
     const DWORD length = GetEnvironmentVariableW(L"SONARIX_FILE_SIZE_LIMIT", limit, 32);
     if (length > 0 && length < 32)
         m_pRecording->SetFileSizeLimit(WaveLayout::ParseRiffSizeLimit(limit));
-    m_pRecordBar->Connect(*m_pRecording, *m_pSettingsPage);
-    m_pSettingsPage->WhenNamingSwitched([this] { m_pRecordBar->ShowStoppedState(); });
-    m_pPreviewPage->ConnectMonitor();
+    m_systemSide = std::make_unique<CWindowsSystemSide>(m_hWnd);
+    m_system = std::make_unique<CSystemFollower>(*m_systemSide, *m_pRecording);
+    m_pRecordBar->Connect(*this, *m_pRecording, *m_pSettingsPage);
+    m_pSettingsPage->Connect(*this);
+    m_pSettingsPage->WhenNamingSwitched([this] { m_pRecordBar->FollowState(); });
+    m_pPreviewPage->Connect(*this);
 }
 
 // A level's new text is its meter's new value, for screen readers.
@@ -483,9 +477,8 @@ void CMainDlg::Finish(uint32_t waitMs) {
 
 // A completion still running is left to end on its own: its file keeps its note.
 void CMainDlg::Release() {
-    if (m_displayNotify)
-        UnregisterPowerSettingNotification(m_displayNotify);
-    m_displayNotify = nullptr;
+    m_displayNotify.Reset();
+    m_system.reset(); // lets the system go
     m_pPreviewPage.reset();
     m_pRecordBar.reset();
     m_pSettingsPage.reset();
@@ -507,7 +500,7 @@ bool CMainDlg::IsRecording() const {
 // Windows shows the reason given with ShutdownBlockReasonCreate, and lets the user choose, only
 // for a program that says no. A critical end cannot be refused.
 bool CMainDlg::OnQueryEndSession(LPARAM reason) {
-    return !IsRecording() || (reason & ENDSESSION_CRITICAL);
+    return !m_system || m_system->SessionMayEnd((reason & ENDSESSION_CRITICAL) != 0);
 }
 
 namespace {
@@ -696,7 +689,7 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         *result = OnCommandCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         return true;
     case WM_HOTKEY:
-        if (wParam == kMarkerHotKey && m_markerKeyHeld)
+        if (m_system && m_system->MarkerKeyPressed(int(wParam)))
             OnShortcut(ID_MARKER);
         return true;
     case WM_APP_SHOWN:
@@ -710,22 +703,18 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
             PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0); // a scheduled start that failed: logged
         return true;
     case WM_POWERBROADCAST:
-        // Asleep, the device stops and the battery may die: what was written is flushed first,
-        // waited for while Windows lets the program. Woken (every wake says "automatic", one the
-        // user made says so again after it), the input is opened again, once, and the time
-        // asleep is a gap of the recording.
-        if (m_pRecording && wParam == PBT_APMSUSPEND)
-            m_pRecording->FlushNow(kSleepFlushWaitMs);
-        if (m_pRecording && wParam == PBT_APMRESUMEAUTOMATIC)
-            m_pRecording->ReopenInput();
-        if (wParam == PBT_APMPOWERSTATUSCHANGE) // the cord pulled or plugged in
-            FollowPower(IsRecording());
-        // The display goes off: what a power cut must not lose is handed to the disk at once.
-        if (m_pRecording && wParam == PBT_POWERSETTINGCHANGE && lParam) {
+        // Every wake says "automatic" (one the user made says so again after it).
+        if (m_system && wParam == PBT_APMSUSPEND)
+            m_system->Suspending();
+        if (m_system && wParam == PBT_APMRESUMEAUTOMATIC)
+            m_system->Resumed();
+        if (m_system && wParam == PBT_APMPOWERSTATUSCHANGE) // the cord pulled or plugged in
+            TellSystem(m_system->PowerChanged());
+        if (m_system && wParam == PBT_POWERSETTINGCHANGE && lParam) {
             const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(lParam);
             if (IsEqualGUID(setting->PowerSetting, kConsoleDisplayState) &&
                 setting->DataLength >= sizeof(DWORD) && setting->Data[0] == 0)
-                m_pRecording->FlushNow(0);
+                m_system->DisplayOff();
         }
         *result = TRUE;
         return true;
@@ -895,9 +884,8 @@ void CMainDlg::OnOpenFolder() {
     const DWORD length = GetFullPathNameW(m_lastFile.c_str(), MAX_PATH, full, nullptr);
     const std::wstring path = length > 0 && length < MAX_PATH ? full : m_lastFile;
     HRESULT result = E_FAIL;
-    if (PIDLIST_ABSOLUTE item = ILCreateFromPathW(path.c_str())) {
-        result = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
-        ILFree(item);
+    if (const CoTaskMemory<ITEMIDLIST> item{ILCreateFromPathW(path.c_str())}) {
+        result = SHOpenFolderAndSelectItems(item.get(), 0, nullptr, 0);
     } else {
         result = HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_FILE_NOT_FOUND);
     }

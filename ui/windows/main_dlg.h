@@ -8,10 +8,12 @@
 #include "app/press_rule.h"
 #include "capture/wave_input.h"
 #include "recording/recording.h"
+#include "recording/system_side.h"
 #include "ui/framework/dialog.h"
-#include "ui/shell/awake_request.h"
 #include "ui/shell/running_copy.h"
 #include "ui/shell/taskbar_button.h"
+#include "ui/shell/windows_system_side.h"
+#include "ui/windows/main_window.h"
 #include "ui/windows/notice_line.h"
 #include "ui/windows/status_bar.h"
 
@@ -48,7 +50,7 @@ private:
     bool m_initialised;
 };
 
-class CMainDlg : public CDialog, public IRecordingNotes {
+class CMainDlg : public CDialog, public IRecordingNotes, public IMainWindow {
     // The first member, so the last to go: COM lasts from the window's construction to its end.
     OleApartment m_ole;
 
@@ -63,9 +65,9 @@ public:
     // What the user must learn: while a recording runs, is paused or waits, and in a run started
     // by switches (nobody may be at the screen), a notice in the window (and a line of the log);
     // else the program's message box.
-    void Tell(const std::wstring& text);
+    void Tell(const std::wstring& text) override;
     // A question with Yes and No: in a run started by switches, No without a box (logged).
-    bool Ask(const std::wstring& text);
+    bool Ask(const std::wstring& text) override;
     const CNoticeLine& Notices() const { return m_notices; }
     // The stop time of the recording running, or of the next one.
     const StopTime& StopAt() const { return m_stopTime; }
@@ -74,13 +76,21 @@ public:
     int RunCommand(const CommandLine& command);
 
     // Sets a part of the status bar; nothing while the status bar does not exist.
-    void SetStatusText(int part, const std::wstring& text) { m_statusBar.SetText(part, text); }
-    std::wstring StatusText(int part) const { return m_statusBar.Text(part); }
+    void SetStatusText(int part, const std::wstring& text) override {
+        m_statusBar.SetText(part, text);
+    }
+    std::wstring StatusText(int part) const override { return m_statusBar.Text(part); }
     // The recording's new state, said once to screen readers.
-    void SayState(const std::wstring& said);
+    void SayState(const std::wstring& said) override;
     // Something that happened and changes no state (a marker placed), said once to screen
     // readers.
-    void Announce(const std::wstring& said);
+    void Announce(const std::wstring& said) override;
+    HWND Owner() const override { return m_hWnd; }
+    SoundFormatFields Format() override;
+    // The recording's view changed: the tabs, the line below them, the folder's button, the
+    // taskbar button, and the system's side (awake, shutdown, the marker's key).
+    void FollowView(const RecordingView& view) override;
+    void Tick() override { RetryLostReport(); }
 
     // Writes to the settings file at once, for the recording: the sequential counter after a
     // recording took or gave back a number, and the files not yet complete, so that a crash
@@ -95,24 +105,17 @@ public:
     // whose posted message the full queue refused (the record bar's timer calls it).
     void OnRecordingReports();
     void RetryLostReport();
-    // While a recording runs, is paused or waits for its input, Windows shows why shutting down
-    // should wait, and the computer is kept from sleeping. After every change of the recording's
-    // state.
-    void FollowRecordingState();
-    // The taskbar button shows the record bar's state and buttons.
-    void FollowTaskbar();
-    void FollowMarkerKey(bool recording);
     // The input being recorded is named above the waveform; a new one (the recording followed
     // a new default input) is said to screen readers.
     void FollowInput();
     const CTaskbarButton& Taskbar() const { return m_taskbar; }
     // The marker's key from anywhere, Ctrl+Alt+Shift+M, is held for the window while a
     // recording runs or is paused (where no other program holds it).
-    bool HoldsMarkerKey() const { return m_markerKeyHeld; }
-    static constexpr int kMarkerHotKey = 1;
+    bool HoldsMarkerKey() const { return m_system && m_system->HoldsMarkerKey(); }
+    static constexpr int kMarkerHotKey = CSystemFollower::kMarkerKey;
     // The window is minimised: nobody sees the pictures or the time (the one place that says so;
     // the monitor's host keeps a copy for the capture thread).
-    bool IsMinimised() const { return m_minimised; }
+    bool IsMinimised() const override { return m_minimised; }
 
     std::unique_ptr<CPreviewPage> m_pPreviewPage;
     std::unique_ptr<CRecordBar> m_pRecordBar;
@@ -167,8 +170,8 @@ private:
     void OnEndSession();
     void OnSessionEnded();
     bool OnQueryEndSession(LPARAM reason);
-    // The power asked for the recording, on this machine and its power source now.
-    void FollowPower(bool recording);
+    // What the system's side of the recording asks the user to hear.
+    void TellSystem(const CSystemFollower::Said& said);
     void BeforeKeyDown(const MSG& msg) override;
     void AfterKeyDown() override { m_mediaKeys.KeyDone(); }
     bool IsRecording() const;
@@ -189,23 +192,20 @@ private:
     bool m_settingsFailureShown = false;
     std::atomic<bool> m_reportLost{false};
     bool m_minimised = false;
-    HACCEL m_shortcuts = nullptr;
-    CAwakeRequest m_awake;
-    AwakeRule m_awakeRule;
-    bool m_modernStandby = false;
-    HPOWERNOTIFY m_displayNotify = nullptr; // the display going off
+    UniqueAccelerators m_shortcuts;
+    PowerNotification m_displayNotify; // the display going off
     CTaskbarButton m_taskbar;
-    std::wstring m_inputId;        // the input named above the waveform (CWaveIn::Input)
-    std::wstring m_inputShown;     // ...by its name
-    bool m_markerKeyTried = false; // for this recording
-    bool m_markerKeyHeld = false;
-    bool m_markerKeyRefusalSaid = false;       // once a run of the program
+    std::unique_ptr<CWindowsSystemSide> m_systemSide;
+    // The recording's side towards the system; it goes before the recording.
+    std::unique_ptr<CSystemFollower> m_system;
+    std::wstring m_inputId;                    // the input named above the waveform
+    std::wstring m_inputShown;                 // ...by its name
     PressRule m_mediaKeys;                     // a held media key acts once
     CAccessibleServer* m_tabsServer = nullptr; // lives as long as the tab control
     CommandLine m_command;                     // the switches of this run
     bool m_quietRun = false;                   // started by switches: nothing waits on a box
     bool m_exitWhenStopped = false;
-    bool m_wasRecording = false; // as FollowRecordingState last saw it
+    bool m_wasRecording = false; // as FollowView last saw it
     int m_exitCode = EXIT_DONE;
     CNoticeLine m_notices;
     CRunningCopy m_runningCopy;

@@ -4,8 +4,6 @@
 #include "engine/win32_handles.h"
 #include "res/resource.h"
 #include "ui/framework/ui_text.h"
-#include "ui/windows/main_dlg.h"
-#include "ui/windows/record_bar.h"
 
 #include <oleacc.h>
 
@@ -21,10 +19,9 @@ BOOL CPreviewPage::OnInitDialog() {
         return item;
     });
     for (int channel = 0; channel < 2; ++channel) {
-        m_meters[channel] =
-            ServeForScreenReaders(GetDlgItem(channel == 0 ? IDC_METER0 : IDC_METER1), [channel] {
-                const bool stereo = g_pMainDlg && g_pMainDlg->m_pRecordBar &&
-                                    g_pMainDlg->m_pRecordBar->m_nSamplingChannel == 2;
+        m_meters[channel] = ServeForScreenReaders(
+            GetDlgItem(channel == 0 ? IDC_METER0 : IDC_METER1), [this, channel] {
+                const bool stereo = m_main && m_main->Format().channels == 2;
                 AccessibleItem item;
                 item.name = LoadText(channel == 1 ? IDS_ACC_METER_RIGHT
                                      : stereo     ? IDS_ACC_METER_LEFT
@@ -33,8 +30,8 @@ BOOL CPreviewPage::OnInitDialog() {
                 item.state = STATE_SYSTEM_READONLY;
                 if (channel == 1 && !stereo)
                     item.state |= STATE_SYSTEM_UNAVAILABLE;
-                if (g_pMainDlg)
-                    item.value = g_pMainDlg->StatusText(2 + channel);
+                if (m_main)
+                    item.value = m_main->StatusText(2 + channel);
                 return item;
             });
     }
@@ -57,10 +54,9 @@ void CPreviewPage::ShowInput(const std::wstring& name) {
                    name.empty() ? m_caption.c_str() : FormatText(IDS_INPUT_SHOWN, {name}).c_str());
 }
 
-void CPreviewPage::ConnectMonitor() {
-    if (g_pMainDlg->m_pWaveIn)
-        AttachMonitorViews(GetDlgItem(IDC_WAVEFORM), GetDlgItem(IDC_METER0),
-                           GetDlgItem(IDC_METER1));
+void CPreviewPage::Connect(IMainWindow& main) {
+    m_main = &main;
+    AttachMonitorViews(GetDlgItem(IDC_WAVEFORM), GetDlgItem(IDC_METER0), GetDlgItem(IDC_METER1));
 }
 
 // The page draws nothing itself: a paint redraws the monitor's pictures in the layout of the
@@ -69,8 +65,8 @@ bool CPreviewPage::OnMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {
     if (message != WM_PAINT)
         return false;
     const PaintScope paint(m_hWnd);
-    if (g_pMainDlg->m_pWaveIn && g_pMainDlg->m_pRecordBar)
-        RepaintMonitor(uint16_t(g_pMainDlg->m_pRecordBar->m_nSamplingChannel));
+    if (m_main)
+        RepaintMonitor(uint16_t(m_main->Format().channels));
     *result = 0;
     return true;
 }

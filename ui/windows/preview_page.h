@@ -4,14 +4,15 @@
 
 #include "ui/access/accessible_object.h"
 #include "ui/framework/dialog.h"
+#include "ui/windows/main_window.h"
 
 #include <string>
 
 class CPreviewPage : public CDialog {
 public:
     CPreviewPage();
-    // Hands the three display controls to the monitor. Called once by the main window.
-    void ConnectMonitor();
+    // The main window, once its capture is made: the three display controls go to the monitor.
+    void Connect(IMainWindow& main);
     // The held level of a channel changed: its meter's value, for screen readers.
     void LevelChanged(int channel);
     // The input being recorded, named in the group's caption; empty: the page's own caption.
@@ -25,6 +26,7 @@ protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
+    IMainWindow* m_main = nullptr;
     CAccessibleServer* m_meters[2] = {};
     std::wstring m_caption; // the group's own
 };

@@ -8,7 +8,6 @@
 #include "ui/access/accessibility.h"
 #include "ui/framework/dpi.h"
 #include "ui/framework/ui_text.h"
-#include "ui/windows/main_dlg.h"
 #include "ui/windows/recording_texts.h"
 #include "ui/windows/settings_page.h"
 
@@ -91,7 +90,8 @@ bool CRecordBar::OnNotify(NMHDR* header, LRESULT*) {
     return true;
 }
 
-void CRecordBar::Connect(CRecording& recording, CSettingsPage& page) {
+void CRecordBar::Connect(IMainWindow& main, CRecording& recording, CSettingsPage& page) {
+    m_main = &main;
     m_recording = &recording;
     m_page = &page;
 }
@@ -114,7 +114,7 @@ void CRecordBar::LoadFormat() {
     m_nSamplingChannel = g_settings.SamplingChannel;
     m_nSampleType = g_settings.SampleType;
     m_nSamplingRate = g_settings.SamplingRate;
-    ShowStoppedState();
+    FollowState();
 }
 
 void CRecordBar::StoreFormat() {
@@ -134,7 +134,7 @@ void CRecordBar::OnRecordStart() {
 
 // While a recording runs, a notice in the window; else a box (see CMainDlg::Tell).
 void CRecordBar::ShowMessage(const std::wstring& text) {
-    g_pMainDlg->Tell(text);
+    m_main->Tell(text);
 }
 
 namespace {
@@ -209,12 +209,12 @@ void CRecordBar::StartNewRecording() {
 bool CRecordBar::AskForDefaultSource(const CaptureSource& absent) {
     CaptureSource fallback = absent;
     fallback.device.clear();
-    return g_pMainDlg->Ask(FormatText(IDS_SOURCE_ABSENT_ASK,
-                                      {m_page->SourceName(absent), m_page->SourceName(fallback)}));
+    return m_main->Ask(FormatText(IDS_SOURCE_ABSENT_ASK,
+                                  {m_page->SourceName(absent), m_page->SourceName(fallback)}));
 }
 
 bool CRecordBar::AskToReplace() {
-    return g_pMainDlg->Ask(FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName}));
+    return m_main->Ask(FormatText(IDS_FILE_EXISTS_ASK, {m_strFileName}));
 }
 
 bool CRecordBar::PlanTypedRecording(RecordingPlan& plan) {
@@ -255,7 +255,7 @@ void CRecordBar::OnRecordingReports(const std::vector<RecordingReport>& reports)
         if ((report.kind == RecordingReport::INPUT_LOST ||
              report.kind == RecordingReport::INPUT_BACK) &&
             State() == STATE_RECORDING)
-            ShowRecordingState(); // waiting for the input, or recording again
+            FollowState(); // waiting for the input, or recording again
         if (!text.empty())
             ShowMessage(text);
     }
@@ -278,8 +278,7 @@ void CRecordBar::ResumeRecording() {
 }
 
 void CRecordBar::EnterRecording() {
-    ShowRecordingState();
-    g_pMainDlg->FollowRecordingState();
+    FollowState();
     UpdateData(false);
 }
 
@@ -294,7 +293,7 @@ void CRecordBar::OnRecordPause() {
     }
     KillTimer();
     ShowElapsed();
-    ShowPausedState();
+    FollowState();
     UpdateData(false);
 }
 
@@ -316,10 +315,9 @@ void CRecordBar::StopAtStopTime() {
 void CRecordBar::EnterStopped(const std::wstring& said) {
     SayState(said);
     KillTimer();
-    ShowElapsed(); // minimised too: it stays visible after the restore
-    g_pMainDlg->FollowRecordingState();
+    ShowElapsed();   // minimised too: it stays visible after the restore
     FollowCounter(); // a number given back
-    ShowStoppedState();
+    FollowState();
     UpdateData(false);
 }
 
@@ -329,7 +327,7 @@ void CRecordBar::OnMarker() {
     if (number == 0)
         return;
     ShowMarkerCount();
-    g_pMainDlg->Announce(FormatText(IDS_SAID_MARKER, {std::to_wstring(number)}));
+    m_main->Announce(FormatText(IDS_SAID_MARKER, {std::to_wstring(number)}));
 }
 
 void CRecordBar::ShowMarkerCount() {
@@ -348,7 +346,7 @@ void CRecordBar::OnFileName() {
             c = L'\0';
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = g_pMainDlg->GetSafeHwnd();
+    ofn.hwndOwner = m_main->Owner();
     ofn.lpstrFilter = filter.c_str();
     ofn.lpstrFile = path;
     ofn.nMaxFile = MAX_PATH;
@@ -371,23 +369,6 @@ void CRecordBar::KillTimer() {
     WarnQuiet(false);
 }
 
-TaskbarView CRecordBar::ForTaskbar() const {
-    TaskbarView view;
-    const int state = State();
-    if (state == STATE_STOPPED)
-        return view;
-    const bool waiting = m_recording->State() == RECORDING_WAITING;
-    view.paused = state == STATE_PAUSED;
-    view.mark = view.paused ? TaskbarView::PAUSED
-                : waiting   ? TaskbarView::WAITING
-                : m_quiet   ? TaskbarView::QUIET
-                            : TaskbarView::RECORDING;
-    view.pauseEnabled = m_toolbar.IsEnabled(view.paused ? ID_RECORD_START : ID_RECORD_PAUSE);
-    view.stopEnabled = m_toolbar.IsEnabled(ID_RECORD_STOP);
-    view.markerEnabled = m_toolbar.IsEnabled(ID_MARKER);
-    return view;
-}
-
 // Of both sides of a call, the microphone alone counts: the far side may simply be listening.
 void CRecordBar::FollowSound() {
     const bool both = m_recording->Source().kind == SOURCE_BOTH;
@@ -401,7 +382,7 @@ void CRecordBar::FollowSound() {
         m_recording->MarkSide(m_sideWaiting, false);
         m_recording->MarkSide(sideWaiting, true);
         m_sideWaiting = sideWaiting;
-        ShowRecordingState();
+        FollowState();
     }
 }
 
@@ -410,12 +391,10 @@ void CRecordBar::WarnQuiet(bool quiet) {
     if (quiet == m_quiet)
         return;
     m_quiet = quiet;
-    if (State() == STATE_RECORDING)
-        ShowRecordingState();
-    FLASHWINFO flash = {sizeof flash, g_pMainDlg->GetSafeHwnd(),
+    FLASHWINFO flash = {sizeof flash, m_main->Owner(),
                         quiet ? DWORD(FLASHW_TRAY | FLASHW_TIMERNOFG) : DWORD(FLASHW_STOP), 0, 0};
     FlashWindowEx(&flash);
-    g_pMainDlg->FollowRecordingState();
+    FollowState();
 }
 
 std::wstring CRecordBar::FormatElapsed(uint32_t e) {
@@ -426,20 +405,20 @@ std::wstring CRecordBar::FormatElapsed(uint32_t e) {
 }
 
 // Every 100 ms while recording: the time recorded, recomputed from the clock each time.
-void CALLBACK CRecordBar::ElapsedTimeProc(HWND, UINT message, UINT_PTR id, DWORD) {
-    CRecordBar* bar = g_pMainDlg ? g_pMainDlg->m_pRecordBar.get() : nullptr;
-    if (!bar || message != WM_TIMER || id != bar->m_nTimerId)
+void CALLBACK CRecordBar::ElapsedTimeProc(HWND window, UINT message, UINT_PTR id, DWORD) {
+    auto* bar = reinterpret_cast<CRecordBar*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (!bar || !bar->m_main || message != WM_TIMER || id != bar->m_nTimerId)
         return;
-    g_pMainDlg->RetryLostReport();
+    bar->m_main->Tick();
     bar->FollowSound();
     // Minimised, nobody sees it: the first tick after the window is restored shows it again.
-    if (g_pMainDlg->IsMinimised() || bar->State() != STATE_RECORDING)
+    if (bar->m_main->IsMinimised() || bar->State() != STATE_RECORDING)
         return;
     bar->ShowElapsed();
 }
 
 void CRecordBar::ShowElapsed() {
-    g_pMainDlg->SetStatusText(1, FormatElapsed(m_recording->ElapsedMs(GetTicks())));
+    m_main->SetStatusText(1, FormatElapsed(m_recording->ElapsedMs(GetTicks())));
 }
 
 // A press of a shortcut key is a press of its button; the pause key pressed again resumes.
@@ -455,59 +434,80 @@ void CRecordBar::SayState(const std::wstring& said) {
     if (said == m_said)
         return;
     m_said = said;
-    g_pMainDlg->SayState(said);
+    m_main->SayState(said);
 }
 
-void CRecordBar::ShowStoppedState() {
+namespace {
+
+UINT WordsText(RecordingView::Words words) {
+    switch (words) {
+    case RecordingView::RECORDING_WORDS:
+        return IDS_STATE_RECORDING;
+    case RecordingView::PAUSED_WORDS:
+        return IDS_STATE_PAUSED;
+    case RecordingView::WAITING_WORDS:
+        return IDS_STATE_WAITING;
+    case RecordingView::MIC_WAITING_WORDS:
+        return IDS_STATE_MIC_WAITING;
+    case RecordingView::PLAYBACK_WAITING_WORDS:
+        return IDS_STATE_PLAYBACK_WAITING;
+    case RecordingView::QUIET_WORDS:
+        return IDS_STATE_QUIET;
+    case RecordingView::MIC_QUIET_WORDS:
+        return IDS_STATE_MIC_QUIET;
+    case RecordingView::NO_WORDS:
+        break;
+    }
+    return 0;
+}
+
+// The quiet states are said as their warning.
+UINT SaidText(RecordingView::Words words) {
+    return words == RecordingView::QUIET_WORDS       ? IDS_SAID_QUIET
+           : words == RecordingView::MIC_QUIET_WORDS ? IDS_SAID_MIC_QUIET
+                                                     : WordsText(words);
+}
+
+} // namespace
+
+void CRecordBar::FollowState() {
     const bool typed = !m_page || !m_page->m_bCheckSeqRecFile;
-    ShowState(true, true, false, false, typed, 0);
+    const RecordingView view =
+        ViewOf(m_recording ? m_recording->State() : RECORDING_STOPPED, m_quiet, m_sideWaiting,
+               m_recording && m_recording->Source().kind == SOURCE_BOTH, typed);
+    if (m_viewShown && view == m_view)
+        return;
+    m_view = view;
+    m_viewShown = true;
+    ShowView(view);
 }
 
-// While the input is waited for, the recording goes on: its own state text, the clock running.
-void CRecordBar::ShowRecordingState() {
-    const bool waiting = m_recording && m_recording->State() == RECORDING_WAITING;
-    const bool quiet = m_quiet && !waiting;
-    const bool mic = m_recording && m_recording->Source().kind == SOURCE_BOTH;
-    const bool nearAway = m_sideWaiting == SIDE_NEAR; // quiet, of course
-    const UINT text = waiting                     ? IDS_STATE_WAITING
-                      : nearAway                  ? IDS_STATE_MIC_WAITING
-                      : quiet                     ? (mic ? IDS_STATE_MIC_QUIET : IDS_STATE_QUIET)
-                      : m_sideWaiting == SIDE_FAR ? IDS_STATE_PLAYBACK_WAITING
-                                                  : IDS_STATE_RECORDING;
-    ShowState(false, false, true, true, false, text);
-    SayState(LoadText(quiet && !nearAway ? (mic ? IDS_SAID_MIC_QUIET : IDS_SAID_QUIET) : text));
-}
-
-void CRecordBar::ShowPausedState() {
-    ShowState(false, true, true, false, false, IDS_STATE_PAUSED);
-    SayState(LoadText(IDS_STATE_PAUSED));
-}
-
-// A marker can be placed whenever a recording runs or is paused: where stop can be pressed.
-void CRecordBar::ShowState(bool tabs, bool start, bool stop, bool pause, bool fileName,
-                           UINT stateText) {
+// The buttons enabled before the others are disabled: a button with the focus that is disabled
+// passes it to a neighbour that can already be pressed. The stopped state is said by the stop.
+void CRecordBar::ShowView(const RecordingView& view) {
     UpdateData(true);
     const HWND focus = GetFocus();
-    EnableWindow(g_pMainDlg->m_tabCtrl, tabs);
-    // The buttons enabled before the others are disabled: a button with the focus that is
-    // disabled passes it to a neighbour that can already be pressed.
-    const std::pair<int, bool> buttons[] = {{ID_RECORD_START, start},
-                                            {ID_RECORD_STOP, stop},
-                                            {ID_RECORD_PAUSE, pause},
-                                            {ID_FILE_NAME, fileName},
-                                            {ID_MARKER, stop}};
+    const std::pair<int, bool> buttons[] = {{ID_RECORD_START, view.start},
+                                            {ID_RECORD_STOP, view.stop},
+                                            {ID_RECORD_PAUSE, view.pause},
+                                            {ID_FILE_NAME, view.fileName},
+                                            {ID_MARKER, view.marker}};
     for (const bool enabling : {true, false})
         for (const auto& button : buttons)
             if (button.second == enabling)
                 SendMessageW(m_hToolbar, TB_ENABLEBUTTON, WPARAM(button.first), enabling);
-    EnableWindow(m_editFileName, fileName);
-    g_pMainDlg->SetStatusText(0, stateText ? LoadText(stateText) : std::wstring());
+    EnableWindow(m_editFileName, view.fileName);
+    const UINT words = WordsText(view.words);
+    if (m_main)
+        m_main->SetStatusText(0, words ? LoadText(words) : std::wstring());
+    if (words)
+        SayState(LoadText(SaidText(view.words)));
+    if (m_main)
+        m_main->FollowView(view); // the tabs among it
     // The keyboard's focus never stays on a control just disabled (the tab control, the field):
     // it goes to the toolbar, where the next command is.
     const HWND now = GetFocus();
     if (focus && (!now || !IsWindowEnabled(now)) && IsWindowVisible(m_hToolbar))
         SetFocus(m_hToolbar);
     UpdateData(false);
-    g_pMainDlg->FollowTaskbar();
-    g_pMainDlg->FollowInput();
 }

@@ -6,8 +6,9 @@
 #pragma once
 
 #include "recording/recording.h"
+#include "recording/recording_view.h"
 #include "ui/framework/dialog.h"
-#include "ui/shell/taskbar_button.h"
+#include "ui/windows/main_window.h"
 #include "ui/windows/record_toolbar.h"
 
 #include <cstdint>
@@ -24,8 +25,9 @@ public:
 
     CRecordBar();
 
-    // The recording the bar drives and the page that names sequential files. Before LoadFormat.
-    void Connect(CRecording& recording, CSettingsPage& page);
+    // The main window, the recording the bar drives and the page that names sequential files.
+    // Before LoadFormat.
+    void Connect(IMainWindow& main, CRecording& recording, CSettingsPage& page);
     // The recording's state as the buttons show it: one still completing its files is stopped.
     int State() const;
 
@@ -48,11 +50,10 @@ public:
     // A shortcut key of a command, from anywhere in the main window.
     void OnShortcut(int command);
 
-    void ShowStoppedState();
-    void ShowRecordingState();
-    void ShowPausedState();
-    // What the taskbar button shows of the recording now.
-    TaskbarView ForTaskbar() const;
+    // The view of the recording now, worked out again: when it changed, the bar's buttons and
+    // field, the state's words, and the main window follow it.
+    void FollowState();
+    const RecordingView& View() const { return m_view; }
     // The running recording says that no sound arrives (status-bar part 0, the taskbar).
     bool IsQuiet() const { return m_quiet; }
 
@@ -112,13 +113,17 @@ private:
     void EnterRecording();
     void StartTimer();
     void KillTimer();
-    // The view of a state: tab control, buttons, field 1012 and status-bar part 0.
-    void ShowState(bool tabs, bool start, bool stop, bool pause, bool fileName, UINT stateText);
+    // The view shown: buttons, field 1012, status-bar part 0, the words said; the main window's
+    // part.
+    void ShowView(const RecordingView& view);
 
+    IMainWindow* m_main = nullptr;
     CRecording* m_recording = nullptr;
     CSettingsPage* m_page = nullptr;
     CRecordToolbar m_toolbar;
     std::wstring m_said;
+    RecordingView m_view;
+    bool m_viewShown = false;
     bool m_quiet = false; // the running recording has recorded only quiet sound for a while
     WaitingSide m_sideWaiting = SIDE_NONE; // ...of both sides of a call, the side that is away
 };

@@ -1,5 +1,6 @@
 #include "ui/windows/record_toolbar.h"
 
+#include "engine/win32_handles.h"
 #include "res/resource.h"
 #include "ui/framework/ui_text.h"
 
@@ -17,7 +18,7 @@ constexpr UINT kSayFocus = WM_APP + 0x54;
 // Windows' own voice recorder; Ctrl+P pauses and Ctrl+S stops, as in Windows Media Player; F12
 // chooses the file, as "save as" does in Office; Ctrl+M marks the moment, as a label at the
 // recording's position does in Audacity; from other windows too, with Ctrl+Alt+Shift+M (see
-// CMainDlg::FollowMarkerKey). None is a key of the edit fields or the dialog.
+// CSystemFollower). None is a key of the edit fields or the dialog.
 // entry: the button's place among the toolbar's entries, separators counted.
 struct ToolbarButton {
     int command;
@@ -200,12 +201,10 @@ LRESULT CALLBACK CRecordToolbar::ToolbarProc(HWND window, UINT message, WPARAM w
         // to the same update region (a hover elsewhere repaints only its button).
         if (wParam)
             break; // a DC given: WM_PRINTCLIENT's way
-        PAINTSTRUCT paint;
-        const HDC dc = BeginPaint(window, &paint);
+        const PaintScope paint(window);
         const LRESULT result =
-            DefSubclassProc(window, message, reinterpret_cast<WPARAM>(dc), lParam);
-        bar->DrawFocus(dc);
-        EndPaint(window, &paint);
+            DefSubclassProc(window, message, reinterpret_cast<WPARAM>(paint.Dc()), lParam);
+        bar->DrawFocus(paint.Dc());
         return result;
     }
     case WM_UPDATEUISTATE: // focus cues shown or hidden (Alt or Tab pressed)

@@ -3,12 +3,11 @@
 #include "app/settings.h"
 #include "engine/file_name_check.h"
 #include "engine/sequential_naming.h"
+#include "engine/win32_handles.h"
 #include "res/resource.h"
 #include "ui/access/accessibility.h"
 #include "ui/framework/ui_text.h"
 #include "ui/shell/system_program.h"
-#include "ui/windows/main_dlg.h"
-#include "ui/windows/record_bar.h"
 #include "ui/windows/sound_format_dlg.h"
 #include "ui/windows/source_dlg.h"
 
@@ -196,9 +195,6 @@ void CSettingsPage::OnCheckSeqRecFile() {
 // CoTaskMemFree. COM is initialised for this thread by the main window.
 void CSettingsPage::OnBrowseFolder() {
     UpdateData(true);
-    struct ShellFree {
-        void operator()(ITEMIDLIST* item) const { CoTaskMemFree(item); }
-    };
     wchar_t path[MAX_PATH] = {};
     const std::wstring title = LoadText(IDS_BROWSE_FOLDER_TITLE);
     BROWSEINFOW info = {};
@@ -212,7 +208,7 @@ void CSettingsPage::OnBrowseFolder() {
             SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, folder);
         return 0;
     };
-    const std::unique_ptr<ITEMIDLIST, ShellFree> item(SHBrowseForFolderW(&info));
+    const CoTaskMemory<ITEMIDLIST> item(SHBrowseForFolderW(&info));
     if (item && SHGetPathFromIDListW(item.get(), path)) {
         m_strSeqRecFileDir = path;
         UpdateData(false);
@@ -224,12 +220,13 @@ void CSettingsPage::OnRecordingSource() {
     CSourceDlg dialog({m_nSource, m_strInputDevice, m_strInputDeviceName, m_strOutputDevice,
                        m_strOutputDeviceName},
                       ActiveEndpoints(SOURCE_INPUT), ActiveEndpoints(SOURCE_PLAYBACK));
-    if (dialog.DoModal(g_pMainDlg->GetSafeHwnd()) == IDOK)
+    if (dialog.DoModal(m_main ? m_main->Owner() : m_hWnd) == IDOK)
         ShowSource();
 }
 
 void CSettingsPage::OnSoundFormat() {
-    CRecordBar& bar = *g_pMainDlg->m_pRecordBar;
-    CSoundFormatDlg dialog({bar.m_nSamplingChannel, bar.m_nSamplingRate, bar.m_nSampleType});
-    dialog.DoModal(g_pMainDlg->GetSafeHwnd());
+    if (!m_main)
+        return;
+    CSoundFormatDlg dialog(m_main->Format());
+    dialog.DoModal(m_main->Owner());
 }

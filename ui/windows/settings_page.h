@@ -6,6 +6,7 @@
 #include "engine/capture_source.h"
 #include "engine/sequential_naming.h"
 #include "ui/framework/dialog.h"
+#include "ui/windows/main_window.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,8 @@ public:
     static constexpr uint32_t kMaxCount = kMaxSequenceNumber;
 
     CSettingsPage();
+    // The main window, which owns the page's dialogs and keeps the recording format.
+    void Connect(IMainWindow& main) { m_main = &main; }
 
     // The five naming values from g_settings into the page and its controls. Once, at start-up.
     void LoadFromSettings();
@@ -83,4 +86,5 @@ private:
     void TakeUnusedCounter(CDataExchange& dx);
 
     std::function<void()> m_namingSwitched;
+    IMainWindow* m_main = nullptr;
 };
