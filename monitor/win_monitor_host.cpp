@@ -11,12 +11,6 @@ namespace {
 constexpr UINT_PTR kSubclassId = 0x534E; // the monitor's paint hook on a display control
 }
 
-void CWinMonitorHost::SetNotifyWindow(HWND window, UINT textsMessage, UINT picturesMessage) {
-    m_notifyMessage = textsMessage;
-    m_picturesMessage = picturesMessage;
-    m_notifyWindow = window;
-}
-
 Rect CWinMonitorHost::GetClientRect(WindowHandle window) {
     RECT rc = {};
     ::GetClientRect(static_cast<HWND>(window), &rc);
@@ -88,11 +82,9 @@ void CWinMonitorHost::Invalidate(WindowHandle window, const Rect& area) {
             break;
         }
     }
-    const HWND notify = m_notifyWindow;
-    if (notify && !m_hidden && !m_picturesNoticePosted.exchange(true)) {
-        if (!PostMessageW(notify, m_picturesMessage, 0, 0))
-            m_picturesNoticePosted = false;
-    }
+    WindowMailbox* mail = m_mail;
+    if (mail && !m_hidden && !m_picturesNoticePosted.exchange(true))
+        mail->Post([this] { DrawChangedPictures(); });
 }
 
 void CWinMonitorHost::SetHidden(bool hidden) {
@@ -136,11 +128,13 @@ void CWinMonitorHost::DrawChangedPictures() {
 // Called on either thread; one notice at a time is enough, the window thread takes every text
 // that waits when it serves it.
 void CWinMonitorHost::StatusTextsPending() {
-    const HWND window = m_notifyWindow;
-    if (window && !m_hidden && !m_noticePosted.exchange(true)) {
-        if (!PostMessageW(window, m_notifyMessage, 0, 0))
+    WindowMailbox* mail = m_mail;
+    if (mail && !m_hidden && !m_noticePosted.exchange(true))
+        mail->Post([this] {
             m_noticePosted = false;
-    }
+            if (m_monitor)
+                m_monitor->DeliverStatusTexts();
+        });
 }
 
 void CWinMonitorHost::SetStatusText(int part, const char* text) {

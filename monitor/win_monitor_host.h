@@ -1,19 +1,19 @@
 // The monitor's host on Windows: the display controls show the monitor's pictures when they
-// paint. What the capture thread changes in the pictures and the status texts is announced
-// with a posted message (at most one of each waiting), so the capture thread never waits for
-// the window thread; the window thread then draws just the changed areas into the controls,
+// paint. What the capture thread changes in the pictures and the status texts goes to the
+// window thread as mail (at most one of each waiting), so the capture thread never waits for
+// it; the window thread then draws just the changed areas into the controls,
 // nothing while the main window is minimised (its restoring repaints the whole).
 #pragma once
 
-#include <functional>
-#include <string>
-
+#include "engine/window_mailbox.h"
 #include "monitor/monitor_host.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class CMonitor;
@@ -23,10 +23,9 @@ public:
     // The monitor whose pictures the attached controls show. Set before attaching windows.
     void SetMonitor(CMonitor* monitor) { m_monitor = monitor; }
 
-    // The window that receives textsMessage when status texts wait (its handler calls
-    // TextsNoticeTaken, then CMonitor::DeliverStatusTexts), and picturesMessage when pictures
-    // changed (its handler calls DrawChangedPictures).
-    void SetNotifyWindow(HWND window, UINT textsMessage, UINT picturesMessage);
+    // The window thread's mailbox: the texts that wait are delivered, and the changed pictures
+    // drawn, as its mail. Null: nothing is announced (the window goes).
+    void SetMailbox(WindowMailbox* mail) { m_mail = mail; }
     // Where the texts go: the main window's status bar (none until it exists).
     void SetStatusBar(HWND statusBar) { m_statusBar = statusBar; }
     // Where the texts go instead of SB_SETTEXT to the bar (the bar's owner, which keeps them:
@@ -34,8 +33,6 @@ public:
     void SetStatusTextSink(std::function<void(int part, const std::wstring& text)> sink) {
         m_textSink = std::move(sink);
     }
-    // The notice has been taken off the queue: the next pending text posts a new one.
-    void TextsNoticeTaken() { m_noticePosted = false; }
     // On the window thread: draws what changed in the pictures since the last call.
     void DrawChangedPictures();
     // On the window thread: the main window was minimised (nothing is drawn or announced), or
@@ -54,9 +51,7 @@ private:
                                         UINT_PTR id, DWORD_PTR self);
 
     CMonitor* m_monitor = nullptr;
-    std::atomic<HWND> m_notifyWindow{nullptr};
-    std::atomic<UINT> m_notifyMessage{0};
-    std::atomic<UINT> m_picturesMessage{0};
+    std::atomic<WindowMailbox*> m_mail{nullptr};
     std::atomic<bool> m_noticePosted{false};
     std::atomic<bool> m_picturesNoticePosted{false};
     std::atomic<bool> m_hidden{false};

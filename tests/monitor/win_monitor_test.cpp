@@ -1,5 +1,5 @@
 // The monitor with real Windows controls: each control shows the monitor's picture pixel for
-// pixel, and the dB texts reach the status bar through a posted notice while another thread
+// pixel, and the dB texts reach the status bar through the window's mail while another thread
 // processes the blocks.
 #include "monitor/monitor.h"
 #include "monitor/win_monitor_host.h"
@@ -17,23 +17,12 @@
 
 namespace {
 
-constexpr UINT kTextsNotice = WM_APP + 1;
-constexpr UINT kPicturesNotice = WM_APP + 2;
-
-struct TestWindow {
-    CWinMonitorHost* host = nullptr;
-    CMonitor* monitor = nullptr;
-};
-TestWindow g_window;
+constexpr UINT kMail = WM_APP + 1;
+WindowMailbox g_mail;
 
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kTextsNotice) {
-        g_window.host->TextsNoticeTaken();
-        g_window.monitor->DeliverStatusTexts();
-        return 0;
-    }
-    if (message == kPicturesNotice) {
-        g_window.host->DrawChangedPictures();
+    if (message == kMail) {
+        g_mail.Take();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -84,9 +73,9 @@ TEST(WinMonitor, ControlsShowThePicturesAndTheStatusBarTheTexts) {
 
     CWinMonitorHost host;
     CMonitor monitor(host);
-    g_window = {&host, &monitor};
     host.SetMonitor(&monitor);
-    host.SetNotifyWindow(main, kTextsNotice, kPicturesNotice);
+    g_mail.SetWake([main] { return PostMessageW(main, kMail, 0, 0) != 0; });
+    host.SetMailbox(&g_mail);
     host.SetStatusBar(statusBar);
     monitor.AttachWindows(view, meter0, meter1);
     monitor.SetFormat(2, 16);

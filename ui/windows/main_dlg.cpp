@@ -56,6 +56,9 @@ constexpr UINT_PTR kInfoTimer = 4;
 constexpr UINT kInfoPeriodMs = 1000;
 constexpr UINT_PTR kStopTimer = 5;
 constexpr UINT_PTR kExitTimer = 6;
+// Mail whose posted message the system refused is taken within a second.
+constexpr UINT_PTR kMailTimer = 7;
+constexpr UINT kMailPeriodMs = 1000;
 
 void InsertTab(HWND tabs, int index, std::wstring text) {
     TCITEMW item = {};
@@ -132,8 +135,10 @@ void CMainDlg::SettingsWritten(bool ok, uint32_t error) {
     m_settingsFailureShown = true;
     if (MessagesQuiet())
         return;
-    if (m_finished || !PostMessageW(m_hWnd, WM_APP_SETTINGS_FAILED, WPARAM(error), 0))
+    if (m_finished)
         ShowSettingsNotSaved(error);
+    else
+        m_mail.Post([this, error] { ShowSettingsNotSaved(error); });
 }
 
 void CMainDlg::ShowSettingsNotSaved(uint32_t error) {
@@ -174,11 +179,6 @@ void CMainDlg::OnRecordingReports() {
     m_pRecordBar->OnRecordingReports(reports);
 }
 
-void CMainDlg::RetryLostReport() {
-    if (m_reportLost.exchange(false))
-        OnRecordingReports();
-}
-
 SoundFormatFields CMainDlg::Format() {
     return {m_pRecordBar->m_nSamplingChannel, m_pRecordBar->m_nSamplingRate,
             m_pRecordBar->m_nSampleType};
@@ -212,7 +212,7 @@ void CMainDlg::FollowView(const RecordingView& view) {
         m_wasRecording = false;
         m_stopTime = StopTime(); // for one recording
         if (m_exitWhenStopped)
-            PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0);
+            m_mail.Post([this] { OnExitDue(); });
     }
     EnableWindow(m_tabCtrl, view.tabs);
     EnableWindow(GetDlgItem(IDC_OPEN_FOLDER), !recording && !m_lastFile.empty());
@@ -233,7 +233,7 @@ void CMainDlg::TellSystem(const CSystemFollower::Said& said) {
     if (said.displayKeptOn)
         Tell(LoadText(IDS_AWAKE_DISPLAY));
     if (said.keyTaken)
-        PostMessageW(m_hWnd, WM_APP_HOT_KEY_TAKEN, 0, 0);
+        m_mail.Post([this] { Tell(LoadText(IDS_MARKER_KEY_TAKEN)); });
 }
 
 // The device by the name Windows shows for it now; a chosen one Windows does not know (never
@@ -304,8 +304,11 @@ BOOL CMainDlg::OnInitDialog() {
     if (m_command.Has(CommandLine::MINIMIZED))
         ::ShowWindow(m_hWnd, SW_MINIMIZE);
     // What an earlier run left unfinished is seen to once the window stands: no message comes
-    // before it.
-    PostMessageW(m_hWnd, WM_APP_SHOWN, 0, 0);
+    // before it. A post the system refused is taken by the mail's timer.
+    const HWND self = m_hWnd;
+    m_mail.SetWake([self] { return PostMessageW(self, WM_APP_MAIL, 0, 0) != 0; });
+    SetTimer(m_hWnd, kMailTimer, kMailPeriodMs, nullptr);
+    m_mail.Post([this] { OnShown(); });
     // The tab control has the focus after start-up (the pages, above it for their painting,
     // come first in the tab order): Tab goes from it to the toolbar, then the file-name field.
     SetFocus(m_tabCtrl);
@@ -367,11 +370,13 @@ void CMainDlg::CreateCapture() {
     m_monitorHost = std::make_unique<CWinMonitorHost>();
     m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory, *m_monitorHost);
     m_monitorHost->SetMonitor(g_pMonitor);
-    m_monitorHost->SetNotifyWindow(m_hWnd, WM_APP_MONITOR_TEXTS, WM_APP_MONITOR_PICTURES);
-    const HWND self = m_hWnd;
-    m_pRecording = std::make_unique<CRecording>(*m_pWaveIn, *this, [this, self] {
-        if (!PostMessageW(self, WM_APP_RECORDING, 0, 0))
-            m_reportLost = true;
+    m_monitorHost->SetMailbox(&m_mail);
+    m_pRecording = std::make_unique<CRecording>(*m_pWaveIn, *this, [this] {
+        if (!m_reportsPosted.exchange(true))
+            m_mail.Post([this] {
+                m_reportsPosted = false;
+                OnRecordingReports();
+            });
     });
     // For tests of long recordings: a smaller size limit of a file than the format's 4 GiB.
     wchar_t limit[32] = {};
@@ -485,6 +490,7 @@ void CMainDlg::Release() {
     m_pRecording.reset();
     m_pWaveIn.reset();
     if (m_monitorHost) {
+        m_monitorHost->SetMailbox(nullptr);
         m_monitorHost->SetMonitor(nullptr);
         m_monitorHost->SetStatusBar(nullptr);
         m_monitorHost->SetStatusTextSink(nullptr);
@@ -542,8 +548,7 @@ void CMainDlg::OnEndSession() {
     SetMessagesQuiet(true);
     Finish(kSessionEndWaitMs);
     CloseModalWindows(m_hWnd);
-    if (!PostMessageW(m_hWnd, WM_APP_SESSION_ENDED, 0, 0))
-        SetTimer(m_hWnd, kSessionEndTimer, 100, nullptr);
+    m_mail.Post([this] { OnSessionEnded(); });
 }
 
 // Posted behind the modal windows' Cancel: nothing is released while one of them is still
@@ -638,18 +643,8 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
                 m_monitorHost->SetHidden(m_minimised);
         }
         return false;
-    case WM_APP_MONITOR_PICTURES:
-        if (m_monitorHost)
-            m_monitorHost->DrawChangedPictures();
-        return true;
-    case WM_APP_MONITOR_TEXTS:
-        if (m_monitorHost)
-            m_monitorHost->TextsNoticeTaken();
-        if (g_pMonitor && m_pWaveIn)
-            g_pMonitor->DeliverStatusTexts();
-        return true;
-    case WM_APP_RECORDING:
-        OnRecordingReports();
+    case WM_APP_MAIL:
+        m_mail.Take();
         return true;
     case WM_APPCOMMAND: {
         // A keyboard's media keys: record, pause (or play/pause, which resumes too), stop.
@@ -668,39 +663,12 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         *result = TRUE;
         return true;
     }
-    case WM_APP_SETTINGS_FAILED:
-        ShowSettingsNotSaved(uint32_t(wParam));
-        return true;
-    case WM_APP_HOT_KEY_TAKEN:
-        Tell(LoadText(IDS_MARKER_KEY_TAKEN));
-        return true;
-    case WM_APP_EXIT:
-        // Once the program's own dialogs are closed (their loops run below this one).
-        if (IsRecording())
-            return true;
-        if (!IsWindowEnabled(m_hWnd)) {
-            CloseModalWindows(m_hWnd);
-            SetTimer(m_hWnd, kExitTimer, 100, nullptr);
-            return true;
-        }
-        OnOK();
-        return true;
     case WM_COPYDATA:
         *result = OnCommandCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         return true;
     case WM_HOTKEY:
         if (m_system && m_system->MarkerKeyPressed(int(wParam)))
             OnShortcut(ID_MARKER);
-        return true;
-    case WM_APP_SHOWN:
-        if (m_pSettingsPage)
-            Tell(m_pSettingsPage->DamagedSourceText(g_settings.Damaged));
-        if (m_pRecording)
-            m_pRecording->CompleteInterrupted(); // beside the window; settled once looked at
-        if (!m_command.Empty())
-            m_exitCode = RunCommand(m_command);
-        if (m_exitCode != EXIT_DONE && m_command.Has(CommandLine::RECORD))
-            PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0); // a scheduled start that failed: logged
         return true;
     case WM_POWERBROADCAST:
         // Every wake says "automatic" (one the user made says so again after it).
@@ -727,9 +695,6 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         if (wParam)
             OnEndSession();
         return true;
-    case WM_APP_SESSION_ENDED:
-        OnSessionEnded();
-        return true;
     case WM_TIMER:
         if (wParam == kInfoTimer) {
             ShowRecordInfo();
@@ -742,7 +707,11 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         }
         if (wParam == kExitTimer) {
             KillTimer(m_hWnd, kExitTimer);
-            PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0);
+            OnExitDue();
+            return true;
+        }
+        if (wParam == kMailTimer) {
+            m_mail.TakeIfLost();
             return true;
         }
         if (wParam != kSessionEndTimer)
@@ -757,6 +726,29 @@ bool CMainDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* re
         }
         return false;
     }
+}
+
+void CMainDlg::OnShown() {
+    if (m_pSettingsPage)
+        Tell(m_pSettingsPage->DamagedSourceText(g_settings.Damaged));
+    if (m_pRecording)
+        m_pRecording->CompleteInterrupted(); // beside the window; settled once looked at
+    if (!m_command.Empty())
+        m_exitCode = RunCommand(m_command);
+    if (m_exitCode != EXIT_DONE && m_command.Has(CommandLine::RECORD))
+        m_mail.Post([this] { OnExitDue(); }); // a scheduled start that failed: logged
+}
+
+// Once the program's own dialogs are closed (their loops run below this one).
+void CMainDlg::OnExitDue() {
+    if (IsRecording())
+        return;
+    if (!IsWindowEnabled(m_hWnd)) {
+        CloseModalWindows(m_hWnd);
+        SetTimer(m_hWnd, kExitTimer, 100, nullptr);
+        return;
+    }
+    OnOK();
 }
 
 // The media keys that come as key messages: whether one repeats is the key's own word.
@@ -980,7 +972,7 @@ int CMainDlg::RunCommand(const CommandLine& command) {
     if (command.Has(CommandLine::EXIT)) {
         m_exitWhenStopped = true;
         if (!IsRecording())
-            PostMessageW(m_hWnd, WM_APP_EXIT, 0, 0);
+            m_mail.Post([this] { OnExitDue(); });
     }
     return code;
 }

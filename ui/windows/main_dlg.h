@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/press_rule.h"
 #include "capture/wave_input.h"
+#include "engine/window_mailbox.h"
 #include "recording/recording.h"
 #include "recording/system_side.h"
 #include "ui/framework/dialog.h"
@@ -27,16 +28,8 @@ class CSettingsPage;
 class CWaveIn;
 class CWinMonitorHost;
 
-// Posted to the main window (no parameters): status texts of the monitor wait, the recording has
-// reports to act on, the window stands, the monitor's pictures changed.
-constexpr UINT WM_APP_MONITOR_TEXTS = WM_APP + 1;
-constexpr UINT WM_APP_RECORDING = WM_APP + 2;
-constexpr UINT WM_APP_SHOWN = WM_APP + 3;
-constexpr UINT WM_APP_MONITOR_PICTURES = WM_APP + 5;
-constexpr UINT WM_APP_SETTINGS_FAILED = WM_APP + 6; // wParam: the system's error
-constexpr UINT WM_APP_SESSION_ENDED = WM_APP + 7;   // the window closes, once modal loops unwound
-constexpr UINT WM_APP_HOT_KEY_TAKEN = WM_APP + 8;   // another program holds the marker's key
-constexpr UINT WM_APP_EXIT = WM_APP + 9;            // the switches' work is done: the window closes
+// Posted to the main window: its mail waits (WindowMailbox), the one message of its own.
+constexpr UINT WM_APP_MAIL = WM_APP + 1;
 
 // COM (OLE) for the window thread, which the shell's dialogs need, while it exists.
 class OleApartment {
@@ -90,7 +83,7 @@ public:
     // The recording's view changed: the tabs, the line below them, the folder's button, the
     // taskbar button, and the system's side (awake, shutdown, the marker's key).
     void FollowView(const RecordingView& view) override;
-    void Tick() override { RetryLostReport(); }
+    void Tick() override { m_mail.TakeIfLost(); }
 
     // Writes to the settings file at once, for the recording: the sequential counter after a
     // recording took or gave back a number, and the files not yet complete, so that a crash
@@ -101,10 +94,8 @@ public:
     std::vector<std::wstring> ToldFiles() override;
     bool NoteToldFiles(const std::vector<std::wstring>& files) override;
 
-    // The recording's reports, to the record bar. RetryLostReport acts on reports
-    // whose posted message the full queue refused (the record bar's timer calls it).
+    // The recording's reports, to the record bar.
     void OnRecordingReports();
-    void RetryLostReport();
     // The input being recorded is named above the waveform; a new one (the recording followed
     // a new default input) is said to screen readers.
     void FollowInput();
@@ -169,6 +160,10 @@ private:
     // their loops have unwound.
     void OnEndSession();
     void OnSessionEnded();
+    // The window stands: what the settings and an earlier run left, and the switches.
+    void OnShown();
+    // The switches' work is done: the window closes once the program's own dialogs are.
+    void OnExitDue();
     bool OnQueryEndSession(LPARAM reason);
     // What the system's side of the recording asks the user to hear.
     void TellSystem(const CSystemFollower::Said& said);
@@ -190,7 +185,8 @@ private:
     bool m_finished = false;
     int m_sessionEndTries = 0;
     bool m_settingsFailureShown = false;
-    std::atomic<bool> m_reportLost{false};
+    WindowMailbox m_mail;                     // every other thread's word to this one
+    std::atomic<bool> m_reportsPosted{false}; // the recording's reports wait in the mail
     bool m_minimised = false;
     UniqueAccelerators m_shortcuts;
     PowerNotification m_displayNotify; // the display going off
