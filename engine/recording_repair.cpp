@@ -108,11 +108,11 @@ RepairResult CompleteInterruptedRecording(const std::filesystem::path& path,
         marker.frame = std::min(marker.frame, frames - 1);
     std::stable_sort(markers.begin(), markers.end(),
                      [](const CueMarker& a, const CueMarker& b) { return a.frame < b.frame; });
-    uint64_t riffSize = RiffSizeFor(data) + kMarkerChunkHeaders;
+    uint64_t markerBytes = 0;
     size_t fit = 0;
     for (; fit < markers.size() && fit < kMaxMarkers; ++fit) {
-        riffSize += MarkerBytes(MarkerLabel(markers[fit].label).size());
-        if (riffSize > std::min(riffSizeLimit, kMaxStatedRiffSize))
+        markerBytes += MarkerBytes(MarkerLabel(markers[fit].label).size());
+        if (!Fits(data, markerBytes, riffSizeLimit))
             break;
     }
     markers.resize(fit);

@@ -99,10 +99,7 @@ void CWaveFile::Continue(RawFile&& file) {
 }
 
 bool CWaveFile::Fits(uint64_t dataBytes, uint64_t markerBytes) const {
-    uint64_t chunks = m_markerBytes + markerBytes;
-    if (m_markerBytes == 0 && markerBytes > 0)
-        chunks += WaveLayout::kMarkerChunkHeaders;
-    return RiffSizeFor(m_dataBytes + dataBytes) + chunks <= m_riffSizeLimit;
+    return WaveLayout::Fits(m_dataBytes + dataBytes, m_markerBytes + markerBytes, m_riffSizeLimit);
 }
 
 CWaveFile::WriteResult CWaveFile::Write(const void* data, uint32_t byteCount,
@@ -169,7 +166,7 @@ CWaveFile::MarkerResult CWaveFile::AddMarker(uint64_t frame, const std::string& 
     const uint64_t bytes = WaveLayout::MarkerBytes(text.size());
     if (!IsOpen() || !Fits(0, bytes))
         return MARKER_NO_ROOM;
-    m_markerBytes += bytes + (m_markers.empty() ? WaveLayout::kMarkerChunkHeaders : 0);
+    m_markerBytes += bytes;
     m_markers.push_back({frame, text});
     return MARKER_KEPT;
 }

@@ -119,7 +119,7 @@ private:
     uint64_t m_dataBytes = 0;
     uint64_t m_riffSizeLimit = kMaxRiffSize;
     std::vector<WaveLayout::CueMarker> m_markers; // of the file being written
-    uint64_t m_markerBytes = 0;                   // their chunks' bytes
+    uint64_t m_markerBytes = 0;                   // theirs in the chunks (MarkerBytes each)
     RecordingFailure m_failure;
     // Scratch block for µ-law and A-law codes, allocated by Open, reused for every block.
     std::unique_ptr<uint8_t[]> m_scratch;

@@ -104,6 +104,13 @@ constexpr uint64_t kMarkerChunkHeaders = 12 + 12;
 constexpr uint64_t MarkerBytes(size_t labelLength) {
     return 24 + 12 + ((labelLength + 1 + 1) & ~uint64_t(1));
 }
+// What a file holds, one rule for the writer and the repair: whether a completed file of this
+// many sample bytes, with markers of markerBytes (the sum of each one's MarkerBytes; 0: none),
+// stays within riffSizeLimit and what the format can state.
+constexpr bool Fits(uint64_t dataBytes, uint64_t markerBytes, uint64_t riffSizeLimit) {
+    const uint64_t limit = riffSizeLimit < kMaxStatedRiffSize ? riffSizeLimit : kMaxStatedRiffSize;
+    return RiffSizeFor(dataBytes) + (markerBytes ? kMarkerChunkHeaders + markerBytes : 0) <= limit;
+}
 // The label as it goes into a file: printable ASCII (anything else becomes '?'), at most
 // kMaxLabelLength characters.
 std::string MarkerLabel(const std::string& text);

@@ -7,6 +7,7 @@
 #include "recording/disk_thread.h"
 #include "recording/file_hand_over.h"
 #include "recording/interrupted_recordings.h"
+#include "recording/next_file_maker.h"
 #include "recording/recording_policy.h"
 
 #include <algorithm>
@@ -60,56 +61,6 @@ private:
     std::function<void()> m_wake;
 };
 
-// The making of a next file: what the window thread hands the maker thread (the naming as it
-// was, the plan), and what the maker hands back once MADE. A making the recording no longer
-// wants is ABANDONED: the maker then removes what it made.
-struct CRecording::Making {
-    std::mutex lock;
-    enum Stage { MAKING, MADE, ABANDONED } stage = MAKING;
-    SequentialNaming naming; // before; after, once made
-    uint32_t countBefore = 0;
-    RecordingPlan plan;
-    int typedPart = 1;
-    WaveFormat format;
-    NextFile next; // open once made
-    Prepared prepared;
-    RecordingFailure failure;
-};
-
-// The maker thread's work: the next sequential name, or the typed name numbered, a name whose
-// file exists passed over, the file created with its header; on failure, the folder made for it
-// removed.
-void CRecording::MakeNextFile(Making& making) {
-    Prepared& prepared = making.prepared;
-    const auto create = [&](const std::wstring& path) {
-        RecordingFailure failure;
-        if (CWaveFile::CreateWithHeader(making.next.file, FileSystemPath(path),
-                                        RawFile::CREATE_NEW_ONLY, making.format, &failure))
-            return RecordingFailure();
-        failure.path = path;
-        return failure;
-    };
-    if (making.plan.sequential) {
-        making.failure = TakeFreeName(
-            prepared.path, prepared.madeFolder,
-            [&](std::wstring& path, std::wstring& made) {
-                return NextSequentialPath(making.naming, path, made);
-            },
-            create);
-    } else {
-        making.failure = TakeFreeName(
-            prepared.path, prepared.madeFolder,
-            [&](std::wstring& path, std::wstring&) {
-                path = NumberedName(making.plan.typedName, ++making.typedPart);
-                return RecordingFailure();
-            },
-            create);
-    }
-    if (!making.next.file.IsOpen())
-        RemoveMade(L"", prepared.madeFolder);
-    making.next.name = prepared.path;
-}
-
 // One recording: what the window thread keeps of it, and its disk side (the queue its blocks
 // wait in, the next file on its way, the writer, the disk thread), which lives until the disk
 // thread has completed the last file.
@@ -119,10 +70,7 @@ struct CRecording::Run {
     int typedPart = 1;            // the last " (n)" used for a typed name
     Prepared prepared;            // the next file made ahead; path empty: none
     RecordingFailure nextFailure; // why the next file could not be made
-    // The next file on its way, on a thread of its own (a share that does not answer holds that
-    // thread, not the window); null when none is.
-    std::shared_ptr<Making> making;
-    std::thread maker;
+    NextFileMaker maker;          // the next file on its way
     BlockQueue queue;
     MarkerRequests markers;
     std::unique_ptr<BlockJudge> judge; // the capture's sink
@@ -163,7 +111,7 @@ CRecording::~CRecording() {
     m_capture.SetEndHandler(nullptr);
     m_capture.SetInputHandler(nullptr);
     for (std::unique_ptr<Run>& run : m_runs) {
-        AbandonMaking(*run);
+        run->maker.Abandon();
         NextFile untaken;
         if (run->handOver.Close(untaken)) {
             untaken.file.Close();
@@ -550,7 +498,7 @@ bool CRecording::MarkerDropped(const RecordingReport& report) {
 // The disk thread has done its last: a next file made and never taken goes.
 void CRecording::DiskDone(Run& run) {
     run.disk.Join();
-    AbandonMaking(run);
+    run.maker.Abandon();
     NextFile untaken;
     if (run.handOver.Close(untaken) && !run.prepared.path.empty())
         RemoveOffThread(run.prepared, std::move(untaken.file));
@@ -563,32 +511,20 @@ void CRecording::DiskDone(Run& run) {
 // ends at the limit and says why then. Done also for a recording stopped while its disk thread
 // still writes what the queue held.
 void CRecording::PrepareNextFile(Run& run) {
-    if (!run.prepared.path.empty() || run.making)
+    if (!run.prepared.path.empty() || run.maker.Busy())
         return;
     run.nextFailure = RecordingFailure();
-    auto making = std::make_shared<Making>();
-    making->naming = m_naming;
-    making->countBefore = m_naming.count;
-    making->plan = run.plan;
-    making->typedPart = run.typedPart;
-    making->format = run.writer.Format();
-    making->prepared.sequential = run.plan.sequential;
-    run.making = making;
-    run.maker = std::thread([making, reported = m_reported, serial = run.serial] {
-        MakeNextFile(*making);
-        {
-            std::lock_guard<std::mutex> lock(making->lock);
-            if (making->stage == Making::MAKING) {
-                making->stage = Making::MADE;
-                RecordingReport report;
-                report.kind = RecordingReport::NEXT_MADE;
-                report.run = serial;
-                reported->Report(std::move(report));
-                return;
-            }
-        }
-        making->next.file.Close(); // no longer wanted: the recording has ended
-        RemoveMade(making->prepared.path, making->prepared.madeFolder);
+    NextFileMaker::Order order;
+    order.naming = m_naming;
+    order.sequential = run.plan.sequential;
+    order.typedName = run.plan.typedName;
+    order.typedPart = run.typedPart;
+    order.format = run.writer.Format();
+    run.maker.Start(order, [reported = m_reported, serial = run.serial] {
+        RecordingReport report;
+        report.kind = RecordingReport::NEXT_MADE;
+        report.run = serial;
+        reported->Report(std::move(report));
     });
 }
 
@@ -596,20 +532,22 @@ void CRecording::PrepareNextFile(Run& run) {
 // kept, unless the counter moved on meanwhile (a new recording took numbers: the file's number
 // is then passed over by them, not reused). Whether the counter moved.
 bool CRecording::NextFileMade(Run& run) {
-    if (!run.making)
+    if (!run.maker.Busy())
         return false;
-    run.maker.join();
-    const std::shared_ptr<Making> making = std::move(run.making);
-    run.typedPart = making->typedPart;
-    if (!making->next.file.IsOpen()) {
-        run.nextFailure = making->failure;
+    NextFileMaker::Made made = run.maker.Take();
+    run.typedPart = made.typedPart;
+    if (!made.next.file.IsOpen()) {
+        run.nextFailure = made.failure;
         run.handOver.Refuse();
         return false;
     }
-    Prepared prepared = making->prepared;
-    prepared.countBefore = making->countBefore;
-    prepared.countAfter = making->naming.count;
-    NextFile next = std::move(making->next);
+    Prepared prepared;
+    prepared.path = made.next.name;
+    prepared.sequential = run.plan.sequential;
+    prepared.countBefore = made.countBefore;
+    prepared.countAfter = made.naming.count;
+    prepared.madeFolder = made.madeFolder;
+    NextFile next = std::move(made.next);
     if (!run.handOver.Offer(next)) {                 // the disk thread has ended meanwhile
         m_unfinished.push_back({prepared.path, {}}); // until it is gone
         Note();
@@ -621,34 +559,9 @@ bool CRecording::NextFileMade(Run& run) {
     Note();
     if (!prepared.sequential || m_naming.count != prepared.countBefore)
         return false;
-    m_naming = making->naming;
+    m_naming = made.naming;
     m_notes.SaveCounter(m_naming.count);
     return true;
-}
-
-// A making the recording no longer waits for: one still under way removes its file itself; one
-// made is removed here (its number given back).
-void CRecording::AbandonMaking(Run& run) {
-    if (!run.making)
-        return;
-    std::shared_ptr<Making> making = std::move(run.making);
-    bool made;
-    {
-        std::lock_guard<std::mutex> lock(making->lock);
-        made = making->stage == Making::MADE;
-        if (!made)
-            making->stage = Making::ABANDONED;
-    }
-    if (!made) {
-        run.maker.detach();
-        return;
-    }
-    run.maker.join();
-    std::thread([making] { // never noted, its number never kept
-        making->next.file.Close();
-        RemoveMade(making->prepared.path, making->prepared.madeFolder);
-    })
-        .detach();
 }
 
 // The recording's drive may not answer: the file is closed and removed on a thread of its own,

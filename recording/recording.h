@@ -146,7 +146,6 @@ public:
 
 private:
     struct Run;
-    struct Making;
     class Reports;
     // A next file made ahead of time: where, its number's counter before and after, and the
     // folder made for it.
@@ -161,10 +160,8 @@ private:
     Run* Live();
     RecordingFailure CreateFirstFile(Run& run, std::wstring& path, std::wstring& madeFolder);
     void PrepareNextFile(Run& run);
-    static void MakeNextFile(Making& making);
     // Whether the counter moved.
     bool NextFileMade(Run& run);
-    void AbandonMaking(Run& run);
     void StopAt(uint32_t endTicks);
     // Whether the user is to hear of it.
     bool EndedBySelf(Run& run, RecordingReport& report);
