@@ -53,12 +53,13 @@ int main(int argc, char** argv) {
     const uint64_t target = uint64_t(minutes * 60 * frameRate);
 
     NullMonitorHost host;
+    CMonitor monitor(host);
     auto device = std::make_unique<SimulatedWaveInput>();
     SimulatedWaveInput* sim = device.get();
     sim->SetBlockInterval(200);
-    CWaveIn capture(std::move(device), host);
-    AttachMonitorViews(NullMonitorHost::View(), NullMonitorHost::Meter0(),
-                       NullMonitorHost::Meter1());
+    CWaveIn capture(std::move(device), monitor);
+    monitor.AttachWindows(NullMonitorHost::View(), NullMonitorHost::Meter0(),
+                          NullMonitorHost::Meter1());
     NoNotes notes;
     CRecording recording(capture, notes, nullptr);
     RecordingPlan plan;

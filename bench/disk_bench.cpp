@@ -103,6 +103,7 @@ bool WriterCosts(const fs::path& folder) {
 
 struct Session {
     NullMonitorHost host;
+    CMonitor monitor(host);
     SimulatedWaveInput* sim = nullptr;
     std::unique_ptr<CWaveIn> capture;
     NoNotes notes;
@@ -113,9 +114,9 @@ struct Session {
         auto device = std::make_unique<SimulatedWaveInput>();
         sim = device.get();
         sim->SetBlockInterval(blockIntervalUs);
-        capture = std::make_unique<CWaveIn>(std::move(device), host);
-        AttachMonitorViews(NullMonitorHost::View(), NullMonitorHost::Meter0(),
-                           NullMonitorHost::Meter1());
+        capture = std::make_unique<CWaveIn>(std::move(device), monitor);
+        monitor.AttachWindows(NullMonitorHost::View(), NullMonitorHost::Meter0(),
+                              NullMonitorHost::Meter1());
         recording = std::make_unique<CRecording>(*capture, notes, nullptr);
     }
     bool Start(const fs::path& file) {

@@ -6,8 +6,6 @@
 #include <system_error>
 #include <thread>
 
-CMonitor* g_pMonitor = nullptr;
-
 namespace {
 
 constexpr uint32_t kNoDriver = 6; // MMSYSERR_NODRIVER: no device to open
@@ -31,23 +29,21 @@ struct CWaveIn::Caller {
     RecordingFailure failure;
 };
 
-CWaveIn::CWaveIn(std::function<std::unique_ptr<IWaveInput>()> devices, IMonitorHost& monitorHost)
-    : m_devices(std::move(devices)), m_monitor(std::make_unique<CMonitor>(monitorHost)) {
-    g_pMonitor = m_monitor.get();
+CWaveIn::CWaveIn(std::function<std::unique_ptr<IWaveInput>()> devices, CMonitor& monitor)
+    : m_devices(std::move(devices)), m_monitor(monitor) {
     Renew();
 }
 
-CWaveIn::CWaveIn(std::unique_ptr<IWaveInput> device, IMonitorHost& monitorHost)
+CWaveIn::CWaveIn(std::unique_ptr<IWaveInput> device, CMonitor& monitor)
     : CWaveIn([first = std::make_shared<std::unique_ptr<IWaveInput>>(
                    std::move(device))] { return std::move(*first); },
-              monitorHost) {}
+              monitor) {}
 
 // A device that hangs keeps its caller thread, which ends once it returns.
 CWaveIn::~CWaveIn() {
     if (IsOpen())
         Close(); // never leave the capture thread running
     EndCaller();
-    g_pMonitor = nullptr;
 }
 
 void CWaveIn::EndCaller() {
@@ -68,7 +64,7 @@ void CWaveIn::EndCaller() {
 
 void CWaveIn::Renew() {
     EndCaller();
-    m_capture = std::make_shared<WaveInCapture>(m_devices ? m_devices() : nullptr);
+    m_capture = std::make_shared<WaveInCapture>(m_devices ? m_devices() : nullptr, m_monitor);
     m_capture->SetEndHandler(m_endHandler);
     m_capture->SetInputHandler(m_inputHandler);
     m_caller = std::make_shared<Caller>(m_capture);
@@ -197,7 +193,7 @@ int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleT
     if (m_cut)
         Renew();
     const WaveFormat format = MakeDeviceFormat(channels, samplesPerSec, sampleType);
-    g_pMonitor->SetFormat(format.nChannels, format.wBitsPerSample, format.nAvgBytesPerSec);
+    m_monitor.SetFormat(format.nChannels, format.wBitsPerSample, format.nAvgBytesPerSec);
     {
         std::lock_guard<std::mutex> lock(m_caller->lock);
         m_caller->sink = &sink;
@@ -210,7 +206,7 @@ int CWaveIn::Open(IBlockSink& sink, int channels, int samplesPerSec, int sampleT
         return Hung();
     }
     if (opened)
-        g_pMonitor->OnStart();
+        m_monitor.OnStart();
     return opened;
 }
 
@@ -222,7 +218,7 @@ int CWaveIn::Start() {
     if (!Answered(CALL_START, started))
         return Hung();
     if (started)
-        g_pMonitor->OnStart();
+        m_monitor.OnStart();
     return started;
 }
 
@@ -233,7 +229,7 @@ int CWaveIn::Stop() {
     if (!Answered(CALL_STOP, stopped))
         return Hung();
     if (stopped)
-        g_pMonitor->OnPause();
+        m_monitor.OnPause();
     return stopped;
 }
 
@@ -247,14 +243,6 @@ int CWaveIn::Close() {
         CutOff();
         closed = Hung();
     }
-    g_pMonitor->OnClose();
+    m_monitor.OnClose();
     return closed;
-}
-
-int AttachMonitorViews(WindowHandle waveform, WindowHandle meter1, WindowHandle meter2) {
-    return g_pMonitor->AttachWindows(waveform, meter1, meter2);
-}
-
-int RepaintMonitor(uint16_t channels) {
-    return g_pMonitor->Repaint(channels);
 }

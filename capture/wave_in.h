@@ -43,17 +43,14 @@
 // leaves the rest of its few seconds to the disk.
 constexpr uint32_t kDeviceAnswerMs = 2000;
 
-// The monitor of the one capture. Owned by the CWaveIn.
-extern CMonitor* g_pMonitor;
-
 class CWaveIn {
 public:
     // Each device it opens comes from devices (another after one hung); a null one cannot be
-    // opened.
-    CWaveIn(std::function<std::unique_ptr<IWaveInput>()> devices, IMonitorHost& monitorHost);
+    // opened. Every block goes to the monitor too, which must outlive the capture.
+    CWaveIn(std::function<std::unique_ptr<IWaveInput>()> devices, CMonitor& monitor);
     // This device only: after it hung, no other.
-    CWaveIn(std::unique_ptr<IWaveInput> device, IMonitorHost& monitorHost);
-    // Deletes the monitor; a capture still open is closed first.
+    CWaveIn(std::unique_ptr<IWaveInput> device, CMonitor& monitor);
+    // A capture still open is closed first.
     ~CWaveIn();
     CWaveIn(const CWaveIn&) = delete;
     CWaveIn& operator=(const CWaveIn&) = delete;
@@ -106,6 +103,8 @@ public:
     uint32_t NearQuietMs() const { return m_cut ? 0 : m_capture->NearQuietMs(); }
     // What made the last Open, Start, Stop or Close fail. Window thread.
     const RecordingFailure& LastFailure() const { return m_failure; }
+    // The monitor every block goes to.
+    CMonitor& Monitor() const { return m_monitor; }
 
 private:
     struct Caller;
@@ -129,7 +128,7 @@ private:
     static void Serve(const std::shared_ptr<Caller>& caller);
 
     std::function<std::unique_ptr<IWaveInput>()> m_devices;
-    std::unique_ptr<CMonitor> m_monitor; // what g_pMonitor points to
+    CMonitor& m_monitor;
     std::shared_ptr<WaveInCapture> m_capture;
     std::shared_ptr<Caller> m_caller; // shared with its thread, which may outlive this
     std::thread m_callerThread;
@@ -139,7 +138,3 @@ private:
     std::function<void(const RecordingFailure&, uint32_t)> m_endHandler;
     std::function<void(bool)> m_inputHandler;
 };
-
-// The preview page's way to the monitor: controls 1010, 1007, 1009, and its repaint.
-int AttachMonitorViews(WindowHandle waveform, WindowHandle meter1, WindowHandle meter2);
-int RepaintMonitor(uint16_t channels);

@@ -26,7 +26,8 @@ RecordingStep StepOfDeviceCode(uint32_t code) {
                                                           : STEP_DEVICE;
 }
 
-WaveInCapture::WaveInCapture(std::unique_ptr<IWaveInput> device) : m_device(std::move(device)) {}
+WaveInCapture::WaveInCapture(std::unique_ptr<IWaveInput> device, CMonitor& monitor)
+    : m_device(std::move(device)), m_monitor(monitor) {}
 
 WaveInCapture::~WaveInCapture() {
     if (m_state != CAPTURE_CLOSED)
@@ -85,7 +86,7 @@ int WaveInCapture::Open(IBlockSink& sink, const WaveFormat& format, const Captur
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_state = CAPTURE_CLOSED; // nothing goes back to the device
-            if (m_deviceOpen)
+            if (m_deviceState != DEVICE_CLOSED)
                 m_device->Reset();
         }
         Release();
@@ -103,8 +104,7 @@ int WaveInCapture::Open(IBlockSink& sink, const WaveFormat& format, const Captur
     }
     m_sink = &sink;
     m_quit = false;
-    m_everHeard = false;
-    m_proven = true; // the first opening needs no sound to record: its silence ends the capture
+    m_sound = SOUND_NONE; // the first opening records without it: its silence ends the capture
     m_reopenAsked = false;
     m_syncRequested = m_syncDone = 0;
     m_heard = false;
@@ -137,7 +137,7 @@ uint32_t WaveInCapture::OpenDevice(bool again) {
     m_next = 0;
     uint32_t code =
         again ? m_device->Reopen(m_format, m_source) : m_device->Open(m_format, m_source);
-    m_deviceOpen = code == 0;
+    m_deviceState = code == 0 ? DEVICE_OPEN : DEVICE_CLOSED;
     for (int i = 0; code == 0 && i < kWaveInBufferCount; ++i) {
         code = m_device->Prepare(m_waveHdr[i]);
         if (code == 0) {
@@ -168,12 +168,14 @@ int WaveInCapture::Start() {
         const uint32_t now = GetTicks();
         m_lastBlockMs = now;
         m_heard = false;
-        if (m_deviceOpen)
+        if (m_deviceState == DEVICE_OPEN)
             code = m_device->Start();
-        lost = code != 0 && m_everHeard;
+        lost = code != 0 && HasHeard(m_sound);
         if (code == 0 || lost) {
-            m_started = code == 0 && m_deviceOpen;
-            m_state = m_started && m_proven ? CAPTURE_RUNNING : CAPTURE_WAITING;
+            if (code == 0 && m_deviceState == DEVICE_OPEN)
+                m_deviceState = DEVICE_STARTED;
+            m_state = m_deviceState == DEVICE_STARTED && IsProven(m_sound) ? CAPTURE_RUNNING
+                                                                           : CAPTURE_WAITING;
             m_clock.Run(now);
             m_reopenAsked = m_reopenAsked || lost;
         }
@@ -192,10 +194,10 @@ int WaveInCapture::Stop() {
         const CaptureState state = m_state;
         if (state != CAPTURE_RUNNING && state != CAPTURE_WAITING)
             return state != CAPTURE_CLOSED ? 1 : 0;
-        if (m_started) {
+        if (m_deviceState == DEVICE_STARTED) {
             if (const uint32_t code = m_device->Stop())
                 return Fail(STEP_DEVICE, code);
-            m_started = false;
+            m_deviceState = DEVICE_OPEN;
         }
         m_state = CAPTURE_PAUSED;
         m_clock.Pause(GetTicks());
@@ -221,7 +223,7 @@ int WaveInCapture::Close() {
         if (m_state != CAPTURE_ENDED)
             m_state = CAPTURE_CLOSED;
         m_clock.Pause(GetTicks()); // also when the device would not stop
-        ok = !m_deviceOpen || m_device->Reset() == 0;
+        ok = m_deviceState == DEVICE_CLOSED || m_device->Reset() == 0;
     }
     ok = Release() && ok;
     m_state = CAPTURE_CLOSED;
@@ -258,14 +260,17 @@ bool WaveInCapture::CloseDevice() {
 // A device that will not close, even after a second reset, may still write into its buffers:
 // they are kept as long as the device object, and a later opening gets blocks of its own.
 bool WaveInCapture::CloseDeviceLocked() {
-    bool closed = !m_deviceOpen || m_device->Close() == 0;
+    for (int i = 0; i < m_prepared; ++i)
+        m_device->Unprepare(m_waveHdr[i]);
+    m_prepared = 0;
+    bool closed = m_deviceState == DEVICE_CLOSED || m_device->Close() == 0;
     if (!closed) {
         m_device->Reset();
         for (int i = 0; i < kWaveInBufferCount; ++i)
             m_device->Unprepare(m_waveHdr[i]);
         closed = m_device->Close() == 0;
     }
-    m_deviceOpen = m_started = false;
+    m_deviceState = DEVICE_CLOSED;
     m_prepared = 0;
     if (!closed && m_blocks)
         m_retiredBlocks.push_back(std::move(m_blocks));
@@ -288,17 +293,17 @@ void WaveInCapture::WaitUntilProcessed() {
 void WaveInCapture::CaptureThread() {
     for (;;) {
         m_device->WaitForDone(kWaitSliceMs);
-        bool quit, deviceOpen, started;
+        bool quit;
+        DeviceState device;
         uint64_t sync;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             quit = m_quit;
-            deviceOpen = m_deviceOpen;
-            started = m_started;
+            device = m_deviceState;
             sync = m_syncRequested;
         }
         const CaptureState state = m_state;
-        if (deviceOpen && state != CAPTURE_ENDED)
+        if (device != DEVICE_CLOSED && state != CAPTURE_ENDED)
             ProcessDoneBuffers();
         if (state != CAPTURE_RUNNING)
             Out([&] { m_sink->Settle(); }); // paused or waiting: nothing comes for a while
@@ -312,15 +317,15 @@ void WaveInCapture::CaptureThread() {
         if (state == CAPTURE_CLOSED || state == CAPTURE_ENDED)
             continue;
         const uint32_t now = GetTicks();
-        if (!deviceOpen) {
+        if (device == DEVICE_CLOSED) {
             m_reopenAsked = false; // it is being opened anew anyway
             TryReopen(now);
-        } else if (m_reopenAsked.exchange(false) && m_everHeard) {
+        } else if (m_reopenAsked.exchange(false) && HasHeard(m_sound)) {
             LoseInput();
-        } else if (started) { // recording, or opened again and waiting for its first sound
+        } else if (device == DEVICE_STARTED) { // recording, or waiting for its first sound
             const uint32_t allowed = m_heard ? kSilenceTimeoutMs : kFirstBlockTimeoutMs;
             if (uint32_t(now - m_lastBlockMs.load()) > allowed) {
-                if (m_everHeard)
+                if (HasHeard(m_sound))
                     LoseInput();
                 else
                     EndBySelf(Failed(STEP_DEVICE_SILENT));
@@ -345,12 +350,13 @@ void WaveInCapture::ProcessDoneBuffers(bool giveBack) {
         if (header.dwBytesRecorded > 0) {
             const uint32_t now = GetTicks();
             m_lastBlockMs = now; // the silence is counted from the last block
-            m_everHeard = true;
-            if (!m_proven)
+            if (m_sound == SOUND_NONE)
+                m_sound = SOUND_PROVEN;
+            else if (m_sound != SOUND_PROVEN)
                 Proven();
             Out([&] {
                 m_sink->TakeBlock(header.lpData, header.dwBytesRecorded, m_clock.Ms(now));
-                g_pMonitor->ProcessBlock(header.lpData, header.dwBytesRecorded);
+                m_monitor.ProcessBlock(header.lpData, header.dwBytesRecorded);
             });
         }
         // Decided under the lock that Close takes to stop the giving back, so no buffer can go
@@ -362,7 +368,7 @@ void WaveInCapture::ProcessDoneBuffers(bool giveBack) {
             // A buffer the device will not take back leaves a hole in the ring: before the first
             // sound the recording ends here; after, the device is given up and waited for.
             lock.unlock();
-            if (m_everHeard)
+            if (HasHeard(m_sound))
                 LoseInput();
             else
                 EndBySelf(Failed(STEP_DEVICE, code));
@@ -371,23 +377,14 @@ void WaveInCapture::ProcessDoneBuffers(bool giveBack) {
     }
 }
 
-// 1. Reset: the device hands back its buffers, whose sound goes to the sink. 2. Unprepare and
-// close it. 3. What the sink holds is settled; a running capture waits (a paused one stays
-// paused), and the default input is tried at once.
+// The device given up (its sound to the sink); what the sink holds is settled; a running capture
+// waits (a paused one stays paused), and the default input is tried at once.
 void WaveInCapture::LoseInput() {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (m_deviceOpen)
-            m_device->Reset();
-    }
     m_reopenAsked = false; // one reopen for each wake
-    ProcessDoneBuffers(false);
+    GiveUpDevice();
     bool waiting;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        for (int i = 0; i < m_prepared; ++i)
-            m_device->Unprepare(m_waveHdr[i]);
-        CloseDeviceLocked();
         waiting = m_state == CAPTURE_RUNNING;
         if (waiting)
             m_state = CAPTURE_WAITING;
@@ -398,6 +395,17 @@ void WaveInCapture::LoseInput() {
         ReportInput(true);
 }
 
+void WaveInCapture::GiveUpDevice() {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_deviceState != DEVICE_CLOSED)
+            m_device->Reset();
+    }
+    ProcessDoneBuffers(false);
+    std::lock_guard<std::mutex> lock(m_lock);
+    CloseDeviceLocked();
+}
+
 // The device opened again is started at once, unless paused (then at the resume); the capture
 // records again, and says so, only once it has given sound (a device that opens and delivers
 // nothing is given up again by the silence rule, the capture waiting on).
@@ -405,25 +413,22 @@ void WaveInCapture::TryReopen(uint32_t now) {
     if (uint32_t(now - m_lastAttempt) < kReopenPeriodMs)
         return;
     m_lastAttempt = now;
-    bool running;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (m_state != CAPTURE_WAITING && m_state != CAPTURE_PAUSED)
             return;
-        running = m_state == CAPTURE_WAITING;
+        const bool running = m_state == CAPTURE_WAITING;
         uint32_t code = OpenDevice(true);
         if (code == 0 && running)
             code = m_device->Start();
-        if (code != 0) {
-            if (m_deviceOpen)
+        if (code != 0) { // undone at once: it recorded nothing
+            if (m_deviceState != DEVICE_CLOSED)
                 m_device->Reset();
-            for (int i = 0; i < m_prepared; ++i)
-                m_device->Unprepare(m_waveHdr[i]);
             CloseDeviceLocked();
             return;
         }
-        m_started = running;
-        m_proven = false;
+        m_deviceState = running ? DEVICE_STARTED : DEVICE_OPEN;
+        m_sound = HasHeard(m_sound) ? SOUND_AWAITED : SOUND_NONE_REOPENED;
         m_lastBlockMs = now;
         m_heard = false;
     }
@@ -436,7 +441,7 @@ void WaveInCapture::Proven() {
     bool back;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_proven = true;
+        m_sound = SOUND_PROVEN;
         back = m_state == CAPTURE_WAITING;
         if (back)
             m_state = CAPTURE_RUNNING;

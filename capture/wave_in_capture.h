@@ -15,6 +15,7 @@
 #include "capture/wave_input.h"
 #include "engine/recording_clock.h"
 #include "engine/recording_failure.h"
+#include "monitor/monitor.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -48,6 +49,29 @@ enum CaptureState {
     CAPTURE_ENDED,   // it ended by itself before the input gave any sound: nothing more is taken
 };
 
+// The device behind the capture.
+enum DeviceState {
+    DEVICE_CLOSED,  // not open (the input is waited for, or the capture is closed)
+    DEVICE_OPEN,    // open, its buffers queued, not recording
+    DEVICE_STARTED, // recording: it hands buffers back
+};
+
+// What the input has given of sound, and whether the device open now has given it. Until the
+// input has given sound, its silence or failure ends the capture; after, it is waited for. A
+// device opened again records only once it has given sound (the first opening records at once).
+enum InputSound {
+    SOUND_NONE,          // nothing yet, from the first opening
+    SOUND_NONE_REOPENED, // nothing yet, from a device opened again, which the capture waits for
+    SOUND_AWAITED,       // sound, but not yet from the device opened again since
+    SOUND_PROVEN,        // sound, from the device open now
+};
+constexpr bool HasHeard(InputSound sound) {
+    return sound == SOUND_AWAITED || sound == SOUND_PROVEN;
+}
+constexpr bool IsProven(InputSound sound) {
+    return sound == SOUND_NONE || sound == SOUND_PROVEN;
+}
+
 // Bytes in one 40 ms buffer of this device format (truncated, not rounded to whole frames).
 uint32_t WaveInBufferSize(const WaveFormat& deviceFormat);
 // What a failed opening of the device means: the chosen device is not there, what an output
@@ -56,7 +80,8 @@ RecordingStep StepOfDeviceCode(uint32_t code);
 
 class WaveInCapture {
 public:
-    explicit WaveInCapture(std::unique_ptr<IWaveInput> device);
+    // Every block goes to the monitor too.
+    WaveInCapture(std::unique_ptr<IWaveInput> device, CMonitor& monitor);
     ~WaveInCapture();
     WaveInCapture(const WaveInCapture&) = delete;
     WaveInCapture& operator=(const WaveInCapture&) = delete;
@@ -97,6 +122,9 @@ private:
     // Capture thread, while the device is gone, every kReopenPeriodMs: the default input opened
     // again (and started, unless paused).
     void TryReopen(uint32_t now);
+    // Capture thread: the device given up, the one way: reset, what it handed back taken to the
+    // sink, every buffer unprepared, the device closed.
+    void GiveUpDevice();
     void Proven();
     // Capture thread: another input than the one opened is the default now: followed where
     // Windows moves the stream itself, the device given up elsewhere.
@@ -105,7 +133,7 @@ private:
     // format, every buffer prepared and queued (again: the capture's retry while it waits). The
     // device's code on failure.
     uint32_t OpenDevice(bool again = false);
-    // Under the lock: every buffer back, unprepared, the device closed.
+    // Under the lock, every buffer back: every buffer unprepared, the device closed.
     bool CloseDeviceLocked();
     void WaitUntilProcessed();
     // Ends the thread, gives up the buffers and the device; returns false on a device error.
@@ -122,6 +150,7 @@ private:
     // until the device object itself is gone (declared first, so destroyed after it).
     std::vector<std::unique_ptr<uint8_t[]>> m_retiredBlocks;
     const std::unique_ptr<IWaveInput> m_device;
+    CMonitor& m_monitor;
 
     // Set by Open and Close, read by the capture thread while it runs.
     IBlockSink* m_sink = nullptr;
@@ -141,18 +170,13 @@ private:
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
     std::atomic<CaptureState> m_state{CAPTURE_CLOSED};
-    bool m_deviceOpen = false;    // the device is open (not while the input is waited for)
-    bool m_started = false;       // ...and started: it hands buffers back
+    DeviceState m_deviceState = DEVICE_CLOSED;
     bool m_quit = false;          // the capture thread takes what came back once more and ends
     uint64_t m_syncRequested = 0; // the caller asks for one more scan...
     uint64_t m_syncDone = 0;      // ...and the capture thread says it made it
     std::wstring m_defaultInput;  // the default input when the device was opened
-    // The input has given sound: from here on it is waited for. Written by the capture thread,
-    // read by Start.
-    std::atomic<bool> m_everHeard{false};
-    // The device now open has given sound (or is the first): until it has, after an opening
-    // again, the capture waits for it. Changed under the lock, by the capture thread.
-    std::atomic<bool> m_proven{true};
+    // Written by the capture thread (under the lock but for its first sound), read by Start.
+    std::atomic<InputSound> m_sound{SOUND_NONE};
     // The capture thread's own, while it runs.
     uint32_t m_lastAttempt = 0;      // GetTicks of the last opening while the device is gone
     uint32_t m_lastDefaultCheck = 0; // GetTicks when the default input was last asked

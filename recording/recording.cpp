@@ -241,7 +241,7 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
         return Failed(STEP_NO_MEMORY);
     run->judge = std::make_unique<BlockJudge>(
         run->queue, run->markers, device.nBlockAlign, device.nSamplesPerSec,
-        [](uint64_t block) { g_pMonitor->MarkBlock(block); }); // the capture owns the monitor
+        [monitor = &m_capture.Monitor()](uint64_t block) { monitor->MarkBlock(block); });
 
     m_captureRun = run->serial;
     if (!m_capture.Open(*run->judge, plan.channels, plan.samplesPerSec, plan.sampleType,
@@ -365,8 +365,7 @@ uint64_t CRecording::RecordableMs() const {
 // file and its journal once that sound is written.
 void CRecording::AskMarker(Run& run, MarkerKind kind, uint32_t number) {
     run.markers.Place(kind, number);
-    if (g_pMonitor)
-        g_pMonitor->MarkNextColumn();
+    m_capture.Monitor().MarkNextColumn();
 }
 
 void CRecording::Stop() {

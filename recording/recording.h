@@ -124,6 +124,11 @@ public:
     WaitingSide SideWaiting() const { return m_capture.SideWaiting(); }
     // ...and how long the microphone alone has given only quiet sound.
     uint32_t NearQuietMs() const { return m_capture.NearQuietMs(); }
+    // How long the sound has been quiet: of both sides of a call, the microphone's alone (the
+    // far side may simply be listening).
+    uint32_t QuietMs() const {
+        return Source().kind == SOURCE_BOTH ? NearQuietMs() : m_capture.Monitor().QuietMs();
+    }
     // Both sides of a call: a side went away (away) or came back, as the window saw SideWaiting
     // change; an automatic marker says so where the sound is now.
     void MarkSide(WaitingSide side, bool away);

@@ -63,6 +63,7 @@ Sides Read(const WavFile& wav) {
 TEST(BothSides, MicrophoneLeftPlaybackRightEachAwayAlone) {
     TempDir dir;
     FakeMonitorHost host;
+    CMonitor monitor{host};
     NoNotes notes;
     ReportPump pump;
     auto mic = std::make_unique<SimulatedWaveInput>();
@@ -75,7 +76,7 @@ TEST(BothSides, MicrophoneLeftPlaybackRightEachAwayAlone) {
     {
         auto device = std::make_unique<SourceWaveInput>(
             std::move(mic), std::make_unique<PlaybackWaveInput>(std::move(output)));
-        CWaveIn capture(std::move(device), host);
+        CWaveIn capture(std::move(device), monitor);
         CRecording recording(capture, notes, pump.Wake());
         std::vector<RecordingReport> reports;
         RecordingPlan plan;

@@ -29,8 +29,8 @@ protected:
         auto stream = std::make_unique<Sim>();
         sim = s_sim = stream.get();
         SetTickFunction([] { return s_sim->NowMs(); });
-        capture =
-            std::make_unique<CWaveIn>(std::make_unique<PlaybackWaveInput>(std::move(stream)), host);
+        capture = std::make_unique<CWaveIn>(std::make_unique<PlaybackWaveInput>(std::move(stream)),
+                                            monitor);
         recording = std::make_unique<CRecording>(*capture, notes, pump.Wake());
         reports.clear();
     }
@@ -55,6 +55,7 @@ protected:
     static Sim* s_sim;
     TempDir dir;
     FakeMonitorHost host;
+    CMonitor monitor{host};
     NoNotes notes;
     Sim* sim = nullptr;
     std::unique_ptr<CWaveIn> capture;

@@ -86,8 +86,8 @@ protected:
         sink.Clear();
         auto device = std::make_unique<Sim>();
         sim = device.get();
-        capture = std::make_unique<CWaveIn>(std::move(device), host);
-        AttachMonitorViews(host.view, host.meter0, host.meter1);
+        capture = std::make_unique<CWaveIn>(std::move(device), monitor);
+        monitor.AttachWindows(host.view, host.meter0, host.meter1);
         capture->SetEndHandler([this](const RecordingFailure& end, uint32_t) {
             std::lock_guard<std::mutex> lock(endLock);
             endSteps.push_back(end.step);
@@ -115,6 +115,7 @@ protected:
     }
 
     FakeMonitorHost host;
+    CMonitor monitor{host};
     MemorySink sink;
     Sim* sim = nullptr;
     std::unique_ptr<CWaveIn> capture;
@@ -138,8 +139,8 @@ TEST_F(WaveInTest, CallsInTheirOrderAndTheStateAroundThem) {
     sim->SetBlockInterval(2000);
     ASSERT_EQ(capture->Open(sink, 2, 16000, SAMPLE_TYPE_PCM16), 1);
     EXPECT_EQ(capture->State(), CAPTURE_RUNNING);
-    EXPECT_EQ(g_pMonitor->Channels(), 2);
-    EXPECT_EQ(g_pMonitor->BitsPerSample(), 16);
+    EXPECT_EQ(monitor.Channels(), 2);
+    EXPECT_EQ(monitor.BitsPerSample(), 16);
     ASSERT_EQ(capture->Stop(), 1);
     ASSERT_EQ(capture->Start(), 1);
     ASSERT_EQ(capture->Close(), 1);
@@ -439,11 +440,11 @@ TEST_F(WaveInTest, DeviceThatHangsIsLeftBehind) {
             devices.push_back(device.get());
             return device;
         };
-        CWaveIn hung(devicesMade, host);
+        CWaveIn hung(devicesMade, monitor);
         // However the case ends, the driver returns at last: no thread stays stuck in it.
         const std::unique_ptr<Hang, void (*)(Hang*)> release(
             hang.get(), [](Hang* h) { h->Set(&Hang::released); });
-        AttachMonitorViews(host.view, host.meter0, host.meter1);
+        monitor.AttachWindows(host.view, host.meter0, host.meter1);
         if (c.trigger != AT_OPEN) {
             ASSERT_EQ(hung.Open(sink, 1, 8000, SAMPLE_TYPE_PCM16), 1);
             sim = devices[0];

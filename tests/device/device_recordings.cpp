@@ -49,7 +49,8 @@ int wmain(int argc, wchar_t** argv) {
     const bool again = argc > 2 && std::wstring(argv[2]) == L"--again";
     std::ofstream manifest(folder / "manifest.txt", again ? std::ios::app : std::ios::trunc);
     CWinMonitorHost host;
-    CWaveIn capture(MakeSystemWaveInput(), host);
+    CMonitor display(host);
+    CWaveIn capture(MakeSystemWaveInput(), display);
     NoNotes notes;
     CRecording recording(capture, notes, nullptr);
     CaptureSource source; // Windows' default input, unless a case says otherwise
@@ -123,7 +124,8 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("FAILED: no input named \"Monitor of Second\"\n");
         ++failures;
     } else {
-        if (!getenv("ONLY_BOTH")) record("chosen", 2, 44100, 1, false, 1500);
+        if (!getenv("ONLY_BOTH"))
+            record("chosen", 2, 44100, 1, false, 1500);
     }
 
     // What an output plays, through WASAPI, from the default sink's monitor in place of the

@@ -73,7 +73,7 @@ protected:
         auto device = std::make_unique<Sim>();
         sim = device.get();
         sim->SetBlockInterval(300);
-        capture = std::make_unique<CWaveIn>(std::move(device), host);
+        capture = std::make_unique<CWaveIn>(std::move(device), monitor);
         recording = std::make_unique<CRecording>(*capture, notes, pump.Wake());
         reports.clear();
     }
@@ -118,6 +118,7 @@ protected:
     TempDir dir;
     TestDisk disk;
     FakeMonitorHost host;
+    CMonitor monitor{host};
     FakeNotes notes;
     Sim* sim = nullptr;
     std::unique_ptr<CWaveIn> capture;

@@ -64,7 +64,7 @@ TEST_F(Dpi, TheWindowFollowsTheDisplaysScale) {
         RECT rc;
         GetClientRect(control, &rc);
         PixelSurface picture;
-        ASSERT_TRUE(g_pMonitor->CopyPicture(control, picture));
+        ASSERT_TRUE(main->Monitor().CopyPicture(control, picture));
         ASSERT_EQ(picture.Width(), rc.right);
         ASSERT_EQ(picture.Height(), rc.bottom);
         RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);

@@ -460,7 +460,7 @@ TEST_F(MainWindow, PreviewShowsThePicturesAfterManyBlocks) {
             SCOPED_TRACE(id);
             HWND control = GetDlgItem(main->m_pPreviewPage->GetSafeHwnd(), id);
             PixelSurface picture;
-            ASSERT_TRUE(g_pMonitor->CopyPicture(control, picture));
+            ASSERT_TRUE(main->Monitor().CopyPicture(control, picture));
             EXPECT_EQ(ScreenDifferences(control, picture), 0);
         }
     };

@@ -368,8 +368,9 @@ void CMainDlg::CreatePages() {
 // report whose message the full queue refuses is not lost: the record bar's timer takes it.
 void CMainDlg::CreateCapture() {
     m_monitorHost = std::make_unique<CWinMonitorHost>();
-    m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory, *m_monitorHost);
-    m_monitorHost->SetMonitor(g_pMonitor);
+    m_monitor = std::make_unique<CMonitor>(*m_monitorHost);
+    m_pWaveIn = std::make_unique<CWaveIn>(g_waveInputFactory, *m_monitor);
+    m_monitorHost->SetMonitor(m_monitor.get());
     m_monitorHost->SetMailbox(&m_mail);
     m_pRecording = std::make_unique<CRecording>(*m_pWaveIn, *this, [this] {
         if (!m_reportsPosted.exchange(true))

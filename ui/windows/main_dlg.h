@@ -80,6 +80,7 @@ public:
     void Announce(const std::wstring& said) override;
     HWND Owner() const override { return m_hWnd; }
     SoundFormatFields Format() override;
+    CMonitor& Monitor() override { return *m_monitor; }
     // The recording's view changed: the tabs, the line below them, the folder's button, the
     // taskbar button, and the system's side (awake, shutdown, the marker's key).
     void FollowView(const RecordingView& view) override;
@@ -114,6 +115,12 @@ public:
     int m_nCurTab = 0;
     int m_bTabChangeFailed = 0;
     CStatusBar m_statusBar;
+
+private:
+    std::unique_ptr<CWinMonitorHost> m_monitorHost; // the monitor's window side
+    std::unique_ptr<CMonitor> m_monitor;            // what the capture draws into
+
+public:
     std::unique_ptr<CWaveIn> m_pWaveIn;
     // The recording's life across its files; it goes before the capture it drives.
     std::unique_ptr<CRecording> m_pRecording;
@@ -181,7 +188,6 @@ private:
     LRESULT OnCommandCopyData(const COPYDATASTRUCT& data);
     int StartByCommand();
 
-    std::unique_ptr<CWinMonitorHost> m_monitorHost;
     bool m_finished = false;
     int m_sessionEndTries = 0;
     bool m_settingsFailureShown = false;

@@ -3,6 +3,7 @@
 // never one another.
 #pragma once
 
+#include "monitor/monitor.h"
 #include "recording/recording_view.h"
 #include "ui/windows/sound_format_dlg.h"
 
@@ -28,6 +29,8 @@ public:
     virtual bool IsMinimised() const = 0;
     // The recording format the record bar keeps (the monitor's layout, the format dialog's).
     virtual SoundFormatFields Format() = 0;
+    // The monitor the capture draws into, whose pictures the preview page shows.
+    virtual CMonitor& Monitor() = 0;
     // The recording's view changed: the tabs, the taskbar button, the input's name, the computer
     // held awake, the shutdown and the marker's key follow it.
     virtual void FollowView(const RecordingView& view) = 0;

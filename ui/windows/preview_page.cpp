@@ -1,6 +1,5 @@
 #include "ui/windows/preview_page.h"
 
-#include "capture/wave_in.h"
 #include "engine/win32_handles.h"
 #include "res/resource.h"
 #include "ui/framework/ui_text.h"
@@ -56,7 +55,8 @@ void CPreviewPage::ShowInput(const std::wstring& name) {
 
 void CPreviewPage::Connect(IMainWindow& main) {
     m_main = &main;
-    AttachMonitorViews(GetDlgItem(IDC_WAVEFORM), GetDlgItem(IDC_METER0), GetDlgItem(IDC_METER1));
+    main.Monitor().AttachWindows(GetDlgItem(IDC_WAVEFORM), GetDlgItem(IDC_METER0),
+                                 GetDlgItem(IDC_METER1));
 }
 
 // The page draws nothing itself: a paint redraws the monitor's pictures in the layout of the
@@ -66,7 +66,7 @@ bool CPreviewPage::OnMessage(UINT message, WPARAM, LPARAM, LRESULT* result) {
         return false;
     const PaintScope paint(m_hWnd);
     if (m_main)
-        RepaintMonitor(uint16_t(m_main->Format().channels));
+        m_main->Monitor().Repaint(uint16_t(m_main->Format().channels));
     *result = 0;
     return true;
 }

@@ -371,12 +371,8 @@ void CRecordBar::KillTimer() {
 
 // Of both sides of a call, the microphone alone counts: the far side may simply be listening.
 void CRecordBar::FollowSound() {
-    const bool both = m_recording->Source().kind == SOURCE_BOTH;
     const bool running = State() == STATE_RECORDING && m_recording->State() == RECORDING_RUNNING;
-    const uint32_t quietMs = both         ? m_recording->NearQuietMs()
-                             : g_pMonitor ? g_pMonitor->QuietMs()
-                                          : 0;
-    WarnQuiet(running && quietMs >= kQuietWarnMs);
+    WarnQuiet(running && m_recording->QuietMs() >= kQuietWarnMs);
     const WaitingSide sideWaiting = m_recording->SideWaiting(); // a pause leaves it as it is
     if (sideWaiting != m_sideWaiting) {
         m_recording->MarkSide(m_sideWaiting, false);
