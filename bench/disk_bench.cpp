@@ -103,7 +103,7 @@ bool WriterCosts(const fs::path& folder) {
 
 struct Session {
     NullMonitorHost host;
-    CMonitor monitor(host);
+    CMonitor monitor{host};
     SimulatedWaveInput* sim = nullptr;
     std::unique_ptr<CWaveIn> capture;
     NoNotes notes;
