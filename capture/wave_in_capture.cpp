@@ -305,8 +305,11 @@ void WaveInCapture::CaptureThread() {
         const CaptureState state = m_state;
         if (device != DEVICE_CLOSED && state != CAPTURE_ENDED)
             ProcessDoneBuffers();
-        if (state != CAPTURE_RUNNING)
-            Out([&] { m_sink->Settle(); }); // paused or waiting: nothing comes for a while
+        // Paused or waiting: nothing comes for a while, and what waits is judged as it stands.
+        // The state as it is now: a device opened again that just gave its first sound records,
+        // and its first block, which may have come late, is judged with those that follow.
+        if (m_state != CAPTURE_RUNNING)
+            Out([&] { m_sink->Settle(); });
         {
             std::lock_guard<std::mutex> lock(m_lock);
             m_syncDone = sync;

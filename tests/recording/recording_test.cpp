@@ -576,12 +576,15 @@ TEST_F(RecordingTest, InputFailuresAreWaitedOutAndKeptOnTheClock) {
              sim.FailNext(Sim::ADD_BUFFER, kNoDriver, 1);
          },
          3000, 2, 5},
-        {"the computer wakes",
-         [](Sim&, CRecording& recording) {
+        {"the computer wakes", [](Sim&, CRecording& recording) { recording.ReopenInput(); }, 0, 2},
+        {"the computer wakes, the input opens at the second try", // under 1.3 s, a block a pass
+         [](Sim& sim, CRecording& recording) {
+             sim.SetBlockInterval(10000); // the clock at a pace the test can follow
+             sim.FailNext(Sim::OPEN, kNoDriver, 1);
              FakeSystemSide system;
              CSystemFollower(system, recording).Resumed();
          },
-         0, 2},
+         900, 2, 3},
         {"the computer wakes while the input is away", // opened until the test wakes it
          [](Sim& sim, CRecording&) {
              sim.SetBlockInterval(10000); // the clock at a pace the test can follow
