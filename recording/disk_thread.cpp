@@ -82,7 +82,7 @@ void DiskThread::Report(RecordingReport&& report) {
 // markers still waiting go at the end, the last file is completed, and the gaps are said.
 void DiskThread::Run() {
     m_ended = m_asked = m_dirty = m_spaceTold = false;
-    m_completedBytes = m_position = 0;
+    m_position = 0;
     m_gapCount = m_lostCount = 0;
     m_waiting.clear();
     m_gaps.clear();
@@ -179,6 +179,7 @@ bool DiskThread::WriteSound(const uint8_t* data, uint32_t bytes, uint64_t receiv
             }
             return true;
         case CWaveFile::WRITE_FAILED: {
+            m_position += writer.Frames() - fileFrame; // what landed, in whole frames
             RecordingFailure failure = writer.LastFailure();
             failure.path = m_work.name;
             End(failure);
@@ -296,7 +297,6 @@ void DiskThread::Gap(MarkerKind kind, uint64_t frames, uint64_t received) {
 
 void DiskThread::CompleteFile() {
     CWaveFile& writer = *m_work.writer;
-    m_completedBytes += writer.DataBytes();
     RecordingReport report = MakeReport(RecordingReport::FILE_COMPLETED, m_work.name);
     const bool complete = writer.Close();
     if (!complete) {
@@ -314,14 +314,9 @@ void DiskThread::End(RecordingFailure failure) {
     RecordingReport report = MakeReport(RecordingReport::ENDED, m_work.name);
     report.failure = std::move(failure);
     report.endTicks = GetTicks();
-    report.lengthMs = KeptMs();
+    report.lengthMs = Ms(m_position);
     Report(std::move(report));
     CompleteFile();
-}
-
-uint64_t DiskThread::KeptMs() const {
-    const uint32_t rate = std::max<uint32_t>(m_work.writer->Format().nAvgBytesPerSec, 1);
-    return (m_completedBytes + m_work.writer->DataBytes()) * 1000 / rate;
 }
 
 // What was written reaches the storage device at most kFlushPeriodMs after it was written; a

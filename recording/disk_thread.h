@@ -119,7 +119,6 @@ private:
     void FlushServed(uint64_t asked);
     void WatchFreeSpace();
     void Report(RecordingReport&& report);
-    uint64_t KeptMs() const;
     uint64_t Ms(uint64_t frames) const;
 
     static constexpr uint64_t kNoFrame = UINT64_MAX;
@@ -138,12 +137,13 @@ private:
     std::unique_ptr<uint8_t[]> m_silence; // a block of the device's silence
     uint32_t m_silenceFrames = 0;
     uint32_t m_frameBytes = 1;
-    bool m_ended = false;          // the recording could not go on: blocks are taken, not written
-    bool m_asked = false;          // the next file has been asked for
-    bool m_dirty = false;          // written since the last flush
-    bool m_spaceTold = false;      // the drive's free space has been said once
-    uint64_t m_completedBytes = 0; // sample bytes in the files completed before this one
-    uint64_t m_position = 0;       // frames written to the recording's files
+    bool m_ended = false;     // the recording could not go on: blocks are taken, not written
+    bool m_asked = false;     // the next file has been asked for
+    bool m_dirty = false;     // written since the last flush
+    bool m_spaceTold = false; // the drive's free space has been said once
+    // The recording's position: the frames written to its files (what landed of a failed write
+    // too), silence that stands in for a stretch without sound counted in.
+    uint64_t m_position = 0;
     uint32_t m_lastFlush = 0;
     uint32_t m_lastSpaceCheck = 0;
     std::vector<Waiting> m_waiting; // markers asked for, in the order of their frames
