@@ -29,7 +29,6 @@ public:
         const auto key = keys.find(id);
         return key == keys.end() ? 0 : (key->second & KEY_NO_REPEAT) ? 1 : 1 + repeats;
     }
-    // Nothing held.
     bool LetGo() const { return !system && !display && !shutdownBlocked && keys.empty(); }
 
     bool system = false, display = false, shutdownBlocked = false;
