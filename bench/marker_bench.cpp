@@ -36,9 +36,9 @@ void BM_CaptureBlock(benchmark::State& state) {
                 std::this_thread::yield();
                 continue;
             }
-            markers.Place(MARKER_USER, uint32_t(++placed));
+            markers.Ask(MARKER_USER, uint32_t(++placed));
             if (placed % 64 == 0)
-                markers.Take(); // as the disk thread would
+                markers.TakePlaced(); // as the disk thread would
         }
     });
     uint32_t clock = 0, taken = 0;

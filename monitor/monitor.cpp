@@ -2,6 +2,7 @@
 
 #include "monitor/block_peaks.h"
 
+#include <algorithm>
 #include <cstring>
 
 BlockPeaks g_blockPeaks;
@@ -106,7 +107,8 @@ int CMonitor::ProcessBlock(const void* data, uint32_t byteCount) {
                                std::memory_order_relaxed);
         else
             m_quietBytes.store(0, std::memory_order_relaxed);
-        m_pView->AddColumn(m_channels, m_bitsPerSample);
+        const uint32_t frameBytes = std::max(m_channels * m_bitsPerSample / 8, 1);
+        m_pView->AddColumn(m_channels, m_bitsPerSample, byteCount / frameBytes);
         if (m_pView->Window())
             changes[changeCount++] = {m_pView->Window(), m_pView->NewestColumn()};
         for (CLevelMeter* meter : {m_pMeter0.get(), m_pMeter1.get()}) {
@@ -132,18 +134,13 @@ uint32_t CMonitor::QuietMs() const {
     return perSec ? uint32_t(m_quietBytes.load(std::memory_order_relaxed) * 1000 / perSec) : 0;
 }
 
-void CMonitor::MarkNextColumn() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_pView->MarkNextColumn();
-}
-
-void CMonitor::MarkBlock(uint64_t block) {
+void CMonitor::MarkFrame(uint64_t frame) {
     Rect changed;
     WindowHandle window;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         window = m_pView->Window();
-        if (!m_pView->MarkBlock(block, m_channels, m_bitsPerSample, changed))
+        if (!m_pView->MarkFrame(frame, m_channels, m_bitsPerSample, changed))
             return;
     }
     m_host.Invalidate(window, changed);

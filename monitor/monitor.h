@@ -45,11 +45,10 @@ public:
     int OnStart();
     // One recorded block, as the device filled it (interleaved PCM of the capture format).
     int ProcessBlock(const void* data, uint32_t byteCount);
-    // A marker was placed: the next block's column shows it. Window thread.
-    void MarkNextColumn();
-    // A marker at a block already shown (0: the recording's first): its column shows it, as long
-    // as it is in the picture. Capture thread.
-    void MarkBlock(uint64_t block);
+    // A marker at a frame of the recording's capture (0: its first): the column of the block
+    // that holds it shows it, as long as it is in the picture; a frame still to come, the next
+    // block's column. Any thread.
+    void MarkFrame(uint64_t frame);
     // How much of the sound recorded last has been quiet, in milliseconds of sound (a pause
     // counts nothing). Any thread.
     uint32_t QuietMs() const;

@@ -29,8 +29,9 @@ int CWaveView::Attach(WindowHandle window) {
     m_pMax1.clear();
     m_pMin1.clear();
     m_marked.clear();
+    m_firstFrames.clear();
     m_markNext = false;
-    m_added = 0;
+    m_added = m_addedFrames = 0;
     m_surface.Resize(0, 0);
     m_scrolled = 0;
     m_hwnd = window;
@@ -41,6 +42,7 @@ int CWaveView::Attach(WindowHandle window) {
     for (auto* history : {&m_pMax0, &m_pMin0, &m_pMax1, &m_pMin1})
         history->assign(size_t(width), 0);
     m_marked.assign(size_t(width), 0);
+    m_firstFrames.assign(size_t(width), 0);
     m_surface.Resize(width, client.bottom - client.top);
     m_host.OnAttach(window);
     return 1;
@@ -53,7 +55,7 @@ int CWaveView::ClearHistory() {
         std::fill(history->begin(), history->end(), int16_t(0));
     std::fill(m_marked.begin(), m_marked.end(), uint8_t(0));
     m_markNext = false;
-    m_added = 0;
+    m_added = m_addedFrames = 0;
     return 1;
 }
 
@@ -95,7 +97,7 @@ int CWaveView::Redraw(int channels, int bitsPerSample) {
     return 1;
 }
 
-int CWaveView::AddColumn(int channels, int bitsPerSample) {
+int CWaveView::AddColumn(int channels, int bitsPerSample, uint32_t frames) {
     if (!m_hwnd || m_pMax0.empty())
         return 1;
     const bool stereo = channels == 2;
@@ -106,8 +108,10 @@ int CWaveView::AddColumn(int channels, int bitsPerSample) {
         Shift(m_pMin1, g_blockPeaks.minCh1);
     }
     Shift(m_marked, uint8_t(m_markNext));
+    Shift(m_firstFrames, m_addedFrames);
     m_markNext = false;
     ++m_added;
+    m_addedFrames += frames;
 
     // The left-most column is outside the clip rectangle: it keeps what the last redraw put
     // there.
@@ -135,15 +139,22 @@ void CWaveView::DrawStrip(const Rect& strip, int entry, int channels, int bitsPe
     DrawColumn(m_surface.ClientRect().left + entry, entry, channels, bitsPerSample);
 }
 
-// The block to come next is marked as it comes.
-bool CWaveView::MarkBlock(uint64_t block, int channels, int bitsPerSample, Rect& changed) {
-    if (block == m_added)
+// The newest column whose sound begins at or before the frame; the left-most is not drawn.
+bool CWaveView::MarkFrame(uint64_t frame, int channels, int bitsPerSample, Rect& changed) {
+    if (frame >= m_addedFrames) {
         m_markNext = true;
-    const uint64_t back = m_added - 1 - block;
-    if (!m_hwnd || block >= m_added || back >= m_marked.size() - 1) // the left-most: not drawn
         return false;
-    const int entry = int(m_marked.size() - 1 - back);
-    m_marked[size_t(entry)] = 1;
+    }
+    if (!m_hwnd || m_marked.empty())
+        return false;
+    const size_t oldest = m_marked.size() - size_t(std::min<uint64_t>(m_added, m_marked.size()));
+    size_t newest = m_marked.size() - 1;
+    while (newest > oldest && m_firstFrames[newest] > frame)
+        --newest;
+    if (newest == 0 || m_firstFrames[newest] > frame)
+        return false;
+    const int entry = int(newest);
+    m_marked[newest] = 1;
     const Rect client = m_surface.ClientRect();
     changed = {client.left + entry, client.top, client.left + entry + 1, client.bottom};
     DrawStrip(changed, entry, channels, bitsPerSample);

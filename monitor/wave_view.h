@@ -29,13 +29,12 @@ public:
     int ClearHistory();
     // Draws the whole picture from the history in the layout of the channel count given.
     int Redraw(int channels, int bitsPerSample);
-    // Takes g_blockPeaks into the newest history entry and scrolls it in.
-    int AddColumn(int channels, int bitsPerSample);
-    // The next column added holds a marker.
-    void MarkNextColumn() { m_markNext = true; }
-    // The column of a block added earlier (0: the first since the history was cleared) holds a
-    // marker: it is drawn again (changed: where). False when it is no longer in the picture.
-    bool MarkBlock(uint64_t block, int channels, int bitsPerSample, Rect& changed);
+    // Takes g_blockPeaks, of a block of frames, into the newest history entry and scrolls it in.
+    int AddColumn(int channels, int bitsPerSample, uint32_t frames);
+    // The column whose sound holds this frame (0: the first since the history was cleared)
+    // holds a marker: it is drawn again (changed: where); a frame still to come marks the next
+    // column added. False when nothing is drawn now.
+    bool MarkFrame(uint64_t frame, int channels, int bitsPerSample, Rect& changed);
     // The column AddColumn draws: the right-most.
     Rect NewestColumn() const;
     // How many columns the picture scrolled since the last call: the window, which shows the
@@ -59,8 +58,10 @@ private:
     WindowHandle m_hwnd = nullptr;
     std::vector<int16_t> m_pMax0, m_pMin0, m_pMax1, m_pMin1; // one entry per pixel column
     std::vector<uint8_t> m_marked;                           // likewise: a marker's column
+    std::vector<uint64_t> m_firstFrames;                     // likewise: its sound's first frame
     bool m_markNext = false;
-    uint64_t m_added = 0; // columns added since the history was cleared
+    uint64_t m_added = 0;       // columns added since the history was cleared
+    uint64_t m_addedFrames = 0; // their frames
     PixelSurface m_surface;
     int m_scrolled = 0;
 };

@@ -77,7 +77,7 @@ BlockQueue::Wait BlockQueue::Next(std::chrono::milliseconds timeout, Block& bloc
         return IDLE;
     block = Block();
     block.note = m_end;
-    m_end = BlockNote{m_end.received, 0, 0}; // told once
+    m_end = BlockNote{m_end.received, 0, 0, m_end.position}; // told once
     return DONE;
 }
 

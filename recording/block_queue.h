@@ -18,11 +18,14 @@
 
 // What comes before a block in the recording, in the device's frames: the frames the capture
 // took before it (kept or not: where its sound begins), how many of those just before it could
-// not be kept (the queue was full), and the stretch of the clock without any sound before that.
+// not be kept (the queue was full), the stretch of the clock without any sound before that, and
+// the recording's position where its sound begins (frames kept before it, and the silence that
+// fills those stretches).
 struct BlockNote {
     uint64_t received = 0;
     uint64_t lostFrames = 0;
     uint64_t gapFrames = 0;
+    uint64_t position = 0;
 };
 
 class BlockQueue {

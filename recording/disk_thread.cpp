@@ -93,17 +93,17 @@ void DiskThread::Run() {
     for (;;) {
         BlockQueue::Block block;
         const BlockQueue::Wait wait = m_work.queue->Next(kWaitSlice, block);
-        if (m_work.markers) // after the block: every marker that points into it is here
-            for (const MarkerRequest& request : m_work.markers->Take())
-                m_waiting.push_back({request, std::string(), 0, false});
+        if (m_work.markers) // after the block: every marker that points into it is placed
+            for (MarkerRequest& request : m_work.markers->TakePlaced())
+                m_waiting.push_back({request, std::string(), 0});
         const BlockNote& note = block.note;
         if (wait != BlockQueue::IDLE && !m_ended) {
             if (note.gapFrames > 0)
-                Gap(MARKER_GAP, note.gapFrames, kNoFrame);
+                Gap(MARKER_GAP, note.gapFrames);
             if (note.lostFrames > 0 && !m_ended)
-                Gap(MARKER_LOST, note.lostFrames, note.received - note.lostFrames);
+                Gap(MARKER_LOST, note.lostFrames);
             if (wait == BlockQueue::BLOCK && !m_ended)
-                WriteSound(block.data, block.bytes, note.received);
+                WriteSound(block.data, block.bytes, note.position);
         }
         if (wait == BlockQueue::BLOCK)
             m_work.queue->Release();
@@ -143,21 +143,18 @@ uint64_t DiskThread::Ms(uint64_t frames) const {
 
 // The markers that point into these frames are labelled at their position and need room in the
 // file with them: a block that does not fit goes, with them, into the next file.
-bool DiskThread::WriteSound(const uint8_t* data, uint32_t bytes, uint64_t received) {
+bool DiskThread::WriteSound(const uint8_t* data, uint32_t bytes, uint64_t position) {
     const uint64_t frames = bytes / m_frameBytes;
     size_t count = 0;
     uint64_t markerBytes = 0;
-    if (received != kNoFrame) {
-        for (; count < m_waiting.size() && m_waiting[count].request.received < received + frames;
-             ++count) {
-            Waiting& waiting = m_waiting[count];
-            const MarkerRequest& request = waiting.request;
-            waiting.offset = request.received > received ? request.received - received : 0;
-            waiting.label =
-                MarkerLabelFor(request.kind, request.number, m_position + waiting.offset,
-                               m_work.device.nSamplesPerSec);
-            markerBytes += WaveLayout::MarkerBytes(waiting.label.size());
-        }
+    for (; count < m_waiting.size() && m_waiting[count].request.position < position + frames;
+         ++count) {
+        Waiting& waiting = m_waiting[count];
+        const MarkerRequest& request = waiting.request;
+        waiting.offset = request.position > position ? request.position - position : 0;
+        waiting.label = MarkerLabelFor(request.kind, request.number, position + waiting.offset,
+                                       m_work.device.nSamplesPerSec);
+        markerBytes += WaveLayout::MarkerBytes(waiting.label.size());
     }
     CWaveFile& writer = *m_work.writer;
     for (;;) {
@@ -217,6 +214,9 @@ bool DiskThread::KeepMarker(RecordingMarker marker, size_t* index) {
 }
 
 void DiskThread::PlaceWaitingAtEnd() {
+    if (m_work.markers)
+        for (MarkerRequest& request : m_work.markers->TakeAll())
+            m_waiting.push_back({request, std::string(), 0});
     for (const Waiting& waiting : m_waiting)
         KeepMarker({waiting.request.kind, waiting.request.number, m_work.writer->Frames(),
                     MarkerLabelFor(waiting.request.kind, waiting.request.number, m_position,
@@ -255,10 +255,10 @@ bool DiskThread::GoOnInNextFile() {
 // A stretch that follows the last one by at most a second of sound, in the same file, is the same
 // stretch (the capture kept from its buffers while the input stalled splits one): the last
 // grows, and its marker's label with it.
-void DiskThread::Gap(MarkerKind kind, uint64_t frames, uint64_t received) {
-    const uint64_t lengthMs = Ms(frames);
-    const bool filled = lengthMs <= kMaxFilledGapMs;
+void DiskThread::Gap(MarkerKind kind, uint64_t frames) {
     const uint32_t rate = m_work.device.nSamplesPerSec;
+    const uint64_t lengthMs = Ms(frames);
+    const bool filled = IsFilled(frames, rate);
     const uint64_t start = m_position;
     if (!m_gaps.empty() && m_lastGap.inThisFile && start - m_lastGap.end <= rate) {
         RecordingGap& last = m_gaps.back();
@@ -288,8 +288,7 @@ void DiskThread::Gap(MarkerKind kind, uint64_t frames, uint64_t received) {
     }
     for (uint64_t done = 0; filled && done < frames && !m_ended;) {
         const uint64_t n = std::min<uint64_t>(frames - done, m_silenceFrames);
-        WriteSound(m_silence.get(), uint32_t(n * m_frameBytes),
-                   received == kNoFrame ? kNoFrame : received + done);
+        WriteSound(m_silence.get(), uint32_t(n * m_frameBytes), m_position);
         done += n;
     }
     m_lastGap.end = m_position;
@@ -326,15 +325,20 @@ void DiskThread::FlushIfDue(bool asked) {
     const uint32_t now = GetDiskTicks();
     if (!asked && uint32_t(now - m_lastFlush) < kFlushPeriodMs)
         return;
-    for (Waiting& waiting : m_waiting) { // placed where its sound lands, should it come
-        const MarkerRequest& request = waiting.request;
-        if (!waiting.journaled &&
+    // Placed where its sound lands, should it come.
+    const auto noteAtTheEnd = [&](MarkerRequest& request) {
+        if (!request.notedAtTheEnd &&
             m_journal.Append(JournalKey(request.kind, request.number), NotedFile::kAtTheEnd,
                              MarkerLabelFor(request.kind, request.number, m_position,
                                             m_work.device.nSamplesPerSec)))
             m_dirty = true;
-        waiting.journaled = true;
-    }
+        request.notedAtTheEnd = true;
+    };
+    for (Waiting& waiting : m_waiting)
+        noteAtTheEnd(waiting.request);
+    if (m_work.markers)
+        for (MarkerRequest& request : m_work.markers->NoteUnplacedAtTheEnd())
+            noteAtTheEnd(request);
     if (!m_dirty)
         return;
     m_lastFlush = now;

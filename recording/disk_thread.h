@@ -5,12 +5,14 @@
 // closed and empty, completes the last file. Whatever the disk does (it may stop answering for
 // minutes), the capture thread never waits for it: the queue lies between them.
 //
-// It keeps the recording's position: the frames written to its files so far, silence standing in
-// for a stretch without sound counted in. Gaps, lost stretches and markers are placed there, so
-// a marker, a gap and the time in the recording agree by construction: a marker the window
-// thread asked for goes into the file that holds the frame it points at; a stretch without
-// sound (or that the queue could not keep) is filled with silence up to kMaxFilledGapMs, marked
-// where it begins, and merged with one that ended less than a second of sound before.
+// The recording's position comes with every block from the judge: the frames before it in the
+// recording, silence standing in for a stretch without sound counted in. Gaps, lost stretches
+// and markers are placed there, so a marker, a gap and the time in the recording agree by
+// construction: a marker the window thread asked for, placed by the judge, goes into the file
+// that holds its position; a stretch without sound (or that the queue could not keep) is filled
+// with silence up to kMaxFilledGapMs (the judge's rule too), marked where it begins, and merged
+// with one that ended less than a second of sound before. What the files hold, in the same
+// frames, is the time the recording kept.
 //
 // Every marker a file keeps goes to its journal at once (MarkerJournal), flushed with the file,
 // so a crash or a power cut loses no marker whose sound reached the disk; the journal goes once
@@ -79,12 +81,11 @@ public:
     int64_t FreeSpace() const { return m_freeSpace; }
 
 private:
-    // A marker the window thread asked for, waiting for the frame it points at.
+    // A marker placed by the judge, waiting for the sound at its position.
     struct Waiting {
         MarkerRequest request;
         std::string label;
-        uint64_t offset;        // its frame within the sound being written
-        bool journaled = false; // at the end of the file, while its sound does not come
+        uint64_t offset = 0; // its frame within the sound being written
     };
     // The last stretch without sound: where it began and ended in the recording, its marker
     // (kept in the file being written at this index, or not), and whether that file is still
@@ -97,14 +98,15 @@ private:
     };
 
     void Run();
-    // Writes frames of sound (or of silence: received is kNoFrame) at the recording's position,
-    // across a seam if it must, with the markers that point into them; false when the recording
-    // cannot go on.
-    bool WriteSound(const uint8_t* data, uint32_t bytes, uint64_t received);
-    // A stretch of the clock without sound (or that the queue could not keep: its first frame
-    // of the capture in received) before the next sound: marked, said, and filled.
-    void Gap(MarkerKind kind, uint64_t frames, uint64_t received);
-    // The markers still waiting once the sound has ended: at the end of the last file.
+    // Writes frames of sound (or of silence) that stand at this position of the recording, across
+    // a seam if it must, with the markers that point into them; false when the recording cannot
+    // go on.
+    bool WriteSound(const uint8_t* data, uint32_t bytes, uint64_t position);
+    // A stretch of the clock without sound (or that the queue could not keep) before the next
+    // sound: marked, said, and filled.
+    void Gap(MarkerKind kind, uint64_t frames);
+    // The markers still waiting once the sound has ended, placed or not: at the end of the last
+    // file.
     void PlaceWaitingAtEnd();
     // Keeps a marker in the file being written; said to the window thread.
     bool KeepMarker(RecordingMarker marker, size_t* index = nullptr);
@@ -120,8 +122,6 @@ private:
     void WatchFreeSpace();
     void Report(RecordingReport&& report);
     uint64_t Ms(uint64_t frames) const;
-
-    static constexpr uint64_t kNoFrame = UINT64_MAX;
 
     Work m_work;
     Reporter m_report;
@@ -141,12 +141,12 @@ private:
     bool m_asked = false;     // the next file has been asked for
     bool m_dirty = false;     // written since the last flush
     bool m_spaceTold = false; // the drive's free space has been said once
-    // The recording's position: the frames written to its files (what landed of a failed write
-    // too), silence that stands in for a stretch without sound counted in.
+    // What the files hold of the recording: the frames written (what landed of a failed write
+    // too), the silence of the stretches filled counted in; the judge's position while all lands.
     uint64_t m_position = 0;
     uint32_t m_lastFlush = 0;
     uint32_t m_lastSpaceCheck = 0;
-    std::vector<Waiting> m_waiting; // markers asked for, in the order of their frames
+    std::vector<Waiting> m_waiting; // markers placed, in the order of their positions
     uint32_t m_gapCount = 0, m_lostCount = 0;
     std::vector<RecordingGap> m_gaps; // said at the end
     LastGap m_lastGap;

@@ -241,7 +241,7 @@ RecordingFailure CRecording::Start(const RecordingPlan& plan) {
         return Failed(STEP_NO_MEMORY);
     run->judge = std::make_unique<BlockJudge>(
         run->queue, run->markers, device.nBlockAlign, device.nSamplesPerSec,
-        [monitor = &m_capture.Monitor()](uint64_t block) { monitor->MarkBlock(block); });
+        [monitor = &m_capture.Monitor()](uint64_t frame) { monitor->MarkFrame(frame); });
 
     m_captureRun = run->serial;
     if (!m_capture.Open(*run->judge, plan.channels, plan.samplesPerSec, plan.sampleType,
@@ -361,11 +361,10 @@ uint64_t CRecording::RecordableMs() const {
                                     m_sizeLimit ? m_sizeLimit : WaveLayout::kMaxRiffSize);
 }
 
-// The waveform shows it on the column of the sound it points at; the disk thread keeps it in the
-// file and its journal once that sound is written.
+// The waveform shows it on the column of the sound it points at; the judge places it in the
+// recording, and the disk thread keeps it in the file and its journal once that sound is written.
 void CRecording::AskMarker(Run& run, MarkerKind kind, uint32_t number) {
-    run.markers.Place(kind, number);
-    m_capture.Monitor().MarkNextColumn();
+    m_capture.Monitor().MarkFrame(run.markers.Ask(kind, number));
 }
 
 void CRecording::Stop() {

@@ -35,3 +35,6 @@ constexpr uint32_t kSessionEndWaitMs = 3500;
 // so every later moment of the file stays at its clock time; a longer one (an input away for
 // minutes, a laptop asleep) is only said.
 constexpr uint32_t kMaxFilledGapMs = 10000;
+inline bool IsFilled(uint64_t frames, uint32_t framesPerSecond) {
+    return frames * 1000 / (framesPerSecond ? framesPerSecond : 1) <= kMaxFilledGapMs;
+}

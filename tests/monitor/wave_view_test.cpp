@@ -95,22 +95,22 @@ TEST_F(WaveViewTest, LeftMostColumnKeepsTheLastRedraw) {
 
 // A marker's column has its colour where the ground would be, everything else drawn as ever; it
 // scrolls with the sound, a full redraw shows it, and a new recording starts without it. A
-// block's column marked later (a gap found a second after it) is drawn again so, and the block
-// to come is marked as it comes.
+// column marked later by a frame of its sound (a gap found a second after it) is drawn again so,
+// and a frame to come is marked as its block comes. Here a block holds two frames.
 TEST_F(WaveViewTest, MarkerColumnScrollsWithTheSound) {
     monitor->SetFormat(2, 16);
     monitor->Repaint(2);
-    monitor->MarkNextColumn();
+    monitor->MarkFrame(0);
     for (int i = 0; i < 4; ++i)
-        Feed16({0, 0});
+        Feed16({0, 0, 0, 0});
     const auto silent = [](char ground) {
         return Rows(100, ground, {{25, 25, 'W'}, {50, 50, 'd'}, {75, 75, 'W'}});
     };
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 3), silent('m'));
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight), silent('g')) << "one column only";
-    monitor->MarkBlock(2);
-    monitor->MarkBlock(4);
-    Feed16({0, 0});
+    monitor->MarkFrame(5); // block 2's second frame
+    monitor->MarkFrame(8); // block 4's first, to come
+    Feed16({0, 0, 0, 0});
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 2), silent('m')) << "block 2";
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight), silent('m')) << "block 4";
     EXPECT_EQ(WaveColumn(Picture(host.view), kRight - 1), silent('g'));

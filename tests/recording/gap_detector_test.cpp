@@ -64,7 +64,7 @@ TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
         MarkerRequests markers;
         std::vector<uint64_t> marked;
         BlockJudge judge(queue, markers, 2, 16000,
-                         [&](uint64_t block) { marked.push_back(block); });
+                         [&](uint64_t frame) { marked.push_back(frame); });
         std::vector<BlockNote> notes;
         BlockNote end;
         const auto handedOn = [&] {
@@ -90,7 +90,7 @@ TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
             EXPECT_EQ(handedOn(), 10u);
             EXPECT_EQ(end.gapFrames, c.gapFrames) << "after the last block kept";
             EXPECT_EQ(end.lostFrames, 640u);
-            EXPECT_EQ(marked, std::vector<uint64_t>{10}) << "once";
+            EXPECT_EQ(marked, std::vector<uint64_t>{6400}) << "once, at its first frame";
             continue;
         }
         if (c.ends) {
@@ -112,7 +112,68 @@ TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
         for (size_t i = 11; i < notes.size(); ++i)
             EXPECT_EQ(notes[i].gapFrames, 0u) << "block " << i;
         EXPECT_EQ(markers.Received(), notes.size() * 640) << "every frame counted";
-        EXPECT_EQ(marked, c.gapFrames ? std::vector<uint64_t>{10} : std::vector<uint64_t>{});
+        EXPECT_EQ(marked, c.gapFrames ? std::vector<uint64_t>{6400} : std::vector<uint64_t>{});
+    }
+}
+
+// At 100 frames a second, 4-frame blocks: four kept, then a marker asked for, then a stretch
+// without sound or lost blocks, then sound again. The marker and the block after the stretch are
+// placed in the recording's position: a stretch up to 10 s filled, a longer one not; a marker
+// asked in a lost stretch points into its silence, or at the sound after it.
+TEST(BlockJudge, MarkersAndBlocksAtTheRecordingsPosition) {
+    const struct {
+        const char* what;
+        uint32_t lateMs;     // the fifth block comes so late
+        uint32_t lostBlocks; // then the queue has no room for so many, the marker after the first
+        uint64_t marker;     // its position
+        uint64_t soundAt;    // the next sound's (the end's, when none comes)
+    } cases[] = {
+        {"after the last sound", 0, 0, 16, 16},
+        {"before 2 s without sound", 2000, 0, 216, 216},
+        {"before 11 s without sound", 11000, 0, 16, 16},
+        {"in 80 ms lost", 0, 2, 20, 24},
+        {"in 10.04 s lost", 0, 251, 16, 16},
+    };
+    const uint8_t sound[4] = {1, 2, 3, 4};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BlockQueue queue;
+        ASSERT_TRUE(queue.Allocate(4, 4));
+        MarkerRequests markers;
+        BlockJudge judge(queue, markers, 1, 100);
+        std::vector<BlockNote> notes;
+        BlockQueue::Block block;
+        const auto drain = [&] {
+            BlockQueue::Wait wait;
+            while ((wait = queue.Next(std::chrono::milliseconds(0), block)) == BlockQueue::BLOCK) {
+                notes.push_back(block.note);
+                queue.Release();
+            }
+            return wait;
+        };
+        uint32_t clock = 0;
+        for (int k = 0; k < 4; ++k)
+            judge.TakeBlock(sound, 4, clock += 40);
+        for (uint32_t k = 0; k < c.lostBlocks; ++k) {
+            judge.TakeBlock(sound, 4, clock += 40);
+            if (k == 0)
+                markers.Ask(MARKER_USER, 1);
+        }
+        if (!c.lostBlocks)
+            markers.Ask(MARKER_USER, 1);
+        drain();
+        if (c.lateMs || c.lostBlocks)
+            judge.TakeBlock(sound, 4, clock += 40 + c.lateMs);
+        judge.Close();
+        ASSERT_EQ(drain(), BlockQueue::DONE);
+        const std::vector<MarkerRequest> placed = markers.TakePlaced();
+        ASSERT_EQ(placed.size(), 1u);
+        EXPECT_EQ(placed[0].position, c.marker);
+        ASSERT_EQ(notes.size(), c.lateMs || c.lostBlocks ? 5u : 4u);
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(notes[i].position, 4 * i);
+        const uint64_t next = notes.size() > 4 ? notes[4].position : block.note.position;
+        EXPECT_EQ(next, c.soundAt);
     }
 }
 
