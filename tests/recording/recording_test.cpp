@@ -336,6 +336,8 @@ TEST_F(RecordingTest, StalledDisk) {
         disk.Hold();
         sim->SetFrameLimit(held + c.heldSeconds * kFramesPerSecond);
         ASSERT_TRUE(PumpFrames(held + c.heldSeconds * kFramesPerSecond));
+        ASSERT_TRUE(Pump([&] { return sim->QueuedCount() == kWaveInBufferCount; }))
+            << "every block taken while the disk is away, so the loss is one stretch";
         EXPECT_TRUE(Pump([&] { return disk.Waiting() == 1; }))
             << "the disk thread waits in its write...";
         EXPECT_EQ(recording->State(), RECORDING_RUNNING) << "...while the recording goes on";
