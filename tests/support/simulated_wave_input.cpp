@@ -121,7 +121,11 @@ void SimulatedWaveInput::WriteIntoBuffers() {
                 buffer.header->lpData[i] = uint8_t(i);
 }
 
-SimulatedWaveInput::Call::Call(SimulatedWaveInput& device) : m_device(device) {
+// The hook runs before the device's lock is taken: a driver that hangs in a call holds only the
+// thread that made it, as a real one does.
+SimulatedWaveInput::Call::Call(SimulatedWaveInput& device, Operation operation) : m_device(device) {
+    if (operation != OPERATION_COUNT && m_device.m_hook)
+        m_device.m_hook(operation);
     if (m_device.m_running++ > 0)
         ++m_device.m_overlaps;
     if (const uint32_t us = m_device.m_callUs)
@@ -161,8 +165,6 @@ int SimulatedWaveInput::QueuedCount() const {
 }
 
 uint32_t SimulatedWaveInput::Fails(Operation operation) {
-    if (m_hook)
-        m_hook(operation);
     const int call = ++m_calls[operation];
     const int from = m_failFrom[operation];
     const bool fails = from > 0 && call >= from && call - from < m_failCount[operation];
@@ -170,7 +172,7 @@ uint32_t SimulatedWaveInput::Fails(Operation operation) {
 }
 
 uint32_t SimulatedWaveInput::Open(const WaveFormat& format, const CaptureSource& source) {
-    Call call(*this);
+    Call call(*this, OPEN);
     std::lock_guard<std::mutex> lock(m_lock);
     m_source = source;
     if (const uint32_t code = Fails(OPEN))
@@ -196,7 +198,7 @@ uint32_t SimulatedWaveInput::Open(const WaveFormat& format, const CaptureSource&
 }
 
 uint32_t SimulatedWaveInput::Prepare(WaveHeader& header) {
-    Call call(*this);
+    Call call(*this, PREPARE);
     std::lock_guard<std::mutex> lock(m_lock);
     if (const uint32_t code = Fails(PREPARE))
         return code;
@@ -209,7 +211,7 @@ uint32_t SimulatedWaveInput::Prepare(WaveHeader& header) {
 }
 
 uint32_t SimulatedWaveInput::AddBuffer(WaveHeader& header) {
-    Call call(*this);
+    Call call(*this, ADD_BUFFER);
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (const uint32_t code = Fails(ADD_BUFFER))
@@ -233,7 +235,7 @@ uint32_t SimulatedWaveInput::AddBuffer(WaveHeader& header) {
 }
 
 uint32_t SimulatedWaveInput::Start() {
-    Call call(*this);
+    Call call(*this, START);
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (const uint32_t code = Fails(START))
@@ -249,7 +251,7 @@ uint32_t SimulatedWaveInput::Start() {
 
 // The buffer being filled comes back with the part of a block recorded so far.
 uint32_t SimulatedWaveInput::Stop() {
-    Call call(*this);
+    Call call(*this, STOP);
     std::lock_guard<std::mutex> lock(m_lock);
     if (const uint32_t code = Fails(STOP))
         return code;
@@ -265,7 +267,7 @@ uint32_t SimulatedWaveInput::Stop() {
 }
 
 uint32_t SimulatedWaveInput::Reset() {
-    Call call(*this);
+    Call call(*this, RESET);
     std::lock_guard<std::mutex> lock(m_lock);
     if (const uint32_t code = Fails(RESET))
         return code;
@@ -280,7 +282,7 @@ uint32_t SimulatedWaveInput::Reset() {
 }
 
 uint32_t SimulatedWaveInput::Unprepare(WaveHeader& header) {
-    Call call(*this);
+    Call call(*this, UNPREPARE);
     std::lock_guard<std::mutex> lock(m_lock);
     if (const uint32_t code = Fails(UNPREPARE))
         return code;
@@ -294,7 +296,7 @@ uint32_t SimulatedWaveInput::Unprepare(WaveHeader& header) {
 }
 
 uint32_t SimulatedWaveInput::Close() {
-    Call call(*this);
+    Call call(*this, CLOSE);
     std::lock_guard<std::mutex> lock(m_lock);
     if (const uint32_t code = Fails(CLOSE))
         return code;

@@ -142,7 +142,7 @@ private:
     // Marks an operation as running, for the overlap count; first thing in every operation.
     class Call {
     public:
-        explicit Call(SimulatedWaveInput& device);
+        explicit Call(SimulatedWaveInput& device, Operation operation = OPERATION_COUNT);
         ~Call();
 
     private:
