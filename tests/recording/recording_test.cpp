@@ -393,9 +393,11 @@ TEST_F(RecordingTest, StalledDisk) {
             return r.kind == RecordingReport::SPACE_LOW && r.lengthMs == 5 * 60 * 1000;
         };
         EXPECT_EQ(std::count_if(reports.begin(), reports.end(), lowSpace), 1);
+        const fs::path ahead = folder / ("t00000" + std::to_string(c.files.size()) + ".wav");
+        EXPECT_TRUE(Pump([&] { // on a thread of its own, its number following
+            return !fs::exists(ahead) && notes.counter == int64_t(c.files.size());
+        })) << "the file made ahead is gone";
         EXPECT_TRUE(notes.noted.empty()) << "only files not complete stay noted";
-        EXPECT_FALSE(fs::exists(folder / ("t00000" + std::to_string(c.files.size()) + ".wav")))
-            << "the file made ahead is gone";
         EXPECT_EQ(notes.counter, int64_t(c.files.size())) << "and its number given back";
     }
 }
