@@ -39,22 +39,27 @@ TEST(GapDetector, DriftIsNoGap) {
 // shows to be only late (several come at once) follows no gap. When the recording ends behind
 // it, it is only late up to 1300 ms (a device's thirty buffers), beyond that after a gap; a gap
 // before a block the full queue could not keep goes on with what comes after it, its stretch
-// marked once.
+// marked once. Every block is handed on at the recording's position, a stretch up to 10 s
+// filled, a longer one not; a marker asked just before it points at the sound after the stretch,
+// or into the silence that fills a lost block.
 TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
     const struct {
         const char* what;
         uint32_t late;      // ms the eleventh block comes late
         bool catchUp;       // the block after it comes in time again
         uint64_t gapFrames; // before it
+        uint64_t position;  // its own (the end's, when the queue has no room for it)
+        uint64_t marker;    // of one asked before it
         bool ends = false;  // nothing comes after it
         bool full = false;  // the queue has no room for it
     } cases[] = {
-        {"99 ms", 99, false, 0},
-        {"100 ms", 100, false, 1600},
-        {"300 ms, then several at once", 300, true, 0},
-        {"1300 ms, then the end", 1300, false, 0, true},
-        {"1301 ms, then the end", 1301, false, 20816, true},
-        {"1301 ms, then the end, the queue full", 1301, false, 20816, true, true},
+        {"99 ms", 99, false, 0, 6400, 6400},
+        {"100 ms", 100, false, 1600, 8000, 8000},
+        {"11 s, not filled", 11000, false, 176000, 6400, 6400},
+        {"300 ms, then several at once", 300, true, 0, 6400, 6400},
+        {"1300 ms, then the end", 1300, false, 0, 6400, 6400, true},
+        {"1301 ms, then the end", 1301, false, 20816, 27216, 27216, true},
+        {"1301 ms, then the end, the queue full", 1301, false, 20816, 27856, 27216, true, true},
     };
     const std::vector<uint8_t> sound(1280, 0x11);
     for (const auto& c : cases) {
@@ -83,6 +88,7 @@ TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
         if (!c.full) {
             EXPECT_EQ(handedOn(), 10u) << "in time: at once";
         }
+        markers.Ask(MARKER_USER, 1);
         const uint32_t lateAt = 40 * 11 + c.late;
         judge.TakeBlock(sound.data(), 1280, lateAt);
         if (c.full) {
@@ -90,10 +96,9 @@ TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
             EXPECT_EQ(handedOn(), 10u);
             EXPECT_EQ(end.gapFrames, c.gapFrames) << "after the last block kept";
             EXPECT_EQ(end.lostFrames, 640u);
+            EXPECT_EQ(end.position, c.position);
             EXPECT_EQ(marked, std::vector<uint64_t>{6400}) << "once, at its first frame";
-            continue;
-        }
-        if (c.ends) {
+        } else if (c.ends) {
             judge.Close();
             EXPECT_EQ(handedOn(), 11u);
         } else if (c.catchUp) {
@@ -107,73 +112,19 @@ TEST(BlockJudge, EdgesOfAGapAndOfTheLookAhead) {
             judge.TakeBlock(sound.data(), 1280, lateAt + 1000);
             EXPECT_EQ(handedOn(), 36u) << "1000 ms after it";
         }
+        const std::vector<MarkerRequest> placed = markers.TakePlaced();
+        ASSERT_EQ(placed.size(), 1u);
+        EXPECT_EQ(placed[0].position, c.marker);
+        for (size_t i = 0; i < notes.size(); ++i)
+            EXPECT_EQ(notes[i].position, i < 10 ? 640 * i : c.position + 640 * (i - 10)) << i;
+        if (c.full)
+            continue;
         ASSERT_GT(notes.size(), 10u);
         EXPECT_EQ(notes[10].gapFrames, c.gapFrames);
         for (size_t i = 11; i < notes.size(); ++i)
             EXPECT_EQ(notes[i].gapFrames, 0u) << "block " << i;
         EXPECT_EQ(markers.Received(), notes.size() * 640) << "every frame counted";
         EXPECT_EQ(marked, c.gapFrames ? std::vector<uint64_t>{6400} : std::vector<uint64_t>{});
-    }
-}
-
-// At 100 frames a second, 4-frame blocks: four kept, then a marker asked for, then a stretch
-// without sound or lost blocks, then sound again. The marker and the block after the stretch are
-// placed in the recording's position: a stretch up to 10 s filled, a longer one not; a marker
-// asked in a lost stretch points into its silence, or at the sound after it.
-TEST(BlockJudge, MarkersAndBlocksAtTheRecordingsPosition) {
-    const struct {
-        const char* what;
-        uint32_t lateMs;     // the fifth block comes so late
-        uint32_t lostBlocks; // then the queue has no room for so many, the marker after the first
-        uint64_t marker;     // its position
-        uint64_t soundAt;    // the next sound's (the end's, when none comes)
-    } cases[] = {
-        {"after the last sound", 0, 0, 16, 16},
-        {"before 2 s without sound", 2000, 0, 216, 216},
-        {"before 11 s without sound", 11000, 0, 16, 16},
-        {"in 80 ms lost", 0, 2, 20, 24},
-        {"in 10.04 s lost", 0, 251, 16, 16},
-    };
-    const uint8_t sound[4] = {1, 2, 3, 4};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        BlockQueue queue;
-        ASSERT_TRUE(queue.Allocate(4, 4));
-        MarkerRequests markers;
-        BlockJudge judge(queue, markers, 1, 100);
-        std::vector<BlockNote> notes;
-        BlockQueue::Block block;
-        const auto drain = [&] {
-            BlockQueue::Wait wait;
-            while ((wait = queue.Next(std::chrono::milliseconds(0), block)) == BlockQueue::BLOCK) {
-                notes.push_back(block.note);
-                queue.Release();
-            }
-            return wait;
-        };
-        uint32_t clock = 0;
-        for (int k = 0; k < 4; ++k)
-            judge.TakeBlock(sound, 4, clock += 40);
-        for (uint32_t k = 0; k < c.lostBlocks; ++k) {
-            judge.TakeBlock(sound, 4, clock += 40);
-            if (k == 0)
-                markers.Ask(MARKER_USER, 1);
-        }
-        if (!c.lostBlocks)
-            markers.Ask(MARKER_USER, 1);
-        drain();
-        if (c.lateMs || c.lostBlocks)
-            judge.TakeBlock(sound, 4, clock += 40 + c.lateMs);
-        judge.Close();
-        ASSERT_EQ(drain(), BlockQueue::DONE);
-        const std::vector<MarkerRequest> placed = markers.TakePlaced();
-        ASSERT_EQ(placed.size(), 1u);
-        EXPECT_EQ(placed[0].position, c.marker);
-        ASSERT_EQ(notes.size(), c.lateMs || c.lostBlocks ? 5u : 4u);
-        for (size_t i = 0; i < 4; ++i)
-            EXPECT_EQ(notes[i].position, 4 * i);
-        const uint64_t next = notes.size() > 4 ? notes[4].position : block.note.position;
-        EXPECT_EQ(next, c.soundAt);
     }
 }
 
