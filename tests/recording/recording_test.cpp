@@ -836,7 +836,11 @@ TEST_F(RecordingTest, AFileKeepsAtMost2500Markers) {
     const fs::path journal = MarkerJournalPath(dir / "talk.wav");
     sim->SetFrameLimit(5 * kFramesPerBlock);
     ASSERT_FALSE(recording->Start(Plan(dir.Path(), false)));
-    ASSERT_TRUE(PumpFrames(5 * kFramesPerBlock));
+    // Every block taken before the first marker: its frame then has the digits of the last's.
+    ASSERT_TRUE(Pump([&] {
+        return sim->FramesDelivered() >= 5 * kFramesPerBlock &&
+               sim->QueuedCount() == kWaveInBufferCount;
+    }));
     const int noted = notes.noteCalls;
     // Markers up to the last number, and one block after them: their journal's bytes.
     const auto place = [&](uint32_t last) {
