@@ -3,7 +3,8 @@
 
 Each file must be accepted by soxi and ffprobe with the format it was recorded in, last as long
 as the device ran (from the end of the open to the close, pauses left out, within 150 ms less
-or 100 ms more), and hold the tone: SoX's rough frequency near 1000 Hz and a peak near 0.5. Prints one line per file and a closing line
+or 100 ms more than that and the time spent in the calls that start, pause, resume and stop it,
+within which the device starts and stops), and hold the tone: SoX's rough frequency near 1000 Hz and a peak near 0.5. Prints one line per file and a closing line
 'N passed, N failed'.
 """
 import array
@@ -28,7 +29,7 @@ def field(text, pattern):
     return m.group(1) if m else None
 
 
-def check(folder, name, channels, rate, sample_type, seconds, hz, problems):
+def check(folder, name, channels, rate, sample_type, seconds, in_calls, hz, problems):
     path = str(folder / (name + ".wav"))
     soxi = run("soxi", path)
     probe = run("ffprobe", "-v", "error", "-show_entries",
@@ -44,8 +45,9 @@ def check(folder, name, channels, rate, sample_type, seconds, hz, problems):
             or field(probe, r"sample_rate=(\d+)") != str(rate):
         problems.append(f"ffprobe: {probe.strip()}")
     duration = float(field(probe, r"duration=([\d.]+)") or 0)
-    if not seconds - 0.15 <= duration <= seconds + 0.10:
-        problems.append(f"lasts {duration:.3f} s for {seconds:.3f} s of running device")
+    if not seconds - 0.15 <= duration <= seconds + in_calls + 0.10:
+        problems.append(f"lasts {duration:.3f} s for {seconds:.3f} s of running device "
+                        f"and {in_calls:.3f} s in its calls")
     # The tone, from the second half of the file.
     stat = run("sox", path, "-n", "trim", f"{duration / 2}", "remix", "1", "stat")
     frequency = float(field(stat, r"Rough\s+frequency:\s*(-?\d+)") or 0)
@@ -99,6 +101,7 @@ def main():
     for line in (folder / "manifest.txt").read_text().splitlines():
         name, channels, rate, sample_type, a, b, closed, *rest = line.split()
         hz = int(rest[0]) if rest else 1000
+        in_calls = float(rest[1]) if len(rest) > 1 else 0.0
         problems = []
         if name == "loopback":
             if a != "refused":
@@ -117,10 +120,11 @@ def main():
         else:
             recorded = float(a)
             duration, frequency, peak = check(folder, name, int(channels), int(rate), int(sample_type),
-                                              recorded, hz, problems)
+                                              recorded, in_calls, hz, problems)
             if closed != "1":
                 problems.append("Close reported a failure")
-            summary = f"{duration:.3f} s for {recorded:.3f} s, {frequency:.0f} Hz, peak {peak:.3f}"
+            summary = f"{duration:.3f} s for {recorded:.3f} s (+{in_calls:.3f} s in calls), " \
+                      f"{frequency:.0f} Hz, peak {peak:.3f}"
             if name.startswith("both_"):
                 problems = [p for p in problems if not p.startswith(("frequency", "peak"))]
                 least = check_sides(folder, name, int(channels), problems)

@@ -71,37 +71,50 @@ int wmain(int argc, wchar_t** argv) {
                       int hz = 1000) {
         const fs::path path = folder / (name + ".wav");
         const auto start = Clock::now();
-        if (const RecordingFailure failure = recording.Start(plan(path, channels, rate, type))) {
+        // The device starts and stops somewhere within the calls that start, pause, resume and
+        // stop it: what they take is counted apart, as the device's time may hold all of it.
+        double inCalls = 0;
+        const auto timed = [&](auto call) {
+            const auto before = Clock::now();
+            const auto result = call();
+            inCalls += Seconds(Clock::now() - before);
+            return result;
+        };
+        if (const RecordingFailure failure =
+                timed([&] { return recording.Start(plan(path, channels, rate, type)); })) {
             std::printf("FAILED to start %s: step %d, code 0x%x\n", name.c_str(), int(failure.step),
                         unsigned(failure.code));
             ++failures;
             return;
         }
-        // The time the device ran: from the end of the start to the pause, and from the resume
-        // to the stop.
+        // The time the device surely ran: from the end of the start to the pause, and from the
+        // resume to the stop.
         auto running = Clock::now();
         double recorded = 0;
         if (withPause) {
             Sleep(1.5);
             recorded += Seconds(Clock::now() - running);
-            recording.Pause();
+            timed([&] { return recording.Pause(); });
             Sleep(1.0);
-            recording.Resume();
+            timed([&] { return recording.Resume(); });
             running = Clock::now();
             Sleep(1.5);
         } else {
             Sleep(2.0);
         }
         recorded += Seconds(Clock::now() - running);
-        recording.Stop();
+        timed([&] {
+            recording.Stop();
+            return 0;
+        });
         std::vector<RecordingReport> reports;
         const bool complete = recording.WaitUntilComplete(10000, reports);
         const int closed = complete && reports.empty() ? 1 : 0;
         const double wall = Seconds(Clock::now() - start);
         manifest << name << ' ' << channels << ' ' << rate << ' ' << type << ' ' << recorded << ' '
-                 << wall << ' ' << closed << ' ' << hz << '\n';
-        std::printf("recorded %s (%.3f s running, %.2f s of wall time)\n", name.c_str(), recorded,
-                    wall);
+                 << wall << ' ' << closed << ' ' << hz << ' ' << inCalls << '\n';
+        std::printf("recorded %s (%.3f s running, %.3f s in the calls, %.2f s of wall time)\n",
+                    name.c_str(), recorded, inCalls, wall);
     };
 
     // An input chosen by its ID: the monitor of the sink "Second", found by the name Windows
