@@ -115,7 +115,9 @@ close_program() {
 # the machine itself lost sound (a virtual machine not run for seconds, its sound server with
 # it), what it said is printed and answered, so that a case about something else is not held to
 # what its machine did. Waits up to 3 s for it; any other box is left for the close to fail on.
+# Sets stretch_said when it did.
 answer_stretch_report() { # answer_stretch_report CASE
+  stretch_said=""
   for _ in $(seq 30); do
     [ "$(sonarix_windows)" -ge 2 ] && break
     sleep 0.1
@@ -125,6 +127,7 @@ answer_stretch_report() { # answer_stretch_report CASE
   local said
   said=$(window_texts | grep -F '音声が届かなかった時間が' | tail -1) || return 0
   echo "$1: sound was lost on this machine, and the program said so: $said"
+  stretch_said=1
   xdotool key Return
   sleep 0.3
 }
