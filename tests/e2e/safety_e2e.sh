@@ -77,7 +77,7 @@ check "1: libsndfile reads both, at the same frames" test "$(cut -d' ' -f1 <<<"$
 click "$START_X" "$START_Y"
 sleep 1.5
 click "$STOP_X" "$STOP_Y"
-check "1: the next recording gets the next number" test -s "$seq_dir/take000042.wav"
+check "1: the next recording gets the next number" wait_for_size "$seq_dir/take000042.wav" 1
 check "1: closed" close_program
 
 # 2. A typed name that exists, answered No (the default button).
